@@ -1,0 +1,51 @@
+# Helpers that keep every subsystem's build description a few lines long.
+
+set(KAVU_WARNINGS -Wall -Wextra)
+
+# kavu_library(NAME folder DEPS lib...)
+# One static library per subsystem from every .cpp directly in src/<folder> (ui/ is separate).
+# Files named *_sse3.cpp and *_avx.cpp are compiled for those instruction sets; the caller
+# must only run them after the processor probe said yes.
+function(kavu_library name)
+  cmake_parse_arguments(K "" "" "DEPS;PUBLIC_LIBS" ${ARGN})
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  if(NOT srcs)
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${PROJECT_SOURCE_DIR}/src)
+    target_link_libraries(${name} INTERFACE ${K_DEPS} ${K_PUBLIC_LIBS})
+    return()
+  endif()
+  add_library(${name} STATIC ${srcs})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_compile_options(${name} PRIVATE ${KAVU_WARNINGS})
+  target_link_libraries(${name} PUBLIC ${K_DEPS} ${K_PUBLIC_LIBS})
+  foreach(s ${srcs})
+    if(s MATCHES "_sse3\\.cpp$")
+      set_source_files_properties(${s} PROPERTIES COMPILE_OPTIONS "-msse3")
+    elseif(s MATCHES "_avx\\.cpp$")
+      set_source_files_properties(${s} PROPERTIES COMPILE_OPTIONS "-mavx")
+    endif()
+  endforeach()
+endfunction()
+
+# kavu_test_suite(NAME LABEL label LIBS lib...)
+# One test executable from every *_test.cpp in the current folder; each test is its own CTest entry.
+function(kavu_test_suite name)
+  cmake_parse_arguments(K "" "LABEL;TIMEOUT" "LIBS" ${ARGN})
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*_fixture.cpp)
+  if(NOT srcs)
+    return()
+  endif()
+  if(NOT K_TIMEOUT)
+    set(K_TIMEOUT 120)
+  endif()
+  add_executable(${name} ${srcs})
+  target_compile_options(${name} PRIVATE ${KAVU_WARNINGS})
+  target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
+  target_link_libraries(${name} PRIVATE ${K_LIBS} kavu_test_support GTest::gtest GTest::gmock Threads::Threads)
+  target_compile_definitions(${name} PRIVATE
+    KAVU_SOURCE_DIR="${PROJECT_SOURCE_DIR}" KAVU_BINARY_DIR="${PROJECT_BINARY_DIR}"
+    KAVU_SIMLIB_DIR="${KAVU_SIMLIB_DIR}")
+  gtest_discover_tests(${name} PROPERTIES LABELS ${K_LABEL} TIMEOUT ${K_TIMEOUT}
+    DISCOVERY_TIMEOUT 60)
+endfunction()

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs everything the project needs to build, test and run its demo on Debian 12.
+# Idempotent and non-interactive; run as root (sudo is used when available otherwise).
+set -euo pipefail
+SUDO=""
+if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
+export DEBIAN_FRONTEND=noninteractive
+
+PACKAGES=(
+  build-essential cmake ninja-build pkg-config git
+  clang libclang-rt-14-dev            # libFuzzer and sanitizer runtimes
+  libgtest-dev libgmock-dev googletest
+  libudev-dev                         # serial port discovery and hot-plug
+  libfftw3-dev                        # benchmark anchor only; the program never links it
+  librtlsdr0 libhackrf0               # real receiver libraries, loaded at run time
+  locales                             # the ru_RU.UTF-8 locale used by number-parsing tests
+  python3
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ "${#missing[@]}" -gt 0 ]; then
+  $SUDO apt-get update -qq
+  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi
+
+# The Russian locale: number parsing must not depend on LC_NUMERIC.
+if ! locale -a 2>/dev/null | grep -qi '^ru_RU\.utf-\?8$'; then
+  $SUDO sed -i 's/^# *\(ru_RU.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -q '^ru_RU.UTF-8 UTF-8' /etc/locale.gen || echo 'ru_RU.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
+  $SUDO locale-gen >/dev/null
+fi

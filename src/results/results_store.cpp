@@ -1,0 +1,125 @@
+#include "results/results_store.h"
+
+#include <sys/stat.h>
+
+#include <cmath>
+#include <cstring>
+
+#include "platform/user_paths.h"
+#include "shell/fatal_error.h"
+#include "shell/log_console.h"
+#include "shell/settings_store.h"
+
+namespace kavu {
+
+ResultsStore::ResultsStore(int32_t capacity) {
+  for (auto& s : sets_) s = std::make_unique<AntIzms>(capacity);
+  for (auto& s : slots_) s = std::make_unique<AntIzms>(capacity);
+}
+
+AntIzms& ResultsStore::Set(int n) {
+  if (n < 0 || n >= kSets) FatalError("ResultsStore::Set() - нет такого набора " + std::to_string(n));
+  return *sets_[static_cast<size_t>(n)];
+}
+
+AntIzms& ResultsStore::Slot(int k) {
+  if (k < 1 || k > kSlots) FatalError("ResultsStore::Slot() - нет такого слота " + std::to_string(k));
+  return *slots_[static_cast<size_t>(k - 1)];
+}
+
+std::string ResultsStore::ResultsFolder() {
+  return Settings().GetProfileString("CDlgOptions", "m_SaveResPath", HomeDir() + "/AntIzmSdrData");
+}
+
+std::string ResultsStore::DefaultFileName0() { return HomeDir() + "/LastKavuAntIzm.kant"; }
+
+void ResultsStore::ResetAntIzms(AntIzms& set) {
+  set.SetCount(0);
+  set.time = LocalClockAsFileTime();
+  set.hasDuo = 0;
+  set.fromFile = 0;
+  set.generation.store(NextGeneration());
+}
+
+bool ResultsStore::LoadAntIzmsFile(std::FILE* f, AntIzms& set, ScanFileReport* report) {
+  int32_t count = 0;
+  const bool ok = ReadAntIzms(f, set.Data(), count, set.Capacity(), report);
+  set.SetCount(count);
+  set.fromFile = 1;
+  set.time = 0;
+  int32_t duo = 0;
+  for (int32_t i = 0; i < count && !duo; ++i) {
+    const float p = set.Data()[i].phaseDuo;
+    duo = (std::isnan(p) || p != 0.0f) ? 1 : 0;
+  }
+  set.hasDuo = duo;
+  set.generation.store(NextGeneration());
+  return ok;
+}
+
+bool ResultsStore::LoadAntIzmsFile(const std::string& path, AntIzms& set, ScanFileReport* report) {
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (!f) {
+    set.SetCount(0);
+    set.fromFile = 1;
+    set.time = 0;
+    set.hasDuo = 0;
+    set.generation.store(NextGeneration());
+    return false;
+  }
+  const bool ok = LoadAntIzmsFile(f, set, report);
+  std::fclose(f);
+  struct stat st {};
+  set.time = stat(path.c_str(), &st) == 0 ? FileTimeFromUnix(st.st_mtim.tv_sec, st.st_mtim.tv_nsec) : 0;
+  return ok;
+}
+
+void ResultsStore::StartNewScanSets(bool has_duo) {
+  for (int i = 0; i < kSets; i += 2) {
+    Set(i + 1).CopyFrom(Set(i));
+    ResetAntIzms(Set(i));
+    Set(i).hasDuo = has_duo ? 1 : 0;
+  }
+  file_name0 = ResultsFolder() + "/NewScanResult.kant";
+}
+
+SaveOutcome ResultsStore::SaveScanResult(const std::string& name,
+                                         const std::optional<std::string>& note) {
+  SaveOutcome out;
+  const std::string folder = ResultsFolder();
+  MakeDirs(folder);  // an existing folder is fine; a failure shows in the write below
+  out.path = folder + "/" + name + ".kant";
+  file_name0 = out.path;
+  Settings().WriteProfileString("CShowDataWindow", "sFileName0", out.path);
+  AntIzms& current = Set(0);
+  out.ok = WriteScanFile(out.path, current.Data(), current.Count(), note, &out.error);
+  std::string old_error;
+  const std::string old_path = folder + "/LastAntIzm_Old.kant";
+  if (!WriteScanFile(old_path, Set(1).Data(), Set(1).Count(), std::nullopt, &old_error)) {
+    Log() << LogColour(kColourError) << "ResultsStore::SaveScanResult() - " << old_error << "\n"
+          << LogColour(kColourNormal);
+  }
+  return out;
+}
+
+void ResultsStore::LoadAnts(const std::string& command_line_file) {
+  Log() << "CShowDataWindow::LoadAnts() call \n";
+  for (int i = 0; i < kSets; i += 2) ResetAntIzms(Set(i));
+  file_name0 = Settings().GetProfileString("CShowDataWindow", "sFileName0", DefaultFileName0());
+  if (!command_line_file.empty()) {
+    file_name0 = command_line_file;
+    Log() << "CShowDataWindow::LoadAnts() cmd " << file_name0 << "\n";
+  }
+  if (std::FILE* f = std::fopen(file_name0.c_str(), "rb")) {
+    std::fclose(f);
+    LoadAntIzmsFile(file_name0, Set(0));
+  }
+  for (int i = 1; i < kSets; i += 2) ResetAntIzms(Set(i));
+  const std::string old_path = ResultsFolder() + "/LastAntIzm_Old.kant";
+  if (std::FILE* f = std::fopen(old_path.c_str(), "rb")) {
+    std::fclose(f);
+    LoadAntIzmsFile(old_path, Set(1));
+  }
+}
+
+}  // namespace kavu

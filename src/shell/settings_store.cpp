@@ -1,0 +1,250 @@
+#include "shell/settings_store.h"
+
+#include <sys/stat.h>
+
+#include <memory>
+
+#include "platform/atomic_file.h"
+#include "platform/number_text.h"
+#include "platform/text_cp1251.h"
+#include "platform/user_paths.h"
+
+namespace kavu {
+namespace {
+
+std::string TrimBlanks(std::string_view s) {
+  while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r')) s.remove_prefix(1);
+  while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+  return std::string(s);
+}
+
+std::string CutToChars(std::string_view text, size_t max_chars) {
+  size_t pos = 0, chars = 0;
+  while (pos < text.size() && chars < max_chars) {
+    DecodeUtf8(text, pos);
+    ++chars;
+  }
+  return std::string(text.substr(0, pos));
+}
+
+std::string ParentDir(const std::string& path) {
+  const size_t slash = path.rfind('/');
+  return slash == std::string::npos ? "." : path.substr(0, slash);
+}
+
+std::mutex g_global_mutex;
+std::unique_ptr<SettingsStore> g_store;
+
+}  // namespace
+
+SettingsStore::SettingsStore(std::string path) : path_(std::move(path)) {}
+
+std::string SettingsStore::Path() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return path_;
+}
+
+void SettingsStore::Repoint(std::string path) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  path_ = std::move(path);
+  cache_.clear();
+  stamp_ = Stamp{};
+}
+
+std::string SettingsStore::EscapeValue(std::string_view v) {
+  std::string out;
+  for (size_t i = 0; i < v.size(); ++i) {
+    const char c = v[i];
+    const bool edge = i == 0 || i + 1 == v.size();
+    switch (c) {
+      case '\\': out += "\\\\"; break;
+      case '\n': out += "\\n"; break;
+      case '\r': out += "\\r"; break;
+      case '\t': out += "\\t"; break;
+      case '\0': out += "\\0"; break;
+      case ' ': out += edge ? "\\s" : " "; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+std::string SettingsStore::UnescapeValue(std::string_view v) {
+  std::string out;
+  for (size_t i = 0; i < v.size(); ++i) {
+    if (v[i] != '\\' || i + 1 == v.size()) {
+      out += v[i];
+      continue;
+    }
+    switch (v[++i]) {
+      case '\\': out += '\\'; break;
+      case 'n': out += '\n'; break;
+      case 'r': out += '\r'; break;
+      case 't': out += '\t'; break;
+      case '0': out += '\0'; break;
+      case 's': out += ' '; break;
+      default: out += '\\'; out += v[i];  // not ours: kept as it stands
+    }
+  }
+  return out;
+}
+
+std::vector<SettingsStore::Section> SettingsStore::Parse(std::string_view text) {
+  std::vector<Section> sections;
+  while (!text.empty()) {
+    const size_t nl = text.find('\n');
+    std::string_view line = text.substr(0, nl);
+    text.remove_prefix(nl == std::string_view::npos ? text.size() : nl + 1);
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    const std::string trimmed = TrimBlanks(line);
+    if (trimmed.empty() || trimmed[0] == ';' || trimmed[0] == '#') continue;
+    if (trimmed.front() == '[' && trimmed.back() == ']') {
+      sections.push_back(Section{trimmed.substr(1, trimmed.size() - 2), {}});
+      continue;
+    }
+    const size_t eq = line.find('=');
+    if (eq == std::string_view::npos || sections.empty()) continue;  // damaged line: skipped
+    std::string key = TrimBlanks(line.substr(0, eq));
+    if (key.empty()) continue;
+    auto& values = sections.back().values;
+    std::string value = UnescapeValue(line.substr(eq + 1));
+    bool replaced = false;
+    for (auto& kv : values) {
+      if (kv.first == key) kv.second = value, replaced = true;
+    }
+    if (!replaced) values.emplace_back(std::move(key), std::move(value));
+  }
+  return sections;
+}
+
+std::string SettingsStore::Serialise(const std::vector<Section>& sections) {
+  std::string out;
+  for (const auto& s : sections) {
+    out += '[' + s.name + "]\n";
+    for (const auto& [k, v] : s.values) out += k + '=' + EscapeValue(v) + '\n';
+    out += '\n';
+  }
+  return out;
+}
+
+void SettingsStore::Refresh() {
+  struct stat st {};
+  Stamp now;
+  if (stat(path_.c_str(), &st) == 0) {
+    now = Stamp{static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
+                static_cast<int64_t>(st.st_size), static_cast<int64_t>(st.st_ino)};
+  }
+  if (now == stamp_) return;
+  std::string text;
+  cache_ = ReadWholeFile(path_, text) ? Parse(text) : std::vector<Section>{};
+  stamp_ = now;
+}
+
+std::optional<std::string> SettingsStore::GetRaw(std::string_view section, std::string_view key) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  Refresh();
+  for (const auto& s : cache_) {
+    if (s.name != section) continue;
+    for (const auto& [k, v] : s.values) {
+      if (k == key) return v;
+    }
+  }
+  return {};
+}
+
+std::vector<std::string> SettingsStore::Sections() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  Refresh();
+  std::vector<std::string> names;
+  for (const auto& s : cache_) names.push_back(s.name);
+  return names;
+}
+
+std::vector<std::pair<std::string, std::string>> SettingsStore::Keys(std::string_view section) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  Refresh();
+  for (const auto& s : cache_) {
+    if (s.name == section) return s.values;
+  }
+  return {};
+}
+
+bool SettingsStore::Write(std::string_view section, std::string_view key, std::string value) {
+  if (section.empty() || key.empty() || key.find('=') != std::string_view::npos ||
+      section.find_first_of("[]\n") != std::string_view::npos ||
+      key.find('\n') != std::string_view::npos) {
+    return false;
+  }
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (!MakeDirs(ParentDir(path_))) return false;
+  FileLock file_lock(path_ + ".lock");
+  if (!file_lock.Locked()) return false;
+  // Another process may have written since our last look: start from the file on disk.
+  stamp_ = Stamp{};
+  Refresh();
+  Section* target = nullptr;
+  for (auto& s : cache_) {
+    if (s.name == section) target = &s;
+  }
+  if (!target) {
+    cache_.push_back(Section{std::string(section), {}});
+    target = &cache_.back();
+  }
+  bool replaced = false;
+  for (auto& kv : target->values) {
+    if (kv.first == key) kv.second = value, replaced = true;
+  }
+  if (!replaced) target->values.emplace_back(std::string(key), std::move(value));
+  const bool ok = WriteFileAtomically(path_, Serialise(cache_));
+  stamp_ = Stamp{};  // re-read next time: the cache holds the change even if it was not kept
+  if (!ok) cache_.clear();
+  return ok;
+}
+
+int32_t SettingsStore::GetProfileInt(std::string_view section, std::string_view key, int32_t def) {
+  const auto raw = GetRaw(section, key);
+  if (!raw) return def;
+  return ParseInt(*raw).value_or(def);
+}
+
+bool SettingsStore::WriteProfileInt(std::string_view section, std::string_view key, int32_t v) {
+  return Write(section, key, std::to_string(v));
+}
+
+std::string SettingsStore::GetProfileString(std::string_view section, std::string_view key,
+                                            std::string_view def) {
+  auto raw = GetRaw(section, key);
+  return raw ? std::move(*raw) : std::string(def);
+}
+
+bool SettingsStore::WriteProfileString(std::string_view section, std::string_view key,
+                                       std::string_view text) {
+  return Write(section, key, CutToChars(text, kMaxTextChars));
+}
+
+double SettingsStore::GetProfileDouble(std::string_view section, std::string_view key, double def) {
+  const auto raw = GetRaw(section, key);
+  if (!raw) return def;
+  // The whole value must be one number: a damaged value is not half-read.
+  return ParseRealWhole(TrimBlanks(*raw)).value_or(def);
+}
+
+bool SettingsStore::WriteProfileDouble(std::string_view section, std::string_view key, double v) {
+  return Write(section, key, FormatG(v, 17));
+}
+
+std::string DefaultSettingsPath() {
+  return ConfigDir() + "/KavuPublicSoft/KavuAntIzmSdr/AntIzmSdr_2021.ini";
+}
+
+SettingsStore& Settings() {
+  std::lock_guard<std::mutex> lock(g_global_mutex);
+  if (!g_store) g_store = std::make_unique<SettingsStore>(DefaultSettingsPath());
+  return *g_store;
+}
+
+void UseSettingsFile(const std::string& path) {
+  Settings().Repoint(path);
+}
+
+}  // namespace kavu

@@ -1,0 +1,80 @@
+#pragma once
+// The per-user settings store: integer, text and real values by section (the owning class's
+// name, for example "ODlgSpektr") and key (the member name with its m_ prefix, "m_ScanDia").
+//
+// Kept in one INI-style file, by default
+//   $XDG_CONFIG_HOME/KavuPublicSoft/KavuAntIzmSdr/AntIzmSdr_2021.ini
+// Values stand verbatim after the first '=' (';' and '#' inside a value are data); backslashes,
+// line breaks, tabs and leading or trailing blanks are escaped. Reals are written with 17
+// significant digits and read back bit for bit. Texts are kept up to 8,192 characters.
+//
+// Every write reaches the disk at once and atomically, under a file lock that also serialises
+// other processes: the file is always the old or the new one, and two processes writing
+// different keys keep both. A missing, unreadable or unparsable value reads as the caller's
+// default (non-finite reals count as unparsable). A failed write returns false and loses only
+// that setting.
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace kavu {
+
+class SettingsStore {
+ public:
+  static constexpr size_t kMaxTextChars = 8192;
+
+  explicit SettingsStore(std::string path);
+  std::string Path();
+  // Points the store at another file (its cache is dropped).
+  void Repoint(std::string path);
+
+  int32_t GetProfileInt(std::string_view section, std::string_view key, int32_t def);
+  bool WriteProfileInt(std::string_view section, std::string_view key, int32_t value);
+  std::string GetProfileString(std::string_view section, std::string_view key,
+                               std::string_view def);
+  bool WriteProfileString(std::string_view section, std::string_view key, std::string_view text);
+  double GetProfileDouble(std::string_view section, std::string_view key, double def);
+  bool WriteProfileDouble(std::string_view section, std::string_view key, double value);
+
+  // The stored text of a key, whatever its kind; empty when absent.
+  std::optional<std::string> GetRaw(std::string_view section, std::string_view key);
+  std::vector<std::string> Sections();
+  std::vector<std::pair<std::string, std::string>> Keys(std::string_view section);
+
+  // Text of the whole file as it would be written (for tests and the config command).
+  struct Section {
+    std::string name;
+    std::vector<std::pair<std::string, std::string>> values;
+  };
+  static std::vector<Section> Parse(std::string_view file_text);
+  static std::string Serialise(const std::vector<Section>& sections);
+  static std::string EscapeValue(std::string_view value);
+  static std::string UnescapeValue(std::string_view value);
+
+ private:
+  bool Write(std::string_view section, std::string_view key, std::string value);
+  // Re-reads the file when it changed on disk since the last look. Call with mutex_ held.
+  void Refresh();
+
+  std::string path_;
+  std::mutex mutex_;
+  std::vector<Section> cache_;
+  struct Stamp {
+    int64_t mtime_ns = -1, size = -1, inode = -1;
+    bool operator==(const Stamp&) const = default;
+  } stamp_;
+};
+
+// The settings file of this user: see the header comment.
+std::string DefaultSettingsPath();
+
+// The process-wide store (the default path unless UseSettingsFile was called first).
+SettingsStore& Settings();
+// Points the process-wide store at another file: a bench run's private settings, a test's.
+void UseSettingsFile(const std::string& path);
+
+}  // namespace kavu
