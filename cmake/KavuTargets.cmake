@@ -42,7 +42,7 @@ function(kavu_test_suite name)
   add_executable(${name} ${srcs})
   target_compile_options(${name} PRIVATE ${KAVU_WARNINGS})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
-  target_link_libraries(${name} PRIVATE ${K_LIBS} kavu_test_support GTest::gtest GTest::gmock Threads::Threads)
+  target_link_libraries(${name} PRIVATE ${K_LIBS} kavu_test_support GTest::gtest_main GTest::gmock Threads::Threads)
   target_compile_definitions(${name} PRIVATE
     KAVU_SOURCE_DIR="${PROJECT_SOURCE_DIR}" KAVU_BINARY_DIR="${PROJECT_BINARY_DIR}"
     KAVU_SIMLIB_DIR="${KAVU_SIMLIB_DIR}")

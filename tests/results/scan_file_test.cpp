@@ -1,0 +1,265 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <bit>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <set>
+#include <unistd.h>
+
+#include "results/ant_izm_file.h"
+#include "results/results_store.h"
+#include "shell/log_console.h"
+#include "shell/settings_store.h"
+#include "support/temp_dir.h"
+
+namespace kavu {
+namespace {
+
+// Independent little-endian encoders: the test builds files the way any writer that follows the
+// format would, byte by byte, without the program's own encoder.
+void U32(std::string& s, uint32_t v) {
+  for (int i = 0; i < 4; ++i) s += static_cast<char>(v >> (8 * i));
+}
+void F64At(std::string& rec, size_t off, double v) {
+  const auto bits = std::bit_cast<uint64_t>(v);
+  for (int i = 0; i < 8; ++i) rec[off + i] = static_cast<char>(bits >> (8 * i));
+}
+void F32At(std::string& rec, size_t off, float v) {
+  const auto bits = std::bit_cast<uint32_t>(v);
+  for (int i = 0; i < 4; ++i) rec[off + i] = static_cast<char>(bits >> (8 * i));
+}
+std::string Header(uint32_t size, int32_t count) {
+  std::string s;
+  U32(s, 0x21A47ED1);
+  U32(s, 0);
+  U32(s, size);
+  U32(s, static_cast<uint32_t>(count));
+  return s;
+}
+
+AntIzm RandomPoint(std::mt19937_64& rng) {
+  AntIzm p = EmptyAntIzm();
+  auto* b = reinterpret_cast<uint8_t*>(&p);
+  for (const auto& f : AntIzmFields()) {
+    for (int i = 0; i < (f.kind == AntIzmField::kF64 ? 8 : 4); ++i) b[f.offset + i] = rng() & 0xFF;
+  }
+  p.pause = PauseNotMeasured();
+  return p;
+}
+
+class ScanFileTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Log().SetSink(OLogConsole::Sink::None);
+    Settings().WriteProfileString("CDlgOptions", "m_SaveResPath", dir_.File("results"));
+  }
+  test::TempDir dir_;
+  test::ScopedSettings settings_;
+  std::unique_ptr<ResultsStore> store_ = std::make_unique<ResultsStore>(70000);
+};
+
+TEST_F(ScanFileTest, WriteThenReadGivesTheSameRecordsByteForByteWithTheNote) {
+  std::mt19937_64 rng(1);
+  std::vector<AntIzm> points;
+  for (int i = 0; i < 500; ++i) points.push_back(RandomPoint(rng));
+  const std::string note = "Ант. 14 МГц; R=50 Ом — КСВ 1.1 ✓";
+  const std::string path = dir_.File("a.kant");
+  ASSERT_TRUE(WriteScanFile(path, points.data(), 500, note));
+  const std::string bytes = test::ReadFile(path);
+  // The note block: magic, 0xAA55, 1, length, then the text in code page 1251 ('?' for the
+  // check mark, which the code page lacks).
+  const std::string cp_note =
+      "\xC0\xED\xF2. 14 \xCC\xC3\xF6; R=50 \xCE\xEC \x97 \xCA\xD1\xC2 1.1 ?";
+  ASSERT_EQ(bytes.size(), 16 + 192 * 500 + 16 + 32u);
+  EXPECT_EQ(bytes.substr(16 + 192 * 500),
+            std::string("\xD1\x7E\xA4\x21\x55\xAA\0\0\x01\0\0\0\x20\0\0\0", 16) + cp_note);
+  EXPECT_EQ(bytes.substr(0, 4), "\xD1\x7E\xA4\x21");
+  // Gaps at 36, 68 and 124 are written as zeros even when memory held something else there.
+  for (int i = 0; i < 500; ++i) {
+    for (size_t gap : {36u, 68u, 124u}) {
+      EXPECT_EQ(bytes.substr(16 + 192 * i + gap, 4), std::string(4, '\0'));
+    }
+  }
+  ASSERT_TRUE(store_->LoadAntIzmsFile(path, store_->Set(0)));
+  ASSERT_EQ(store_->Set(0).Count(), 500);
+  EXPECT_EQ(EncodeAntIzms(store_->Set(0).Data(), 500, 0), bytes.substr(0, 16 + 192 * 500));
+  EXPECT_EQ(std::bit_cast<uint32_t>(store_->Set(0).At(3).pause), 0xFFC00000u);
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  std::fseek(f, 16 + 192 * 500, SEEK_SET);
+  EXPECT_EQ(ReadAntIzmsNote(f).value(), "Ант. 14 МГц; R=50 Ом — КСВ 1.1 ?");
+  std::fclose(f);
+  EXPECT_EQ(store_->Set(0).fromFile, 1);
+  EXPECT_NE(store_->Set(0).time, 0u);
+}
+
+TEST_F(ScanFileTest, RecordSizesOtherThan192AreReadAsTheFormatSays) {
+  std::string small = Header(100, 2);
+  for (int i = 0; i < 2; ++i) {
+    std::string rec(100, '\x11');
+    F64At(rec, 0, 1e6 * (i + 1));
+    small += rec;
+  }
+  test::WriteFile(dir_.File("small.kant"), small);
+  ASSERT_TRUE(store_->LoadAntIzmsFile(dir_.File("small.kant"), store_->Set(0)));
+  ASSERT_EQ(store_->Set(0).Count(), 2);
+  EXPECT_EQ(store_->Set(0).At(1).freqHz, 2e6);
+  const auto* b = reinterpret_cast<const uint8_t*>(&store_->Set(0).At(1));
+  for (int i = 100; i < 192; ++i) EXPECT_EQ(b[i], 0) << i;
+  EXPECT_EQ(b[99], 0x11);
+
+  std::string big = Header(256, 2);
+  for (int i = 0; i < 2; ++i) {
+    std::string rec(256, '\x22');
+    F64At(rec, 0, 5e6 + i);
+    F32At(rec, 108, 0.0f);
+    big += rec;
+  }
+  test::WriteFile(dir_.File("big.kant"), big);
+  ASSERT_TRUE(store_->LoadAntIzmsFile(dir_.File("big.kant"), store_->Set(0)));
+  EXPECT_EQ(store_->Set(0).At(1).freqHz, 5e6 + 1);
+  EXPECT_EQ(store_->Set(0).At(1).oAll, std::bit_cast<double>(0x2222222222222222ull));
+  EXPECT_EQ(store_->Set(0).hasDuo, 0);
+}
+
+TEST_F(ScanFileTest, DamagedHeadersFailAndLeaveAnEmptySetMarkedAsLoaded) {
+  struct Case {
+    std::string bytes;
+    ScanFileStatus status;
+  };
+  const std::vector<Case> cases = {
+      {"\xD1\x7E\xA4", ScanFileStatus::kShortHeader},
+      {Header(192, 1).substr(0, 12), ScanFileStatus::kShortHeader},
+      {"XXXX" + Header(192, 0).substr(4), ScanFileStatus::kBadMagic},
+      {Header(0, 1) + std::string(192, 'a'), ScanFileStatus::kBadRecordSize},
+      {Header(4097, 1) + std::string(4097, 'a'), ScanFileStatus::kBadRecordSize},
+  };
+  for (const auto& c : cases) {
+    test::WriteFile(dir_.File("bad.kant"), c.bytes);
+    store_->Set(0).Append(EmptyAntIzm());
+    const int32_t gen = store_->Set(0).generation;
+    ScanFileReport report;
+    EXPECT_FALSE(store_->LoadAntIzmsFile(dir_.File("bad.kant"), store_->Set(0), &report));
+    EXPECT_EQ(report.status, c.status);
+    EXPECT_FALSE(report.Describe().empty());
+    EXPECT_EQ(store_->Set(0).Count(), 0);
+    EXPECT_EQ(store_->Set(0).fromFile, 1);
+    EXPECT_NE(store_->Set(0).generation, gen);
+  }
+  EXPECT_FALSE(store_->LoadAntIzmsFile(dir_.File("missing.kant"), store_->Set(0)));
+  EXPECT_EQ(store_->Set(0).Count(), 0);
+}
+
+TEST_F(ScanFileTest, CountsAreCutToCapacityAndShortFilesKeepTheirCompleteRecords) {
+  // A header count of 70,000 loads 65,536 points.
+  std::string huge = Header(192, 70000) + std::string(192 * 70000, '\0');
+  test::WriteFile(dir_.File("huge.kant"), huge);
+  ResultsStore store;  // the program's capacity
+  ASSERT_TRUE(store.LoadAntIzmsFile(dir_.File("huge.kant"), store.Set(0)));
+  EXPECT_EQ(store.Set(0).Count(), 65536);
+  // A negative count reads as 0.
+  test::WriteFile(dir_.File("neg.kant"), Header(192, -5));
+  ASSERT_TRUE(store.LoadAntIzmsFile(dir_.File("neg.kant"), store.Set(0)));
+  EXPECT_EQ(store.Set(0).Count(), 0);
+  // A file shorter than its count keeps its complete records and says so.
+  std::string cut = Header(192, 10) + std::string(192 * 3 + 50, '\0');
+  test::WriteFile(dir_.File("cut.kant"), cut);
+  ScanFileReport report;
+  ASSERT_TRUE(store.LoadAntIzmsFile(dir_.File("cut.kant"), store.Set(0), &report));
+  EXPECT_EQ(store.Set(0).Count(), 3);
+  EXPECT_TRUE(report.truncated);
+  EXPECT_EQ(report.Describe(), "the file ends after 3 of 10 records");
+  // Point indexes are clamped.
+  EXPECT_EQ(&store.Set(0).At(-5), &store.Set(0).At(0));
+  EXPECT_EQ(&store.Set(0).At(70000), &store.Set(0).At(65535));
+}
+
+TEST_F(ScanFileTest, HasDuoComesFromThePhaseDuoFields) {
+  auto write = [&](float phase_duo_of_second) {
+    std::string f = Header(192, 2);
+    for (int i = 0; i < 2; ++i) {
+      std::string rec(192, '\0');
+      F32At(rec, 108, i == 1 ? phase_duo_of_second : 0.0f);
+      f += rec;
+    }
+    test::WriteFile(dir_.File("duo.kant"), f);
+    store_->LoadAntIzmsFile(dir_.File("duo.kant"), store_->Set(0));
+    return store_->Set(0).hasDuo;
+  };
+  EXPECT_EQ(write(0.0f), 0);
+  EXPECT_EQ(write(-0.0f), 0);
+  EXPECT_EQ(write(0.25f), 1);
+  EXPECT_EQ(write(NAN), 1);
+}
+
+TEST_F(ScanFileTest, NewScanSetsRotateAndEveryResetGetsAFreshGeneration) {
+  AntIzm p = EmptyAntIzm();
+  p.freqHz = 14e6;
+  store_->Set(0).Append(p);
+  store_->StartNewScanSets(false);
+  EXPECT_EQ(store_->Set(1).Count(), 1);
+  EXPECT_EQ(store_->Set(1).At(0).freqHz, 14e6);
+  EXPECT_EQ(store_->Set(0).Count(), 0);
+  EXPECT_EQ(store_->file_name0, dir_.File("results") + "/NewScanResult.kant");
+  // Two starts without points: set 1 is empty with the generation set 0 had before the second.
+  const int32_t before = store_->Set(0).generation;
+  store_->StartNewScanSets(true);
+  EXPECT_EQ(store_->Set(1).Count(), 0);
+  EXPECT_EQ(store_->Set(1).generation, before);
+  EXPECT_EQ(store_->Set(0).hasDuo, 1);
+  // Generations come from one counter: no two resets or loads anywhere give the same value.
+  std::set<int32_t> seen;
+  for (int i = 0; i < 6; ++i) {
+    store_->ResetAntIzms(store_->Set(i));
+    EXPECT_TRUE(seen.insert(store_->Set(i).generation).second);
+  }
+  for (int k = 1; k <= 6; ++k) {
+    store_->ResetAntIzms(store_->Slot(k));
+    EXPECT_TRUE(seen.insert(store_->Slot(k).generation).second);
+  }
+}
+
+TEST_F(ScanFileTest, SavingWritesTheScanAndThePreviousSetAndReportsFailures) {
+  AntIzm p = EmptyAntIzm();
+  for (int i = 0; i < 3; ++i) {
+    p.freqHz = 1e6 * (i + 1);
+    store_->Set(0).Append(p);
+  }
+  store_->StartNewScanSets(false);
+  p.freqHz = 7e6;
+  store_->Set(0).Append(p);
+  const SaveOutcome out = store_->SaveScanResult("Ант 7 МГц", std::string("note"));
+  ASSERT_TRUE(out.ok) << out.error;
+  EXPECT_EQ(out.path, dir_.File("results") + "/Ант 7 МГц.kant");
+  EXPECT_EQ(Settings().GetProfileString("CShowDataWindow", "sFileName0", ""), out.path);
+  EXPECT_EQ(test::ReadFile(out.path).size(), 16 + 192 + 16 + 4u);
+  EXPECT_EQ(test::ReadFile(dir_.File("results") + "/LastAntIzm_Old.kant").size(), 16 + 192 * 3u);
+
+  // Loading at start brings both back.
+  ResultsStore fresh(100);
+  fresh.LoadAnts();
+  EXPECT_EQ(fresh.Set(0).Count(), 1);
+  EXPECT_EQ(fresh.Set(1).Count(), 3);
+  fresh.LoadAnts(dir_.File("results") + "/LastAntIzm_Old.kant");
+  EXPECT_EQ(fresh.Set(0).Count(), 3);
+
+  // A folder that cannot be written: the save fails, and an existing good file is untouched.
+  const std::string good = test::ReadFile(out.path);
+  chmod(dir_.File("results").c_str(), 0500);
+  if (geteuid() != 0) {
+    const SaveOutcome failed = store_->SaveScanResult("Ант 7 МГц", std::nullopt);
+    EXPECT_FALSE(failed.ok);
+    EXPECT_FALSE(failed.error.empty());
+    EXPECT_EQ(test::ReadFile(out.path), good);
+  }
+  chmod(dir_.File("results").c_str(), 0700);
+  Settings().WriteProfileString("CDlgOptions", "m_SaveResPath", "/proc/no-such-folder");
+  const SaveOutcome failed = store_->SaveScanResult("x", std::nullopt);
+  EXPECT_FALSE(failed.ok);
+  EXPECT_FALSE(failed.error.empty());
+}
+
+}  // namespace
+}  // namespace kavu

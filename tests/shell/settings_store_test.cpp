@@ -1,0 +1,199 @@
+#include "shell/settings_store.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <bit>
+#include <clocale>
+#include <cmath>
+#include <random>
+
+#include "shell/settings_binding.h"
+#include "support/temp_dir.h"
+
+namespace kavu {
+namespace {
+
+TEST(SettingsStore, ValuesRoundTripVerbatimIncludingAwkwardText) {
+  test::TempDir dir;
+  SettingsStore store(dir.File("sub/dir/s.ini"));
+  EXPECT_EQ(store.GetProfileString("ODlgSpektr", "m_ScanDia", "140-150 0.5; 425-440 1"),
+            "140-150 0.5; 425-440 1");
+  const std::string awkward = "  a;b#c = d\\n\nline2\r\t end  ";
+  ASSERT_TRUE(store.WriteProfileString("ODlgSpektr", "m_ScanDia", "140-150 0.5; 425-440 1"));
+  ASSERT_TRUE(store.WriteProfileString("S", "awkward", awkward));
+  ASSERT_TRUE(store.WriteProfileString("S", "empty", ""));
+  ASSERT_TRUE(store.WriteProfileInt("S", "n", -90));
+  EXPECT_EQ(store.GetProfileString("ODlgSpektr", "m_ScanDia", ""), "140-150 0.5; 425-440 1");
+  EXPECT_EQ(store.GetProfileString("S", "awkward", ""), awkward);
+  EXPECT_EQ(store.GetProfileString("S", "empty", "default"), "");
+  EXPECT_EQ(store.GetProfileInt("S", "n", 0), -90);
+  EXPECT_EQ(store.GetProfileInt("S", "missing", 17), 17);
+  EXPECT_EQ(store.GetProfileInt("S", "awkward", 5), 5);
+
+  // A second store on the same file sees everything (another process would too).
+  SettingsStore again(dir.File("sub/dir/s.ini"));
+  EXPECT_EQ(again.GetProfileString("S", "awkward", ""), awkward);
+  const std::string text = test::ReadFile(dir.File("sub/dir/s.ini"));
+  EXPECT_NE(text.find("m_ScanDia=140-150 0.5; 425-440 1\n"), std::string::npos) << text;
+
+  std::string longest;
+  for (int i = 0; i < 9000; ++i) longest += (i % 2) ? "ж" : "z";
+  ASSERT_TRUE(store.WriteProfileString("S", "long", longest));
+  const std::string back = store.GetProfileString("S", "long", "");
+  EXPECT_EQ(back, longest.substr(0, 4096 * 3));  // 8,192 characters: 4,096 of each kind
+}
+
+TEST(SettingsStore, RealsRoundTripBitForBitAndNonFiniteReadsAsDefault) {
+  test::TempDir dir;
+  SettingsStore store(dir.File("s.ini"));
+  std::mt19937_64 rng(7);
+  for (int i = 0; i < 200; ++i) {
+    double v = std::bit_cast<double>(rng());
+    if (!std::isfinite(v)) continue;
+    ASSERT_TRUE(store.WriteProfileDouble("R", "v", v));
+    EXPECT_EQ(std::bit_cast<uint64_t>(store.GetProfileDouble("R", "v", 0.0)),
+              std::bit_cast<uint64_t>(v));
+  }
+  for (double v : {0.1, -0.0, 5e-324, 1.7976931348623157e308, 144e6}) {
+    store.WriteProfileDouble("R", "v", v);
+    EXPECT_EQ(std::bit_cast<uint64_t>(store.GetProfileDouble("R", "v", 1.0)),
+              std::bit_cast<uint64_t>(v));
+  }
+  store.WriteProfileDouble("R", "v", NAN);
+  EXPECT_EQ(store.GetProfileDouble("R", "v", 3.5), 3.5);
+  for (const char* stored : {"nan", "inf", "-inf", "1e400", "2.5abc", "", "abc"}) {
+    store.WriteProfileString("R", "t", stored);
+    EXPECT_EQ(store.GetProfileDouble("R", "t", 3.5), 3.5) << stored;
+  }
+}
+
+TEST(SettingsStore, ADamagedFileReadsAsDefaultsAndIsRepairedByTheNextWrite) {
+  test::TempDir dir;
+  test::WriteFile(dir.File("s.ini"),
+                  "garbage before any section\n[A]\nno equals sign\n=novalue\nk=1\n[B\nx=2\n"
+                  "\x01\x02\xff binary junk\n");
+  SettingsStore store(dir.File("s.ini"));
+  EXPECT_EQ(store.GetProfileInt("A", "k", 0), 1);
+  EXPECT_EQ(store.GetProfileInt("A", "x", 0), 2);  // "[B" is not a section header
+  ASSERT_TRUE(store.WriteProfileInt("C", "y", 3));
+  EXPECT_EQ(store.GetProfileInt("A", "k", 0), 1);
+  EXPECT_EQ(store.GetProfileInt("C", "y", 0), 3);
+  EXPECT_FALSE(store.WriteProfileInt("C", "bad=key", 1));
+}
+
+TEST(SettingsStore, RealEditsParseWithAPointInARussianLocale) {
+  ASSERT_NE(std::setlocale(LC_ALL, "ru_RU.UTF-8"), nullptr)
+      << "the ru_RU.UTF-8 locale must be installed (scripts/setup.sh generates it)";
+  test::ScopedSettings settings;
+  EXPECT_EQ(SaveRealEditText("T", "m_R", "2.5", 1.0, 0.0, 10.0), 2.5);
+  EXPECT_EQ(Settings().GetProfileDouble("T", "m_R", 0.0), 2.5);
+  EXPECT_EQ(FormatEditReal(2.5), "2.5");
+  EXPECT_EQ(SaveMHzEditText("T", "m_FM_Gen", "7,1"), 7.1e6);
+  std::setlocale(LC_ALL, "C");
+}
+
+TEST(SettingsBinding, EditsListsAndChecksFollowTheSharedRules) {
+  test::ScopedSettings settings;
+  // Real edit: default, range, clamping, unparsable and non-finite text.
+  EXPECT_EQ(LoadRealEdit("T", "m_X", 50.0, 1.0, 100.0), 50.0);
+  Settings().WriteProfileDouble("T", "m_X", 500.0);
+  EXPECT_EQ(LoadRealEdit("T", "m_X", 50.0, 1.0, 100.0), 50.0);  // out of range: the default
+  EXPECT_EQ(SaveRealEditText("T", "m_X", "250", 50.0, 1.0, 100.0), 100.0);
+  EXPECT_EQ(SaveRealEditText("T", "m_X", "letters", 50.0, 1.0, 100.0), 50.0);
+  EXPECT_EQ(SaveRealEditText("T", "m_X", "nan", 50.0, 1.0, 100.0), 50.0);
+  EXPECT_EQ(SaveRealEditText("T", "m_X", "inf", 50.0, 1.0, 100.0), 50.0);
+  EXPECT_EQ(FormatEditReal(140.5), "140.5");
+  EXPECT_EQ(FormatEditReal(144.0), "144");
+  // Frequency edits in MHz.
+  EXPECT_EQ(SaveMHzEditText("ODlgSpektr", "m_FM_Gen", "7,1"), 7.1e6);
+  EXPECT_EQ(Settings().GetProfileDouble("ODlgSpektr", "m_FM_Gen", 0), 7.1e6);
+  EXPECT_EQ(ParseMHzEditText("letters"), 144.123e6);
+  // Lists, integers and checks.
+  Settings().WriteProfileInt("T", "m_List", 9);
+  EXPECT_EQ(LoadListIndex("T", "m_List", 1, 5), 0);
+  Settings().WriteProfileInt("T", "m_List", -1);
+  EXPECT_EQ(LoadListIndex("T", "m_List", 1, 5), 0);
+  Settings().WriteProfileInt("T", "m_List", 4);
+  EXPECT_EQ(LoadListIndex("T", "m_List", 1, 5), 4);
+  EXPECT_EQ(SaveIntEditText("ODlgSpektr", "m_GrMin", " -95 dB"), -95);
+  EXPECT_EQ(Settings().GetProfileInt("ODlgSpektr", "m_GrMin", 0), -95);
+  EXPECT_TRUE(LoadCheck("T", "m_Check", true));
+  SaveCheck("T", "m_Check", false);
+  EXPECT_FALSE(LoadCheck("T", "m_Check", true));
+}
+
+// A child writes as fast as it can and is killed at random instants: the file must always parse
+// and hold the old or the new value of every key, never a damaged file.
+TEST(SettingsDurability, KillingAWriterAtAnyInstantLeavesTheOldOrTheNewFile) {
+  test::TempDir dir;
+  const std::string path = dir.File("s.ini");
+  SettingsStore seed(path);
+  ASSERT_TRUE(seed.WriteProfileString("D", "stable", "keep me"));
+  std::mt19937 rng(42);
+  for (int round = 0; round < 25; ++round) {
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      SettingsStore child(path);
+      for (int i = 0;; ++i) {
+        child.WriteProfileInt("D", "counter", i);
+        child.WriteProfileString("D", "text", std::string(1000 + i % 3000, 'a' + i % 26));
+      }
+    }
+    usleep(1000 + rng() % 20000);
+    kill(pid, SIGKILL);
+    waitpid(pid, nullptr, 0);
+    std::string text;
+    text = test::ReadFile(path);
+    SettingsStore reader(path);
+    EXPECT_EQ(reader.GetProfileString("D", "stable", ""), "keep me") << "round " << round;
+    const std::string t = reader.GetProfileString("D", "text", "");
+    if (!t.empty()) {
+      EXPECT_EQ(t, std::string(t.size(), t[0])) << "round " << round;
+    }
+    EXPECT_GE(reader.GetProfileInt("D", "counter", 0), 0);
+    EXPECT_EQ(text.back(), '\n');
+  }
+}
+
+TEST(SettingsDurability, TwoProcessesWritingDifferentKeysKeepBoth) {
+  test::TempDir dir;
+  const std::string path = dir.File("s.ini");
+  constexpr int kWrites = 60;
+  pid_t pids[2];
+  for (int p = 0; p < 2; ++p) {
+    pids[p] = fork();
+    ASSERT_GE(pids[p], 0);
+    if (pids[p] == 0) {
+      SettingsStore store(path);
+      for (int i = 0; i < kWrites; ++i) store.WriteProfileInt(p ? "B" : "A", "k" + std::to_string(i), i);
+      _exit(0);
+    }
+  }
+  for (pid_t pid : pids) {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  }
+  SettingsStore reader(path);
+  for (int i = 0; i < kWrites; ++i) {
+    EXPECT_EQ(reader.GetProfileInt("A", "k" + std::to_string(i), -1), i);
+    EXPECT_EQ(reader.GetProfileInt("B", "k" + std::to_string(i), -1), i);
+  }
+}
+
+TEST(SettingsStore, DefaultPathFollowsXdgConfigHome) {
+  const char* old = std::getenv("XDG_CONFIG_HOME");
+  const std::string saved = old ? old : "";
+  setenv("XDG_CONFIG_HOME", "/tmp/xdg-test", 1);
+  EXPECT_EQ(DefaultSettingsPath(), "/tmp/xdg-test/KavuPublicSoft/KavuAntIzmSdr/AntIzmSdr_2021.ini");
+  setenv("XDG_CONFIG_HOME", "relative/ignored", 1);
+  EXPECT_TRUE(DefaultSettingsPath().ends_with("/.config/KavuPublicSoft/KavuAntIzmSdr/AntIzmSdr_2021.ini"));
+  if (old) setenv("XDG_CONFIG_HOME", saved.c_str(), 1); else unsetenv("XDG_CONFIG_HOME");
+}
+
+}  // namespace
+}  // namespace kavu

@@ -1,0 +1,22 @@
+#pragma once
+// Runs a program as a user would and collects what it printed.
+#include <string>
+#include <vector>
+
+namespace kavu::test {
+
+struct CommandResult {
+  int exit_status = -1;  // -1 when it did not exit normally (killed, not started)
+  std::string out;
+  std::string err;
+};
+
+// Runs `argv[0]` with the arguments, with extra environment entries "NAME=VALUE", standard input
+// from /dev/null; kills it after `timeout_s` seconds.
+CommandResult RunCommand(const std::vector<std::string>& argv,
+                         const std::vector<std::string>& env = {}, double timeout_s = 60);
+
+// The built kavusdraa-cli.
+std::string CliPath();
+
+}  // namespace kavu::test
