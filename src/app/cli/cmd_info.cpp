@@ -126,6 +126,13 @@ int RunPoints(const std::vector<std::string>& args) {
   return 0;
 }
 
+}  // namespace
+
+int RunInfoCommand(const std::vector<std::string>& args) { return RunInfo(args); }
+int RunPointsCommand(const std::vector<std::string>& args) { return RunPoints(args); }
+
+namespace {
+
 const CliRegistrar info_registrar({"info", "header fields, point count and note of a scan file",
                                    "Usage: kavusdraa-cli info FILE\n\n"
                                    "Prints the header fields of a scan-result file (.kant), its point\n"
