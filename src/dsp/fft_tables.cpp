@@ -1,0 +1,147 @@
+#include "dsp/fft_tables.h"
+
+#include <atomic>
+#include <cmath>
+#include <mutex>
+#include <numbers>
+
+#include "shell/command_line.h"
+#include "shell/fatal_error.h"
+#include "shell/log_console.h"
+
+namespace kavu {
+namespace {
+
+constexpr int kLargestTable = 1 << 24;
+
+struct GlobalState {
+  std::mutex mutex;
+  std::shared_ptr<const FftTables> tables;
+  std::string report;
+  std::atomic<int> kernel{static_cast<int>(FftKernel::Portable)};
+};
+
+GlobalState& Global() {
+  static auto* g = new GlobalState();
+  return *g;
+}
+
+bool KernelCompiled(FftKernel k) {
+#if defined(__x86_64__) || defined(__i386__)
+  (void)k;
+  return true;
+#else
+  return k == FftKernel::Portable;
+#endif
+}
+
+const ProcessorProbe& HostProbe() {
+  static const ProcessorProbe probe = ProbeProcessor(HostCpuid());
+  return probe;
+}
+
+}  // namespace
+
+std::shared_ptr<const FftTables> BPF_GenSinTable(int nn_max) {
+  // Walk the stage sizes the way the layout lays them out; they fill exactly nn_max entries
+  // only when nn_max is a power of two.
+  long long total = 1;  // the closing zero entry
+  for (int b = nn_max; b >= 2; b /= 2) total += b / 2;
+  if (nn_max < 1 || nn_max > kLargestTable || total != nn_max) {
+    FatalError("BPF_GenSinTable() - ошибка, размеры неправильные !");
+  }
+  auto t = std::make_shared<FftTables>();
+  t->nn_max = nn_max;
+  t->block = std::make_unique<FftComplex[]>(2 * static_cast<size_t>(nn_max));
+  FftComplex* fwd = t->block.get();
+  FftComplex* inv = fwd + nn_max;
+  size_t pos = 0;
+  for (int b = nn_max; b >= 2; b /= 2) {
+    const int c = b / 2;
+    for (int k = 0; k < c; ++k, ++pos) {
+      // (π·k)/c: the division by a power of two is exact, so entry 2k of a stage equals entry k
+      // of the next smaller stage bit for bit.
+      const double angle = (std::numbers::pi * k) / c;
+      fwd[pos] = {std::cos(angle), -std::sin(angle)};
+      inv[pos] = {fwd[pos].real(), -fwd[pos].imag()};
+    }
+  }
+  fwd[pos] = inv[pos] = {0.0, 0.0};
+  return t;
+}
+
+std::shared_ptr<const FftTables> CurrentFftTables() {
+  GlobalState& g = Global();
+  std::lock_guard lock(g.mutex);
+  return g.tables;
+}
+
+void BPF2_InitGlobal(int nn_max, const ICpuidSource& cpu) {
+  Log() << "OMBPF2::BPF2_InitGlobal NNMax = " << nn_max << "\n";
+  auto tables = BPF_GenSinTable(nn_max);
+  std::string report;
+  FftKernel kernel = FftKernel::Portable;
+  if (AvxDisabledByCommandLine()) {
+    report = "IsAVX: AVX и SSE отключены параметром командной строки";
+    Log() << report << "\n";
+  } else {
+    const ProcessorProbe p = ProbeProcessor(cpu);
+    report = p.report;
+    Log() << report << "\n";
+    Log() << "SSE_Ver = " << p.sse_level << "\n";
+    if (p.avx_usable && KernelCompiled(FftKernel::Avx)) {
+      Log() << "Use AVX \n";
+      kernel = FftKernel::Avx;
+    } else if (p.sse_level >= 30 && KernelCompiled(FftKernel::Sse)) {
+      Log() << "Use SSE \n";
+      kernel = FftKernel::Sse;
+    }
+  }
+  GlobalState& g = Global();
+  std::lock_guard lock(g.mutex);
+  g.tables = std::move(tables);
+  g.report = std::move(report);
+  g.kernel.store(static_cast<int>(kernel));
+}
+
+void BPF2_InitGlobal(int nn_max) { BPF2_InitGlobal(nn_max, HostCpuid()); }
+
+int BPF2_NNMax() {
+  auto t = CurrentFftTables();
+  return t ? t->nn_max : 0;
+}
+
+FftKernel BPF2_Kernel() { return static_cast<FftKernel>(Global().kernel.load()); }
+
+std::string BPF2_ProcessorReport() {
+  GlobalState& g = Global();
+  std::lock_guard lock(g.mutex);
+  return g.report;
+}
+
+bool FftKernelAvailable(FftKernel k) {
+  if (!KernelCompiled(k)) return false;
+  switch (k) {
+    case FftKernel::Portable:
+      return true;
+    case FftKernel::Sse:
+      return HostProbe().sse_level >= 30;
+    case FftKernel::Avx:
+      return HostProbe().avx_usable;
+  }
+  return false;
+}
+
+const char* FftKernelName(FftKernel k) {
+  switch (k) {
+    case FftKernel::Portable:
+      return "portable";
+    case FftKernel::Sse:
+      return "sse";
+    case FftKernel::Avx:
+      return "avx";
+  }
+  return "?";
+}
+
+}  // namespace kavu

@@ -1,0 +1,135 @@
+#pragma once
+// OMBPF2: the program's one FFT — in-place radix-2 transform of complex doubles.
+//
+//   BPF2(x, n)  forward:  X[k] = (1/n) · Σ x[m] · e^(−j2πkm/n), output in natural order
+//   OBPF2(X, n) inverse:  x[m] =         Σ X[k] · e^(+j2πkm/n), output in natural order (no scaling)
+//   so OBPF2(BPF2(x)) = x (to rounding).
+//
+// Start-up: call BPF2_InitGlobal(NNMax) once, before any transform and before any thread
+// transforms (the main window uses NNMax = 65536). It builds the global twiddle tables, probes the
+// processor and chooses the kernel (AVX, SSE3 or portable). Every kernel gives bit-identical
+// results, so the choice never changes a number, only the speed.
+//
+// Use (one object per thread; the live display, the block filter and the rate plan own one each):
+//
+//   OMBPF2 fft;
+//   fft.SetNN(2048);                   // selects the tables for 2048 and prepares the plan
+//   FftVector buf(2048);               // 32-byte aligned storage; any 32-byte aligned memory works
+//   fft.BPF2(buf.data(), 2048);        // forward, scaled by 1/2048
+//   fft.OBPF2(buf.data(), 2048);       // inverse
+//
+// Fastest kernel: the object uses the kernel chosen at start-up (BPF2_Kernel()), which is the
+// fastest one this processor can run for every size; nothing to do. Call SetNN(n) once with the
+// size you transform most (it prepares the plan then, so the first transform of that size does
+// no allocation); transforms of a larger size also work (their larger stages generate their
+// twiddles by running product) but prepare their own plan on first use (one allocation).
+//
+// Block filter (forward, multiply by a response H, inverse): FilterBPF2() does the three steps
+// with the multiply fused into the transform passes; the result is bit-identical to
+//   BPF2(x, n); for k: x[k] = FftMul(x[k], h[k]); OBPF2(x, n);
+// so a plain reference path and the fused path agree exactly. BPF2Mul() is the first two steps.
+//
+// Preconditions (each broken one is a broken internal invariant and stops the program through
+// FatalError, never a wrong result): n is a power of two, n >= 1 and n >= TableNN();
+// data is aligned to 32 bytes when the AVX kernel runs and to 16 bytes for SSE (aligning every
+// buffer to 32 bytes satisfies all kernels); SetNN(nn) needs 1 <= nn <= BPF2_NNMax(), nn a power
+// of two. An object is used by one thread at a time; different objects may run concurrently.
+#include <complex>
+#include <cstddef>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+namespace kavu {
+
+using FftComplex = std::complex<double>;
+
+// The complex product as every kernel computes it (no contraction, no special cases):
+// (a.re·b.re − a.im·b.im, a.re·b.im + a.im·b.re). Compiled inside dsp/ without floating-point
+// contraction, so it gives the same bits whatever the caller's compiler options.
+FftComplex FftMul(FftComplex a, FftComplex b);
+
+// Allocator giving 64-byte aligned storage (enough for every kernel).
+template <class T>
+struct FftAlignedAllocator {
+  using value_type = T;
+  static constexpr std::align_val_t kAlign{64};
+  FftAlignedAllocator() = default;
+  template <class U>
+  FftAlignedAllocator(const FftAlignedAllocator<U>&) {}
+  T* allocate(std::size_t n) { return static_cast<T*>(::operator new(n * sizeof(T), kAlign)); }
+  void deallocate(T* p, std::size_t) { ::operator delete(p, kAlign); }
+  template <class U>
+  bool operator==(const FftAlignedAllocator<U>&) const { return true; }
+};
+
+// A transform buffer aligned for every kernel.
+using FftVector = std::vector<FftComplex, FftAlignedAllocator<FftComplex>>;
+
+enum class FftKernel : int { Portable = 0, Sse = 1, Avx = 2 };
+
+// Name for logs and benchmarks: "portable", "sse", "avx".
+const char* FftKernelName(FftKernel k);
+
+// Builds the global tables for sizes up to nn_max (a power of two, else FatalError
+// "BPF_GenSinTable() - ошибка, размеры неправильные !"), logs "OMBPF2::BPF2_InitGlobal NNMax = ",
+// probes the processor (or honours "AVX_Disable" on the command line), logs the report and
+// chooses the kernel. Objects made before a later call keep the tables they selected.
+void BPF2_InitGlobal(int nn_max);
+
+// The largest size of the global tables; 0 before BPF2_InitGlobal.
+int BPF2_NNMax();
+// The kernel chosen at start-up (portable before BPF2_InitGlobal): the fastest one available.
+FftKernel BPF2_Kernel();
+// The processor report logged at start-up (empty before BPF2_InitGlobal).
+std::string BPF2_ProcessorReport();
+// True when this build contains the kernel and the processor can run it (portable: always).
+bool FftKernelAvailable(FftKernel k);
+
+struct FftPlan;
+enum class FftOp;
+
+class OMBPF2 {
+ public:
+  // No table selected yet (TableNN() = 0: every stage generates its twiddles); kernel = BPF2_Kernel().
+  OMBPF2();
+  // Same as OMBPF2() followed by SetNN(nn).
+  explicit OMBPF2(int nn);
+  OMBPF2(const OMBPF2&);
+  OMBPF2& operator=(const OMBPF2&);
+  OMBPF2(OMBPF2&&) noexcept;
+  OMBPF2& operator=(OMBPF2&&) noexcept;
+  ~OMBPF2();
+
+  // Selects the global table part for size nn (BPF_GetSinTablePointer) and prepares the plan
+  // for nn. FatalError "BPF_GetSinTablePointer() - параметр NN > BaseNN !!!" when nn > NNMax.
+  void SetNN(int nn);
+  int TableNN() const { return m_TableNN; }
+
+  // Runs the given kernel from now on (tests and benchmarks). FatalError when it is not available.
+  void SetKernel(FftKernel k);
+  FftKernel Kernel() const { return m_Kernel; }
+
+  // Forward transform of n values in place, scaled by 1/n, natural order.
+  void BPF2(FftComplex* data, int n);
+  // Inverse transform of n values in place, unscaled, natural order.
+  void OBPF2(FftComplex* data, int n);
+  // Forward transform, then data[k] = FftMul(data[k], h[k]) for every k. h: n values, any alignment.
+  void BPF2Mul(FftComplex* data, int n, const FftComplex* h);
+  // BPF2Mul followed by OBPF2: the block filter (circular convolution with the response h).
+  void FilterBPF2(FftComplex* data, int n, const FftComplex* h);
+
+ private:
+  const FftPlan& PlanFor(int n, const char* caller);
+  void Run(FftComplex* data, int n, FftOp op, const FftComplex* h);
+
+  int m_TableNN = 0;
+  FftKernel m_Kernel;
+  std::shared_ptr<const void> m_Tables;  // keeps the selected global tables alive
+  const FftComplex* m_Forward = nullptr;  // forward sub-table for m_TableNN
+  const FftComplex* m_Inverse = nullptr;  // inverse sub-table for m_TableNN
+  std::vector<std::shared_ptr<const FftPlan>> m_Plans;  // by log2(n)
+};
+
+}  // namespace kavu

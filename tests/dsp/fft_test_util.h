@@ -1,0 +1,77 @@
+#pragma once
+// Helpers shared by the FFT tests: random data, the direct DFT, and a death check for FatalError.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <string>
+#include <string_view>
+
+#include "dsp/ombpf2.h"
+
+namespace kavu::test {
+
+inline FftVector RandomVector(int n, unsigned seed) {
+  std::mt19937_64 rng(seed);
+  std::uniform_real_distribution<double> u(-1.0, 1.0);
+  FftVector v(static_cast<size_t>(n));
+  for (auto& c : v) c = {u(rng), u(rng)};
+  return v;
+}
+
+// X[k] = scale · Σ x[m] e^(sign·j2πkm/n), summed in long double with exactly reduced angles.
+inline FftVector DirectDft(const FftVector& x, double sign, long double scale) {
+  const size_t n = x.size();
+  std::vector<long double> c(n), s(n);
+  const long double two_pi = 6.283185307179586476925286766559005768L;
+  for (size_t i = 0; i < n; ++i) {
+    c[i] = std::cos(two_pi * static_cast<long double>(i) / static_cast<long double>(n));
+    s[i] = sign * std::sin(two_pi * static_cast<long double>(i) / static_cast<long double>(n));
+  }
+  FftVector out(n);
+  for (size_t k = 0; k < n; ++k) {
+    long double re = 0, im = 0;
+    size_t idx = 0;
+    for (size_t m = 0; m < n; ++m) {
+      re += x[m].real() * c[idx] - x[m].imag() * s[idx];
+      im += x[m].real() * s[idx] + x[m].imag() * c[idx];
+      idx += k;
+      if (idx >= n) idx -= n;
+    }
+    out[k] = {static_cast<double>(re * scale), static_cast<double>(im * scale)};
+  }
+  return out;
+}
+
+inline double MaxAbs(const FftVector& v) {
+  double m = 0;
+  for (const auto& c : v) m = std::max(m, std::abs(c));
+  return m;
+}
+
+inline double MaxDiff(const FftVector& a, const FftVector& b) {
+  double m = 0;
+  for (size_t i = 0; i < a.size(); ++i) m = std::max(m, std::abs(a[i] - b[i]));
+  return m;
+}
+
+// A POSIX regular expression matching `text` literally.
+inline std::string LiteralRegex(std::string_view text) {
+  std::string r;
+  for (char ch : text) {
+    if (std::string_view("\\^$.|?*+()[]{}").find(ch) != std::string_view::npos) r += '\\';
+    r += ch;
+  }
+  return r;
+}
+
+}  // namespace kavu::test
+
+// The statement must stop the process through FatalError with exactly this text in the log.
+#define EXPECT_FATAL(statement, text)                                                   \
+  EXPECT_EXIT(                                                                          \
+      {                                                                                 \
+        ::kavu::Log().SetSink(::kavu::OLogConsole::Sink::Stderr);                       \
+        statement;                                                                      \
+      },                                                                                \
+      ::testing::ExitedWithCode(3), ::kavu::test::LiteralRegex(std::string("HALTY ") + (text)))
