@@ -1,0 +1,133 @@
+#include "sim/board_peripherals.h"
+
+#include <chrono>
+
+namespace kavu::sim {
+
+BoardPeripherals::BoardPeripherals(double si5351_crystal_hz) : si5351_(si5351_crystal_hz) {}
+
+void BoardPeripherals::SetOutputs(uint8_t outputs) {
+  std::lock_guard lock(mutex_);
+  outputs_ = outputs;
+}
+
+uint8_t BoardPeripherals::SpiTransfer(uint8_t) { return 0xFF; }  // no SPI chip modelled yet
+
+void BoardPeripherals::SetSpiMode(uint8_t mode) {
+  std::lock_guard lock(mutex_);
+  spi_mode_ = mode & 3;
+}
+
+void BoardPeripherals::SetMinusGenPwm(uint8_t period, uint8_t duty) {
+  std::lock_guard lock(mutex_);
+  pwm_period_ = period;
+  pwm_duty_ = duty;
+}
+
+void BoardPeripherals::I2cStart() {
+  std::lock_guard lock(mutex_);
+  si5351_.Start();
+  i2c_addressed_ = false;
+}
+
+void BoardPeripherals::I2cStop() {
+  std::lock_guard lock(mutex_);
+  si5351_.Stop();
+  i2c_addressed_ = false;
+}
+
+uint8_t BoardPeripherals::I2cWrite(uint8_t byte) {
+  std::lock_guard lock(mutex_);
+  const bool first = !i2c_addressed_;
+  i2c_addressed_ = true;
+  if (si5351_.Write(byte)) return kI2cOk;
+  return first ? kI2cAddressNack : kI2cDataNack;
+}
+
+uint8_t BoardPeripherals::I2cRead() {
+  std::lock_guard lock(mutex_);
+  return si5351_.Read();
+}
+
+void BoardPeripherals::I2cEndRead() {}
+
+uint8_t BoardPeripherals::I2cWriteTransaction(uint8_t address, std::span<const uint8_t> bytes) {
+  si5351_.Start();
+  uint8_t err = si5351_.Write(address) ? kI2cOk : kI2cAddressNack;
+  for (size_t i = 0; i < bytes.size() && err == kI2cOk; ++i) {
+    if (!si5351_.Write(bytes[i])) err = kI2cDataNack;
+  }
+  si5351_.Stop();
+  return err;
+}
+
+void BoardPeripherals::SpiTransaction(uint8_t, std::span<const uint8_t>) {}
+
+std::array<SourceState, kTimelineSources> BoardPeripherals::Sources() const {
+  std::array<SourceState, kTimelineSources> s{};
+  for (int k = 0; k < Si5351Model::kOutputs; ++k) {
+    const Si5351Output o = si5351_.Output(k);
+    s[static_cast<size_t>(k)] = SourceState{o.hz, o.on};
+  }
+  return s;
+}
+
+BatchRunResult BoardPeripherals::PlayBatch(std::span<const uint8_t> batch,
+                                           const BatchRunContext& ctx) {
+  std::lock_guard lock(mutex_);
+  BatchTimeline t = PlayBatchElements(batch, ctx, *this);
+  BatchRunResult r;
+  r.duration_ticks = t.duration_ticks;
+  r.i2c_error = t.i2c_error;
+  r.outputs = t.outputs_after;
+  outputs_ = t.outputs_after;
+  timelines_.push_back(std::move(t));
+  runs_changed_.notify_all();
+  return r;
+}
+
+Si5351Output BoardPeripherals::Si5351Out(int k) const {
+  std::lock_guard lock(mutex_);
+  return si5351_.Output(k);
+}
+
+uint8_t BoardPeripherals::Si5351Reg(uint8_t reg) const {
+  std::lock_guard lock(mutex_);
+  return si5351_.Reg(reg);
+}
+
+void BoardPeripherals::SetSi5351Present(bool present) {
+  std::lock_guard lock(mutex_);
+  si5351_.SetPresent(present);
+}
+
+uint8_t BoardPeripherals::Outputs() const {
+  std::lock_guard lock(mutex_);
+  return outputs_;
+}
+
+BridgeState BoardPeripherals::Bridge() const { return BridgeFromOutputs(Outputs()); }
+
+int BoardPeripherals::SpiMode() const {
+  std::lock_guard lock(mutex_);
+  return spi_mode_;
+}
+
+std::vector<BatchTimeline> BoardPeripherals::Timelines() const {
+  std::lock_guard lock(mutex_);
+  return timelines_;
+}
+
+std::optional<BatchTimeline> BoardPeripherals::LastTimeline() const {
+  std::lock_guard lock(mutex_);
+  if (timelines_.empty()) return std::nullopt;
+  return timelines_.back();
+}
+
+bool BoardPeripherals::WaitForRuns(size_t count, int timeout_ms) const {
+  std::unique_lock lock(mutex_);
+  return runs_changed_.wait_for(lock, std::chrono::milliseconds(timeout_ms),
+                                [&] { return timelines_.size() >= count; });
+}
+
+}  // namespace kavu::sim

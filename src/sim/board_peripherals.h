@@ -1,0 +1,72 @@
+#pragma once
+// The hardware behind the emulated board's microcontroller, with chip models: the Si5351 register
+// model on the I2C bus (address 0xC0), the bridge lines and chip selects of the output byte, the
+// SPI bus, the -5 V PWM, and the batch interpreter whose timelines it keeps.
+//
+// SPI generator models (Rfm22/23, Rfm69, AD9833, ADF4351, Si4463) are not here yet: SPI bytes
+// are accepted and answered with 0xFF, and sources 3..5 of the timeline stay off. To add one,
+// give this class a model per chip select, route SpiTransfer / SpiTransaction to the model whose
+// chip-select line is low, and report its output in Sources().
+//
+// Thread-safe: the emulated board's thread calls it; tests and the virtual bench read the models
+// and timelines from other threads.
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+#include <vector>
+
+#include "sim/batch_player.h"
+#include "sim/batch_timeline.h"
+#include "sim/board_hardware.h"
+#include "sim/si5351_model.h"
+
+namespace kavu::sim {
+
+class BoardPeripherals : public IBoardHardware, private IBatchDevices {
+ public:
+  explicit BoardPeripherals(double si5351_crystal_hz = 25'000'000.0);
+
+  // IBoardHardware (called by the emulated board's core).
+  void SetOutputs(uint8_t outputs) override;
+  uint8_t SpiTransfer(uint8_t out) override;
+  void SetSpiMode(uint8_t mode) override;
+  void SetMinusGenPwm(uint8_t period, uint8_t duty) override;
+  void I2cStart() override;
+  void I2cStop() override;
+  uint8_t I2cWrite(uint8_t byte) override;
+  uint8_t I2cRead() override;
+  void I2cEndRead() override;
+  BatchRunResult PlayBatch(std::span<const uint8_t> batch, const BatchRunContext& ctx) override;
+
+  // Readers (any thread).
+  Si5351Output Si5351Out(int k) const;
+  uint8_t Si5351Reg(uint8_t reg) const;
+  // The Si5351 does not acknowledge anything while absent (fault injection, or no chip fitted).
+  void SetSi5351Present(bool present);
+  uint8_t Outputs() const;
+  BridgeState Bridge() const;
+  int SpiMode() const;
+  // Timelines of every run so far, oldest first.
+  std::vector<BatchTimeline> Timelines() const;
+  std::optional<BatchTimeline> LastTimeline() const;
+  // Waits up to timeout_ms until at least `count` runs have been played.
+  bool WaitForRuns(size_t count, int timeout_ms) const;
+
+ private:
+  // IBatchDevices (called by the interpreter with mutex_ held).
+  uint8_t I2cWriteTransaction(uint8_t address, std::span<const uint8_t> bytes) override;
+  void SpiTransaction(uint8_t outputs, std::span<const uint8_t> bytes) override;
+  std::array<SourceState, kTimelineSources> Sources() const override;
+
+  mutable std::mutex mutex_;
+  mutable std::condition_variable runs_changed_;
+  Si5351Model si5351_;
+  uint8_t outputs_ = kPowerOnOutputs;
+  int spi_mode_ = 0;
+  uint8_t pwm_period_ = 0, pwm_duty_ = 0;
+  bool i2c_addressed_ = false;  // the current transaction's address byte was sent
+  std::vector<BatchTimeline> timelines_;
+};
+
+}  // namespace kavu::sim
