@@ -1,6 +1,8 @@
 // The portable FFT kernel: decimation in frequency, stage by stage, as plain double arithmetic.
 // It defines the values every other kernel must reproduce bit for bit:
 //   butterfly of stage s:  x[k] = a + b;  x[k + s/2] = (a - b) × w_s(k)   (FftMul, also for w = 1)
+//   complex product d × w:  (d.re·w.re − d.im·w.im, d.im·w.re + d.re·w.im), in this operand
+//   order, so that even the sign of a NaN comes out the same in the SIMD kernels
 //   last stage (s = 2):    x[2i] = a + b; x[2i+1] = a - b
 //   forward: every value × (1/n); then bit-reversal swaps; ForwardMul: then × h[k] (FftMul).
 #include <utility>
@@ -23,7 +25,7 @@ void Stage(double* x, int n, int s, const double* w) {
       lo[2 * k] = ar + br;
       lo[2 * k + 1] = ai + bi;
       hi[2 * k] = dr * wr - di * wi;
-      hi[2 * k + 1] = dr * wi + di * wr;
+      hi[2 * k + 1] = di * wr + dr * wi;
     }
   }
 }
@@ -60,7 +62,7 @@ void FftRunPortable(const FftJob& job) {
       const double xr = x[2 * k], xi = x[2 * k + 1];
       const double hr = job.h[2 * k], hi = job.h[2 * k + 1];
       x[2 * k] = xr * hr - xi * hi;
-      x[2 * k + 1] = xr * hi + xi * hr;
+      x[2 * k + 1] = xi * hr + xr * hi;
     }
   }
 }

@@ -29,10 +29,17 @@ void CheckAlignment(FftKernel k, const FftComplex* data) {
   }
 }
 
+// A size that is not a power of two would leave values unprocessed: never transform it.
+void CheckSize(int n, const char* caller) {
+  if (!IsPowerOfTwo(n) || n > (1 << kMaxLog2)) {
+    FatalError(std::string(caller) + " - NN не степень двойки (или больше 2^26), так нельзя !!!");
+  }
+}
+
 }  // namespace
 
 FftComplex FftMul(FftComplex a, FftComplex b) {
-  return {a.real() * b.real() - a.imag() * b.imag(), a.real() * b.imag() + a.imag() * b.real()};
+  return {a.real() * b.real() - a.imag() * b.imag(), a.imag() * b.real() + a.real() * b.imag()};
 }
 
 OMBPF2::OMBPF2() : m_Kernel(BPF2_Kernel()), m_Plans(kMaxLog2 + 1) {}
@@ -66,9 +73,7 @@ void OMBPF2::SetKernel(FftKernel k) {
 }
 
 const FftPlan& OMBPF2::PlanFor(int n, const char* caller) {
-  if (!IsPowerOfTwo(n) || n > (1 << kMaxLog2)) {
-    FatalError(std::string(caller) + " - NN не степень двойки (или больше 2^26), так нельзя !!!");
-  }
+  CheckSize(n, caller);
   auto& slot = m_Plans[static_cast<size_t>(Log2(n))];
   if (!slot) slot = std::make_shared<const FftPlan>(BuildFftPlan(n, m_TableNN, m_Forward, m_Inverse));
   return *slot;
@@ -76,11 +81,13 @@ const FftPlan& OMBPF2::PlanFor(int n, const char* caller) {
 
 void OMBPF2::Run(FftComplex* data, int n, FftOp op, const FftComplex* h) {
   const bool inverse = op == FftOp::Inverse;
+  const char* caller = inverse ? "OMBPF2::OBPF2()" : "OMBPF2::BPF2()";
+  CheckSize(n, caller);
   if (n < m_TableNN) {
     FatalError(inverse ? "OMBPF2::OBPF2() - NN < m_TableNN, так нельзя, надо было вызвать SetNN()"
                        : "OMBPF2::BPF2() - NN < m_TableNN, так нельзя, надо было вызвать SetNN()");
   }
-  const FftPlan& plan = PlanFor(n, inverse ? "OMBPF2::OBPF2()" : "OMBPF2::BPF2()");
+  const FftPlan& plan = PlanFor(n, caller);
   if (op == FftOp::ForwardMul && h == nullptr) FatalError("OMBPF2::BPF2Mul() - нет отклика h !!!");
   CheckAlignment(m_Kernel, data);
   const FftJob job = MakeFftJob(plan, data, op, h);

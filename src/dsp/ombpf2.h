@@ -8,7 +8,8 @@
 // Start-up: call BPF2_InitGlobal(NNMax) once, before any transform and before any thread
 // transforms (the main window uses NNMax = 65536). It builds the global twiddle tables, probes the
 // processor and chooses the kernel (AVX, SSE3 or portable). Every kernel gives bit-identical
-// results, so the choice never changes a number, only the speed.
+// results, so the choice never changes a number, only the speed (signed zeros and infinities
+// included; a NaN result is NaN in every kernel, its sign bit is the compiler's choice).
 //
 // Use (one object per thread; the live display, the block filter and the rate plan own one each):
 //
@@ -46,7 +47,7 @@ namespace kavu {
 using FftComplex = std::complex<double>;
 
 // The complex product as every kernel computes it (no contraction, no special cases):
-// (a.re·b.re − a.im·b.im, a.re·b.im + a.im·b.re). Compiled inside dsp/ without floating-point
+// (a.re·b.re − a.im·b.im, a.im·b.re + a.re·b.im), in this operand order. Compiled inside dsp/ without floating-point
 // contraction, so it gives the same bits whatever the caller's compiler options.
 FftComplex FftMul(FftComplex a, FftComplex b);
 

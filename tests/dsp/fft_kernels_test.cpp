@@ -1,0 +1,132 @@
+// Every kernel gives the portable kernel's bits, for every operation and size, whether the
+// twiddles come from the tables or from the running product.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <limits>
+
+#include "dsp/fft_test_util.h"
+#include "dsp/ombpf2.h"
+#include "shell/log_console.h"
+
+namespace kavu {
+namespace {
+
+using test::RandomVector;
+
+class FftKernelsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Log().SetSink(OLogConsole::Sink::None);
+    BPF2_InitGlobal(65536);
+  }
+};
+
+bool SameBits(const FftVector& a, const FftVector& b) {
+  return a.size() == b.size() && std::memcmp(a.data(), b.data(), a.size() * sizeof(FftComplex)) == 0;
+}
+
+// Same bits, except that a NaN only has to meet a NaN: which operand's NaN an instruction passes
+// on is the compiler's choice, so its sign bit is not part of the promise.
+bool SameValues(const FftVector& a, const FftVector& b) {
+  if (a.size() != b.size()) return false;
+  const double* x = reinterpret_cast<const double*>(a.data());
+  const double* y = reinterpret_cast<const double*>(b.data());
+  for (size_t i = 0; i < 2 * a.size(); ++i) {
+    if (std::isnan(x[i]) && std::isnan(y[i])) continue;
+    if (std::memcmp(x + i, y + i, sizeof(double)) != 0) return false;
+  }
+  return true;
+}
+
+enum class Op { Forward, Inverse, ForwardMul, Filter };
+
+FftVector RunOp(OMBPF2& fft, Op op, FftVector x, const FftVector& h) {
+  const int n = static_cast<int>(x.size());
+  switch (op) {
+    case Op::Forward:
+      fft.BPF2(x.data(), n);
+      break;
+    case Op::Inverse:
+      fft.OBPF2(x.data(), n);
+      break;
+    case Op::ForwardMul:
+      fft.BPF2Mul(x.data(), n, h.data());
+      break;
+    case Op::Filter:
+      fft.FilterBPF2(x.data(), n, h.data());
+      break;
+  }
+  return x;
+}
+
+TEST_F(FftKernelsTest, AllKernelsGiveIdenticalBits) {
+  const FftKernel kernels[] = {FftKernel::Sse, FftKernel::Avx};
+  int compared = 0;
+  for (int table_nn : {0, 64, 2048}) {
+    for (int n = 1; n <= 65536; n *= 2) {
+      if (n < table_nn) continue;
+      const FftVector x = RandomVector(n, 77u + static_cast<unsigned>(n));
+      const FftVector h = RandomVector(n, 99u + static_cast<unsigned>(n));
+      OMBPF2 portable;
+      if (table_nn > 0) portable.SetNN(table_nn);
+      portable.SetKernel(FftKernel::Portable);
+      for (Op op : {Op::Forward, Op::Inverse, Op::ForwardMul, Op::Filter}) {
+        const FftVector ref = RunOp(portable, op, x, h);
+        for (FftKernel k : kernels) {
+          if (!FftKernelAvailable(k)) continue;
+          SCOPED_TRACE(testing::Message() << FftKernelName(k) << " n=" << n << " table=" << table_nn
+                                          << " op=" << static_cast<int>(op));
+          OMBPF2 fft = portable;
+          fft.SetKernel(k);
+          EXPECT_TRUE(SameBits(RunOp(fft, op, x, h), ref));
+          ++compared;
+        }
+      }
+    }
+  }
+  if (compared == 0) GTEST_SKIP() << "this processor runs only the portable kernel";
+}
+
+TEST_F(FftKernelsTest, SpecialValuesPropagateIdentically) {
+  // Signed zeros, infinities and NaN go through the same arithmetic in every kernel.
+  const int n = 256;
+  FftVector x = RandomVector(n, 5);
+  x[3] = {-0.0, -0.0};
+  x[17] = {std::numeric_limits<double>::infinity(), 0.0};
+  x[200] = {0.0, std::numeric_limits<double>::quiet_NaN()};
+  FftVector z(n, FftComplex(-0.0, 0.0));
+  OMBPF2 portable(n);
+  portable.SetKernel(FftKernel::Portable);
+  for (const FftVector* in : {&x, &z}) {
+    FftVector ref = *in, ref_inv = *in;
+    portable.BPF2(ref.data(), n);
+    portable.OBPF2(ref_inv.data(), n);
+    for (FftKernel k : {FftKernel::Sse, FftKernel::Avx}) {
+      if (!FftKernelAvailable(k)) continue;
+      OMBPF2 fft(n);
+      fft.SetKernel(k);
+      FftVector a = *in, b = *in;
+      fft.BPF2(a.data(), n);
+      fft.OBPF2(b.data(), n);
+      EXPECT_TRUE(SameValues(a, ref)) << FftKernelName(k);
+      EXPECT_TRUE(SameValues(b, ref_inv)) << FftKernelName(k);
+    }
+  }
+}
+
+TEST_F(FftKernelsTest, ChosenKernelIsTheFastestAvailable) {
+  const FftKernel k = BPF2_Kernel();
+  EXPECT_TRUE(FftKernelAvailable(k));
+  if (FftKernelAvailable(FftKernel::Avx)) {
+    EXPECT_EQ(k, FftKernel::Avx);
+  }
+  EXPECT_EQ(OMBPF2().Kernel(), k);
+  EXPECT_STREQ(FftKernelName(FftKernel::Portable), "portable");
+  EXPECT_STREQ(FftKernelName(FftKernel::Sse), "sse");
+  EXPECT_STREQ(FftKernelName(FftKernel::Avx), "avx");
+}
+
+}  // namespace
+}  // namespace kavu
