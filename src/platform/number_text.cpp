@@ -43,7 +43,7 @@ std::string FormatTrimmed(double v, int decimals) {
     while (!s.empty() && s.back() == '0') s.pop_back();
     if (!s.empty() && s.back() == '.') s.pop_back();
   }
-  if (s == "-0") s = "0";
+  if (s == "-0") s.erase(0, 1);  // a value that rounds to zero shows without a sign
   return s;
 }
 
