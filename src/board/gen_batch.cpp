@@ -65,7 +65,7 @@ bool PlanTiming(const BatchTimingInputs& in, Timing& t, std::string& error) {
 }
 
 // Everything up to and including the probing of F[0].
-uint64_t AppendPrologue(const BatchTimingInputs& in, const Timing& t, const IGenChip& chip,
+uint64_t AppendPrologue(const BatchTimingInputs& in, const Timing& t, const IGenBatchSteps& chip,
                         std::vector<uint8_t>& out) {
   uint64_t ticks = AppendDelayTicks(t.first, out);
   if (in.SynType == 1 || in.SynType == 2) {
@@ -97,7 +97,7 @@ uint64_t AppendDelayTicks(uint64_t ticks, std::vector<uint8_t>& out) {
   return ticks;
 }
 
-bool MyBigCmdCreate(const BatchTimingInputs& in, std::span<const double> freqs, IGenChip& chip,
+bool MyBigCmdCreate(const BatchTimingInputs& in, std::span<const double> freqs, IGenBatchSteps& chip,
                     FrequencyBatch& out, std::string& error) {
   out = FrequencyBatch{};
   if (freqs.empty()) {

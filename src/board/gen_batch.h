@@ -47,7 +47,7 @@ struct FrequencyBatch {
 // the timing cannot be expressed (Tz outside 1 .. 32767 ticks, a timer rate that is not a
 // positive number), when freqs is empty, when even the prologue does not fit the buffer, or when
 // the chip fails to calculate a frequency.
-bool MyBigCmdCreate(const BatchTimingInputs& in, std::span<const double> freqs, IGenChip& chip,
+bool MyBigCmdCreate(const BatchTimingInputs& in, std::span<const double> freqs, IGenBatchSteps& chip,
                     FrequencyBatch& out, std::string& error);
 
 // Appends delay elements for `ticks` (0 becomes 1; more than 32767 becomes several elements).

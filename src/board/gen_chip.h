@@ -12,7 +12,8 @@
 //      On() switches the output. Each returns false after logging its own message; a frequency
 //      outside the chip's range also puts "частота ... вне возможностей <chip> ..." into the
 //      generator error text.
-//   3. AppendFrequencyStep() appends the batch elements that retune the chip (SPI elements
+//   3. BatchSteps() gives an IGenBatchSteps (best a separate pure class, testable without a
+//      board) whose AppendFrequencyStep() appends the batch elements that retune the chip (SPI elements
 //      0x90 + n, I2C elements 0xA0 + n, 0xFE waits), without any delay or probing element: the
 //      builder adds those. Return kEndGroup (appending nothing) when the chip cannot reach the
 //      frequency inside a batch (a band or divider change that needs direct commands): the
@@ -35,6 +36,16 @@ enum class BatchStep {
   kFailed,    // the calculation failed: `reason` says why, the batch is refused
 };
 
+// The batch side of a chip family: pure, nothing is sent. `hz` as the user asked for it.
+class IGenBatchSteps {
+ public:
+  virtual ~IGenBatchSteps() = default;
+  virtual BatchStep AppendFrequencyStep(double hz, std::vector<uint8_t>& out,
+                                        std::string& reason) = 0;
+  virtual void AppendOutputOff(std::vector<uint8_t>& out) const = 0;
+  virtual void AppendOutputOn(std::vector<uint8_t>& out) const = 0;
+};
+
 class IGenChip {
  public:
   virtual ~IGenChip() = default;
@@ -46,12 +57,8 @@ class IGenChip {
   virtual bool SetF(double hz) = 0;
   // Switches the output on or off.
   virtual bool On(bool on) = 0;
-
-  // Batch contributions (pure: nothing is sent). `hz` as the user asked for it.
-  virtual BatchStep AppendFrequencyStep(double hz, std::vector<uint8_t>& out,
-                                        std::string& reason) = 0;
-  virtual void AppendOutputOff(std::vector<uint8_t>& out) const = 0;
-  virtual void AppendOutputOn(std::vector<uint8_t>& out) const = 0;
+  // The chip's batch contributions, for the frequency batch of a scan group.
+  virtual IGenBatchSteps& BatchSteps() = 0;
 };
 
 }  // namespace kavu

@@ -46,4 +46,16 @@ void AppendSi5351OnlyOn(int i, std::vector<uint8_t>& out) {
   out.insert(out.end(), {0xA2, 0x03, static_cast<uint8_t>(0xFF - (1u << i))});
 }
 
+BatchStep Si5351BatchSteps::AppendFrequencyStep(double hz, std::vector<uint8_t>& out,
+                                                std::string& reason) {
+  Si5351Regs next;
+  std::string error;
+  if (!Si5351_CalcF(state_->cfg, hz, output_, next, error)) {
+    reason = " вызов Si5351_CalcF() вернул ошибку: " + error + "\n";
+    return BatchStep::kFailed;
+  }
+  return AppendSi5351Step(next, output_, state_->last, out) ? BatchStep::kAppended
+                                                            : BatchStep::kEndGroup;
+}
+
 }  // namespace kavu

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "board/gen_chip.h"
 #include "board/si5351_calc.h"
 
 namespace kavu {
@@ -24,5 +25,28 @@ bool AppendSi5351Step(const Si5351Regs& next, int i, Si5351Regs& last, std::vect
 // (A2 03 <FF - 2^i>).
 void AppendSi5351AllOff(std::vector<uint8_t>& out);
 void AppendSi5351OnlyOn(int i, std::vector<uint8_t>& out);
+
+// What the program knows about the Si5351: its settings and the last written state of the swept
+// output (zero at start; replaced by every direct setting and every batch step).
+struct Si5351State {
+  Si5351Config cfg;
+  Si5351Regs last;
+};
+
+// Batch steps for swept output `output` (0..2).
+class Si5351BatchSteps : public IGenBatchSteps {
+ public:
+  Si5351BatchSteps(Si5351State& state, int output) : state_(&state), output_(output) {}
+  BatchStep AppendFrequencyStep(double hz, std::vector<uint8_t>& out,
+                                std::string& reason) override;
+  void AppendOutputOff(std::vector<uint8_t>& out) const override { AppendSi5351AllOff(out); }
+  void AppendOutputOn(std::vector<uint8_t>& out) const override {
+    AppendSi5351OnlyOn(output_, out);
+  }
+
+ private:
+  Si5351State* state_;
+  int output_;
+};
 
 }  // namespace kavu

@@ -11,33 +11,17 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-// The Si5351 swept output's batch contributions, with the last written state as SetF leaves it.
-class Si5351BatchOnly : public IGenChip {
+// The Si5351 swept output's batch steps, with the last written state as SetF leaves it.
+class Si5351BatchOnly : public Si5351BatchSteps {
  public:
-  Si5351BatchOnly(int out, double first_hz) : out_(out) {
-    cfg_.CheckAndDerive();
+  Si5351BatchOnly(int out, double first_hz) : Si5351BatchSteps(state_, out) {
+    state_.cfg.CheckAndDerive();
     std::string err;
-    EXPECT_TRUE(Si5351_CalcF(cfg_, first_hz, out_, last_, err));
+    EXPECT_TRUE(Si5351_CalcF(state_.cfg, first_hz, out, state_.last, err));
   }
-  bool Init() override { return true; }
-  bool SetF(double) override { return true; }
-  bool On(bool) override { return true; }
-  BatchStep AppendFrequencyStep(double hz, Bytes& out, std::string& reason) override {
-    Si5351Regs r;
-    std::string err;
-    if (!Si5351_CalcF(cfg_, hz, out_, r, err)) {
-      reason = " " + err + "\n";
-      return BatchStep::kFailed;
-    }
-    return AppendSi5351Step(r, out_, last_, out) ? BatchStep::kAppended : BatchStep::kEndGroup;
-  }
-  void AppendOutputOff(Bytes& out) const override { AppendSi5351AllOff(out); }
-  void AppendOutputOn(Bytes& out) const override { AppendSi5351OnlyOn(out_, out); }
 
  private:
-  Si5351Config cfg_;
-  int out_;
-  Si5351Regs last_;
+  Si5351State state_;
 };
 
 BatchTimingInputs Syn1() {
@@ -48,7 +32,7 @@ BatchTimingInputs Syn1() {
   return in;
 }
 
-FrequencyBatch Build(const BatchTimingInputs& in, std::vector<double> f, IGenChip& chip) {
+FrequencyBatch Build(const BatchTimingInputs& in, std::vector<double> f, IGenBatchSteps& chip) {
   FrequencyBatch b;
   std::string err;
   EXPECT_TRUE(MyBigCmdCreate(in, f, chip, b, err)) << err;
