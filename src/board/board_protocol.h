@@ -1,0 +1,130 @@
+#pragma once
+// OBoardProtocol: the commands of the control board over an OSerialPort, with the state the
+// program keeps about the board. Every command is written whole and its reply read before the
+// next one (window thread only). A failed command returns false (or a negative number) and logs
+// the reason in red; nothing is retried.
+//
+// Before each command, bytes already waiting in the input (a reply that came too late, line
+// noise) are read and logged, never taken as the command's reply.
+//
+// "Closed" results: when the port is not open a command sends nothing and returns what its
+// comment says, at once.
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
+#include <vector>
+
+#include "board/serial_port.h"
+
+namespace kavu {
+
+class OBoardProtocol {
+ public:
+  static constexpr int kSpiModeUnknown = -123212;
+  static constexpr int kDefaultBufferSize = 1536;
+  static constexpr uint32_t kDefaultTimerClock = 10'000'000;
+  static constexpr uint32_t kDefaultTimerDivider = 64;
+  static constexpr int kMaxBatchLen = 8192;
+
+  explicit OBoardProtocol(OSerialPort& port);
+
+  OSerialPort& Port() { return *port_; }
+
+  // SPI generator (chip select 0..2) that the next SPI operation and SetBigCmdAbonent address.
+  int m_Rfm_Gen = 0;
+
+  // Largest batch the board holds, bytes (GetMKBufSz; 1536 until a valid reply).
+  int BufferSize() const { return buffer_size_; }
+  // The board's delay timer (GetDelaysTimerInfo; 10,000,000 / 64 until a valid reply).
+  uint32_t TimerClock() const { return timer_clock_; }
+  uint32_t TimerDivider() const { return timer_divider_; }
+  // Timer ticks per second, clock / divider.
+  double TicksPerSecond() const;
+  // Last SPI mode set with success, or kSpiModeUnknown.
+  int SpiMode() const { return spi_mode_; }
+  void ForgetSpiMode() { spi_mode_ = kSpiModeUnknown; }
+  // Data length of the last BigCmd2.
+  int LastBatchLen() const { return last_batch_len_; }
+
+  // --- Single commands ---------------------------------------------------------------------
+  // CD 32 bits mask → 51: board outputs = (old AND mask) OR bits. Closed: true.
+  bool SetCS(uint8_t bits, uint8_t mask);
+  // CD 3D b → the byte clocked in (0..255); -1 without reply. Closed: 255.
+  int SpiOut(uint8_t b);
+  // CD 3C m → A9 E2 m. Closed: true.
+  bool SpiSetMode(uint8_t m);
+  // CD 47 c (01 start, 02 stop, 10 end of read); no reply. Always true.
+  bool I2C_Cond(uint8_t c);
+  // CD 48 b → 00 when acknowledged, else the board's I2C error code. Closed: false.
+  bool I2C_Out(uint8_t b);
+  // CD 49 → the byte read (0..255); -1 without reply. Closed: -1.
+  int I2C_In();
+  // CD 28 period duty → D1: the -5 V charge-pump PWM. Closed: true.
+  bool SetMinusGenPeriod(uint8_t period, uint8_t duty);
+  // CD 50 → size u16 LE, complement u16 LE; succeeds when the size is at least 256. The size
+  // is 1536 unless a reply with a matching complement came. Closed: true.
+  bool GetMKBufSz();
+  // CD 51 07 (FF - sel) C0 → 9A, sel = 1, 2, 4 for m_Rfm_Gen 0, 1, 2. Closed: true.
+  bool SetBigCmdAbonent();
+  // CD 29 → clock, divider, clock, divider (u32 LE). The copies must agree, and the tick rate
+  // must put 1 ms at 1..32767 ticks; otherwise the defaults stay. Closed: true.
+  bool GetDelaysTimerInfo();
+  // Stores a batch (1..8192 bytes), or stores and runs it. Closed: false. A run's reply is
+  // awaited for the batch's duration plus 2 s, at least 8 s.
+  bool BigCmd2(const uint8_t* data, int len, bool exec);
+  // Runs the batch stored last. Closed: false.
+  bool BigCmd2_Exec();
+  // CD 55 → counter u16 LE, 71; the counter in *counter. Closed: false (service only).
+  bool Cmd_GetTIM4(int* counter);
+
+  // --- Register access (stop at the first failing command) ---------------------------------
+  // CS of m_Rfm_Gen low, the other two high.
+  bool SelectGen();
+  // All three chip selects high.
+  bool DeselectAll();
+  bool RfmRegWrite(uint8_t reg, uint8_t value);
+  // The register's value 0..255, or negative when any step failed: -1 select, -2 address byte,
+  // -3 value byte, -4 deselect.
+  int RfmRegRead(uint8_t reg);
+  bool SpiWord16(uint16_t w);
+  // Si5351 register write over single I2C commands: 0, or -2 address, -3 register, -4 value.
+  int I2cRegWrite(uint8_t reg, uint8_t value);
+  // 0, or -2 address, -3 register, -4 a data byte.
+  int I2cBlockWrite(uint8_t reg, const uint8_t* bytes, int n);
+  // The register's value 0..255, or -2 address, -3 register, -5 read address, -6 no byte.
+  int I2cRegRead(uint8_t reg);
+  // SPI mode for a generator kind (1..5, 8: mode 0; 6: mode 2; 7 and 0: mode 3), sent only when
+  // it differs from the current one or `force` is set.
+  bool SetSpiModeToGen(int kind, bool force);
+
+  // --- Encoders (also used by tests) -------------------------------------------------------
+  // The batch frame: CD, 5A or 5C, len u16 LE, data, check byte. len must be 1..8192.
+  static std::vector<uint8_t> EncodeBigCmd2Frame(const uint8_t* data, int len, bool exec);
+  // The longest time the board may take to play the batch, in timer ticks: every delay, and
+  // for each probing element (86 12 hi lo Z) 2·Z times its delay.
+  static uint64_t BatchDurationTicks(const uint8_t* data, int len);
+  // Time-out for a run reply: the duration plus 2000 ms, at least 8000 ms.
+  int RunReplyTimeoutMs(uint64_t ticks) const;
+
+ private:
+  // Reads and logs what is waiting before `command` is sent.
+  void DrainStale(const char* command);
+  // Drains, writes the request and reads `reply_len` bytes within `timeout_ms`; returns the count.
+  int Transact(const char* command, const uint8_t* request, size_t request_len, uint8_t* reply,
+               int reply_len, int timeout_ms);
+  int Transact(const char* command, std::initializer_list<uint8_t> request, uint8_t* reply,
+               int reply_len, int timeout_ms) {
+    return Transact(command, request.begin(), request.size(), reply, reply_len, timeout_ms);
+  }
+
+  OSerialPort* port_;
+  int buffer_size_ = kDefaultBufferSize;
+  uint32_t timer_clock_ = kDefaultTimerClock;
+  uint32_t timer_divider_ = kDefaultTimerDivider;
+  int spi_mode_ = kSpiModeUnknown;
+  int last_batch_len_ = 0;
+  uint64_t last_batch_ticks_ = 0;
+  std::vector<uint8_t> frame_;  // the batch frame being sent, allocated once
+};
+
+}  // namespace kavu

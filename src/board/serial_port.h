@@ -1,0 +1,73 @@
+#pragma once
+// OSerialPort: the byte pipe to the control board, either a serial device (port numbers 1 and up,
+// mapped to device paths by board/port_list.h) or the network serial bridge (-33). Window thread
+// only. Failures are kept as an error code (the first since Open) and, for Open, a text for the
+// error box; read and write failures are also logged.
+//
+// A device that hangs up while open (unplugged, or the emulated board closed its end) is closed
+// by the first read or write that sees it: IsOpen() turns false, the error is logged in red, and
+// later commands take their closed-port results instead of waiting for replies that cannot come.
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "platform/serial_port_device.h"
+
+namespace kavu {
+
+class OSerialPort {
+ public:
+  static constexpr int kBaud = 115200;
+
+  OSerialPort() = default;
+  ~OSerialPort() = default;
+  OSerialPort(const OSerialPort&) = delete;
+  OSerialPort& operator=(const OSerialPort&) = delete;
+
+  // Closes any previous port, then opens port `port` at `baud`: exclusive, raw 8N1, no flow
+  // control, RTS on and DTR off where the device allows. Logs "Открываю <path>". False with
+  // LastErrorText() set when the device cannot be opened or made non-blocking.
+  bool Open(int port, int baud);
+  // Network mode: clears the network flag; device: closes it. Closing a closed port does nothing.
+  void Close();
+  bool IsOpen() const { return network_ || device_.IsOpen(); }
+  bool IsNetwork() const { return network_; }
+  int PortNumber() const { return port_; }
+  // The device path of the open device (empty in network mode or when closed).
+  const std::string& DevicePath() const { return device_.Path(); }
+
+  // Sends all bytes (nothing when closed). A failed or short write logs the red line
+  // "ОШИБКА записи данных com-порт !!! " and keeps the error code; the caller is not told.
+  // The write gives up after 1500 ms + 1 ms per byte.
+  void Write(const uint8_t* data, size_t count);
+  // Takes what has arrived, up to `max` bytes, without waiting. Closed: true with 0. A failed
+  // read: false (error code kept).
+  bool ReadSome(uint8_t* buffer, int max, int* count);
+  // Reads until `wanted` bytes came or `timeout_ms` passed (network mode: 1000 ms more), waiting
+  // on the descriptor meanwhile. Returns the count read; returns at once when the port is closed
+  // or closes on a hang-up.
+  int ReadAll(uint8_t* buffer, int wanted, int timeout_ms);
+
+  uint32_t LastErrorCode() const { return last_error_; }
+  const std::string& LastErrorText() const { return last_error_text_; }
+
+  // How port numbers become device paths; PortPathForNumber unless replaced (tests).
+  void SetPathResolver(std::function<std::string(int)> resolver);
+
+ private:
+  void KeepError(int code);
+  void HangUp(int code);
+  bool OpenNetwork();
+  int WaitTimeLeft(int64_t deadline_ms) const;
+
+  SerialPortDevice device_;
+  bool network_ = false;
+  int ring_read_ = 0;
+  int port_ = 0;
+  uint32_t last_error_ = 0;
+  std::string last_error_text_;
+  std::function<std::string(int)> resolver_;
+};
+
+}  // namespace kavu

@@ -1,0 +1,68 @@
+#include "platform/port_list_udev.h"
+
+#include <libudev.h>
+
+#include <cstring>
+#include <string>
+
+namespace kavu {
+namespace {
+
+const char* Property(udev_device* dev, const char* key) {
+  const char* v = udev_device_get_property_value(dev, key);
+  return v && *v ? v : nullptr;
+}
+
+// "FT232R USB UART" (with the vendor when known), the driver's name, or empty.
+std::string Describe(udev_device* dev, udev_device* parent) {
+  std::string model;
+  if (const char* v = Property(dev, "ID_MODEL_FROM_DATABASE")) {
+    model = v;
+  } else if (const char* m = Property(dev, "ID_MODEL")) {
+    model = m;  // udev writes blanks as '_' here
+    for (char& c : model) c = c == '_' ? ' ' : c;
+  }
+  if (!model.empty()) {
+    if (const char* vendor = Property(dev, "ID_VENDOR_FROM_DATABASE")) {
+      model = std::string(vendor) + " " + model;
+    }
+    return model;
+  }
+  if (const char* driver = udev_device_get_driver(parent)) return driver;
+  return {};
+}
+
+// An 8250 port whose UART type is 0 (unknown) has no hardware behind it.
+bool IsPhantom(udev_device* dev, const std::string& sysname) {
+  if (sysname.rfind("ttyS", 0) != 0) return false;
+  const char* type = udev_device_get_sysattr_value(dev, "type");
+  return type != nullptr && std::strcmp(type, "0") == 0;
+}
+
+}  // namespace
+
+std::vector<TtyDeviceInfo> ScanTtyDevices() {
+  std::vector<TtyDeviceInfo> out;
+  udev* u = udev_new();
+  if (!u) return out;
+  udev_enumerate* e = udev_enumerate_new(u);
+  if (e && udev_enumerate_add_match_subsystem(e, "tty") >= 0 && udev_enumerate_scan_devices(e) >= 0) {
+    udev_list_entry* entry = nullptr;
+    udev_list_entry_foreach(entry, udev_enumerate_get_list_entry(e)) {
+      udev_device* dev = udev_device_new_from_syspath(u, udev_list_entry_get_name(entry));
+      if (!dev) continue;
+      udev_device* parent = udev_device_get_parent(dev);  // owned by dev
+      const char* node = udev_device_get_devnode(dev);
+      const char* sysname = udev_device_get_sysname(dev);
+      if (parent && node && sysname && !IsPhantom(dev, sysname)) {
+        out.push_back({sysname, node, Describe(dev, parent)});
+      }
+      udev_device_unref(dev);
+    }
+  }
+  if (e) udev_enumerate_unref(e);
+  udev_unref(u);
+  return out;
+}
+
+}  // namespace kavu

@@ -1,0 +1,112 @@
+#pragma once
+// The emulated control board: firmware on the master side of a pseudo-terminal. The program
+// opens DevicePath() like any serial port. The board reads the byte stream on its own thread,
+// parses frames (split and merged reads alike), carries them out on the IBoardHardware behind it
+// and answers as the firmware would (sim/firmware_assumptions.h). A batch run's reply goes out
+// when its timeline has ended on the board clock; until then the board reads no command.
+//
+// Faults can be injected at any time (InjectFault); every frame is logged (CommandLog) so tests
+// can assert the order of commands and write the log out when they fail.
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "sim/board_clock.h"
+#include "sim/board_command_log.h"
+#include "sim/board_fault.h"
+#include "sim/board_firmware.h"
+#include "sim/board_frame_parser.h"
+#include "sim/pseudo_terminal.h"
+
+namespace kavu::sim {
+
+class EmulatedBoard {
+ public:
+  // `hardware` and `clock` (steady clock when null) must outlive the board.
+  explicit EmulatedBoard(IBoardHardware& hardware, EmulatedBoardConfig config = {},
+                         IBoardClock* clock = nullptr);
+  ~EmulatedBoard();
+  EmulatedBoard(const EmulatedBoard&) = delete;
+  EmulatedBoard& operator=(const EmulatedBoard&) = delete;
+
+  // Creates the pseudo-terminal and starts the board's thread; false with the reason in *error.
+  bool Start(std::string* error);
+  // Stops the thread and closes the pseudo-terminal. Safe to call twice.
+  void Stop();
+  // The slave device path the program opens ("/dev/pts/N"); empty before Start.
+  std::string DevicePath() const;
+
+  // Faults apply, in the order injected, to the next matching commands.
+  void InjectFault(const BoardFault& fault);
+  void ClearFaults();
+  // The device disappears now: the pseudo-terminal is closed (the program's reads and writes
+  // fail), the board stops reading.
+  void Unplug();
+  bool IsPlugged() const { return plugged_.load(); }
+  // Sends bytes nobody asked for (a late reply from an earlier session, line noise).
+  void SendUnasked(std::vector<uint8_t> bytes);
+
+  const BoardCommandLog& CommandLog() const { return log_; }
+  BoardCommandLog& CommandLog() { return log_; }
+  // Waits until at least `count` frames have been logged; false on time-out.
+  bool WaitForFrames(size_t count, int timeout_ms);
+  // Waits until no reply is pending or queued; false on time-out.
+  bool WaitIdle(int timeout_ms);
+  // Wakes the board so it looks at the clock again (after a bench advanced its sample clock).
+  void Wake();
+
+ private:
+  struct Pending {
+    std::vector<uint8_t> bytes;
+    int64_t due_ns = 0;
+  };
+  void Run();
+  void ReadInput();
+  void ParseInput(int64_t now_ns);
+  void Handle(BoardFrame frame, int64_t now_ns);
+  // Finds and consumes the first fault matching this command: with `reply` null only an unplug,
+  // else a fault that can act on that reply.
+  std::optional<BoardFault> TakeFault(const BoardFrame& frame, const FirmwareReply* reply);
+  void QueueOutput(const std::vector<uint8_t>& bytes);
+  void FlushOutput();
+  void ClosePty();
+  int PollTimeoutMs(int64_t now_ns) const;
+  int64_t MsSinceStart(int64_t now_ns) const { return (now_ns - start_ns_) / 1'000'000; }
+
+  IBoardHardware* hw_;
+  EmulatedBoardConfig config_;
+  SteadyBoardClock steady_;
+  IBoardClock* clock_;
+  BoardFirmware firmware_;
+  BoardFrameParser parser_;
+  PseudoTerminal pty_;
+  std::string device_path_;
+  BoardCommandLog log_;
+
+  std::thread thread_;
+  int wake_fd_ = -1;
+  int64_t start_ns_ = 0;
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> plugged_{false};
+  std::atomic<bool> unplug_request_{false};
+
+  mutable std::mutex mutex_;  // guards faults_, unasked_, busy_ and the condition
+  std::condition_variable changed_;
+  std::vector<BoardFault> faults_;
+  std::vector<uint8_t> unasked_;
+  bool busy_ = false;  // a reply is pending or output is queued
+
+  // Board thread only.
+  std::deque<uint8_t> input_;
+  std::vector<uint8_t> output_;
+  std::optional<Pending> pending_;
+};
+
+}  // namespace kavu::sim
