@@ -1,0 +1,161 @@
+// The delivery contract of the sample rings and the reader's overrun detection.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+#include <vector>
+
+#include "receivers/sample_ring_reader.h"
+#include "receivers/sample_rings.h"
+
+namespace kavu {
+namespace {
+
+TEST(SampleRings, ConvertsUnsigned8BitAndFlagsRailValues) {
+  SampleRings rings(16);
+  const uint8_t block[] = {128, 128, 129, 127, 0, 200, 7};  // odd count: the 7 is ignored
+  rings.DeliverU8(block, sizeof block);
+  EXPECT_EQ(rings.m_RingWr.load(), 3);
+  EXPECT_EQ(rings.m_WriteCount.load(), 3u);
+  EXPECT_EQ(rings.m_MaxBlockN.load(), 7u);  // in bytes, as the library gives it
+  EXPECT_FLOAT_EQ(rings.RingA()[0].i, 0.0f);
+  EXPECT_FLOAT_EQ(rings.RingA()[1].i, 1.0f);
+  EXPECT_FLOAT_EQ(rings.RingA()[1].q, -1.0f);
+  EXPECT_FLOAT_EQ(rings.RingA()[2].i, -128.0f);
+  EXPECT_FLOAT_EQ(rings.RingA()[2].q, 72.0f);
+  EXPECT_EQ(rings.m_OverloadA.load(), 1);  // one per block, not per rail value
+  EXPECT_TRUE(rings.m_hDataEvent.Wait(0));
+
+  const uint8_t clean[] = {1, 254, 100, 2};
+  rings.DeliverU8(clean, sizeof clean);
+  EXPECT_EQ(rings.m_OverloadA.load(), 1);
+  const uint8_t two_rails[] = {255, 255, 0, 0};
+  rings.DeliverU8(two_rails, sizeof two_rails);
+  EXPECT_EQ(rings.m_OverloadA.load(), 2);
+  EXPECT_EQ(rings.m_MaxBlockN.load(), 7u);
+}
+
+TEST(SampleRings, ConvertsSigned8BitAnd16Bit) {
+  SampleRings rings(8);
+  const int8_t block[] = {-128, 5, 126, -127};
+  rings.DeliverS8(block, sizeof block);
+  EXPECT_FLOAT_EQ(rings.RingA()[0].i, -128.0f);
+  EXPECT_FLOAT_EQ(rings.RingA()[1].i, 126.0f);
+  EXPECT_EQ(rings.m_OverloadA.load(), 1);
+  const int8_t inner[] = {126, -127};
+  rings.DeliverS8(inner, sizeof inner);
+  EXPECT_EQ(rings.m_OverloadA.load(), 1);
+
+  const int16_t xi[] = {-32768, 32767, 5}, xq[] = {1, 2, -3};
+  rings.DeliverI16(xi, xq, 3);
+  EXPECT_EQ(rings.m_RingWr.load(), 6);
+  EXPECT_FLOAT_EQ(rings.RingA()[3].i, -32768.0f);
+  EXPECT_FLOAT_EQ(rings.RingA()[5].q, -3.0f);
+  EXPECT_EQ(rings.m_OverloadA.load(), 1);  // no rail test for 16-bit samples
+}
+
+TEST(SampleRings, WrapsAtTheEndAndABlockEndingOnTheLastEntryLeavesIndexZero) {
+  SampleRings rings(5);
+  const uint8_t three[] = {129, 129, 130, 130, 131, 131};
+  rings.DeliverU8(three, sizeof three);
+  const uint8_t two[] = {132, 132, 133, 133};
+  rings.DeliverU8(two, sizeof two);
+  EXPECT_EQ(rings.m_RingWr.load(), 0);
+  const uint8_t more[] = {134, 134, 135, 135};
+  rings.DeliverU8(more, sizeof more);
+  EXPECT_EQ(rings.m_RingWr.load(), 2);
+  EXPECT_FLOAT_EQ(rings.RingA()[0].i, 6.0f);
+  EXPECT_FLOAT_EQ(rings.RingA()[1].i, 7.0f);
+  EXPECT_FLOAT_EQ(rings.RingA()[4].i, 5.0f);
+  EXPECT_EQ(rings.m_WriteCount.load(), 7u);
+}
+
+TEST(SampleRings, SkipsDropBlocksWithoutEventAndTheNextIsDelivered) {
+  SampleRings rings(8);
+  rings.m_SkipBlocks = 1;
+  const uint8_t b[] = {0, 0, 10, 10};
+  rings.DeliverU8(b, sizeof b);
+  EXPECT_EQ(rings.m_SkipBlocks.load(), 0);
+  EXPECT_EQ(rings.m_RingWr.load(), 0);
+  EXPECT_EQ(rings.m_OverloadA.load(), 0);
+  EXPECT_EQ(rings.m_MaxBlockN.load(), 4u);  // recorded before the skip test
+  EXPECT_FALSE(rings.m_hDataEvent.Wait(0));
+  rings.DeliverU8(b, sizeof b);
+  EXPECT_EQ(rings.m_RingWr.load(), 2);
+  EXPECT_TRUE(rings.m_hDataEvent.Wait(0));
+
+  rings.m_SkipBlocks = 1'000'000'000;
+  for (int k = 0; k < 10; ++k) rings.DeliverU8(b, sizeof b);
+  EXPECT_EQ(rings.m_SkipBlocks.load(), 1'000'000'000 - 10);
+  EXPECT_EQ(rings.m_RingWr.load(), 2);
+}
+
+TEST(SampleRings, DualTunerKeepsTheRingsAlignedAndNeverReadsBeyondStaging) {
+  SampleRings rings(8);
+  const int16_t ai[] = {1, 2}, aq[] = {-1, -2};
+  const int16_t bi[] = {10, 20, 30}, bq[] = {-10, -20, -30};
+  rings.StageA(ai, aq, 2);
+  rings.DeliverDualB(bi, bq, 3);  // longer than the staged block: logged, rest from staging
+  EXPECT_EQ(rings.m_RingWr.load(), 3);
+  EXPECT_FLOAT_EQ(rings.RingA()[0].i, 1.0f);
+  EXPECT_FLOAT_EQ(rings.RingA()[1].q, -2.0f);
+  EXPECT_FLOAT_EQ(rings.RingB()[2].i, 30.0f);
+
+  std::vector<int16_t> big(SampleRings::kStagedCapacity + 10, 7);
+  SampleRings large(SampleRings::kStagedCapacity + 16);
+  large.StageA(big.data(), big.data(), static_cast<uint32_t>(big.size()));
+  large.DeliverDualB(big.data(), big.data(), static_cast<uint32_t>(big.size()));
+  EXPECT_FLOAT_EQ(large.RingA()[SampleRings::kStagedCapacity - 1].i, 7.0f);
+  EXPECT_FLOAT_EQ(large.RingA()[SampleRings::kStagedCapacity + 5].i, 0.0f);
+}
+
+TEST(SampleRingReader, ReadsInOrderAcrossTheWrap) {
+  SampleRings rings(6);
+  SampleRingReader reader(rings);
+  uint8_t v = 130;
+  std::vector<IqEntry> out(4);
+  for (int round = 0; round < 5; ++round) {
+    uint8_t block[8];
+    for (int k = 0; k < 4; ++k) block[2 * k] = block[2 * k + 1] = v++;
+    rings.DeliverU8(block, sizeof block);
+    ASSERT_EQ(reader.Read(out.data(), nullptr, 4), SampleRingReader::ReadResult::kOk);
+    for (int k = 0; k < 4; ++k) EXPECT_FLOAT_EQ(out[k].i, static_cast<float>(130 + 4 * round + k - 128));
+  }
+  EXPECT_EQ(reader.Read(out.data(), nullptr, 1), SampleRingReader::ReadResult::kNotEnough);
+  EXPECT_EQ(reader.Overruns(), 0);
+}
+
+TEST(SampleRingReader, DetectsBeingLappedOnceAndResynchronises) {
+  SampleRings rings(8);
+  SampleRingReader reader(rings);
+  const uint8_t block[] = {1, 1, 2, 2, 3, 3, 4, 4};
+  for (int k = 0; k < 3; ++k) rings.DeliverU8(block, sizeof block);  // 12 entries > 8
+  // The ring index alone looks harmless: 12 mod 8 = 4.
+  EXPECT_EQ(rings.m_RingWr.load(), 4);
+  IqEntry out[4];
+  EXPECT_EQ(reader.Read(out, nullptr, 4), SampleRingReader::ReadResult::kOverrun);
+  EXPECT_EQ(reader.Overruns(), 1);
+  EXPECT_EQ(reader.LostEntries(), 12u);
+  EXPECT_EQ(reader.Position(), 12u);
+  EXPECT_EQ(reader.Read(out, nullptr, 4), SampleRingReader::ReadResult::kNotEnough);
+  rings.DeliverU8(block, sizeof block);
+  EXPECT_EQ(reader.Read(out, nullptr, 4), SampleRingReader::ReadResult::kOk);
+  EXPECT_EQ(reader.Overruns(), 1);  // reported once
+}
+
+TEST(SampleRings, EventWakesAWaiterAndCoalescesSignals) {
+  SampleRings rings(64);
+  std::atomic<bool> woke{false};
+  std::thread waiter([&] { woke = rings.m_hDataEvent.Wait(5000); });
+  const uint8_t b[] = {1, 2};
+  rings.DeliverU8(b, 2);
+  waiter.join();
+  EXPECT_TRUE(woke.load());
+  rings.DeliverU8(b, 2);
+  rings.DeliverU8(b, 2);
+  EXPECT_TRUE(rings.m_hDataEvent.Wait(0));
+  EXPECT_FALSE(rings.m_hDataEvent.Wait(10));  // auto-reset: one wake-up for both
+}
+
+}  // namespace
+}  // namespace kavu
