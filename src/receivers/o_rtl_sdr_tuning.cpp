@@ -1,0 +1,195 @@
+// ORtlSdr: tuning, direct sampling, gains, sample rate and the stored settings.
+#include <algorithm>
+#include <cmath>
+#include <cstdlib>
+
+#include "platform/num_convert.h"
+#include "platform/number_text.h"
+#include "receivers/o_rtl_sdr.h"
+#include "results/calibration_table.h"
+#include "shell/log_console.h"
+#include "shell/settings_store.h"
+
+namespace kavu {
+
+void ORtlSdr::LoadSettings(double hysteresis_db) {
+  hysteresis_db_ = hysteresis_db;
+  SettingsStore& s = Settings();
+  direct_choice_ = s.GetProfileInt(kSection, "m_RtlDirectMode", 4);
+  if (direct_choice_ < 0 || direct_choice_ > 4) direct_choice_ = 4;
+  rtl_ga_ = s.GetProfileInt(kSection, "m_RtlGa", 0);
+  buf_step_ = std::clamp(s.GetProfileInt(kSection, "m_RtlBufSzStep", kMinBufStep), kMinBufStep,
+                         kMaxBufStep);
+  gcal_name_ = s.GetProfileString(kSection, "m_RtlGCalName",
+                                  "c:\\AntIzmSdrData\\LastKavuAntIzm 24Ом sma si551 rtlsdr.dll "
+                                  "19.7 дБ - 3.kant");
+  is_gcal_ = s.GetProfileInt(kSection, "m_RtlIsGCal", 0) != 0;
+  if (is_gcal_) {
+    if (!gcal_) gcal_ = std::make_unique<CalibrationTable>();
+    if (!gcal_->LoadTable(gcal_name_)) is_gcal_ = false;  // off for this run
+  }
+}
+
+void ORtlSdr::SetRtlDirectMode(int32_t mode) {
+  direct_choice_ = (mode < 0 || mode > 4) ? 4 : mode;
+  Settings().WriteProfileInt(kSection, "m_RtlDirectMode", direct_choice_);
+}
+
+void ORtlSdr::SetRtlGa(int32_t gain) {
+  rtl_ga_ = gain;
+  Settings().WriteProfileInt(kSection, "m_RtlGa", gain);
+}
+
+void ORtlSdr::SetRtlBufSzStep(int32_t step) {
+  buf_step_ = std::clamp(step, kMinBufStep, kMaxBufStep);
+  Settings().WriteProfileInt(kSection, "m_RtlBufSzStep", buf_step_);
+}
+
+bool ORtlSdr::SetGainCalibration(bool on, const std::string& file, std::string* message) {
+  bool ok = true;
+  if (on) {
+    gcal_name_ = file;
+    Settings().WriteProfileString(kSection, "m_RtlGCalName", file);
+    if (!gcal_) gcal_ = std::make_unique<CalibrationTable>();
+    ok = gcal_->LoadTable(file);
+    if (message) *message = gcal_->Status();
+    if (!ok) on = false;
+  }
+  is_gcal_ = on;
+  Settings().WriteProfileInt(kSection, "m_RtlIsGCal", on ? 1 : 0);
+  return ok;
+}
+
+int32_t ORtlSdr::NearestGainIndex(int32_t value) const {
+  int32_t best = -1;
+  long best_diff = 0;
+  for (size_t i = 0; i < gains_.size(); ++i) {
+    const long d = std::labs(static_cast<long>(gains_[i]) - value);
+    if (best < 0 || d < best_diff) {
+      best = static_cast<int32_t>(i);
+      best_diff = d;
+    }
+  }
+  return best;
+}
+
+int32_t ORtlSdr::ChooseGain(int32_t target) const {
+  const int32_t i = NearestGainIndex(target);
+  return i < 0 ? target : gains_[static_cast<size_t>(i)];
+}
+
+double ORtlSdr::CalLevel(double f) const { return gcal_ ? gcal_->LevelAt(f) : 0.0; }
+
+bool ORtlSdr::SetCenterFreq(double frequency_hz, const double* batch, int n) {
+  SetDirectMode(frequency_hz);
+  frequency_ = frequency_hz;
+  // The library takes whole hertz as an unsigned 32-bit value: anything that does not fit is
+  // refused rather than converted with an undefined result.
+  const std::optional<uint32_t> whole =
+      std::isfinite(frequency_hz) && frequency_hz < 5000.0 ? std::optional<uint32_t>(5000)
+                                                           : ToUInt32(frequency_hz);
+  if (!whole) {
+    SetErrorText("частота " + FormatFixed(frequency_hz, 0) +
+                 " Гц вне диапазона rtlsdr_set_center_freq() (0 … 4294967295 Гц)");
+    Log() << LogColour(kColourError) << "ORtlSdr::SetCenterFreq() - " << ErrorText() << "\n"
+          << LogColour(kColourNormal);
+    return false;
+  }
+  const uint32_t ifm = *whole;
+  if (!api_.set_center_freq) {
+    SetErrorText("отсутствует rtlsdr_set_center_freq()");
+    return false;
+  }
+  if (!dev_) {
+    SetErrorText("устройство rtlsdr не открыто");
+    return false;
+  }
+  if (const int e = api_.set_center_freq(dev_, ifm); e != 0) {
+    Log() << LogColour(kColourError) << "rtlsdr_set_center_freq err=" << e << " iFM=" << ifm
+          << "\n" << LogColour(kColourNormal);
+    SetErrorText("rtlsdr_set_center_freq() err=" + std::to_string(e) +
+                 ", iFM=" + std::to_string(ifm));
+    return false;
+  }
+  if (is_gcal_) SetMyAru(false, batch, n);
+  return true;
+}
+
+bool ORtlSdr::SetDirectMode(double frequency_hz) {
+  int32_t mode = direct_choice_;
+  if (mode == 3 || mode == 4) mode = frequency_hz < kDirectThresholdHz ? mode - 2 : 0;
+  if (mode == direct_mode_) return true;
+  direct_mode_ = mode;
+  Log() << LogColour(kColourNotice) << "!!!!!!!!! SetDirectMode dm=" << mode << "\n"
+        << LogColour(kColourNormal);
+  if (!api_.set_direct_sampling || !dev_) return false;
+  const int e = api_.set_direct_sampling(dev_, mode);
+  if (e != 0) {
+    Log() << LogColour(kColourError) << "rtlsdr_set_direct_sampling err=" << e << " dm=" << mode
+          << "\n" << LogColour(kColourNormal);
+  }
+  if (api_.set_tuner_gain) {
+    if (const int g = api_.set_tuner_gain(dev_, cur_ga_); g != 0) {
+      Log() << LogColour(kColourError)
+            << "SetDirectMode() err, rtlsdr_set_tuner_gain() вернула ошибку err=" << g
+            << " m_CurGA=" << cur_ga_.load() << "\n" << LogColour(kColourNormal);
+    }
+  }
+  return e == 0;
+}
+
+bool ORtlSdr::SetMyAru(bool forced, const double* batch, int n) {
+  if (!api_.set_tuner_gain) {
+    Log() << LogColour(kColourError) << "SetMyAru() - нет rtlsdr_set_tuner_gain \n"
+          << LogColour(kColourNormal);
+    return false;
+  }
+  if (!is_gcal_) return SetTunerGain(rtl_ga_);
+  double worst = CalLevel(frequency_);
+  for (int i = 0; batch && i < n; ++i) worst = std::max(worst, CalLevel(batch[i]));
+  // A table that gives no level (NaN) leaves the gain as it is.
+  const std::optional<int32_t> target = ToInt32((rtl_ga_ * 0.1 - worst) * 10.0);
+  if (!target) return false;
+  const int32_t chosen = ChooseGain(*target);
+  if (!forced && std::abs(chosen - cur_ga_.load()) <= 10.0 * hysteresis_db_) return true;
+  return SetTunerGain(chosen);
+}
+
+bool ORtlSdr::SetSampleRate(int32_t rate) {
+  sampling_f_ = rate;
+  if (!api_.set_sample_rate) {
+    SetErrorText("rtlsdr_set_sample_rate() отсутствует");
+    return false;
+  }
+  if (!dev_) {
+    SetErrorText("устройство rtlsdr не открыто");
+    return false;
+  }
+  const int e = rate > 0 ? api_.set_sample_rate(dev_, static_cast<uint32_t>(rate)) : -1;
+  if (e != 0) {
+    SetErrorText("rtlsdr_set_sample_rate() вернула err=" + std::to_string(e) +
+                 ", FS=" + std::to_string(rate));
+    return false;
+  }
+  return true;
+}
+
+bool ORtlSdr::SetTunerGain(int32_t gain) {
+  if (!api_.set_tuner_gain) {
+    SetErrorText("rtlsdr_set_tuner_gain() отсутствует");
+    return false;
+  }
+  if (!dev_) {
+    SetErrorText("устройство rtlsdr не открыто");
+    return false;
+  }
+  cur_ga_ = gain;
+  if (const int e = api_.set_tuner_gain(dev_, gain); e != 0) {
+    SetErrorText("rtlsdr_set_tuner_gain() вернула err=" + std::to_string(e) +
+                 ", gain=" + std::to_string(gain));
+    return false;
+  }
+  return true;
+}
+
+}  // namespace kavu

@@ -1,0 +1,262 @@
+// ReceiverSet: discovery, the start-up choice and SelectReceiver.
+#include "receivers/receiver_set.h"
+
+#include <cmath>
+
+#include "platform/user_paths.h"
+#include "shell/log_console.h"
+#include "shell/settings_store.h"
+
+namespace kavu {
+
+ReceiverSet::ReceiverSet(SampleRings& rings, IReceiverSetHost& host) : rings_(rings), host_(host) {}
+
+ReceiverSet::~ReceiverSet() { Shutdown(); }
+
+void ReceiverSet::LoadSettings() {
+  SettingsStore& s = Settings();
+  rtl_folder_ = TrimLibraryFolder(s.GetProfileString(ORtlSdr::kSection, "m_PathApiDllRtl", ""));
+  sdrplay_folder_ = TrimLibraryFolder(s.GetProfileString("OSdrPlayUse", "m_PathApiDll", ""));
+  hackrf_folder_ = TrimLibraryFolder(s.GetProfileString(HackRfProbe::kSection, "m_PathApiDll", ""));
+  hackrf_name_ = s.GetProfileString(HackRfProbe::kSection, "m_NameApiDll", HackRfProbe::kDefaultName);
+  if (hackrf_name_.empty()) hackrf_name_ = HackRfProbe::kDefaultName;
+  extio_folder_ = TrimLibraryFolder(s.GetProfileString("OExtIOUse", "m_PathExtIO", ""));
+  is_convertor_ = s.GetProfileInt("CDlgOptions", "m_IsConvertor", 0) != 0;
+  convertor_shift_ = s.GetProfileDouble("CDlgOptions", "m_ConvertorFShift", 0.0);
+  if (!std::isfinite(convertor_shift_)) {
+    convertor_shift_ = 0.0;
+    is_convertor_ = false;
+  }
+  double hysteresis = s.GetProfileDouble("CDlgOptions", "m_GisterzisMyAru", 3.0);
+  if (!std::isfinite(hysteresis) || hysteresis < 0) hysteresis = 3.0;
+  if (hysteresis > 6) hysteresis = 6;
+  rtl_.LoadSettings(hysteresis);
+}
+
+void ReceiverSet::Add(int32_t code, std::string text) {
+  ReceiverEntry e;
+  e.code = code;
+  e.text = std::move(text);
+  entries_.push_back(std::move(e));
+}
+
+void ReceiverSet::Discover() {
+  entries_.clear();
+  selected_ = -1;
+  DiscoverSdrPlay();
+  DiscoverRtlSdr();
+  DiscoverHackRf();
+  DiscoverExtIO();
+}
+
+void ReceiverSet::DiscoverSdrPlay() {
+  Log() << LogColour(kColourHeading) << "*** Поиск приёмников SdrPlay *** \n"
+        << LogColour(kColourNormal);
+  const std::string path = ResolveLibraryPath(sdrplay_folder_, kSdrPlayName);
+  if (sdrplay_lib_.Open(path) != DynLibrary::Result::kLoaded) {
+    sdrplay_error_ = "не удалось загрузить '" + path + "'";
+    Add(kCodeNoSdrPlay, std::string("Нет ") + kSdrPlayName);
+    return;
+  }
+  // Listing SDRplay devices needs the SDRplay service interface, which this build does not
+  // drive yet: the library is found, but no device can be listed.
+  Log() << "СПИСОК УСТРОЙСТВ SdrPlay: \n";
+  Log() << "ПУСТО, нет устройств SdrPlay для работы! \n";
+  sdrplay_error_ = "работа с приёмниками SdrPlay в этой версии программы не поддерживается";
+  Add(kCodeNoSdrPlay, "Нет приёмников SdrPlay");
+}
+
+void ReceiverSet::DiscoverRtlSdr() {
+  const std::string path = ResolveLibraryPath(rtl_folder_, ORtlSdr::kLibraryName);
+  const int r = rtl_.LoadApi(path);
+  if (r == 1) {
+    Add(kCodeNoRtlSdr, std::string("Не найдена ") + ORtlSdr::kLibraryName);
+    return;
+  }
+  if (r != 0) {
+    Add(kCodeNoRtlSdr, std::string("Ошибка загрузки ") + ORtlSdr::kLibraryName);
+    return;
+  }
+  const RtlSdrApi& api = rtl_.Api();
+  const uint32_t count = api.get_device_count ? api.get_device_count() : 0;
+  rtl_.SetDeviceCount(count);
+  Log() << "Число приёмников Rtl-Sdr: " << count << "\n";
+  for (uint32_t i = 0; i < count && api.get_device_name; ++i) {
+    if (const char* name = api.get_device_name(i)) {
+      Add(kCodeRtlSdr + static_cast<int32_t>(i), name);
+    }
+  }
+  if (count == 0) {
+    Add(kCodeNoRtlSdr, "Не подключены Rtl-Sdr");
+    rtl_.SetErrorText(api.get_device_count
+                          ? "отсутсвуют приемники Rtl-Sdr, подключенные к компу, "
+                            "rtlsdr_get_device_count вернула 0. После подключения надо "
+                            "перезапустить программу. Либо можно использовать другие приёмники."
+                          : "не найдена rtlsdr_get_device_count()");
+  }
+}
+
+void ReceiverSet::DiscoverHackRf() {
+  const std::string path = ResolveLibraryPath(hackrf_folder_, hackrf_name_);
+  const int r = hackrf_.LoadApi(path);
+  if (r == 1) {
+    Add(kCodeNoHackRf, "Не найдено api для HackRf");
+    return;
+  }
+  if (r != 0) {
+    Add(kCodeNoHackRf, "Ошибка загрузки dll c api для HackRf");
+    return;
+  }
+  const int count = hackrf_.ListDevices();
+  Log() << "Число приёмников HackRf: " << count << "\n";
+  for (int i = 0; i < count; ++i) {
+    Add(kCodeHackRf + i, "HackRf " + hackrf_.Serials()[static_cast<size_t>(i)]);
+  }
+  if (count < 1) {
+    Add(kCodeNoHackRf, "Не подключены HackRf");
+    if (hackrf_.ErrorText().empty()) {
+      hackrf_.SetErrorText("нет подключенных приемников HackRf, hackrf_device_list() вернула 0. "
+                           "После подключения надо перезапустить программу.");
+    }
+  }
+}
+
+void ReceiverSet::DiscoverExtIO() {
+  const std::string folder = extio_folder_.empty() ? ExecutableDir() : extio_folder_;
+  Log() << LogColour(kColourHeading) << "*** Поиск плагинов ExtIO по пути " << folder << "\n"
+        << LogColour(kColourNormal);
+  const std::vector<std::string> found = FindFilesNoCase(folder, kExtIOPattern);
+  for (const std::string& name : found) Add(kCodeExtIO, name);
+  Log() << "Итого найдено плагинов ExtIO: " << static_cast<unsigned>(found.size()) << "\n";
+  if (found.empty()) Add(kCodeNoExtIO, std::string("Нет ") + kExtIOPattern);
+}
+
+int ReceiverSet::AutoSelect() {
+  const std::string stored = Settings().GetProfileString(kSection, "m_SelectSdrKey", "");
+  for (size_t i = 0; i < entries_.size(); ++i) {
+    const std::string key = ReceiverKey(entries_[i]);
+    if (key.empty() || key != stored) continue;
+    selected_ = static_cast<int>(i);
+    // A run that dies while this receiver opens must not try it again at the next start.
+    Settings().WriteProfileString(kSection, "m_SelectSdrKey", "");
+    SelectReceiver(static_cast<int>(i));
+    Settings().WriteProfileString(kSection, "m_SelectSdrKey", key);
+    return static_cast<int>(i);
+  }
+  SetStatus("", kNoSelectionText, StatusColour::kNotice);
+  return -1;
+}
+
+void ReceiverSet::UserSelect(int index) {
+  if (index < 0 || index >= static_cast<int>(entries_.size())) return;
+  selected_ = index;
+  Settings().WriteProfileString(kSection, "m_SelectSdrKey",
+                                ReceiverKey(entries_[static_cast<size_t>(index)]));
+  SelectReceiver(index);
+}
+
+bool ReceiverSet::CloseAll() {
+  // ExtIO plug-ins and SDRplay devices cannot be opened by this build, so their closes have
+  // nothing to do; the RTL-SDR stops and closes here.
+  rtl_.MyStop();
+  active_ = -1;
+  return true;
+}
+
+bool ReceiverSet::SelectReceiver(int index) {
+  if (index < 0 || index >= static_cast<int>(entries_.size())) return false;
+  selected_ = index;
+  SetStatus(status_.caption, "", StatusColour::kNormal);
+  if (!CloseAll()) return false;
+  const ReceiverEntry e = entries_[static_cast<size_t>(index)];
+  switch (e.code) {
+    case kCodeNoHackRf:
+    case kCodeNoRtlSdr: {
+      const bool hackrf = e.code == kCodeNoHackRf;
+      const std::string err = hackrf ? hackrf_.ErrorText() : rtl_.ErrorText();
+      std::string text = hackrf ? "Невозможно использовать HackRf" : "Невозможно использовать Rtl-Sdr";
+      if (!err.empty()) text += ", " + err;
+      SetStatus(status_.caption, text, StatusColour::kNormal);
+      host_.ShowSettingsWindow(hackrf ? ReceiverKind::kHackRf : ReceiverKind::kRtlSdr);
+      return false;
+    }
+    case kCodeNoSdrPlay:
+      SetStatus(status_.caption, "Не найдены SdrPlay или отсутствует api, " + sdrplay_error_,
+                StatusColour::kNormal);
+      host_.ShowSettingsWindow(ReceiverKind::kSdrPlay);
+      return false;
+    case kCodeNoExtIO: {
+      host_.HideSdrPlayWindow();
+      const std::string text = std::string("Не найдены плагины ") + kExtIOPattern +
+                               ", попробуйте настроить путь для поиска";
+      SetStatus(status_.caption, text, StatusColour::kNormal);
+      host_.ShowInfo(text);
+      return false;
+    }
+    default:
+      break;
+  }
+  switch (KindOfCode(e.code)) {
+    case ReceiverKind::kHackRf: return SelectHackRf(index, e);
+    case ReceiverKind::kRtlSdr: return SelectRtlSdr(index, e);
+    case ReceiverKind::kSdrPlay: return SelectSdrPlay(e);
+    case ReceiverKind::kExtIO: return SelectExtIO(e);
+  }
+  return false;
+}
+
+bool ReceiverSet::SelectRtlSdr(int /*index*/, const ReceiverEntry& e) {
+  host_.HideSdrPlayWindow();
+  SetStatus("ВЫБРАН Rtl-Sdr " + e.text, StatusColour::kNormal);
+  if (!rtl_.MyOpen(e.code - kCodeRtlSdr)) {
+    SetStatus(StatusTextRtl(), StatusColour::kError);
+    return false;
+  }
+  active_ = static_cast<int>(ReceiverKind::kRtlSdr);
+  host_.SampleRateChanged(rtl_.SamplingF());
+  const double f = host_.ReceiverFrequency();
+  const bool started = rtl_.MyStart(f, KavuRtlSdrBlockSink, &rings_);
+  if (started) host_.ClearFrequencyFailedMark();
+  SetStatus(StatusTextRtl(), started ? StatusColour::kNormal : StatusColour::kError);
+  return started;
+}
+
+bool ReceiverSet::SelectHackRf(int index, const ReceiverEntry& e) {
+  (void)index;
+  host_.HideSdrPlayWindow();
+  SetStatus("ВЫБРАН HackRf " + e.text, StatusColour::kNormal);
+  // Opening a HackRF needs its full back end, which this build does not have yet.
+  hackrf_.SetErrorText("открытие HackRf в этой версии программы не поддерживается");
+  SetStatus(StatusTextHackRf(), StatusColour::kError);
+  return false;
+}
+
+bool ReceiverSet::SelectSdrPlay(const ReceiverEntry& e) {
+  SetStatus("ОТКРЫВАЮ SdrPlay_" + e.text + " ...", StatusColour::kNormal);
+  SetStatus(StatusTextSdrPlay(), StatusColour::kError);
+  return false;
+}
+
+bool ReceiverSet::SelectExtIO(const ReceiverEntry& e) {
+  host_.HideSdrPlayWindow();
+  const std::string folder = extio_folder_.empty() ? ExecutableDir() : extio_folder_;
+  extio_path_ = folder + "/" + e.text;
+  SetStatus("ВЫБРАН " + extio_path_, StatusColour::kNormal);
+  // Loading ExtIO plug-ins comes with their back end; until then the entry cannot be opened.
+  SetStatus(StatusTextExtIO(), StatusColour::kError);
+  return false;
+}
+
+void ReceiverSet::SetStatus(std::string caption, std::string text, StatusColour colour) {
+  status_.caption = std::move(caption);
+  status_.text = std::move(text);
+  status_.colour = colour;
+  host_.StatusChanged(status_);
+}
+
+void ReceiverSet::Shutdown() {
+  rtl_.MyStop();
+  active_ = -1;
+}
+
+}  // namespace kavu

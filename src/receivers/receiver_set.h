@@ -1,0 +1,150 @@
+#pragma once
+// ReceiverSet: the receivers as the main window owns them, without any window. It discovers the
+// receivers once, keeps the receiver list, chooses the remembered receiver at start, opens the
+// one the user picks (closing every other first), tunes the active one, composes the status
+// texts and reports the active receiver's gain and overloads to the measurement.
+//
+// Only one receiver is active at a time; every back end delivers into the one SampleRings.
+// Everything here runs on the window thread except Levels(), which is safe from any thread.
+//
+// Wiring: the front end implements IReceiverSetHost. SampleRateChanged() is called after a
+// receiver was opened and after its rate was set (the settings window's rate list, the command
+// line's --rate): the host re-plans the signal chain for that rate there (the rate plan's
+// RecomputePlan). ShowSettingsWindow() and ShowInfo() are the places where the desktop program
+// opens its windows; the command line ignores them.
+//
+// Adding a receiver kind: give it a back end with load / list / open / start / tune / stop and
+// a status text, add its discovery step in Discover() in the list order, its close in
+// CloseAll() and its branch in SelectReceiver() and Tune().
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/dyn_library.h"
+#include "receivers/hackrf_probe.h"
+#include "receivers/o_rtl_sdr.h"
+#include "receivers/receiver_entry.h"
+#include "receivers/receiver_levels.h"
+#include "receivers/sample_rings.h"
+
+namespace kavu {
+
+enum class StatusColour { kNormal, kError, kNotice };
+
+struct ReceiverStatus {
+  std::string caption;  // the main window's title
+  std::string text;     // the status line
+  StatusColour colour = StatusColour::kNormal;
+};
+
+class IReceiverSetHost {
+ public:
+  virtual ~IReceiverSetHost() = default;
+  // The active receiver's sample rate is now `rate_hz` samples per second: re-plan.
+  virtual void SampleRateChanged(double /*rate_hz*/) {}
+  // Show (creating on first use) and refresh the settings window of a kind.
+  virtual void ShowSettingsWindow(ReceiverKind /*kind*/) {}
+  virtual void HideSdrPlayWindow() {}
+  // The information box captioned "ИНФО".
+  virtual void ShowInfo(const std::string& /*text*/) {}
+  // The main window's receiver frequency in Hz, and its "failed" mark.
+  virtual double ReceiverFrequency() { return 0.0; }
+  virtual void ClearFrequencyFailedMark() {}
+  // Caption, status line or colour changed.
+  virtual void StatusChanged(const ReceiverStatus& /*status*/) {}
+};
+
+class ReceiverSet : public IReceiverLevels {
+ public:
+  static constexpr const char* kSection = "ODlgSpektr";
+  static constexpr const char* kSdrPlayName = "libsdrplay_api.so.3";
+  static constexpr const char* kExtIOPattern = "ExtIO*.so";
+  static constexpr const char* kNoSelectionText =
+      "Выбирете Sdr-приёмник для работы или настройте параметры поиска подключенных к компу "
+      "sdr-приёмников";
+
+  ReceiverSet(SampleRings& rings, IReceiverSetHost& host);
+  ~ReceiverSet() override;
+  ReceiverSet(const ReceiverSet&) = delete;
+  ReceiverSet& operator=(const ReceiverSet&) = delete;
+
+  // Reads the library folders, the back ends' settings and the converter option.
+  void LoadSettings();
+  // Builds the list (emptied first): SDRplay, RTL-SDR, HackRF, ExtIO, in this order. One kind's
+  // failure gives its placeholder and never stops the others.
+  void Discover();
+  const std::vector<ReceiverEntry>& Entries() const { return entries_; }
+
+  // The start-up choice: the first entry whose key equals the stored m_SelectSdrKey is opened,
+  // with the key emptied on disk while it opens and written back afterwards. Returns its index,
+  // or −1 (the status line then shows kNoSelectionText).
+  int AutoSelect();
+  // The user picked entry `index`: store its key, then SelectReceiver.
+  void UserSelect(int index);
+  // Closes every receiver, then opens entry `index`. False when nothing usable was opened.
+  bool SelectReceiver(int index);
+  int Selected() const { return selected_; }
+  const ReceiverStatus& Status() const { return status_; }
+
+  std::string StatusTextRtl() const;
+  std::string StatusTextHackRf() const;
+  std::string StatusTextSdrPlay() const;
+  std::string StatusTextExtIO() const;
+
+  // Tunes the active receiver to `f_hz` plus the converter shift when the converter option is
+  // on (never below 0), with the next frequencies of the batch for automatic gain. Tries HackRF,
+  // RTL-SDR, ExtIO, SDRplay in this order; false when none is active or tuning failed.
+  // TuneReport() then holds the settings window's line ("Настройка на %0.3f МГц"...).
+  bool Tune(double f_hz, const double* batch, int n);
+  const std::string& TuneReport() const { return tune_report_; }
+
+  // Sample rate of the active receiver, samples per second (0 when none is open).
+  double ActiveSampleRate() const;
+  // The RTL-SDR rate choice shared by the settings window and the command line: sets `rate`,
+  // tells the host to re-plan and returns the status text for the window (second: error colour).
+  std::pair<bool, std::string> ChangeRtlSampleRate(int32_t rate);
+
+  // Closes ExtIO, SDRplay, RTL-SDR, HackRF in this order (the program's shutdown).
+  void Shutdown();
+
+  ORtlSdr& Rtl() { return rtl_; }
+  const ORtlSdr& Rtl() const { return rtl_; }
+  HackRfProbe& HackRf() { return hackrf_; }
+  SampleRings& Rings() { return rings_; }
+
+  ReceiverLevels Levels() const override;
+
+ private:
+  void DiscoverSdrPlay();
+  void DiscoverRtlSdr();
+  void DiscoverHackRf();
+  void DiscoverExtIO();
+  void Add(int32_t code, std::string text);
+  // Step 2 of SelectReceiver; false when an SDRplay device refuses to close.
+  bool CloseAll();
+  bool SelectRtlSdr(int index, const ReceiverEntry& e);
+  bool SelectHackRf(int index, const ReceiverEntry& e);
+  bool SelectExtIO(const ReceiverEntry& e);
+  bool SelectSdrPlay(const ReceiverEntry& e);
+  void SetStatus(std::string caption, std::string text, StatusColour colour);
+  void SetStatus(std::string text, StatusColour colour) { SetStatus(text, text, colour); }
+
+  SampleRings& rings_;
+  IReceiverSetHost& host_;
+  ORtlSdr rtl_;
+  HackRfProbe hackrf_;
+  DynLibrary sdrplay_lib_;
+  std::string sdrplay_error_;
+  std::string rtl_folder_, hackrf_folder_, hackrf_name_, sdrplay_folder_, extio_folder_;
+  std::string extio_path_;
+  bool is_convertor_ = false;
+  double convertor_shift_ = 0.0;
+  std::vector<ReceiverEntry> entries_;
+  int selected_ = -1;
+  ReceiverStatus status_;
+  std::string tune_report_;
+  std::atomic<int> active_{-1};  // ReceiverKind of the open receiver, −1 none
+};
+
+}  // namespace kavu

@@ -1,0 +1,91 @@
+// ReceiverSet: status texts, tuning, the shared rate change and the levels.
+#include <algorithm>
+#include <cstdio>
+
+#include "platform/number_text.h"
+#include "receivers/receiver_set.h"
+#include "shell/log_console.h"
+
+namespace kavu {
+
+std::string ReceiverSet::StatusTextRtl() const {
+  const std::string tail = " [" + rtl_.LibraryPath() + "]";
+  if (!rtl_.IsLoaded()) return "ОШИБКА ЗАГРУЗКИ " + rtl_.LibraryPath() + tail;
+  char head[96];
+  std::snprintf(head, sizeof head, "Rtl-Sdr №%d из %u: ", rtl_.DeviceIndex() + 1, rtl_.DeviceCount());
+  if (rtl_.Status() >= 1) {
+    std::string t = rtl_.Status() == 2 ? "ОТКРЫТ " : "Ошибка rtlsdr_read_async ";
+    t += head + rtl_.Product() + ", " + rtl_.Serial() + ", " + rtl_.Manufacturer();
+    t += ", " + FormatFixed(rtl_.SamplingF() / 1e6, 3) + " МГц";
+    return t + tail;
+  }
+  return "Ошибка open " + std::string(head) + rtl_.ErrorText() + tail;
+}
+
+std::string ReceiverSet::StatusTextHackRf() const {
+  const std::string tail = " [" + hackrf_.LibraryPath() + "]";
+  if (!hackrf_.IsLoaded()) return "ОШИБКА ЗАГРУЗКИ " + hackrf_.LibraryPath() + tail;
+  int index = 0;
+  if (selected_ >= 0 && KindOfCode(entries_[static_cast<size_t>(selected_)].code) == ReceiverKind::kHackRf) {
+    index = entries_[static_cast<size_t>(selected_)].code - kCodeHackRf;
+  }
+  char head[96];
+  std::snprintf(head, sizeof head, "HackRf №%d из %d: ", index + 1,
+                static_cast<int>(hackrf_.Serials().size()));
+  return "Ошибка open " + std::string(head) + hackrf_.ErrorText() + tail;
+}
+
+std::string ReceiverSet::StatusTextSdrPlay() const {
+  if (!sdrplay_lib_.IsOpen()) return std::string("ОШИБКА, ") + kSdrPlayName + " не загружена";
+  std::string t = "ОШИБКА ";
+  if (selected_ >= 0) t += "SdrPlay_" + entries_[static_cast<size_t>(selected_)].text;
+  return t;
+}
+
+std::string ReceiverSet::StatusTextExtIO() const {
+  return "ОШИБКА ЗАГРУЗКИ  [" + extio_path_ + "]";
+}
+
+bool ReceiverSet::Tune(double f_hz, const double* batch, int n) {
+  tune_report_.clear();
+  double f = f_hz;
+  if (is_convertor_) {
+    f = std::max(0.0, f_hz + convertor_shift_);
+    Log() << " с конвертором Sdr-приёмник настраивается на F=" << f / 1e6 << " МГц \n";
+  }
+  if (active_.load() != static_cast<int>(ReceiverKind::kRtlSdr) || rtl_.Status() < 1) return false;
+  const bool ok = rtl_.SetCenterFreq(f, batch, n);
+  tune_report_ = "Настройка на " + FormatFixed(f / 1e6, 3) + " МГц";
+  if (is_convertor_) tune_report_ += " с конвертором";
+  if (!ok) tune_report_ += " ERR " + rtl_.ErrorText();
+  return ok;
+}
+
+double ReceiverSet::ActiveSampleRate() const {
+  if (active_.load() == static_cast<int>(ReceiverKind::kRtlSdr) && rtl_.Status() >= 1) {
+    return rtl_.SamplingF();
+  }
+  return 0.0;
+}
+
+std::pair<bool, std::string> ReceiverSet::ChangeRtlSampleRate(int32_t rate) {
+  const bool ok = rtl_.SetSampleRate(rate);
+  host_.SampleRateChanged(rtl_.SamplingF());
+  if (active_.load() == static_cast<int>(ReceiverKind::kRtlSdr)) {
+    SetStatus(StatusTextRtl(), status_.colour);
+  }
+  if (!ok) return {false, rtl_.ErrorText()};
+  return {true, "Частота дискретизации АЦП изменена (влияет на поток данных)"};
+}
+
+ReceiverLevels ReceiverSet::Levels() const {
+  ReceiverLevels l;
+  if (active_.load() == static_cast<int>(ReceiverKind::kRtlSdr)) {
+    l.gain_db = rtl_.CurGA() / 10.0;
+  }
+  l.overloads = rings_.m_OverloadA.load(std::memory_order_relaxed);
+  l.overloads_duo = rings_.m_OverloadB.load(std::memory_order_relaxed);
+  return l;
+}
+
+}  // namespace kavu

@@ -1,0 +1,68 @@
+#pragma once
+// The one device of the simulated RTL-SDR library ("Virtual bench"): its settings as a
+// dongle keeps them, and the streaming loop that delivers the feeder's samples in real time on
+// the feeder's clock. Internal to the simulated library.
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <string>
+
+#include "receivers/rtlsdr_api.h"
+#include "sim/sim_rtlsdr_abi.h"
+
+namespace kavu::simrtl {
+
+class Device {
+ public:
+  static Device& Instance();
+
+  // Feeder.
+  int Attach(const KavuSimRtlSource* source);
+  int32_t Fault();
+  void LogLine(const std::string& line);
+
+  // Device functions (the library's meanings and results).
+  int Open();
+  int Close();
+  bool IsOpen() const { return open_; }
+  int SetSampleRate(uint32_t rate);
+  uint32_t SampleRate() const { return rate_; }
+  int SetCenterFreq(uint32_t hz);
+  uint32_t CenterFreq() const { return center_; }
+  int SetGain(int gain);
+  int Gain() const { return gain_; }
+  int SetDirect(int mode);
+  int Direct() const { return direct_; }
+  int ReadAsync(rtlsdr_read_async_cb_t cb, void* ctx, uint32_t buf_len);
+  int CancelAsync();
+  int ReadSync(void* buf, int len, int* n_read);
+
+ private:
+  Device();
+  void Configure();
+  uint64_t Due();
+  void Fill(uint64_t first, unsigned char* buf, uint32_t len);
+
+  mutable std::mutex source_mutex_;  // guards source_ and every call into it
+  KavuSimRtlSource source_{};
+  bool attached_ = false;
+
+  // Self-feeding when no source is attached.
+  uint64_t own_origin_samples_ = 0;
+  int64_t own_origin_ns_ = 0;
+  uint64_t noise_state_ = 0x9E3779B97F4A7C15ull;
+
+  bool open_ = false;
+  uint32_t rate_ = 2'048'000;
+  uint32_t center_ = 100'000'000;
+  int gain_ = 0;
+  int direct_ = 0;
+
+  std::mutex run_mutex_;
+  std::condition_variable run_cv_;
+  bool running_ = false;
+  bool cancel_ = false;
+};
+
+}  // namespace kavu::simrtl

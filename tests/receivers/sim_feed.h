@@ -1,0 +1,59 @@
+#pragma once
+// A feeder for the simulated RTL-SDR library in tests: attaches to the library in the build's
+// simulated-library folder and delivers a counting pattern (sample k carries k in its I and Q
+// bytes: I = k mod 256, Q = (k / 256) mod 256) on a clock that may run faster than real time.
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/dyn_library.h"
+#include "sim/sim_rtlsdr_abi.h"
+
+namespace kavu::test {
+
+class SimFeed {
+ public:
+  // `speed`: how many times faster than real time the clock runs.
+  explicit SimFeed(double speed = 1.0);
+  ~SimFeed();  // detaches
+
+  static std::string LibraryFolder();
+  static std::string LibraryPath();
+
+  bool Attached() const { return attached_; }
+  void SetFault(int32_t fault) { fault_ = fault; }
+  // Called with every line of the library's log, on the library's calling thread.
+  void OnLog(std::function<void(const std::string&)> fn);
+  std::vector<std::string> LogLines() const;
+  uint32_t Rate() const { return rate_; }
+  uint32_t Center() const { return center_; }
+  int32_t Direct() const { return direct_; }
+  int Configures() const { return configures_; }
+
+ private:
+  static void Configure(void* ctx, uint32_t rate, uint32_t center, int32_t gain, int32_t direct);
+  static uint64_t Due(void* ctx);
+  static void Fill(void* ctx, uint64_t first, unsigned char* buf, uint32_t len);
+  static int32_t Fault(void* ctx);
+  static void LogLine(void* ctx, const char* line);
+
+  DynLibrary lib_;
+  kavu_simrtl_attach_fn attach_ = nullptr;
+  bool attached_ = false;
+  double speed_;
+  int64_t origin_ns_;
+  uint64_t origin_samples_ = 0;
+  std::atomic<uint32_t> rate_{2'048'000};
+  std::atomic<uint32_t> center_{0};
+  std::atomic<int32_t> direct_{0};
+  std::atomic<int> configures_{0};
+  std::atomic<int32_t> fault_{kKavuSimRtlOk};
+  mutable std::mutex mutex_;
+  std::vector<std::string> log_;
+  std::function<void(const std::string&)> on_log_;
+};
+
+}  // namespace kavu::test

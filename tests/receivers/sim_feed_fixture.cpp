@@ -1,0 +1,88 @@
+#include "sim_feed.h"
+
+#include <chrono>
+
+namespace kavu::test {
+namespace {
+int64_t NowNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+}  // namespace
+
+std::string SimFeed::LibraryFolder() { return KAVU_SIMLIB_DIR; }
+std::string SimFeed::LibraryPath() { return LibraryFolder() + "/librtlsdr.so.0"; }
+
+SimFeed::SimFeed(double speed) : speed_(speed), origin_ns_(NowNs()) {
+  if (lib_.Open(LibraryPath()) != DynLibrary::Result::kLoaded) return;
+  attach_ = reinterpret_cast<kavu_simrtl_attach_fn>(lib_.Symbol("kavu_simrtl_attach"));
+  if (!attach_) return;
+  KavuSimRtlSource s{};
+  s.abi_version = kKavuSimRtlAbiVersion;
+  s.ctx = this;
+  s.configure = &SimFeed::Configure;
+  s.due = &SimFeed::Due;
+  s.fill = &SimFeed::Fill;
+  s.fault = &SimFeed::Fault;
+  s.log = &SimFeed::LogLine;
+  attached_ = attach_(&s) == 0;
+}
+
+SimFeed::~SimFeed() {
+  if (attached_) attach_(nullptr);
+}
+
+void SimFeed::OnLog(std::function<void(const std::string&)> fn) {
+  std::lock_guard lock(mutex_);
+  on_log_ = std::move(fn);
+}
+
+std::vector<std::string> SimFeed::LogLines() const {
+  std::lock_guard lock(mutex_);
+  return log_;
+}
+
+void SimFeed::Configure(void* ctx, uint32_t rate, uint32_t center, int32_t, int32_t direct) {
+  auto* self = static_cast<SimFeed*>(ctx);
+  std::lock_guard lock(self->mutex_);
+  // Keep the clock continuous across a rate change.
+  const int64_t now = NowNs();
+  self->origin_samples_ += static_cast<uint64_t>(static_cast<double>(now - self->origin_ns_) * 1e-9 *
+                                                 self->rate_ * self->speed_);
+  self->origin_ns_ = now;
+  self->rate_ = rate;
+  self->center_ = center;
+  self->direct_ = direct;
+  ++self->configures_;
+}
+
+uint64_t SimFeed::Due(void* ctx) {
+  auto* self = static_cast<SimFeed*>(ctx);
+  std::lock_guard lock(self->mutex_);
+  const double elapsed = static_cast<double>(NowNs() - self->origin_ns_) * 1e-9;
+  return self->origin_samples_ + static_cast<uint64_t>(elapsed * self->rate_ * self->speed_);
+}
+
+void SimFeed::Fill(void*, uint64_t first, unsigned char* buf, uint32_t len) {
+  for (uint32_t k = 0; k + 1 < len; k += 2) {
+    const uint64_t s = first + k / 2;
+    buf[k] = static_cast<unsigned char>(s & 0xFF);
+    buf[k + 1] = static_cast<unsigned char>((s >> 8) & 0xFF);
+  }
+}
+
+int32_t SimFeed::Fault(void* ctx) { return static_cast<SimFeed*>(ctx)->fault_.load(); }
+
+void SimFeed::LogLine(void* ctx, const char* line) {
+  auto* self = static_cast<SimFeed*>(ctx);
+  std::function<void(const std::string&)> fn;
+  {
+    std::lock_guard lock(self->mutex_);
+    self->log_.emplace_back(line);
+    fn = self->on_log_;
+  }
+  if (fn) fn(line);
+}
+
+}  // namespace kavu::test
