@@ -1,0 +1,214 @@
+#include "board/gen_setup.h"
+
+#include <algorithm>
+
+#include "board/gen_spi_unsupported.h"
+#include "platform/number_text.h"
+#include "shell/log_console.h"
+#include "shell/settings_store.h"
+
+namespace kavu {
+namespace {
+
+void LogRed(const std::string& text) {
+  Log() << LogColour(kColourError) << text << LogColour(kColourNormal);
+}
+
+const char* InitFailureText(int kind) {
+  switch (kind) {
+    case 1: case 2: return "Ошибка начальной инициализации Rfm22 / Rfm23";
+    case 3: case 4: case 5: return "Ошибка начальной инициализации Rfm69";
+    case 6: return "Ошибка начальной инициализации ad9833";
+    case 7: return "Ошибка начальной инициализации ADF4351";
+    default: return "Ошибка начальной инициализации si4463";
+  }
+}
+
+// The chip driver of an SPI slot's kind. Every kind's driver comes with a later version; until
+// then the stand-in refuses clearly.
+std::unique_ptr<IGenChip> MakeSpiChip(const GenDesk& desk, GenState& gen) {
+  if (desk.m_GenRfmType < 1 || desk.m_GenRfmType >= kGenKindCount) return nullptr;
+  return std::make_unique<GenSpiUnsupported>(desk.m_GenRfmType, gen);
+}
+
+}  // namespace
+
+void GenSetupOptions::Check() {
+  if (m_MinusGenDivider < 0 || m_MinusGenDivider > 256) m_MinusGenDivider = 0;
+  if (m_SynType < 0 || m_SynType > 2) m_SynType = 0;
+  m_TZond10 = std::clamp<int32_t>(m_TZond10, 1, 630);
+  m_ZondN = std::clamp<int32_t>(m_ZondN, 1, 255);
+}
+
+GenSetupOptions GenSetupOptions::Load() {
+  SettingsStore& s = Settings();
+  GenSetupOptions o;
+  o.m_MinusGenDivider = s.GetProfileInt("CDlgOptions", "m_MinusGenDivider", 40);
+  o.m_SynType = s.GetProfileInt("CDlgOptions", "m_SynType", 0);
+  o.m_TZond10 = s.GetProfileInt("CDlgOptions", "m_TZond10", 20);
+  o.m_ZondN = s.GetProfileInt("CDlgOptions", "m_ZondN", 1);
+  o.Check();
+  return o;
+}
+
+GenSetup::GenSetup(OBoardProtocol& board, ErrorBox& box, ISampleClock& clock,
+                   const Si5351Config& si, const GenDesks& desks, const GenSetupOptions& options)
+    : board_(&board), box_(&box), clock_(&clock), desks_(desks), options_(options),
+      si5351_(board, si_state_, gen_) {
+  si_state_.cfg = si;
+  for (int k = 0; k < Si5351Config::kOutputs; ++k) {
+    si_gens_[static_cast<size_t>(k)] = std::make_unique<Si5351Gen>(si5351_, k);
+  }
+  for (int i = 0; i < kGenSlots; ++i) {
+    spi_gens_[static_cast<size_t>(i)] = MakeSpiChip(desks_[static_cast<size_t>(i)], gen_);
+  }
+}
+
+IGenChip* GenSetup::ChipFor(int s) {
+  if (s >= 0 && s < Si5351Config::kOutputs) return si_gens_[static_cast<size_t>(s)].get();
+  if (s >= 100 && s < 100 + kGenSlots) return spi_gens_[static_cast<size_t>(s - 100)].get();
+  return nullptr;
+}
+
+bool GenSetup::SelectTarget(int slot) {
+  board_->m_Rfm_Gen = slot;
+  if (board_->SetBigCmdAbonent()) return true;
+  LogRed("m_Rfm_Gen=" + std::to_string(slot) + " ошибка исполнения SetBigCmdAbonent() \n");
+  return false;
+}
+
+// Steps 3 to 7 of the initialisation: -5 V generator, buffer, timer, bridge, batch target.
+bool GenSetup::InitBoard() {
+  const int d = options_.m_MinusGenDivider;
+  const int period = d == 0 ? 40 : d - 1;
+  const int duty = d == 0 ? 0 : d / 2;
+  Log() << "Ген -5в делитель " << period << " Shim=" << duty << "\n";
+  if (!board_->SetMinusGenPeriod(static_cast<uint8_t>(period), static_cast<uint8_t>(duty))) {
+    box_->Show("InitAllGens() - не удалось задать режим генератору -5в, вероятно устройство "
+               "управления не работает или нет связи с ним");
+    return false;
+  }
+  if (!board_->GetMKBufSz()) {
+    box_->Show("InitAllGens() - не удалось определить объём буфера в МК, вероятно устройство "
+               "управления не работает");
+    return false;
+  }
+  if (!board_->GetDelaysTimerInfo()) {
+    box_->Show("InitAllGens() - не удалось определить параметры таймера МК, вероятно "
+               "устройство управления не работает");
+    return false;
+  }
+  if (board_->TicksPerSecond() != clock_->PlannedTickRateHz()) {
+    Log() << "Обнаружено изменение настроек таймера МК \n";
+    clock_->ReplanForBoardTimer(board_->TimerClock(), board_->TimerDivider());
+  }
+  gen_.bridge_reference = true;
+  board_->SetCS(0x28, 0xE7);
+  return SelectTarget(0);
+}
+
+bool GenSetup::InitSpiSlots() {
+  for (int i = 0; i < kGenSlots; ++i) {
+    board_->m_Rfm_Gen = i;
+    const int kind = desks_[static_cast<size_t>(i)].m_GenRfmType;
+    if (kind == 0) continue;
+    Log() << LogColour(kColourHeading) << "Инициализация генератора на SPI c CS" << i << "\n"
+          << LogColour(kColourNormal);
+    if (!SelectTarget(i)) return false;
+    if (!board_->SetSpiModeToGen(kind, true)) {
+      LogRed("irfm=" + std::to_string(i) + " ошибка исполнения SetSpiModeToGen() \n");
+    }
+    IGenChip* chip = spi_gens_[static_cast<size_t>(i)].get();
+    if (!chip || !chip->Init()) {
+      box_->Show(InitFailureText(kind));
+      return false;
+    }
+  }
+  return true;
+}
+
+bool GenSetup::InitAllGens(double hz) {
+  Log() << "\nИНИЦИАЛИЗАЦИЯ ГЕНЕРАТОРОВ ВЧ ***************** \n";
+  gen_.on_checked = false;
+  gen_.on_enabled = false;
+  gen_.not_set = true;
+  if (!board_->Port().IsOpen()) {
+    box_->Show("InitAllGens() - ком-порт не открыт, включение генераторов не возможно. "
+               "Выбирете ком-порт для работы");
+    return false;
+  }
+  if (!InitBoard()) return false;
+  si5351_.Si5351_Init(GetGenNum());  // its result is not a reason to stop: SPI sources may work
+  if (!InitSpiSlots()) return false;
+  const int s = GetGenNum();
+  if (s >= 100 && s < 100 + kGenSlots) board_->m_Rfm_Gen = s - 100;
+  if (!SelectTarget(board_->m_Rfm_Gen)) return false;
+  const bool ok1 = SetGenFManual(hz);
+  if (!ok1) {
+    box_->Show("InitAllGens() - SetGenFManual() вернула ошибку !!!\n" + gen_.error_text);
+  }
+  gen_.on_enabled = true;
+  const bool ok2 = GenOn(true);
+  gen_.on_checked = ok2;
+  if (!ok2) LogRed("InitAllGens() - GenOn() вернула ошибку !!! \n");
+  return ok1 && ok2;
+}
+
+bool GenSetup::SetGenFManual(double hz) {
+  gen_.manual_hz = gen_.current_hz = hz;
+  gen_.not_set = false;
+  gen_.freq_text = FormatTrimmed(hz / 1e6, 9) + " МГц";
+  gen_.error_text.clear();
+  const int s = GetGenNum();
+  bool ok = false;
+  if (s < 0) {
+    gen_.error_text = "генератор ВЧ не выбран, GetGenNum() вернула минус";
+  } else if (s < Si5351Config::kOutputs) {
+    ok = si_gens_[static_cast<size_t>(s)]->SetF(hz);
+  } else if (s >= 100 && s < 100 + kGenSlots) {
+    board_->m_Rfm_Gen = s - 100;
+    board_->SetSpiModeToGen(desks_[static_cast<size_t>(s - 100)].m_GenRfmType, false);
+    IGenChip* chip = ChipFor(s);
+    ok = chip && chip->SetF(hz);
+  } else {
+    gen_.error_text = "генератор ВЧ не не опознан в SetGenFManual()";
+  }
+  if (!ok) gen_.not_set = true;
+  return ok;
+}
+
+bool GenSetup::GenOn(bool on) {
+  const int s = GetGenNum();
+  if (s < 0) return false;
+  if (s >= 100 && s < 100 + kGenSlots) {
+    board_->m_Rfm_Gen = s - 100;
+    board_->SetSpiModeToGen(desks_[static_cast<size_t>(s - 100)].m_GenRfmType, false);
+  }
+  IGenChip* chip = ChipFor(s);
+  return chip && chip->On(on);
+}
+
+bool GenSetup::MyBigCmdCreate(std::span<const double> freqs, FrequencyBatch& out) {
+  IGenChip* chip = ChipFor(GetGenNum());
+  if (!chip) {
+    LogRed("ODlgSpektr::MyBigCmdCreate() - генератор ВЧ не выбран \n");
+    return false;
+  }
+  BatchTimingInputs in;
+  in.ticks_per_second = board_->TicksPerSecond();
+  in.TZond10 = options_.m_TZond10;
+  in.ZondN = options_.m_ZondN;
+  in.SynType = options_.m_SynType;
+  in.sample_period_sec = clock_->SamplePeriodSec();
+  in.buffer_size = board_->BufferSize();
+  std::string error;
+  if (kavu::MyBigCmdCreate(in, freqs, chip->BatchSteps(), out, error)) return true;
+  gen_.error_text = error;
+  return false;
+}
+
+bool GenSetup::StoreBatch(const FrequencyBatch& batch) {
+  return board_->BigCmd2(batch.bytes.data(), static_cast<int>(batch.bytes.size()), false);
+}
+
+}  // namespace kavu

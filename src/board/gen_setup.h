@@ -1,0 +1,80 @@
+#pragma once
+// Generator set-up of the main window: the initialisation of all generators (InitAllGens),
+// setting a frequency by hand (SetGenFManual), switching the output (GenOn) and the frequency
+// batch of a scan group (MyBigCmdCreate), dispatching by the generator list's selection to the
+// chip families (gen_chip.h). Window thread only.
+//
+// Requires a board protocol on an open port for anything to reach the board; user-visible
+// failures go through the error box, details to the log.
+#include <array>
+#include <memory>
+#include <span>
+
+#include "board/board_protocol.h"
+#include "board/gen_batch.h"
+#include "board/gen_desk.h"
+#include "board/gen_list.h"
+#include "board/gen_state.h"
+#include "board/sample_clock.h"
+#include "board/si5351_gen.h"
+#include "shell/error_box.h"
+
+namespace kavu {
+
+// Options of section "CDlgOptions" the generator set-up uses, with their load checks.
+struct GenSetupOptions {
+  int32_t m_MinusGenDivider = 40;  // 0..256 (outside -> 0); 0 = -5 V generator off
+  int32_t m_SynType = 0;           // 0..2 (outside -> 0)
+  int32_t m_TZond10 = 20;          // probing slot, 0.1 ms: <= 0 -> 1, > 630 -> 630
+  int32_t m_ZondN = 1;             // probing pairs: <= 0 -> 1, >= 256 -> 255
+  void Check();
+  static GenSetupOptions Load();
+};
+
+class GenSetup {
+ public:
+  // Everything is referenced, not copied, and must outlive the object. The Si5351 settings
+  // and the slot descriptions are taken as they are (loaded and checked by the caller).
+  GenSetup(OBoardProtocol& board, ErrorBox& box, ISampleClock& clock, const Si5351Config& si,
+           const GenDesks& desks, const GenSetupOptions& options);
+
+  GenList& List() { return list_; }
+  GenState& State() { return gen_; }
+  Si5351State& Si5351() { return si_state_; }
+  GenSetupOptions& Options() { return options_; }
+
+  // Initialises every generator at frequency `hz` and switches the selected one on.
+  bool InitAllGens(double hz);
+  // Sets the selected generator to `hz`; false (with not_set and the error text) on failure.
+  bool SetGenFManual(double hz);
+  // Switches the selected generator's output.
+  bool GenOn(bool on);
+  // The batch of a scan group for the selected generator (freqs[0] already set by
+  // SetGenFManual); out.count tells how many frequencies it covers.
+  bool MyBigCmdCreate(std::span<const double> freqs, FrequencyBatch& out);
+  // Stores a batch on the board without running it (BigCmd2, store only).
+  bool StoreBatch(const FrequencyBatch& batch);
+
+  // GetGenNum: the selected list entry's data, -1 when none.
+  int GetGenNum() const { return list_.GetGenNum(); }
+
+ private:
+  IGenChip* ChipFor(int gen_num);
+  bool InitBoard();
+  bool InitSpiSlots();
+  bool SelectTarget(int slot);
+
+  OBoardProtocol* board_;
+  ErrorBox* box_;
+  ISampleClock* clock_;
+  GenDesks desks_;
+  GenSetupOptions options_;
+  Si5351State si_state_;
+  GenState gen_;
+  GenList list_;
+  OSi5351 si5351_;
+  std::array<std::unique_ptr<Si5351Gen>, Si5351Config::kOutputs> si_gens_;
+  std::array<std::unique_ptr<IGenChip>, kGenSlots> spi_gens_;
+};
+
+}  // namespace kavu

@@ -1,0 +1,190 @@
+// The generator set-up through the real serial path: the program's port and protocol on a
+// pseudo-terminal, the emulated board with the Si5351 register model behind it.
+#include "board/gen_setup.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cmath>
+#include <memory>
+
+#include "shell/log_console.h"
+#include "sim/board_peripherals.h"
+#include "sim/emulated_board.h"
+#include "support/temp_dir.h"
+
+namespace kavu {
+namespace {
+
+class FakeSampleClock : public ISampleClock {
+ public:
+  double SamplePeriodSec() const override { return 1.0 / 2e6; }
+  double PlannedTickRateHz() const override { return rate_; }
+  void ReplanForBoardTimer(double clock_hz, double divider) override {
+    rate_ = clock_hz / divider;
+    ++replans;
+  }
+  int replans = 0;
+
+ private:
+  double rate_ = 156'250.0;
+};
+
+class GenSetupTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Log().SetSink(OLogConsole::Sink::None);
+    Log().SetCapture(true);
+    Log().TakeCaptured();
+    si_.FrefHz = 25e6;
+    si_.OutHz = {0.0, 10e6, -1.0};
+    si_.CheckAndDerive();
+  }
+  void TearDown() override {
+    if (HasFailure() && board_) {
+      std::fprintf(stderr, "--- emulated board command log ---\n%s--- end ---\n",
+                   board_->CommandLog().Text().c_str());
+    }
+    port_.Close();
+    if (board_) board_->Stop();
+    Log().SetCapture(false);
+    Log().SetSink(OLogConsole::Sink::Stdout);
+  }
+  void Start(sim::EmulatedBoardConfig config = {}) {
+    board_ = std::make_unique<sim::EmulatedBoard>(hw_, config);
+    std::string error;
+    ASSERT_TRUE(board_->Start(&error)) << error;
+    const std::string path = board_->DevicePath();
+    port_.SetPathResolver([path](int) { return path; });
+    ASSERT_TRUE(port_.Open(901, OSerialPort::kBaud)) << port_.LastErrorText();
+  }
+  std::unique_ptr<GenSetup> Setup(int selected_data = 0) {
+    auto g = std::make_unique<GenSetup>(proto_, box_, clock_, si_, desks_, GenSetupOptions{});
+    g->List().Build(si_, desks_, 0);
+    EXPECT_TRUE(g->List().SelectData(selected_data));
+    return g;
+  }
+
+  test::ScopedSettings settings_;
+  sim::BoardPeripherals hw_;
+  std::unique_ptr<sim::EmulatedBoard> board_;
+  OSerialPort port_;
+  OBoardProtocol proto_{port_};
+  RecordingNotice notice_;
+  ErrorBox box_{notice_};
+  FakeSampleClock clock_;
+  Si5351Config si_;
+  GenDesks desks_{};
+};
+
+TEST_F(GenSetupTest, InitAllGensAndManualSettingReachTheSi5351Model) {
+  Start();
+  auto g = Setup(0);
+  ASSERT_TRUE(g->InitAllGens(14.2e6)) << Log().TakeCaptured();
+  EXPECT_TRUE(notice_.Texts().empty());
+  const sim::Si5351Output clk0 = hw_.Si5351Out(0);
+  EXPECT_TRUE(clk0.on);
+  EXPECT_NEAR(clk0.hz, 14.2e6, 0.2);
+  const sim::Si5351Output clk1 = hw_.Si5351Out(1);  // fixed output, never disabled
+  EXPECT_TRUE(clk1.on);
+  EXPECT_NEAR(clk1.hz, 10e6, 0.1);
+  EXPECT_FALSE(hw_.Si5351Out(2).on);
+  EXPECT_EQ(hw_.Si5351Reg(24), 0x2E);  // CLK0 and CLK2 high impedance, CLK1 never disabled
+  EXPECT_EQ(hw_.Si5351Reg(3), 0xFE);
+  EXPECT_EQ(hw_.Bridge(), sim::BridgeState::kReference);
+  EXPECT_TRUE(g->State().on_checked);
+  EXPECT_FALSE(g->State().not_set);
+  EXPECT_EQ(g->State().freq_text, "14.2 МГц");
+  EXPECT_EQ(clock_.replans, 0);
+
+  ASSERT_TRUE(g->SetGenFManual(434e6));
+  EXPECT_NEAR(hw_.Si5351Out(0).hz * 3, 434e6, 20.0);
+  EXPECT_NEAR(g->State().current_hz, 434e6, 20.0);
+  EXPECT_EQ(g->Si5351().last.harmonic, 3);
+  ASSERT_TRUE(g->GenOn(false));
+  EXPECT_FALSE(hw_.Si5351Out(0).on);
+  EXPECT_TRUE(hw_.Si5351Out(1).on);
+
+  EXPECT_FALSE(g->SetGenFManual(1000.0));  // below the output divider's range
+  EXPECT_TRUE(g->State().not_set);
+  EXPECT_NE(g->State().error_text.find("вне возможностей Si5351"), std::string::npos);
+  EXPECT_NEAR(hw_.Si5351Out(0).hz * 3, 434e6, 20.0);  // nothing was written
+}
+
+TEST_F(GenSetupTest, GroupBatchStoredAndRunOnTheBoardGivesTheTimeline) {
+  sim::EmulatedBoardConfig cfg;
+  cfg.timer.divider = 32;  // 312,500 ticks per second: the plan is redone
+  Start(cfg);
+  auto g = Setup(0);
+  ASSERT_TRUE(g->InitAllGens(7.0e6));
+  EXPECT_EQ(clock_.replans, 1);
+  EXPECT_NE(Log().TakeCaptured().find("Обнаружено изменение настроек таймера МК \n"),
+            std::string::npos);
+  std::vector<double> f;
+  for (int k = 0; k < 14; ++k) f.push_back(7.0e6 + k * 50e3);
+  FrequencyBatch b;
+  ASSERT_TRUE(g->MyBigCmdCreate(f, b));
+  ASSERT_EQ(b.count, 14);
+  ASSERT_TRUE(g->StoreBatch(b));
+  const size_t runs = hw_.Timelines().size();
+  ASSERT_TRUE(proto_.BigCmd2_Exec());
+  ASSERT_TRUE(hw_.WaitForRuns(runs + 1, 2000));
+  const sim::BatchTimeline t = *hw_.LastTimeline();
+  EXPECT_TRUE(t.complete);
+  EXPECT_EQ(t.duration_ticks, b.duration_ticks);
+  EXPECT_DOUBLE_EQ(t.ticks_per_second, 312'500.0);
+  int probes_seen = 0;
+  for (const sim::TimelineSegment& s : t.segments) {
+    if (s.kind != sim::SegmentKind::kAntennaSlot) continue;
+    EXPECT_EQ(s.end_ticks - s.start_ticks, 625u);  // 2 ms
+    EXPECT_NEAR(s.state.sources[0].hz, f[static_cast<size_t>(s.probe_index)], 0.2);
+    ++probes_seen;
+  }
+  EXPECT_EQ(probes_seen, 14);
+}
+
+TEST_F(GenSetupTest, FixedOutputsNeedingDifferentPllBAreWarnedAbout) {
+  si_.OutHz = {0.0, 150e6, 140e6};
+  si_.CheckAndDerive();
+  Start();
+  auto g = Setup(0);
+  ASSERT_TRUE(g->InitAllGens(14e6));
+  const std::string log = Log().TakeCaptured();
+  EXPECT_NE(log.find("si5351a - ВНИМАНИЕ, фиксированные выходы CLK1 и CLK2 требуют разной "
+                     "настройки общего PLL B: CLK1 даст 139.999998 МГц вместо 150 МГц! \n"),
+            std::string::npos)
+      << log;
+  // The model shows what the warning says: both outputs on the PLL B of 140 MHz (within the
+  // PLL's step of 25 MHz / 4 / 2^19).
+  EXPECT_NEAR(hw_.Si5351Out(1).hz, 139.999998e6, 1.0);
+  EXPECT_NEAR(hw_.Si5351Out(2).hz, 140e6, 12.0);
+}
+
+TEST_F(GenSetupTest, FailuresReachTheErrorBox) {
+  auto g = Setup(0);
+  EXPECT_FALSE(g->InitAllGens(14e6));  // port not open
+  ASSERT_EQ(notice_.Texts().size(), 1u);
+  EXPECT_EQ(notice_.Texts()[0],
+            "InitAllGens() - ком-порт не открыт, включение генераторов не возможно. Выбирете "
+            "ком-порт для работы");
+
+  Start();
+  hw_.SetSi5351Present(false);
+  EXPECT_FALSE(g->InitAllGens(14e6));
+  const std::string log = Log().TakeCaptured();
+  EXPECT_NE(log.find("si5351a - ошибка, записанное значение регистра 3 отличается от прочитанного"),
+            std::string::npos);
+  ASSERT_EQ(notice_.Texts().size(), 2u);
+  EXPECT_EQ(notice_.Texts()[1].rfind("InitAllGens() - SetGenFManual() вернула ошибку !!!\n", 0), 0u);
+  EXPECT_TRUE(g->State().not_set);
+  EXPECT_FALSE(g->State().on_checked);
+
+  desks_[1].m_GenRfmType = 6;  // a kind whose driver is not in this version
+  hw_.SetSi5351Present(true);
+  auto spi = Setup(101);
+  EXPECT_FALSE(spi->InitAllGens(1e6));
+  EXPECT_EQ(notice_.Texts().back(), "Ошибка начальной инициализации ad9833");
+}
+
+}  // namespace
+}  // namespace kavu
