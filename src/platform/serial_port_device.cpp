@@ -76,7 +76,8 @@ int SerialPortDevice::ApplyLineSettings(int baud) {
   t.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK | ISTRIP | IGNPAR | PARMRK);
   t.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | CSTOPB | CRTSCTS);
   t.c_cflag |= CS8 | CREAD | CLOCAL;
-  t.c_cc[VMIN] = 0;
+  // With O_NONBLOCK, VMIN 1 makes "nothing there" EAGAIN and a hang-up end of file.
+  t.c_cc[VMIN] = 1;
   t.c_cc[VTIME] = 0;
   t.c_cc[VSTART] = 0x11;
   t.c_cc[VSTOP] = 0x13;
@@ -107,7 +108,11 @@ long SerialPortDevice::ReadSome(uint8_t* buffer, size_t max) {
   for (;;) {
     const ssize_t n = ::read(fd_, buffer, max);
     if (n > 0) return n;
-    if (n == 0) return -EIO;  // end of file on a tty: the device hung up
+    if (n == 0) {
+      // With VMIN 0 a tty also reads 0 when nothing is there; only a hang-up sets POLLHUP.
+      pollfd p{fd_, POLLIN, 0};
+      return ::poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR)) ? -EIO : 0;
+    }
     if (errno == EINTR) continue;
     if (errno == EAGAIN || errno == EWOULDBLOCK) return 0;
     return -errno;

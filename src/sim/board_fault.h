@@ -20,6 +20,7 @@ struct BoardFault {
   BoardFaultKind kind = BoardFaultKind::kNoReply;
   int command = -1;  // command code the fault applies to; -1 = any
   int count = 1;     // how many matching commands; -1 = every one from now on
+  int skip = 0;      // matching commands to let pass untouched first
   int byte_index = 0;
   int late_ms = 1500;
 };

@@ -195,7 +195,11 @@ std::optional<BoardFault> EmulatedBoard::TakeFault(const BoardFrame& frame,
     } else if (it->kind != BoardFaultKind::kUnplug) {
       applies = !reply->bytes.empty();
     }
-    if (!applies) continue;
+    if (!applies || it->count == 0) continue;
+    if (it->skip > 0) {
+      --it->skip;
+      continue;
+    }
     BoardFault f = *it;
     if (it->count > 0 && --it->count == 0) faults_.erase(it);
     return f;
