@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
 
@@ -109,6 +110,37 @@ TEST_F(GenSetupTest, InitAllGensAndManualSettingReachTheSi5351Model) {
   EXPECT_TRUE(g->State().not_set);
   EXPECT_NE(g->State().error_text.find("вне возможностей Si5351"), std::string::npos);
   EXPECT_NEAR(hw_.Si5351Out(0).hz * 3, 434e6, 20.0);  // nothing was written
+}
+
+TEST_F(GenSetupTest, EveryOutputFrom100kHzTo1GHzThroughThePort) {
+  si_.OutHz = {0.0, 0.0, 0.0};
+  si_.MaxFOutsMHz = {250, 160, 100};
+  si_.CheckAndDerive();
+  Start();
+  int modes[2] = {0, 0}, harmonics[8] = {};
+  for (int out = 0; out < 3; ++out) {
+    auto g = Setup(out);
+    ASSERT_TRUE(g->InitAllGens(1e6));
+    for (double f = 100e3; f <= 1e9; f *= 1.31) {
+      ASSERT_TRUE(g->SetGenFManual(f)) << f;
+      const Si5351Regs& r = g->Si5351().last;
+      ++modes[r.mode];
+      ++harmonics[std::min(r.harmonic, 7)];
+      const double fund = f / r.harmonic;
+      // Half a step of 2^-19 in the fractional PLL (mode 1) or output divider (mode 0, where
+      // the R-divider halvings coarsen it by up to 128).
+      const double step = r.mode == 1 ? si_.Fx / 4.0 / kSi5351Denominator
+                                      : fund * fund * 128.0 / (si_.KMax * si_.Fx) / kSi5351Denominator;
+      const sim::Si5351Output o = hw_.Si5351Out(out);
+      EXPECT_TRUE(o.on) << f;
+      EXPECT_NEAR(o.hz * r.harmonic, f, r.harmonic * step + 1e-6) << f << " CLK" << out;
+    }
+  }
+  EXPECT_GT(modes[0], 0);
+  EXPECT_GT(modes[1], 0);
+  EXPECT_GT(harmonics[3], 0);
+  EXPECT_GT(harmonics[5], 0);
+  EXPECT_GT(harmonics[7], 0);
 }
 
 TEST_F(GenSetupTest, GroupBatchStoredAndRunOnTheBoardGivesTheTimeline) {
