@@ -1,12 +1,100 @@
+// The AVX kernel's pass plan and its twiddles, packed in the order the passes read them. Plain
+// scalar code: the values are copies of the stage twiddles, so the kernel's arithmetic is the
+// portable kernel's, only the memory order differs.
+//
+// Twiddle pairs are stored "duplicated" for the in-register complex product: for the twiddles
+// w(k), w(k+1) of one vector, the 4 doubles (re k, re k, re k+1, re k+1) then (im k, im k, ...).
 #include "dsp/fft_plan.h"
 
 namespace kavu {
+namespace {
+
+// Blocks of this many values stay in the first-level cache while their stages run.
+constexpr int kBlock = 2048;
+constexpr int kFusedFrom = 64;  // smallest size with the fused final pass (2^(L-6) groups >= 1)
+
+using Packed = std::vector<double, FftAlignedAllocator<double>>;
+
+struct Packer {
+  const FftComplex* w;  // stage twiddles of the plan (fwd or inv)
+  int n;
+  Packed* out;
+
+  FftComplex Tw(int s, int k) const { return w[n - s + k]; }
+  // The twiddles of stage s at k and k + 1, duplicated.
+  void Pair(int s, int k) const {
+    const FftComplex a = Tw(s, k), b = Tw(s, k + 1);
+    out->insert(out->end(), {a.real(), a.real(), b.real(), b.real(), a.imag(), a.imag(), b.imag(), b.imag()});
+  }
+  // One twiddle in both lanes (the final pass works on two blocks at once).
+  void Broadcast(int s, int k) const {
+    const FftComplex a = Tw(s, k);
+    out->insert(out->end(), {a.real(), a.real(), a.real(), a.real(), a.imag(), a.imag(), a.imag(), a.imag()});
+  }
+  void Pass(const FftPassDesc& p) const {
+    const int s = p.s;
+    const int q = s >> p.stages;  // distance of the pass's values
+    for (int k = 0; k < q; k += 2) {
+      if (p.stages == 3) {
+        for (int m = 0; m < 4; ++m) Pair(s, k + m * q);
+        for (int m = 0; m < 2; ++m) Pair(s / 2, k + m * q);
+        Pair(s / 4, k);
+      } else if (p.stages == 2) {
+        for (int m = 0; m < 2; ++m) Pair(s, k + m * q);
+        Pair(s / 2, k);
+      } else {
+        Pair(s, k);
+      }
+    }
+  }
+  void Final() const {
+    for (int m = 0; m < 4; ++m) Broadcast(8, m);
+    for (int m = 0; m < 2; ++m) Broadcast(4, m);
+  }
+};
+
+// Stages s_hi, s_hi/2, ..., s_lo in passes of at most three; the short passes come first.
+void Group(int s_hi, int s_lo, std::vector<FftPassDesc>& passes) {
+  int count = 0;
+  for (int s = s_hi; s >= s_lo; s /= 2) ++count;
+  int s = s_hi;
+  auto add = [&](int stages) {
+    passes.push_back({stages, s, 0});
+    s >>= stages;
+    count -= stages;
+  };
+  if (count == 1) add(1);
+  if (count % 3 == 1) {
+    add(2);
+    add(2);
+  } else if (count % 3 == 2) {
+    add(2);
+  }
+  while (count > 0) add(3);
+}
+
+}  // namespace
 
 void PackAvxTwiddles(FftPlan& plan) {
-  plan.avx_fwd.assign(reinterpret_cast<const double*>(plan.fwd.data()),
-                      reinterpret_cast<const double*>(plan.fwd.data() + plan.n));
-  plan.avx_inv.assign(reinterpret_cast<const double*>(plan.inv.data()),
-                      reinterpret_cast<const double*>(plan.inv.data() + plan.n));
+  plan.avx_fused = plan.n >= kFusedFrom;
+  plan.avx_passes.clear();
+  plan.avx_fwd.clear();
+  plan.avx_inv.clear();
+  if (!plan.avx_fused) return;
+  const int n = plan.n;
+  plan.avx_block = n < kBlock ? n : kBlock;
+  if (n > plan.avx_block) Group(n, 2 * plan.avx_block, plan.avx_passes);
+  plan.avx_breadth = static_cast<int>(plan.avx_passes.size());
+  Group(plan.avx_block, 16, plan.avx_passes);
+  for (auto [w, out] : {std::pair{plan.fwd.data(), &plan.avx_fwd}, std::pair{plan.inv.data(), &plan.avx_inv}}) {
+    const Packer packer{w, n, out};
+    for (FftPassDesc& p : plan.avx_passes) {
+      p.tw = out->size();
+      packer.Pass(p);
+    }
+    plan.avx_final_tw = out->size();
+    packer.Final();
+  }
 }
 
 }  // namespace kavu

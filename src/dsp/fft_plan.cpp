@@ -71,6 +71,12 @@ FftJob MakeFftJob(const FftPlan& plan, FftComplex* data, FftOp op, const FftComp
   j.scale = !inverse;
   j.factor = 1.0 / plan.n;
   j.h = op == FftOp::ForwardMul ? reinterpret_cast<const double*>(h) : nullptr;
+  j.fused = plan.avx_fused;
+  j.passes = plan.avx_passes.data();
+  j.breadth_passes = plan.avx_breadth;
+  j.block_passes = static_cast<int>(plan.avx_passes.size()) - plan.avx_breadth;
+  j.block = plan.avx_block;
+  j.final_tw = j.packed + plan.avx_final_tw;
   return j;
 }
 

@@ -10,6 +10,13 @@ namespace kavu {
 
 enum class FftOp { Forward, Inverse, ForwardMul };
 
+// One pass of the AVX kernel: 1, 2 or 3 consecutive stages s, s/2, s/4 done in registers.
+struct FftPassDesc {
+  int stages = 0;
+  int s = 0;
+  size_t tw = 0;  // offset of the pass's packed twiddles in FftPlan::avx_fwd / avx_inv (doubles)
+};
+
 struct FftPlan {
   int n = 0;
   int log2n = 0;
@@ -19,7 +26,15 @@ struct FftPlan {
   FftVector fwd, inv;
   // Pairs (i, rev(i)) with i < rev(i): the swaps that put the output into natural order.
   std::vector<uint32_t> swaps;
-  // Twiddles re-packed for the AVX kernel's passes (see fft_kernel_avx.cpp), forward and inverse.
+  // The AVX kernel's organisation (n >= 64; smaller sizes go stage by stage): first the breadth
+  // passes over the whole array, then for every block of avx_block values the block passes, then
+  // the final pass (stages 8, 4, 2, scaling, natural order, response). Its twiddles re-packed in
+  // the order the passes read them (see fft_avx_pack.cpp), forward and inverse.
+  bool avx_fused = false;
+  std::vector<FftPassDesc> avx_passes;
+  int avx_breadth = 0;  // how many of avx_passes are breadth passes; the rest are block passes
+  int avx_block = 0;
+  size_t avx_final_tw = 0;
   std::vector<double, FftAlignedAllocator<double>> avx_fwd, avx_inv;
 };
 
@@ -41,6 +56,13 @@ struct FftJob {
   bool scale = false;               // forward: multiply every value by `factor` = 1/n
   double factor = 1.0;
   const double* h = nullptr;        // ForwardMul: the response to multiply by, else null
+  // The AVX organisation (see FftPlan).
+  bool fused = false;
+  const FftPassDesc* passes = nullptr;
+  int breadth_passes = 0;
+  int block_passes = 0;
+  int block = 0;
+  const double* final_tw = nullptr;
 };
 
 FftJob MakeFftJob(const FftPlan& plan, FftComplex* data, FftOp op, const FftComplex* h);
