@@ -1,0 +1,157 @@
+// The emulated board's firmware side, driven with raw bytes on its pseudo-terminal: framing,
+// replies, check byte, gaps, runs.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include "platform/serial_port_device.h"
+#include "sim/board_frame_parser.h"
+#include "sim/emulated_board.h"
+#include "sim/firmware_assumptions.h"
+#include "sim/recording_board_hardware.h"
+
+namespace kavu::sim {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+class EmulatedBoardRawTest : public ::testing::Test {
+ protected:
+  void Start(EmulatedBoardConfig config = {}) {
+    board_ = std::make_unique<EmulatedBoard>(hw_, config);
+    std::string error;
+    ASSERT_TRUE(board_->Start(&error)) << error;
+    ASSERT_EQ(dev_.Open(board_->DevicePath()), 0);
+    ASSERT_EQ(dev_.ApplyLineSettings(115200), 0);
+  }
+  void SetUp() override { Start(); }
+  void TearDown() override {
+    if (HasFailure()) std::fprintf(stderr, "board log:\n%s", board_->CommandLog().Text().c_str());
+    dev_.Close();
+    board_->Stop();
+  }
+  void Send(const Bytes& b) {
+    int error = 0;
+    ASSERT_EQ(dev_.Write(b.data(), b.size(), 1000, &error), b.size());
+  }
+  // Reads until `count` bytes came or `timeout_ms` passed.
+  Bytes Receive(size_t count, int timeout_ms = 1000) {
+    Bytes out(count);
+    size_t got = 0;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    while (got < count && std::chrono::steady_clock::now() < end) {
+      dev_.WaitReadable(10);
+      const long n = dev_.ReadSome(out.data() + got, count - got);
+      if (n > 0) got += static_cast<size_t>(n);
+    }
+    out.resize(got);
+    return out;
+  }
+  static Bytes BatchFrame(uint8_t code, const Bytes& data) {
+    Bytes f;
+    f.reserve(data.size() + 5);
+    f.push_back(0xCD);
+    f.push_back(code);
+    f.push_back(static_cast<uint8_t>(data.size() & 0xFF));
+    f.push_back(static_cast<uint8_t>(data.size() >> 8));
+    for (uint8_t b : data) f.push_back(b);
+    f.push_back(FirmwareCheckByte(static_cast<uint16_t>(data.size()), data.data(), data.size()));
+    return f;
+  }
+
+  RecordingBoardHardware hw_;
+  std::unique_ptr<EmulatedBoard> board_;
+  SerialPortDevice dev_;
+};
+
+TEST(FirmwareCrcTest, GoldenEmptyRunFrame) {
+  const uint8_t ff = 0xFF;
+  EXPECT_EQ(FirmwareCheckByte(1, &ff, 1), 0x0D);
+}
+
+TEST_F(EmulatedBoardRawTest, SplitAndMergedWritesGiveEveryReply) {
+  // Byte by byte with pauses shorter than the frame gap.
+  for (uint8_t b : Bytes{0xCD, 0x32, 0x08, 0xE7}) {
+    Send({b});
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  EXPECT_EQ(Receive(1), Bytes{0x51});
+  // Three commands in one write, the last one split across the next write.
+  Send({0xCD, 0x50, 0xCD, 0x3C, 0x03, 0xCD, 0x51, 0x07});
+  Send({0xFD, 0xC0});
+  EXPECT_EQ(Receive(8), (Bytes{0x00, 0x10, 0xFF, 0xEF, 0xA9, 0xE2, 0x03, 0x9A}));
+  EXPECT_EQ(board_->CommandLog().Codes(), (std::vector<int>{0x32, 0x50, 0x3C, 0x51}));
+}
+
+TEST_F(EmulatedBoardRawTest, StrayBytesUnknownCodesAndCutFramesAreDroppedWithoutReply) {
+  Send({0x00, 0x17, 0xCD, 0x77});  // line noise, then an unknown command
+  Send({0xCD, 0x32, 0x08});        // a frame cut off
+  std::this_thread::sleep_for(std::chrono::milliseconds(kFrameGapMs + 100));
+  Send({0xCD, 0x55});
+  const Bytes r = Receive(3);
+  ASSERT_EQ(r.size(), 3u);
+  EXPECT_EQ(r[2], 0x71);
+  EXPECT_TRUE(Receive(1, 100).empty());
+  const auto entries = board_->CommandLog().Entries();
+  ASSERT_EQ(entries.size(), 4u);
+  EXPECT_EQ(entries[0].note, "dropped");
+  EXPECT_EQ(entries[1].note, "unknown command");
+  EXPECT_EQ(entries[2].note, "dropped");
+  EXPECT_EQ(entries[2].request, (Bytes{0xCD, 0x32, 0x08}));
+}
+
+TEST_F(EmulatedBoardRawTest, BatchStoreRunAndRefusals) {
+  Send(BatchFrame(kCmdBigCmdStore, {0x00, 0x05, 0xFF}));
+  EXPECT_EQ(Receive(1), Bytes{0x9C});
+  Send({0xCD, 0x5B});
+  EXPECT_EQ(Receive(3), (Bytes{0x03, 0x00, 0x00}));
+  // A wrong check byte: refused, nothing stored.
+  Bytes bad = BatchFrame(kCmdBigCmdStoreRun, {0xFF});
+  bad.back() ^= 0x01;
+  Send(bad);
+  EXPECT_EQ(Receive(4), (Bytes{kReplyBadFrame, 0x01, 0x00, 0x00}));
+  Send({0xCD, 0x5B});
+  EXPECT_EQ(Receive(3), (Bytes{0x00, 0x00, kReplyNoBatch}));
+  EXPECT_EQ(board_->CommandLog().Entries()[2].note, "bad check byte");
+  // A batch longer than the buffer.
+  Send(BatchFrame(kCmdBigCmdStore, Bytes(kDefaultBufferSize + 1, 0x84)));
+  EXPECT_EQ(Receive(1), Bytes{kReplyBadFrame});
+  EXPECT_EQ(hw_.Calls().size(), 1u);  // only the first run reached the hardware
+}
+
+TEST_F(EmulatedBoardRawTest, CommandsDuringARunWaitForItsReply) {
+  board_->Stop();
+  dev_.Close();
+  Start({kDefaultBufferSize, BoardTimer{1'000'000, 100}});  // 10,000 ticks per second
+  hw_.SetBatchDurationTicks(2500);                          // 250 ms
+  const auto start = std::chrono::steady_clock::now();
+  Bytes both = BatchFrame(kCmdBigCmdStoreRun, {0x09, 0xC4, 0xFF});
+  for (uint8_t b : {0xCD, 0x32, 0x08, 0xE7}) both.push_back(b);
+  Send(both);
+  const Bytes r = Receive(5);
+  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(245));
+  EXPECT_EQ(r, (Bytes{0x9C, 0x03, 0x00, 0x00, 0x51}));
+  EXPECT_EQ(board_->CommandLog().Entries()[0].note, "run 2500 ticks");
+}
+
+TEST_F(EmulatedBoardRawTest, TimerAndBufferAreConfigurable) {
+  board_->Stop();
+  dev_.Close();
+  Start({300, BoardTimer{8'000'000, 32}});
+  Send({0xCD, 0x50, 0xCD, 0x29});
+  EXPECT_EQ(Receive(20), (Bytes{0x2C, 0x01, 0xD3, 0xFE, 0x00, 0x12, 0x7A, 0x00, 0x20, 0x00, 0x00, 0x00,
+                                0x00, 0x12, 0x7A, 0x00, 0x20, 0x00, 0x00, 0x00}));
+}
+
+TEST_F(EmulatedBoardRawTest, ReopeningThePortIsNoHangUpForTheBoard) {
+  dev_.Close();
+  ASSERT_EQ(dev_.Open(board_->DevicePath()), 0);
+  Send({0xCD, 0x28, 0x01, 0x00});
+  EXPECT_EQ(Receive(1), Bytes{0xD1});
+  EXPECT_TRUE(board_->IsPlugged());
+}
+
+}  // namespace
+}  // namespace kavu::sim
