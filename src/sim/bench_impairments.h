@@ -1,0 +1,52 @@
+#pragma once
+// The virtual bench's settable imperfections, each with a realistic default, settable by name
+// (the command line's --sim-set NAME=VALUE) and listed with its default and meaning.
+//
+// Levels: the reference tone (the bridge's reference node with the program's default resistors)
+// reaches ref_lsb LSB of the 8-bit converter at 0 dB receiver gain; the noise is noise_db below
+// that tone within a 20 kHz band. The bridge resistors default to the program's defaults and may
+// be set off them (to test calibration).
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kavu::sim {
+
+struct BenchImpairments {
+  double seed = 1;              // random seed: equal seeds give equal runs
+  double ref_lsb = 60;          // reference tone amplitude at 0 dB gain, LSB
+  double noise_db = -60;        // noise within 20 kHz relative to the reference tone, dB
+  double dc_lsb = 1.5;          // DC spike (converter offset), LSB
+  double phase_wander = 0.01;   // generator phase random walk, rad per √s
+  double gen_ppm = 0;           // generator frequency error, ppm
+  double board_ppm = 0;         // control board clock error, ppm (its timer runs fast when > 0)
+  double gain_step_db = 0.1;    // random receiver gain step at every retune (between groups), dB rms
+  double latency_us = 500;      // from the run command's arrival to the start of its timeline, µs
+  double harmonics = 1;         // 1: Si5351 outputs carry their odd harmonics (square wave)
+  double bridge_rt = 56;        // the bench's bridge: upper resistors, Ω
+  double bridge_rb = 51;        // lower resistor of the reference arm, Ω
+  double bridge_rd = 330;       // divider series resistor, Ω
+  double bridge_rg = 24;        // divider shunt resistor, Ω
+  double bridge_cs_pf = 0;      // separating capacitor, pF (0 = none)
+  double rx_fault = 0;          // receiver fault: 0 none, 1 unplugged, 2 stalls, 3 open fails
+
+  struct Item {
+    const char* name;
+    double BenchImpairments::*field;
+    double min, max;
+    const char* meaning;
+  };
+  static const std::vector<Item>& Items();
+
+  // Sets NAME to VALUE; false with the reason in *error for an unknown name, an unparsable or
+  // out-of-range value.
+  bool Set(std::string_view name, std::string_view value, std::string* error);
+  // "NAME=VALUE" form.
+  bool SetAssignment(std::string_view assignment, std::string* error);
+  std::optional<double> Get(std::string_view name) const;
+  // One line per item: "name default meaning".
+  static std::string ListText();
+};
+
+}  // namespace kavu::sim

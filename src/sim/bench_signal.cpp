@@ -1,0 +1,152 @@
+#include "sim/bench_signal.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <numbers>
+
+#include "platform/num_convert.h"
+#include "scan/bridge_model.h"
+
+namespace kavu::sim {
+namespace {
+
+constexpr double kTwoPi = 2.0 * std::numbers::pi;
+constexpr double kNoiseBandHz = 20'000.0;
+constexpr double kTunerLowestHz = 24'000'000.0;
+
+BridgeSettings BenchBridge(const BenchImpairments& imp) {
+  BridgeSettings b;
+  b.rt = imp.bridge_rt;
+  b.rb = imp.bridge_rb;
+  b.rd = imp.bridge_rd;
+  b.rg = imp.bridge_rg;
+  b.cs_pf = imp.bridge_cs_pf;
+  return b;
+}
+
+// Reference-node voltage per generator volt: Zb / (Zb + Rt), Zb = Rb ∥ Z1.
+Complex ReferenceNode(const BridgeSettings& b, double f_hz) {
+  const Complex zb = Parallel(b.rb, DetectorBranch(b, f_hz));
+  return zb / (zb + b.rt);
+}
+
+// What reaches the receiver from a node: the divider Rd / (Rg ∥ (50 + jXc)), then 50 Ω of 50 + jXc.
+Complex Divider(const BridgeSettings& b, double f_hz) {
+  const Complex rx(BridgeSettings::kReceiverOhm, SeparatingReactance(b, f_hz));
+  const Complex zg = Parallel(b.rg, rx);
+  return zg / (b.rd + zg) * (BridgeSettings::kReceiverOhm / rx);
+}
+
+}  // namespace
+
+int64_t SampleTimeBase::SampleToNs(uint64_t k) const {
+  const double dk = static_cast<double>(k) - static_cast<double>(origin_sample);
+  return origin_ns + static_cast<int64_t>(std::llround(dk * 1e9 / rate));
+}
+
+uint64_t SampleTimeBase::NsToSample(int64_t t_ns) const {
+  if (t_ns <= origin_ns) return origin_sample;
+  const double k = std::ceil(static_cast<double>(t_ns - origin_ns) * rate * 1e-9 - 1e-6);
+  return origin_sample + static_cast<uint64_t>(std::max(0.0, k));
+}
+
+BenchSignal::BenchSignal(const BenchImpairments& impairments, AntennaModel antenna)
+    : imp_(impairments), antenna_(std::move(antenna)), bridge_(BenchBridge(impairments)),
+      rng_(static_cast<uint64_t>(impairments.seed)) {
+  const BridgeSettings defaults;
+  norm_ = std::abs(ReferenceNode(defaults, 1e6) * Divider(defaults, 1e6));
+  for (double& p : phase_) p = kTwoPi * std::uniform_real_distribution<double>(0, 1)(rng_);
+}
+
+double BenchSignal::NextGauss() { return gauss_(rng_); }
+
+double BenchSignal::GainLinear() const {
+  return std::pow(10.0, (gain_ / 10.0 + gain_step_db_) / 20.0);
+}
+
+void BenchSignal::Configure(double rate, double center_hz, int32_t gain_tenths, int32_t direct) {
+  if (center_hz != center_ && imp_.gain_step_db > 0) gain_step_db_ = imp_.gain_step_db * NextGauss();
+  rate_ = rate > 0 ? rate : 1.0;
+  center_ = center_hz;
+  gain_ = gain_tenths;
+  direct_ = direct;
+}
+
+Complex BenchSignal::Divided(Complex node, double f_hz) const { return node * Divider(bridge_, f_hz); }
+
+Complex BenchSignal::ToneAmplitude(double f_hz, BridgeState bridge, int harmonic) const {
+  if (bridge == BridgeState::kOff) return 0.0;
+  Complex v = ReferenceNode(bridge_, f_hz);
+  if (bridge == BridgeState::kAntenna) v *= ExpectedRatio(bridge_, antenna_.Impedance(f_hz), f_hz);
+  return imp_.ref_lsb * GainLinear() / norm_ * Divided(v, f_hz) / static_cast<double>(harmonic);
+}
+
+void BenchSignal::CollectTones(const TimelineState& st, std::vector<Tone>& out) const {
+  out.clear();
+  if (direct_ == 0 && center_ < kTunerLowestHz) return;
+  const double lo = center_ - rate_ / 2, hi = center_ + rate_ / 2;
+  for (int s = 0; s < kTimelineSources; ++s) {
+    const SourceState& src = st.sources[static_cast<size_t>(s)];
+    if (!src.on || !(src.hz > 0)) continue;
+    const double f = src.hz * (1.0 + imp_.gen_ppm * 1e-6);
+    const bool square = s < kTimelineFirstSpiSource && imp_.harmonics != 0;
+    // Odd harmonics that fall inside the band (only the fundamental for SPI generators).
+    const double h_first = std::max(1.0, std::ceil(lo / f));
+    const double h_last = square ? std::floor(hi / f) : 1.0;
+    for (double hd = h_first; hd <= h_last && hd < 1000.0; hd += 1.0) {
+      const auto h = static_cast<int>(hd);
+      if (h % 2 == 0) continue;
+      const double fh = f * h;
+      if (fh < lo || fh >= hi) continue;
+      out.push_back({fh - center_, ToneAmplitude(fh, st.bridge, h), s, h});
+    }
+  }
+}
+
+void BenchSignal::Fill(const IBenchState& state, const SampleTimeBase& clock, uint64_t first,
+                       uint8_t* buf, uint32_t len) {
+  const uint32_t n = len / 2;
+  const double gain = GainLinear();
+  const double sigma = imp_.ref_lsb * gain *
+                       std::sqrt(std::pow(10.0, imp_.noise_db / 10.0) * rate_ / kNoiseBandHz / 2.0);
+  const Complex dc = std::polar(imp_.dc_lsb, std::numbers::pi / 4);
+  // The generators' phases wander once per block.
+  const double step = imp_.phase_wander * std::sqrt(n / rate_);
+  for (double& p : phase_) p += step * NextGauss();
+
+  uint32_t k = 0;
+  while (k < n) {
+    const uint64_t sample = first + k;
+    int64_t next_change = std::numeric_limits<int64_t>::max();
+    const TimelineState st = state.StateAt(clock.SampleToNs(sample), &next_change);
+    uint64_t run_end = first + n;
+    if (next_change != std::numeric_limits<int64_t>::max()) {
+      run_end = std::clamp<uint64_t>(clock.NsToSample(next_change), sample + 1, first + n);
+    }
+    CollectTones(st, tones_);
+    std::vector<Complex> phasor(tones_.size()), rot(tones_.size());
+    for (size_t t = 0; t < tones_.size(); ++t) {
+      const double cycles = tones_[t].offset_hz * static_cast<double>(sample) / rate_;
+      const double theta = kTwoPi * (cycles - std::floor(cycles)) +
+                           phase_[tones_[t].source] * tones_[t].harmonic;
+      phasor[t] = tones_[t].amplitude * std::polar(1.0, theta);
+      rot[t] = std::polar(1.0, kTwoPi * tones_[t].offset_hz / rate_);
+    }
+    for (; first + k < run_end; ++k) {
+      Complex x = dc;
+      for (size_t t = 0; t < tones_.size(); ++t) {
+        x += phasor[t];
+        phasor[t] *= rot[t];
+      }
+      if (sigma > 0) x += Complex(sigma * NextGauss(), sigma * NextGauss());
+      const double i = std::clamp(std::round(128.0 + x.real()), 0.0, 255.0);
+      const double q = std::clamp(std::round(128.0 + x.imag()), 0.0, 255.0);
+      buf[2 * k] = static_cast<uint8_t>(ToInt32Or(i, 128));
+      buf[2 * k + 1] = static_cast<uint8_t>(ToInt32Or(q, 128));
+    }
+  }
+  if (len & 1u) buf[len - 1] = 128;
+}
+
+}  // namespace kavu::sim
