@@ -32,14 +32,11 @@ std::string Describe(udev_device* dev, udev_device* parent) {
   return {};
 }
 
-// An 8250 port whose UART type is 0 (unknown) has no hardware behind it.
-bool IsPhantom(udev_device* dev, const std::string& sysname) {
-  if (sysname.rfind("ttyS", 0) != 0) return false;
-  const char* type = udev_device_get_sysattr_value(dev, "type");
-  return type != nullptr && std::strcmp(type, "0") == 0;
-}
-
 }  // namespace
+
+bool IsPhantomSerialPort(std::string_view sysname, const char* uart_type) {
+  return sysname.substr(0, 4) == "ttyS" && uart_type != nullptr && std::strcmp(uart_type, "0") == 0;
+}
 
 std::vector<TtyDeviceInfo> ScanTtyDevices() {
   std::vector<TtyDeviceInfo> out;
@@ -54,7 +51,7 @@ std::vector<TtyDeviceInfo> ScanTtyDevices() {
       udev_device* parent = udev_device_get_parent(dev);  // owned by dev
       const char* node = udev_device_get_devnode(dev);
       const char* sysname = udev_device_get_sysname(dev);
-      if (parent && node && sysname && !IsPhantom(dev, sysname)) {
+      if (parent && node && sysname && !IsPhantomSerialPort(sysname, udev_device_get_sysattr_value(dev, "type"))) {
         out.push_back({sysname, node, Describe(dev, parent)});
       }
       udev_device_unref(dev);
