@@ -1,0 +1,273 @@
+#include "sim/virtual_bench.h"
+
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <limits>
+
+#include "shell/settings_store.h"
+#include "sim/board_command_log.h"
+#include "sim/board_peripherals.h"
+#include "sim/emulated_board.h"
+
+namespace kavu::sim {
+namespace {
+
+int64_t SteadyNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(
+             std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+constexpr int64_t kNever = std::numeric_limits<int64_t>::max();
+
+}  // namespace
+
+// The board's clock: the steady clock, running fast by board_ppm.
+class VirtualBench::Clock : public IBoardClock {
+ public:
+  explicit Clock(double ppm) : start_(SteadyNs()), scale_(1.0 + ppm * 1e-6) {}
+  int64_t NowNs() override { return ToBoard(SteadyNs()); }
+  int64_t ToBoard(int64_t real_ns) const {
+    return start_ + static_cast<int64_t>(std::llround(static_cast<double>(real_ns - start_) * scale_));
+  }
+  int64_t ToReal(int64_t board_ns) const {
+    return start_ + static_cast<int64_t>(std::llround(static_cast<double>(board_ns - start_) / scale_));
+  }
+
+ private:
+  int64_t start_;
+  double scale_;
+};
+
+VirtualBench::VirtualBench() = default;
+VirtualBench::~VirtualBench() { Stop(); }
+
+std::string VirtualBench::DefaultSimLibFolder() {
+  if (const char* env = std::getenv("KAVU_SIMLIB_DIR"); env && *env) return env;
+  return KAVU_SIMLIB_DIR;
+}
+
+EmulatedBoard& VirtualBench::Board() { return *board_; }
+BoardPeripherals& VirtualBench::Peripherals() { return *peripherals_; }
+
+bool VirtualBench::Start(VirtualBenchOptions options, std::string* error) {
+  Stop();
+  options_ = std::move(options);
+  simlib_folder_ = options_.simlib_folder.empty() ? DefaultSimLibFolder() : options_.simlib_folder;
+  folder_ = options_.folder;
+  if (folder_.empty()) {
+    char tmpl[] = "/tmp/kavu-bench-XXXXXX";
+    if (!mkdtemp(tmpl)) {
+      if (error) *error = "не удалось создать папку стенда в /tmp";
+      return false;
+    }
+    folder_ = tmpl;
+    made_folder_ = true;
+  }
+  clock_ = std::make_unique<Clock>(options_.impairments.board_ppm);
+  peripherals_ = std::make_unique<BoardPeripherals>();
+  board_ = std::make_unique<EmulatedBoard>(*peripherals_, options_.board, clock_.get());
+  {
+    std::lock_guard lock(mutex_);
+    signal_ = std::make_unique<BenchSignal>(options_.impairments, options_.antenna);
+    timebase_ = SampleTimeBase{2'400'000.0, 0, SteadyNs()};
+    last_run_.reset();
+    runs_seen_ = 0;
+    rx_log_.clear();
+  }
+  running_ = true;  // from here on Stop() undoes whatever was done
+  if (!board_->Start(error)) {
+    Stop();
+    return false;
+  }
+  link_path_ = folder_ + "/board-tty";
+  std::error_code ec;
+  std::filesystem::remove(link_path_, ec);
+  if (symlink(board_->DevicePath().c_str(), link_path_.c_str()) != 0) {
+    if (error) *error = "не удалось создать ссылку " + link_path_ + " на " + board_->DevicePath();
+    link_path_.clear();
+    Stop();
+    return false;
+  }
+  if (const char* old = std::getenv("KAVU_EXTRA_PORTS")) previous_extra_ports_ = std::string(old);
+  const std::string ports = link_path_ + (previous_extra_ports_ && !previous_extra_ports_->empty()
+                                              ? ":" + *previous_extra_ports_
+                                              : std::string());
+  setenv("KAVU_EXTRA_PORTS", ports.c_str(), 1);
+  if (!AttachLibrary(error) || (options_.private_settings && !WriteSettings(error))) {
+    Stop();
+    return false;
+  }
+  return true;
+}
+
+bool VirtualBench::AttachLibrary(std::string* error) {
+  const std::string path = simlib_folder_ + "/librtlsdr.so.0";
+  if (simlib_.Open(path) != DynLibrary::Result::kLoaded) {
+    if (error) *error = "не удалось загрузить симулятор приёмника '" + path + "': " + simlib_.Error();
+    return false;
+  }
+  attach_ = reinterpret_cast<kavu_simrtl_attach_fn>(simlib_.Symbol("kavu_simrtl_attach"));
+  KavuSimRtlSource s{};
+  s.abi_version = kKavuSimRtlAbiVersion;
+  s.ctx = this;
+  s.configure = &VirtualBench::OnConfigure;
+  s.due = &VirtualBench::OnDue;
+  s.fill = &VirtualBench::OnFill;
+  s.fault = &VirtualBench::OnFault;
+  s.log = &VirtualBench::OnLog;
+  if (!attach_ || attach_(&s) != 0) {
+    if (error) *error = "'" + path + "' - не симулятор приёмника (нет kavu_simrtl_attach)";
+    attach_ = nullptr;
+    return false;
+  }
+  return true;
+}
+
+bool VirtualBench::WriteSettings(std::string* error) {
+  settings_path_ = folder_ + "/settings.ini";
+  const std::string empty_dir = folder_ + "/no-libraries";
+  std::filesystem::create_directories(empty_dir);
+  SettingsStore store(settings_path_);
+  const bool ok =
+      store.WriteProfileString("ODlgRtlSdr", "m_PathApiDllRtl", simlib_folder_) &&
+      store.WriteProfileString("OSdrPlayUse", "m_PathApiDll", empty_dir) &&
+      store.WriteProfileString("OHackRfUse", "m_PathApiDll", empty_dir) &&
+      store.WriteProfileString("OExtIOUse", "m_PathExtIO", empty_dir) &&
+      store.WriteProfileInt("OSerialPortSelector", "m_PortSelect_0", kBenchPort) &&
+      store.WriteProfileString("ODlgSpektr", "m_SelectSdrKey", kReceiverKey);
+  if (!ok) {
+    if (error) *error = "не удалось записать настройки стенда в " + settings_path_;
+    return false;
+  }
+  previous_settings_ = Settings().Path();
+  UseSettingsFile(settings_path_);
+  return true;
+}
+
+void VirtualBench::Stop() {
+  if (!running_) return;
+  running_ = false;
+  if (attach_) attach_(nullptr);
+  attach_ = nullptr;
+  simlib_.Close();
+  if (board_) board_->Stop();
+  if (!previous_settings_.empty()) UseSettingsFile(previous_settings_);
+  previous_settings_.clear();
+  if (!link_path_.empty()) {
+    unlink(link_path_.c_str());
+    if (previous_extra_ports_) {
+      setenv("KAVU_EXTRA_PORTS", previous_extra_ports_->c_str(), 1);
+    } else {
+      unsetenv("KAVU_EXTRA_PORTS");
+    }
+  }
+  previous_extra_ports_.reset();
+  link_path_.clear();
+  if (made_folder_) {
+    std::error_code ec;
+    std::filesystem::remove_all(folder_, ec);
+    made_folder_ = false;
+  }
+  board_.reset();
+  peripherals_.reset();
+}
+
+bool VirtualBench::Set(std::string_view name, std::string_view value, std::string* error) {
+  std::lock_guard lock(mutex_);
+  return options_.impairments.Set(name, value, error);
+}
+
+std::vector<std::string> VirtualBench::ReceiverLog() const {
+  std::lock_guard lock(mutex_);
+  return rx_log_;
+}
+
+bool VirtualBench::WriteEvidence(const std::string& folder) const {
+  std::string rx;
+  for (const std::string& l : ReceiverLog()) rx += l + "\n";
+  std::error_code ec;
+  std::filesystem::create_directories(folder, ec);
+  bool ok = board_ ? board_->CommandLog().WriteTo(folder + "/board-commands.log") : true;
+  FILE* f = std::fopen((folder + "/receiver.log").c_str(), "w");
+  if (!f) return false;
+  ok = std::fwrite(rx.data(), 1, rx.size(), f) == rx.size() && ok;
+  return std::fclose(f) == 0 && ok;
+}
+
+TimelineState VirtualBench::LiveState() const {
+  TimelineState st;
+  for (int k = 0; k < 3; ++k) {
+    const Si5351Output o = peripherals_->Si5351Out(k);
+    st.sources[static_cast<size_t>(k)] = {o.hz, o.on};
+  }
+  st.bridge = peripherals_->Bridge();
+  return st;
+}
+
+TimelineState VirtualBench::StateAt(int64_t t_ns, int64_t* next_change_ns) const {
+  *next_change_ns = kNever;
+  if (!last_run_) return LiveState();
+  const BatchTimeline& run = *last_run_;
+  const int64_t latency = static_cast<int64_t>(options_.impairments.latency_us * 1000.0);
+  const int64_t board_ns = clock_->ToBoard(t_ns - latency);
+  if (board_ns < run.anchor_ns) {
+    *next_change_ns = clock_->ToReal(run.anchor_ns) + latency;
+    return run.before;
+  }
+  const double tick = static_cast<double>(board_ns - run.anchor_ns) * 1e-9 * run.ticks_per_second;
+  if (!(tick < static_cast<double>(run.duration_ticks))) return LiveState();
+  const TimelineSegment* seg = run.At(static_cast<uint64_t>(tick));
+  if (!seg) return LiveState();
+  *next_change_ns = clock_->ToReal(run.TickToNs(seg->end_ticks)) + latency;
+  return seg->state;
+}
+
+void VirtualBench::OnConfigure(void* ctx, uint32_t rate, uint32_t center, int32_t gain, int32_t direct) {
+  auto* self = static_cast<VirtualBench*>(ctx);
+  std::lock_guard lock(self->mutex_);
+  const int64_t now = SteadyNs();
+  SampleTimeBase& tb = self->timebase_;
+  // Keep the sample count continuous across a rate change.
+  const double done = static_cast<double>(now - tb.origin_ns) * 1e-9 * tb.rate;
+  tb.origin_sample += static_cast<uint64_t>(std::max(0.0, std::floor(done)));
+  tb.origin_ns = now;
+  tb.rate = rate > 0 ? rate : 1.0;
+  if (self->signal_) self->signal_->Configure(tb.rate, center, gain, direct);
+}
+
+uint64_t VirtualBench::OnDue(void* ctx) {
+  auto* self = static_cast<VirtualBench*>(ctx);
+  std::lock_guard lock(self->mutex_);
+  const SampleTimeBase& tb = self->timebase_;
+  const double done = static_cast<double>(SteadyNs() - tb.origin_ns) * 1e-9 * tb.rate;
+  return tb.origin_sample + static_cast<uint64_t>(std::max(0.0, std::floor(done)));
+}
+
+void VirtualBench::OnFill(void* ctx, uint64_t first, unsigned char* buf, uint32_t len) {
+  auto* self = static_cast<VirtualBench*>(ctx);
+  std::lock_guard lock(self->mutex_);
+  if (self->peripherals_ && self->peripherals_->WaitForRuns(self->runs_seen_ + 1, 0)) {
+    self->last_run_ = self->peripherals_->LastTimeline();
+    self->runs_seen_ = self->peripherals_->Timelines().size();
+  }
+  if (self->signal_) self->signal_->Fill(*self, self->timebase_, first, buf, len);
+}
+
+int32_t VirtualBench::OnFault(void* ctx) {
+  auto* self = static_cast<VirtualBench*>(ctx);
+  std::lock_guard lock(self->mutex_);
+  return static_cast<int32_t>(self->options_.impairments.rx_fault);
+}
+
+void VirtualBench::OnLog(void* ctx, const char* line) {
+  auto* self = static_cast<VirtualBench*>(ctx);
+  std::lock_guard lock(self->mutex_);
+  self->rx_log_.emplace_back(line ? line : "");
+}
+
+}  // namespace kavu::sim

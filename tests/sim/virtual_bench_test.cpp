@@ -1,0 +1,209 @@
+// The virtual bench driven through the program's real paths: the board on port 901 through the
+// serial code and its protocol, the receiver through discovery, the library loader and the
+// RTL-SDR back end, with the bench's private settings.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <numbers>
+#include <thread>
+
+#include "board/board_protocol.h"
+#include "board/serial_port.h"
+#include "board/si5351_calc.h"
+#include "receivers/receiver_set.h"
+#include "receivers/sample_ring_reader.h"
+#include "scan/bridge_model.h"
+#include "shell/settings_store.h"
+#include "sim/board_peripherals.h"
+#include "sim/emulated_board.h"
+#include "sim/virtual_bench.h"
+#include "support/temp_dir.h"
+
+namespace kavu::sim {
+namespace {
+
+struct Host : IReceiverSetHost {
+  double ReceiverFrequency() override { return 145.2e6; }
+};
+
+// Amplitude of the component at offset_hz in `n` fresh samples of the rings.
+double MeasureRing(SampleRings& rings, double offset_hz, double rate, int n) {
+  SampleRingReader reader(rings);
+  std::vector<IqEntry> buf(static_cast<size_t>(n));
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (reader.Read(buf.data(), nullptr, n) != SampleRingReader::ReadResult::kOk) {
+    if (std::chrono::steady_clock::now() > deadline) return -1;
+    rings.m_hDataEvent.Wait(50);
+  }
+  std::complex<double> acc;
+  for (int k = 0; k < n; ++k) {
+    acc += std::complex<double>(buf[static_cast<size_t>(k)].i, buf[static_cast<size_t>(k)].q) *
+           std::polar(1.0, -2 * std::numbers::pi * offset_hz * k / rate);
+  }
+  return std::abs(acc) / n;
+}
+
+TEST(VirtualBench, TheProgramsOwnPathsReachTheBoardAndTheSimulatedReceiver) {
+  test::ScopedSettings user_settings;
+  Settings().WriteProfileString("ODlgSpektr", "m_SelectSdrKey", "user's own receiver");
+  VirtualBench bench;
+  VirtualBenchOptions options;
+  options.antenna = *AntennaModel::Parse("25-30j", nullptr);
+  options.impairments.gain_step_db = 0;
+  std::string error;
+  ASSERT_TRUE(bench.Start(options, &error)) << error;
+  EXPECT_EQ(Settings().Path(), bench.SettingsPath());
+  ASSERT_NE(std::getenv("KAVU_EXTRA_PORTS"), nullptr);
+  EXPECT_EQ(std::string(std::getenv("KAVU_EXTRA_PORTS")).rfind(bench.LinkPath(), 0), 0u);
+
+  // The board, as port 901.
+  OSerialPort port;
+  ASSERT_TRUE(port.Open(VirtualBench::kBenchPort, 115200)) << port.LastErrorText();
+  OBoardProtocol board(port);
+  ASSERT_TRUE(board.GetMKBufSz());
+  Si5351Config cfg;
+  cfg.CheckAndDerive();
+  Si5351Regs regs;
+  ASSERT_TRUE(Si5351_CalcF(cfg, 145e6, 0, regs, error)) << error;
+  ASSERT_EQ(board.I2cBlockWrite(26, regs.pll.data(), 8), 0);
+  ASSERT_EQ(board.I2cBlockWrite(42, regs.ms.data(), 8), 0);
+  ASSERT_EQ(board.I2cRegWrite(16, regs.clk_control), 0);
+  ASSERT_EQ(board.I2cRegWrite(3, 0xFE), 0);
+  EXPECT_NEAR(bench.Peripherals().Si5351Out(0).hz, 145e6, 20);
+  ASSERT_TRUE(board.SetCS(8, 231));  // bridge: reference
+  EXPECT_EQ(bench.Peripherals().Bridge(), BridgeState::kReference);
+
+  // The receiver, found and chosen by the program's discovery from the bench's settings.
+  SampleRings rings(1 << 20);
+  Host host;
+  {
+    ReceiverSet set(rings, host);
+    set.LoadSettings();
+    set.Discover();
+    ASSERT_EQ(set.AutoSelect(), 1) << set.Status().text;
+    ASSERT_EQ(set.Rtl().Status(), 2) << set.Rtl().ErrorText();
+    const double rate = set.ActiveSampleRate();
+    const double offset = bench.Peripherals().Si5351Out(0).hz - 145.2e6;  // the chip's own frequency
+    const double o_level = MeasureRing(rings, offset, rate, 1 << 16);
+    EXPECT_NEAR(o_level, options.impairments.ref_lsb, 0.02 * options.impairments.ref_lsb);
+
+    ASSERT_TRUE(board.SetCS(16, 231));  // bridge: antenna
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    const double a_level = MeasureRing(rings, offset, rate, 1 << 16);
+    const double rho = std::abs(ExpectedRatio(BridgeSettings{}, {25, -30}, 145e6));
+    EXPECT_NEAR(a_level / o_level, rho, 0.01);
+    set.Shutdown();
+  }
+  port.Close();
+  const auto log = bench.ReceiverLog();
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.front(), "open");
+  EXPECT_EQ(log.back(), "close");
+  test::TempDir evidence;
+  EXPECT_TRUE(bench.WriteEvidence(evidence.Path()));
+  EXPECT_NE(test::ReadFile(evidence.File("receiver.log")).find("open"), std::string::npos);
+  EXPECT_FALSE(test::ReadFile(evidence.File("board-commands.log")).empty());
+  bench.Stop();
+  // The user's settings were never touched and are in use again.
+  EXPECT_EQ(Settings().Path(), user_settings.Path());
+  EXPECT_EQ(Settings().GetProfileString("ODlgSpektr", "m_SelectSdrKey", ""), "user's own receiver");
+}
+
+}  // namespace
+}  // namespace kavu::sim
+
+namespace kavu::sim {
+namespace {
+
+// Envelope of the tone at offset_hz over consecutive windows of `w` samples.
+std::vector<double> Envelope(const std::vector<IqEntry>& s, double offset_hz, double rate, size_t w) {
+  std::vector<double> env;
+  for (size_t start = 0; start + w <= s.size(); start += w) {
+    std::complex<double> acc;
+    for (size_t k = start; k < start + w; ++k) {
+      acc += std::complex<double>(s[k].i, s[k].q) *
+             std::polar(1.0, -2 * std::numbers::pi * offset_hz * static_cast<double>(k) / rate);
+    }
+    env.push_back(std::abs(acc) / static_cast<double>(w));
+  }
+  return env;
+}
+
+TEST(VirtualBench, ABatchRunShapesTheReceivedSignalOnTheSharedClock) {
+  test::ScopedSettings user_settings;
+  VirtualBench bench;
+  VirtualBenchOptions options;
+  options.antenna = *AntennaModel::Parse("150+75j", nullptr);
+  options.impairments.gain_step_db = 0;
+  std::string error;
+  ASSERT_TRUE(bench.Start(options, &error)) << error;
+  OSerialPort port;
+  ASSERT_TRUE(port.Open(VirtualBench::kBenchPort, 115200)) << port.LastErrorText();
+  OBoardProtocol board(port);
+  Si5351Config cfg;
+  cfg.CheckAndDerive();
+  Si5351Regs regs;
+  ASSERT_TRUE(Si5351_CalcF(cfg, 145e6, 0, regs, error)) << error;
+  ASSERT_EQ(board.I2cBlockWrite(26, regs.pll.data(), 8), 0);
+  ASSERT_EQ(board.I2cBlockWrite(42, regs.ms.data(), 8), 0);
+  ASSERT_EQ(board.I2cRegWrite(16, regs.clk_control), 0);
+  ASSERT_EQ(board.I2cRegWrite(3, 0xFE), 0);
+  ASSERT_TRUE(board.SetCS(8, 231));
+
+  SampleRings rings(1 << 21);
+  Host host;
+  ReceiverSet set(rings, host);
+  set.LoadSettings();
+  set.Discover();
+  ASSERT_EQ(set.AutoSelect(), 1) << set.Status().text;
+  const double rate = set.ActiveSampleRate();
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  SampleRingReader reader(rings);
+  // 1000 ticks (6.4 ms) reference, bridge off for 1000 ticks, then two pairs of antenna and
+  // reference slots of 1000 ticks each; the bridge rests in the reference position afterwards.
+  const uint8_t batch[] = {0x03, 0xE8, 0x80, 0x03, 0xE8, 0x87, 0x86, 0x12, 0x03, 0xE8, 0x02, 0xFF};
+  ASSERT_TRUE(board.BigCmd2(batch, sizeof batch, true));
+  std::this_thread::sleep_for(std::chrono::milliseconds(40));
+  std::vector<IqEntry> samples(static_cast<size_t>(0.12 * rate));
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (reader.Read(samples.data(), nullptr, static_cast<int32_t>(samples.size())) !=
+         SampleRingReader::ReadResult::kOk) {
+    ASSERT_LT(std::chrono::steady_clock::now(), deadline);
+    rings.m_hDataEvent.Wait(50);
+  }
+  set.Shutdown();
+  port.Close();
+
+  const double offset = bench.Peripherals().Si5351Out(0).hz - 145.2e6;
+  const double ref = options.impairments.ref_lsb;
+  const double ant = ref * std::abs(ExpectedRatio(BridgeSettings{}, {150, 75}, 145e6));
+  const size_t w = 480;  // 0.2 ms
+  const auto env = Envelope(samples, offset, rate, w);
+  // Classify each window and collect the runs: R reference, A antenna, 0 off ('?' between).
+  std::string runs;
+  std::vector<size_t> lengths;
+  for (double e : env) {
+    char c = '?';
+    if (std::abs(e - ref) < 0.03 * ref) c = 'R';
+    else if (std::abs(e - ant) < 0.03 * ant) c = 'A';
+    else if (e < 2) c = '0';
+    if (c == '?') continue;
+    if (runs.empty() || runs.back() != c) {
+      runs.push_back(c);
+      lengths.push_back(0);
+    }
+    ++lengths.back();
+  }
+  EXPECT_EQ(runs, "R0ARAR") << "envelope pattern";
+  // The pause and the slots last 1000 ticks of 6.4 us: 6.4 ms, 32 windows (± 2 for the edges).
+  for (size_t i = 1; i + 1 < runs.size() && runs.size() == 6; ++i) {
+    EXPECT_NEAR(static_cast<double>(lengths[i]), 32.0, 2.0) << "run " << i << " (" << runs[i] << ")";
+  }
+  ASSERT_EQ(bench.Peripherals().Timelines().size(), 1u);
+  bench.Stop();
+}
+
+}  // namespace
+}  // namespace kavu::sim
