@@ -1,0 +1,125 @@
+// The receiver set on the simulated library: tuning with the converter shift, the shared rate
+// change, the levels for the measurement, and automatic gain from a calibration table.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "receivers/receiver_set.h"
+#include "results/ant_izm.h"
+#include "results/ant_izm_file.h"
+#include "shell/settings_store.h"
+#include "sim_feed.h"
+#include "support/temp_dir.h"
+
+namespace kavu {
+namespace {
+
+struct Host : IReceiverSetHost {
+  std::vector<double> rates;
+  void SampleRateChanged(double r) override { rates.push_back(r); }
+  double ReceiverFrequency() override { return 100e6; }
+};
+
+class ReceiverSetTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    Settings().WriteProfileString("ODlgRtlSdr", "m_PathApiDllRtl", test::SimFeed::LibraryFolder());
+    for (const char* s : {"OSdrPlayUse", "OHackRfUse"}) Settings().WriteProfileString(s, "m_PathApiDll", empty_.Path());
+    Settings().WriteProfileString("OExtIOUse", "m_PathExtIO", empty_.Path());
+  }
+  void Open() {
+    set_ = std::make_unique<ReceiverSet>(rings_, host_);
+    set_->LoadSettings();
+    set_->Discover();
+    ASSERT_TRUE(set_->SelectReceiver(1)) << set_->Status().text;
+  }
+  test::ScopedSettings settings_;
+  test::TempDir empty_;
+  test::SimFeed feed_{1.0};
+  SampleRings rings_{1 << 16};
+  Host host_;
+  std::unique_ptr<ReceiverSet> set_;
+};
+
+TEST_F(ReceiverSetTest, TuningAppliesTheConverterShiftAndReports) {
+  Settings().WriteProfileInt("CDlgOptions", "m_IsConvertor", 1);
+  Settings().WriteProfileDouble("CDlgOptions", "m_ConvertorFShift", 100e6);
+  Open();
+  EXPECT_TRUE(set_->Tune(14.2e6, nullptr, 0));
+  EXPECT_EQ(feed_.Center(), 114'200'000u);
+  EXPECT_EQ(set_->TuneReport(), "Настройка на 114.200 МГц с конвертором");
+  Settings().WriteProfileDouble("CDlgOptions", "m_ConvertorFShift", -200e6);
+  set_->LoadSettings();
+  EXPECT_TRUE(set_->Tune(14.2e6, nullptr, 0));  // never below 0: 0 Hz is tuned as 5000 Hz
+  EXPECT_EQ(feed_.Center(), 5000u);
+  EXPECT_FALSE(set_->Tune(5e9, nullptr, 0));
+  EXPECT_NE(set_->TuneReport().find(" ERR "), std::string::npos);
+}
+
+TEST_F(ReceiverSetTest, RateChangeIsSharedAndReplans) {
+  Open();
+  ASSERT_EQ(host_.rates, std::vector<double>{2'400'000.0});
+  const auto [ok, text] = set_->ChangeRtlSampleRate(1'028'571);
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(text, "Частота дискретизации АЦП изменена (влияет на поток данных)");
+  EXPECT_EQ(host_.rates.back(), 1'028'571.0);
+  EXPECT_EQ(set_->ActiveSampleRate(), 1'028'571.0);
+  EXPECT_EQ(feed_.Rate(), 1'028'571u);  // the divider gives this rate exactly (to the hertz)
+  EXPECT_NE(set_->Status().text.find(", 1.029 МГц ["), std::string::npos) << set_->Status().text;
+  const auto [bad, why] = set_->ChangeRtlSampleRate(3'500'000);
+  EXPECT_FALSE(bad);
+  EXPECT_EQ(why, "rtlsdr_set_sample_rate() вернула err=-22, FS=3500000");
+}
+
+TEST_F(ReceiverSetTest, LevelsReportGainAndOverloads) {
+  Settings().WriteProfileInt("ODlgRtlSdr", "m_RtlGa", 200);
+  Open();
+  ReceiverLevels l = set_->Levels();
+  EXPECT_DOUBLE_EQ(l.gain_db, 19.7);
+  EXPECT_FALSE(l.duo);
+  rings_.m_OverloadA = 3;
+  EXPECT_EQ(set_->Levels().overloads, 3);
+  set_->Shutdown();
+  EXPECT_EQ(set_->Levels().gain_db, 0.0);
+}
+
+TEST_F(ReceiverSetTest, AutomaticGainFollowsTheCalibrationTableWithHysteresis) {
+  // |O| − gain of the table: −30 dB at 100 MHz rising to −10 dB at 120 MHz (linear grid).
+  std::vector<AntIzm> points(21);
+  for (int i = 0; i < 21; ++i) {
+    std::memset(&points[i], 0, sizeof(AntIzm));
+    points[i].freqHz = 100e6 + i * 1e6;
+    points[i].gain = 20.0;
+    points[i].oAll = 20.0 - 30.0 + i;  // level − gain = −30 + i
+  }
+  const std::string file = empty_.File("gcal.kant");
+  ASSERT_TRUE(WriteScanFile(file, points.data(), 21, std::nullopt));
+  Settings().WriteProfileInt("ODlgRtlSdr", "m_RtlIsGCal", 1);
+  Settings().WriteProfileString("ODlgRtlSdr", "m_RtlGCalName", file);
+  Settings().WriteProfileInt("ODlgRtlSdr", "m_RtlGa", 0);  // target |O| 0 dB
+  Settings().WriteProfileDouble("CDlgOptions", "m_GisterzisMyAru", 4.0);
+  Open();
+  ASSERT_TRUE(set_->Rtl().RtlIsGCal());
+  // At 100 MHz the level is −30 dB: target gain 30 dB, the nearest list entry 29.7 dB.
+  EXPECT_TRUE(set_->Tune(100e6, nullptr, 0));
+  EXPECT_EQ(set_->Rtl().CurGA(), 297);
+  // The strongest reference of the batch rules: −20 dB at 110 MHz needs 20 dB (list 19.7 dB).
+  const double batch[] = {105e6, 110e6};
+  EXPECT_TRUE(set_->Tune(100e6, batch, 2));
+  EXPECT_EQ(set_->Rtl().CurGA(), 197);
+  // 112 MHz wants 18 dB (list 16.6 dB): within the 4 dB hysteresis, so left alone unless forced.
+  const double near[] = {112e6};
+  EXPECT_TRUE(set_->Tune(100e6, near, 1));
+  EXPECT_EQ(set_->Rtl().CurGA(), 197);
+  EXPECT_TRUE(set_->Rtl().SetMyAru(true, near, 1));
+  EXPECT_EQ(set_->Rtl().CurGA(), 166);
+  // A table that does not load turns calibration off.
+  std::string message;
+  EXPECT_FALSE(set_->Rtl().SetGainCalibration(true, empty_.File("missing.kant"), &message));
+  EXPECT_FALSE(set_->Rtl().RtlIsGCal());
+  EXPECT_EQ(message, "не удалось открыть файл на диске с измерениями");
+  EXPECT_EQ(Settings().GetProfileInt("ODlgRtlSdr", "m_RtlIsGCal", 9), 0);
+}
+
+}  // namespace
+}  // namespace kavu
