@@ -16,7 +16,8 @@ namespace {
 void RaiseReadingPriority() {
   static std::atomic<bool> refusal_logged{false};
   sched_param sp{};
-  sp.sched_priority = sched_get_priority_max(SCHED_FIFO);
+  // Above every ordinary thread, well below the system's own real-time work.
+  sp.sched_priority = (sched_get_priority_min(SCHED_FIFO) + sched_get_priority_max(SCHED_FIFO)) / 2;
   const int rc = pthread_setschedparam(pthread_self(), SCHED_FIFO, &sp);
   if (rc != 0 && !refusal_logged.exchange(true)) {
     Log() << LogColour(kColourNotice)

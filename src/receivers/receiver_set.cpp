@@ -8,6 +8,9 @@
 #include "shell/settings_store.h"
 
 namespace kavu {
+namespace {
+constexpr uint32_t kMaxRtlDevices = 128;
+}  // namespace
 
 ReceiverSet::ReceiverSet(SampleRings& rings, IReceiverSetHost& host) : rings_(rings), host_(host) {}
 
@@ -81,7 +84,9 @@ void ReceiverSet::DiscoverRtlSdr() {
   const uint32_t count = api.get_device_count ? api.get_device_count() : 0;
   rtl_.SetDeviceCount(count);
   Log() << "Число приёмников Rtl-Sdr: " << count << "\n";
-  for (uint32_t i = 0; i < count && api.get_device_name; ++i) {
+  // A library that claims an absurd number of dongles is not walked beyond what USB can hold.
+  const uint32_t listed = count > kMaxRtlDevices ? kMaxRtlDevices : count;
+  for (uint32_t i = 0; i < listed && api.get_device_name; ++i) {
     if (const char* name = api.get_device_name(i)) {
       Add(kCodeRtlSdr + static_cast<int32_t>(i), name);
     }

@@ -2,9 +2,14 @@
 // libraries and the simulated RTL-SDR library.
 #include <gtest/gtest.h>
 
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <cstring>
 #include <memory>
 
 #include "receivers/receiver_set.h"
+#include "shell/log_console.h"
 #include "shell/settings_store.h"
 #include "sim_feed.h"
 #include "support/temp_dir.h"
@@ -99,6 +104,36 @@ TEST(ReceiverDiscovery, BrokenLibraryAndPluginsAreListedWithoutStoppingDiscovery
   EXPECT_EQ(set.Entries()[3].code, kCodeExtIO);
   EXPECT_NE(set.Rtl().ErrorText().find("не удалось загрузить '" + dir.File("librtlsdr.so.0") + "', Err="),
             std::string::npos);
+}
+
+// Libraries that load but are not what they claim: every missing function is named, only what
+// needs it fails, and the other kinds are still listed.
+TEST(ReceiverDiscovery, LibrariesWithoutTheirFunctionsFailOnlyWhereNeeded) {
+  test::ScopedSettings settings;
+  test::TempDir rtl_dir, hackrf_dir;
+  PointAllFoldersAt(rtl_dir.Path());
+  Settings().WriteProfileString("OHackRfUse", "m_PathApiDll", hackrf_dir.Path());
+  Dl_info info{};
+  ASSERT_NE(dladdr(reinterpret_cast<void*>(&strlen), &info), 0);
+  ASSERT_EQ(symlink(info.dli_fname, rtl_dir.File("librtlsdr.so.0").c_str()), 0);  // the C library
+  ASSERT_EQ(symlink(test::SimFeed::LibraryPath().c_str(), hackrf_dir.File("libhackrf.so.0").c_str()), 0);
+  Log().SetCapture(true);
+  SampleRings rings(1024);
+  RecordingHost host;
+  ReceiverSet set(rings, host);
+  set.LoadSettings();
+  set.Discover();
+  const std::string log = Log().TakeCaptured();
+  Log().SetCapture(false);
+  EXPECT_EQ(Texts(set), (std::vector<std::string>{"Нет libsdrplay_api.so.3", "Не подключены Rtl-Sdr",
+                                                  "Ошибка загрузки dll c api для HackRf", "Нет ExtIO*.so"}));
+  EXPECT_EQ(set.Rtl().ErrorText(), "не найдена rtlsdr_get_device_count()");
+  EXPECT_NE(log.find("Не найдена rtlsdr_read_async\n"), std::string::npos);
+  EXPECT_NE(log.find("Не найдена rtlsdr_cancel_async\n"), std::string::npos);
+  EXPECT_NE(log.find(" не найдена hackrf_init\n"), std::string::npos);
+  EXPECT_EQ(set.HackRf().ErrorText(), "нет функции hackrf_init, не та dll ?");
+  EXPECT_FALSE(set.SelectReceiver(1));
+  EXPECT_EQ(set.Status().text, "Невозможно использовать Rtl-Sdr, не найдена rtlsdr_get_device_count()");
 }
 
 // The system's own libraries with no device plugged in: loaded, listed as "not connected",
