@@ -43,6 +43,8 @@ bool EmulatedBoard::Start(std::string* error) {
     device_path_ = pty_.SlavePath();
   }
   start_ns_ = clock_->NowNs();
+  parser_ = BoardFrameParser{};
+  firmware_ = BoardFirmware(*hw_, config_);  // a new device powers up afresh
   stop_ = false;
   unplug_request_ = false;
   plugged_ = true;

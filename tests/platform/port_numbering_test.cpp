@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "platform/port_change_monitor.h"
 #include "platform/port_list_udev.h"
 #include "platform/port_numbering.h"
 
@@ -70,6 +71,25 @@ TEST(PortNumberingTest, ScanningThisMachineNeverFails) {
   for (const TtyDeviceInfo& d : ScanTtyDevices()) {
     EXPECT_FALSE(d.devnode.empty());
     EXPECT_FALSE(d.sysname.empty());
+  }
+}
+
+}  // namespace
+}  // namespace kavu
+
+
+namespace kavu {
+namespace {
+
+TEST(UdevPortMonitorTest, StartsAndStopsCleanly) {
+  // Containers may have no udev netlink socket: then Start says so and Stop still works.
+  UdevPortMonitor monitor;
+  const bool started = monitor.Start([] {});
+  monitor.Stop();
+  monitor.Stop();
+  if (started) {
+    EXPECT_TRUE(monitor.Start([] {}));
+    monitor.Stop();
   }
 }
 

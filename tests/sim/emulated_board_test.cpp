@@ -2,6 +2,7 @@
 // replies, check byte, gaps, runs.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <thread>
 #include <vector>
@@ -151,6 +152,45 @@ TEST_F(EmulatedBoardRawTest, ReopeningThePortIsNoHangUpForTheBoard) {
   Send({0xCD, 0x28, 0x01, 0x00});
   EXPECT_EQ(Receive(1), Bytes{0xD1});
   EXPECT_TRUE(board_->IsPlugged());
+}
+
+}  // namespace
+}  // namespace kavu::sim
+
+namespace kavu::sim {
+namespace {
+
+// A clock that moves only when told, as the virtual bench's sample clock does.
+class ManualClock : public IBoardClock {
+ public:
+  int64_t NowNs() override { return now.load(); }
+  std::atomic<int64_t> now{1'000'000'000};
+};
+
+TEST(EmulatedBoardClockTest, RunReplyWaitsForTheBoardClock) {
+  RecordingBoardHardware hw;
+  ManualClock clock;
+  EmulatedBoard board(hw, {}, &clock);
+  std::string error;
+  ASSERT_TRUE(board.Start(&error)) << error;
+  SerialPortDevice dev;
+  ASSERT_EQ(dev.Open(board.DevicePath()), 0);
+  hw.SetBatchDurationTicks(156'250);  // 1 s at 10 MHz / 64
+  const Bytes exec = {0xCD, 0x5C, 0x01, 0x00, 0xFF, 0x0D};
+  int e = 0;
+  ASSERT_EQ(dev.Write(exec.data(), exec.size(), 1000, &e), exec.size());
+  ASSERT_TRUE(board.WaitForFrames(1, 1000));
+  uint8_t r[4] = {};
+  EXPECT_FALSE(dev.WaitReadable(100));  // real time passes, the board's does not
+  clock.now += 999'000'000;
+  board.Wake();
+  EXPECT_FALSE(dev.WaitReadable(100));
+  clock.now += 1'000'000;
+  board.Wake();
+  ASSERT_TRUE(dev.WaitReadable(1000));
+  EXPECT_EQ(dev.ReadSome(r, 4), 4);
+  EXPECT_EQ(r[0], kReplyBigCmd);
+  board.Stop();
 }
 
 }  // namespace
