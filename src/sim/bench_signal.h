@@ -50,6 +50,8 @@ class BenchSignal {
  public:
   BenchSignal(const BenchImpairments& impairments, AntennaModel antenna);
 
+  // New impairment values for later samples; the bridge, the antenna and the seed stay as made.
+  void UpdateImpairments(const BenchImpairments& impairments) { imp_ = impairments; }
   // Receiver settings now in force (rate in S/s, centre Hz, gain tenths of dB, direct 0..2).
   void Configure(double rate, double center_hz, int32_t gain_tenths, int32_t direct);
   // Writes len bytes (len/2 samples) for samples first, first + 1, ... of `clock`.

@@ -10,6 +10,7 @@
 
 #include "shell/settings_store.h"
 #include "sim/board_command_log.h"
+#include "sim/board_fault.h"
 #include "sim/board_peripherals.h"
 #include "sim/emulated_board.h"
 
@@ -178,8 +179,45 @@ void VirtualBench::Stop() {
 }
 
 bool VirtualBench::Set(std::string_view name, std::string_view value, std::string* error) {
+  if (name == kBoardFaultName) {
+    // NAME[:COMMAND[:COUNT]], the command as a hexadecimal code (any when absent), the count of
+    // matching commands (1 when absent, -1 every one).
+    const size_t c1 = value.find(':');
+    const std::string_view kind_text = value.substr(0, c1);
+    const auto kind = ParseBoardFaultKind(kind_text);
+    BoardFault fault;
+    bool ok = kind.has_value() && board_;
+    if (ok) fault.kind = *kind;
+    if (ok && c1 != std::string_view::npos) {
+      const std::string_view rest = value.substr(c1 + 1);
+      const size_t c2 = rest.find(':');
+      const std::string cmd(rest.substr(0, c2));
+      char* end = nullptr;
+      const long code = std::strtol(cmd.c_str(), &end, 16);
+      ok = !cmd.empty() && end && *end == 0 && code >= 0 && code <= 255;
+      fault.command = static_cast<int>(code);
+      if (ok && c2 != std::string_view::npos) {
+        const std::string count(rest.substr(c2 + 1));
+        const long n = std::strtol(count.c_str(), &end, 10);
+        ok = !count.empty() && *end == 0 && (n == -1 || (n >= 1 && n <= 1000000));
+        fault.count = static_cast<int>(n);
+      }
+    }
+    if (!ok) {
+      if (error) {
+        *error = std::string(kBoardFaultName) + ": '" + std::string(value) +
+                 "' - ожидалось ИМЯ[:КОМАНДА[:СКОЛЬКО]], имена: no-reply, short-reply, "
+                 "wrong-byte, late-reply, i2c-nack, unplug" + (board_ ? "" : " (стенд не запущен)");
+      }
+      return false;
+    }
+    board_->InjectFault(fault);
+    return true;
+  }
   std::lock_guard lock(mutex_);
-  return options_.impairments.Set(name, value, error);
+  if (!options_.impairments.Set(name, value, error)) return false;
+  if (signal_) signal_->UpdateImpairments(options_.impairments);
+  return true;
 }
 
 std::vector<std::string> VirtualBench::ReceiverLog() const {

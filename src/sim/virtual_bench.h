@@ -71,11 +71,14 @@ class VirtualBench : private IBenchState {
   const std::string& Folder() const { return folder_; }
   static constexpr int kBenchPort = 901;
   static constexpr const char* kReceiverKey = "RtlSdr Virtual bench";
+  static constexpr const char* kBoardFaultName = "board_fault";
 
   EmulatedBoard& Board();
   BoardPeripherals& Peripherals();
-  // Changes an impairment by name while running (takes effect for later samples; the bridge,
-  // antenna and seed apply from the next Start).
+  // Changes an impairment by name while running (takes effect for later samples; the bridge
+  // resistors, board_ppm and the seed apply from the next Start). The name "board_fault" injects a fault into the
+  // emulated board instead: value NAME[:COMMAND[:COUNT]] (sim/board_fault.h names, the command
+  // code in hexadecimal, COUNT matching commands or -1 for all), for example "no-reply:5C".
   bool Set(std::string_view name, std::string_view value, std::string* error);
   const BenchImpairments& Impairments() const { return options_.impairments; }
 

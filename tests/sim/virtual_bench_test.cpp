@@ -63,6 +63,11 @@ TEST(VirtualBench, TheProgramsOwnPathsReachTheBoardAndTheSimulatedReceiver) {
   ASSERT_TRUE(port.Open(VirtualBench::kBenchPort, 115200)) << port.LastErrorText();
   OBoardProtocol board(port);
   ASSERT_TRUE(board.GetMKBufSz());
+  // A board fault by name: the next command's reply is lost, the one after is answered.
+  EXPECT_FALSE(bench.Set("board_fault", "no-such-fault", &error));
+  EXPECT_FALSE(bench.Set("board_fault", "no-reply:zz", &error));
+  ASSERT_TRUE(bench.Set("board_fault", "no-reply", &error)) << error;
+  EXPECT_FALSE(board.SetCS(8, 231));
   Si5351Config cfg;
   cfg.CheckAndDerive();
   Si5351Regs regs;
@@ -94,6 +99,13 @@ TEST(VirtualBench, TheProgramsOwnPathsReachTheBoardAndTheSimulatedReceiver) {
     const double a_level = MeasureRing(rings, offset, rate, 1 << 16);
     const double rho = std::abs(ExpectedRatio(BridgeSettings{}, {25, -30}, 145e6));
     EXPECT_NEAR(a_level / o_level, rho, 0.01);
+    // The receiver unplugged by name: its stream ends with the library's error.
+    ASSERT_TRUE(bench.Set("rx_fault", "1", &error)) << error;
+    for (int i = 0; i < 500 && set.Rtl().Status() == 2; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    EXPECT_EQ(set.Rtl().Status(), 1);
+    EXPECT_EQ(set.StatusTextRtl().rfind("Ошибка rtlsdr_read_async ", 0), 0u);
     set.Shutdown();
   }
   port.Close();
