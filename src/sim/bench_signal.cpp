@@ -5,7 +5,6 @@
 #include <limits>
 #include <numbers>
 
-#include "platform/num_convert.h"
 #include "scan/bridge_model.h"
 
 namespace kavu::sim {
@@ -14,6 +13,14 @@ namespace {
 constexpr double kTwoPi = 2.0 * std::numbers::pi;
 constexpr double kNoiseBandHz = 20'000.0;
 constexpr double kTunerLowestHz = 24'000'000.0;
+constexpr size_t kNoiseTable = size_t{1} << 16;
+
+// Rounds to the converter's byte, clamped to its rails; a non-finite value reads as mid-scale.
+uint8_t Quantise(double v) {
+  if (!(std::abs(v) < 1e6)) return v > 0 ? 255 : (v < 0 ? 0 : 128);
+  const double c = std::clamp(v + 128.5, 0.0, 255.5);
+  return static_cast<uint8_t>(std::min(255, static_cast<int>(c)));
+}
 
 BridgeSettings BenchBridge(const BenchImpairments& imp) {
   BridgeSettings b;
@@ -57,6 +64,16 @@ BenchSignal::BenchSignal(const BenchImpairments& impairments, AntennaModel anten
   const BridgeSettings defaults;
   norm_ = std::abs(ReferenceNode(defaults, 1e6) * Divider(defaults, 1e6));
   for (double& p : phase_) p = kTwoPi * std::uniform_real_distribution<double>(0, 1)(rng_);
+  noise_table_.resize(kNoiseTable);
+  for (double& g : noise_table_) g = NextGauss();
+  noise_state_ = rng_() | 1u;
+}
+
+double BenchSignal::NoiseGauss() {
+  noise_state_ ^= noise_state_ << 13;
+  noise_state_ ^= noise_state_ >> 7;
+  noise_state_ ^= noise_state_ << 17;
+  return noise_table_[static_cast<size_t>(noise_state_ >> 48) & (kNoiseTable - 1)];
 }
 
 double BenchSignal::NextGauss() { return gauss_(rng_); }
@@ -66,7 +83,10 @@ double BenchSignal::GainLinear() const {
 }
 
 void BenchSignal::Configure(double rate, double center_hz, int32_t gain_tenths, int32_t direct) {
-  if (center_hz != center_ && imp_.gain_step_db > 0) gain_step_db_ = imp_.gain_step_db * NextGauss();
+  // A retune (not the first tuning) moves the gain by a random step.
+  if (center_ != 0 && center_hz != center_ && imp_.gain_step_db > 0) {
+    gain_step_db_ = imp_.gain_step_db * NextGauss();
+  }
   rate_ = rate > 0 ? rate : 1.0;
   center_ = center_hz;
   gain_ = gain_tenths;
@@ -125,7 +145,10 @@ void BenchSignal::Fill(const IBenchState& state, const SampleTimeBase& clock, ui
       run_end = std::clamp<uint64_t>(clock.NsToSample(next_change), sample + 1, first + n);
     }
     CollectTones(st, tones_);
-    std::vector<Complex> phasor(tones_.size()), rot(tones_.size());
+    std::vector<Complex>& phasor = phasor_;
+    std::vector<Complex>& rot = rot_;
+    phasor.resize(tones_.size());
+    rot.resize(tones_.size());
     for (size_t t = 0; t < tones_.size(); ++t) {
       const double cycles = tones_[t].offset_hz * static_cast<double>(sample) / rate_;
       const double theta = kTwoPi * (cycles - std::floor(cycles)) +
@@ -139,11 +162,9 @@ void BenchSignal::Fill(const IBenchState& state, const SampleTimeBase& clock, ui
         x += phasor[t];
         phasor[t] *= rot[t];
       }
-      if (sigma > 0) x += Complex(sigma * NextGauss(), sigma * NextGauss());
-      const double i = std::clamp(std::round(128.0 + x.real()), 0.0, 255.0);
-      const double q = std::clamp(std::round(128.0 + x.imag()), 0.0, 255.0);
-      buf[2 * k] = static_cast<uint8_t>(ToInt32Or(i, 128));
-      buf[2 * k + 1] = static_cast<uint8_t>(ToInt32Or(q, 128));
+      if (sigma > 0) x += Complex(sigma * NoiseGauss(), sigma * NoiseGauss());
+      buf[2 * k] = Quantise(x.real());
+      buf[2 * k + 1] = Quantise(x.imag());
     }
   }
   if (len & 1u) buf[len - 1] = 128;

@@ -61,6 +61,7 @@ class BenchSignal {
   // The complex amplitude (LSB, before noise, at the current gain) a tone of frequency f
   // produces in the given bridge position; exposed for tests.
   std::complex<double> ToneAmplitude(double f_hz, BridgeState bridge, int harmonic) const;
+  using Complex = std::complex<double>;
   const BridgeSettings& Bridge() const { return bridge_; }
   double GainLinear() const;
 
@@ -74,6 +75,9 @@ class BenchSignal {
   void CollectTones(const TimelineState& st, std::vector<Tone>& out) const;
   std::complex<double> Divided(std::complex<double> node, double f_hz) const;
   double NextGauss();
+  // A Gaussian value for the noise: a draw from a table filled once from the seeded generator,
+  // at positions from a fast generator (the noise must be made faster than real time).
+  double NoiseGauss();
 
   BenchImpairments imp_;
   AntennaModel antenna_;
@@ -86,6 +90,9 @@ class BenchSignal {
   std::mt19937_64 rng_;
   std::normal_distribution<double> gauss_{0.0, 1.0};
   std::vector<Tone> tones_;
+  std::vector<Complex> phasor_, rot_;
+  std::vector<double> noise_table_;
+  uint64_t noise_state_ = 0;
 };
 
 }  // namespace kavu::sim
