@@ -10,8 +10,9 @@ namespace kavu {
 SampleRings::SampleRings(int32_t capacity) : capacity_(capacity) {
   if (capacity < 1) FatalError("SampleRings: ёмкость колец должна быть не меньше 1");
   const auto n = static_cast<size_t>(capacity);
-  ring_a_ = std::make_unique<IqEntry[]>(n);
-  ring_b_ = std::make_unique<IqEntry[]>(n);
+  // Pages are touched only when written: ring B stays untouched unless a dual tuner streams.
+  ring_a_ = std::make_unique_for_overwrite<IqEntry[]>(n);
+  ring_b_ = std::make_unique_for_overwrite<IqEntry[]>(n);
   staged_a_ = std::make_unique<int16_t[]>(2 * static_cast<size_t>(kStagedCapacity));
 }
 
