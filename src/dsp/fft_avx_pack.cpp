@@ -11,7 +11,7 @@ namespace {
 
 // Blocks of this many values stay in the first-level cache while their stages run.
 constexpr int kBlock = 2048;
-constexpr int kFusedFrom = 64;  // smallest size with the fused final pass (2^(L-6) groups >= 1)
+constexpr int kFusedFrom = 16;  // smallest size with the fused final pass (one group of 4 blocks)
 
 using Packed = std::vector<double, FftAlignedAllocator<double>>;
 
@@ -48,7 +48,6 @@ struct Packer {
     }
   }
   void Final() const {
-    for (int m = 0; m < 4; ++m) Broadcast(8, m);
     for (int m = 0; m < 2; ++m) Broadcast(4, m);
   }
 };
@@ -73,6 +72,12 @@ void Group(int s_hi, int s_lo, std::vector<FftPassDesc>& passes) {
   while (count > 0) add(3);
 }
 
+int Reverse(int v, int bits) {
+  int r = 0;
+  for (int b = 0; b < bits; ++b, v >>= 1) r = (r << 1) | (v & 1);
+  return r;
+}
+
 }  // namespace
 
 void PackAvxTwiddles(FftPlan& plan) {
@@ -80,12 +85,14 @@ void PackAvxTwiddles(FftPlan& plan) {
   plan.avx_passes.clear();
   plan.avx_fwd.clear();
   plan.avx_inv.clear();
+  plan.avx_pairs.clear();
+  plan.avx_self.clear();
   if (!plan.avx_fused) return;
   const int n = plan.n;
   plan.avx_block = n < kBlock ? n : kBlock;
   if (n > plan.avx_block) Group(n, 2 * plan.avx_block, plan.avx_passes);
   plan.avx_breadth = static_cast<int>(plan.avx_passes.size());
-  Group(plan.avx_block, 16, plan.avx_passes);
+  Group(plan.avx_block, 8, plan.avx_passes);
   for (auto [w, out] : {std::pair{plan.fwd.data(), &plan.avx_fwd}, std::pair{plan.inv.data(), &plan.avx_inv}}) {
     const Packer packer{w, n, out};
     for (FftPassDesc& p : plan.avx_passes) {
@@ -94,6 +101,16 @@ void PackAvxTwiddles(FftPlan& plan) {
     }
     plan.avx_final_tw = out->size();
     packer.Final();
+  }
+  const int bits = plan.log2n - 4;
+  for (int g = 0; g < (1 << bits); ++g) {
+    const int m = Reverse(g, bits);
+    if (g < m) {
+      plan.avx_pairs.push_back(g);
+      plan.avx_pairs.push_back(m);
+    } else if (g == m) {
+      plan.avx_self.push_back(g);
+    }
   }
 }
 

@@ -6,10 +6,10 @@
 //   - the twiddles of each pass packed contiguously and duplicated (fft_avx_pack.cpp), so the
 //     complex product needs one shuffle: (d·wr) addsub (swap(d)·wi) =
 //     (d.re·w.re − d.im·w.im, d.im·w.re + d.re·w.im), the portable kernel's expression;
-//   - a final pass doing stages 8, 4 and 2 on two blocks at once (one per register lane), the
-//     scaling, the response product and the bit-reversed placement, for 8 blocks and their
-//     mirror group at a time so that it works in place.
-// Sizes below 64 go stage by stage. Uses only intrinsics and raw pointers (see FftJob).
+//   - a final pass doing stages 4 and 2 on two blocks at once (one per register lane), the
+//     scaling, the response product and the bit-reversed placement, for a group of four blocks
+//     and its mirror group at a time (from a precomputed list) so that it works in place.
+// Sizes below 16 go stage by stage. Uses only intrinsics and raw pointers (see FftJob).
 #include "dsp/fft_plan.h"
 
 #if defined(__AVX__)
@@ -169,74 +169,87 @@ inline __m256d LoadTwo(const double* a, const double* b) {
   return _mm256_insertf128_pd(_mm256_castpd128_pd256(_mm_load_pd(a)), _mm_load_pd(b), 1);
 }
 
-constexpr int kRev3[8] = {0, 4, 2, 6, 1, 5, 3, 7};
+// Final pass. A group g is the four 4-value blocks g, g + G, g + 2G, g + 3G (G = n/16); its
+// results belong to the blocks of the mirror group m = rev(g): result o of block t goes to
+// position rev2(t) of block rev2(o)·G + m. Two blocks are done at once, t in lane 0 and t + 2 in
+// lane 1 (pair i = t = 0, 1), so every result register is two neighbouring outputs (positions 2i,
+// 2i + 1). s = 8·G is the block distance in doubles. Written out without arrays or loops so that
+// everything stays in registers.
+struct FinalConst {
+  __m256d w0r, w0i, w1r, w1i;  // twiddles of stage 4, both lanes
+  __m256d factor;
+  const double* h;  // response, or null
+  const double* x;
+};
 
-// Stages 8, 4, 2 of the eight blocks t·groups + g (t = 0 ... 7) into out[i][o]: lane 0 holds
-// block rev3(2i), lane 1 block rev3(2i) + 4, which is the order their values take in natural
-// order (out[i][o] goes to position 2i of destination block o).
-void FinalGroup(const double* x, int groups, int g, const double* fw, __m256d out[4][8]) {
-  for (int i = 0; i < 4; ++i) {
-    const int t = kRev3[2 * i];
-    const double* a = x + 16 * (t * groups + g);
-    const double* b = x + 16 * ((t + 4) * groups + g);
-    __m256d v0 = LoadTwo(a, b), v1 = LoadTwo(a + 2, b + 2);
-    __m256d v2 = LoadTwo(a + 4, b + 4), v3 = LoadTwo(a + 6, b + 6);
-    __m256d v4 = LoadTwo(a + 8, b + 8), v5 = LoadTwo(a + 10, b + 10);
-    __m256d v6 = LoadTwo(a + 12, b + 12), v7 = LoadTwo(a + 14, b + 14);
-    Bfly(v0, v4, fw);
-    Bfly(v1, v5, fw + 8);
-    Bfly(v2, v6, fw + 16);
-    Bfly(v3, v7, fw + 24);
-    Bfly(v0, v2, fw + 32);
-    Bfly(v1, v3, fw + 40);
-    Bfly(v4, v6, fw + 32);
-    Bfly(v5, v7, fw + 40);
-    out[i][0] = _mm256_add_pd(v0, v1);
-    out[i][1] = _mm256_sub_pd(v0, v1);
-    out[i][2] = _mm256_add_pd(v2, v3);
-    out[i][3] = _mm256_sub_pd(v2, v3);
-    out[i][4] = _mm256_add_pd(v4, v5);
-    out[i][5] = _mm256_sub_pd(v4, v5);
-    out[i][6] = _mm256_add_pd(v6, v7);
-    out[i][7] = _mm256_sub_pd(v6, v7);
-  }
+struct Pair {
+  __m256d v0, v1, v2, v3;
+};
+
+inline Pair LoadPair(const double* a, long s) {
+  const double* b = a + 2 * s;
+  return {LoadTwo(a, b), LoadTwo(a + 2, b + 2), LoadTwo(a + 4, b + 4), LoadTwo(a + 6, b + 6)};
 }
 
-// Writes a group's results into the blocks rev3(o)·groups + dest_g.
-void FinalWrite(const FftJob& job, int groups, int dest_g, const __m256d in[4][8]) {
-  const __m256d f = _mm256_set1_pd(job.factor);
-  for (int o = 0; o < 8; ++o) {
-    const int block = kRev3[o] * groups + dest_g;
-    double* d = job.x + 16 * block;
-    for (int i = 0; i < 4; ++i) {
-      __m256d v = in[i][o];
-      if (job.scale) v = _mm256_mul_pd(v, f);
-      if (job.h) {
-        const __m256d h = _mm256_loadu_pd(job.h + 16 * block + 4 * i);
-        v = MulDup(v, _mm256_movedup_pd(h), _mm256_permute_pd(h, 0xF));
-      }
-      _mm256_store_pd(d + 4 * i, v);
-    }
+template <bool kScale, bool kResponse>
+inline void Put(const FinalConst& c, __m256d r, double* p) {
+  if (kScale) r = _mm256_mul_pd(r, c.factor);
+  if (kResponse) {
+    const __m256d h = _mm256_loadu_pd(c.h + (p - c.x));
+    r = MulDup(r, _mm256_movedup_pd(h), _mm256_permute_pd(h, 0xF));
   }
+  _mm256_store_pd(p, r);
 }
 
-int Reverse(int v, int bits) {
-  int r = 0;
-  for (int b = 0; b < bits; ++b, v >>= 1) r = (r << 1) | (v & 1);
-  return r;
+// Stages 4 and 2 of a pair, then scaling and response, stored at d (d = mirror group + 4i).
+template <bool kScale, bool kResponse>
+inline void FinishPair(const FinalConst& c, Pair v, double* d, long s) {
+  const __m256d t0 = _mm256_sub_pd(v.v0, v.v2);
+  const __m256d a0 = _mm256_add_pd(v.v0, v.v2);
+  const __m256d b0 = MulDup(t0, c.w0r, c.w0i);
+  const __m256d t1 = _mm256_sub_pd(v.v1, v.v3);
+  const __m256d a1 = _mm256_add_pd(v.v1, v.v3);
+  const __m256d b1 = MulDup(t1, c.w1r, c.w1i);
+  Put<kScale, kResponse>(c, _mm256_add_pd(a0, a1), d);
+  Put<kScale, kResponse>(c, _mm256_sub_pd(a0, a1), d + 2 * s);
+  Put<kScale, kResponse>(c, _mm256_add_pd(b0, b1), d + s);
+  Put<kScale, kResponse>(c, _mm256_sub_pd(b0, b1), d + 3 * s);
+}
+
+template <bool kScale, bool kResponse>
+void FinalPassT(const FftJob& job) {
+  const long s = 8L * (job.n / 16);
+  const double* fw = job.final_tw;
+  const FinalConst c{_mm256_load_pd(fw),      _mm256_load_pd(fw + 4),      _mm256_load_pd(fw + 8),
+                     _mm256_load_pd(fw + 12), _mm256_set1_pd(job.factor), job.h,
+                     job.x};
+  double* x = job.x;
+  for (size_t k = 0; k < job.pair_count; ++k) {
+    double* xg = x + 8 * job.pairs[2 * k];
+    double* xm = x + 8 * job.pairs[2 * k + 1];
+    // Group g's input is held while group m's results overwrite it, then g's results go to m.
+    const Pair g0 = LoadPair(xg, s), g1 = LoadPair(xg + s, s);
+    const Pair m0 = LoadPair(xm, s), m1 = LoadPair(xm + s, s);
+    FinishPair<kScale, kResponse>(c, m0, xg, s);
+    FinishPair<kScale, kResponse>(c, m1, xg + 4, s);
+    FinishPair<kScale, kResponse>(c, g0, xm, s);
+    FinishPair<kScale, kResponse>(c, g1, xm + 4, s);
+  }
+  for (size_t k = 0; k < job.self_count; ++k) {
+    double* xg = x + 8 * job.self[k];
+    const Pair g0 = LoadPair(xg, s), g1 = LoadPair(xg + s, s);
+    FinishPair<kScale, kResponse>(c, g0, xg, s);
+    FinishPair<kScale, kResponse>(c, g1, xg + 4, s);
+  }
 }
 
 void FinalPass(const FftJob& job) {
-  const int bits = job.log2n - 6;
-  const int groups = 1 << bits;
-  __m256d a[4][8], b[4][8];
-  for (int g = 0; g < groups; ++g) {
-    const int mirror = Reverse(g, bits);
-    if (mirror < g) continue;
-    FinalGroup(job.x, groups, g, job.final_tw, a);
-    if (mirror != g) FinalGroup(job.x, groups, mirror, job.final_tw, b);
-    FinalWrite(job, groups, mirror, a);
-    if (mirror != g) FinalWrite(job, groups, g, b);
+  if (job.h) {
+    FinalPassT<true, true>(job);
+  } else if (job.scale) {
+    FinalPassT<true, false>(job);
+  } else {
+    FinalPassT<false, false>(job);
   }
 }
 

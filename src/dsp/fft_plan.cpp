@@ -77,6 +77,10 @@ FftJob MakeFftJob(const FftPlan& plan, FftComplex* data, FftOp op, const FftComp
   j.block_passes = static_cast<int>(plan.avx_passes.size()) - plan.avx_breadth;
   j.block = plan.avx_block;
   j.final_tw = j.packed + plan.avx_final_tw;
+  j.pairs = plan.avx_pairs.data();
+  j.pair_count = plan.avx_pairs.size() / 2;
+  j.self = plan.avx_self.data();
+  j.self_count = plan.avx_self.size();
   return j;
 }
 

@@ -26,15 +26,19 @@ struct FftPlan {
   FftVector fwd, inv;
   // Pairs (i, rev(i)) with i < rev(i): the swaps that put the output into natural order.
   std::vector<uint32_t> swaps;
-  // The AVX kernel's organisation (n >= 64; smaller sizes go stage by stage): first the breadth
-  // passes over the whole array, then for every block of avx_block values the block passes, then
-  // the final pass (stages 8, 4, 2, scaling, natural order, response). Its twiddles re-packed in
-  // the order the passes read them (see fft_avx_pack.cpp), forward and inverse.
+  // The AVX kernel's organisation (n >= 16; smaller sizes go stage by stage): first the breadth
+  // passes over the whole array, then for every block of avx_block values the block passes (down
+  // to stage 8), then the final pass (stages 4 and 2, scaling, response, natural order) over the
+  // groups of four 4-value blocks: each group g with its bit-reversed mirror m (pairs g < m, then
+  // the groups that are their own mirror). The twiddles re-packed in the order the passes read
+  // them (see fft_avx_pack.cpp), forward and inverse.
   bool avx_fused = false;
   std::vector<FftPassDesc> avx_passes;
   int avx_breadth = 0;  // how many of avx_passes are breadth passes; the rest are block passes
   int avx_block = 0;
   size_t avx_final_tw = 0;
+  std::vector<int32_t> avx_pairs;  // g, m, g, m, ...
+  std::vector<int32_t> avx_self;
   std::vector<double, FftAlignedAllocator<double>> avx_fwd, avx_inv;
 };
 
@@ -63,6 +67,10 @@ struct FftJob {
   int block_passes = 0;
   int block = 0;
   const double* final_tw = nullptr;
+  const int32_t* pairs = nullptr;
+  size_t pair_count = 0;
+  const int32_t* self = nullptr;
+  size_t self_count = 0;
 };
 
 FftJob MakeFftJob(const FftPlan& plan, FftComplex* data, FftOp op, const FftComplex* h);
