@@ -60,6 +60,14 @@ std::string Calibration::WhyNotInUse() const {
   return "";
 }
 
+Complex Calibration::Ratio1At(double f_hz) const {
+  return tables_[0]->Interpolate(tables_[0]->RatioTable(), f_hz);
+}
+
+double Calibration::Level1At(int kind, double f_hz) const {
+  return tables_[0]->Interpolate(tables_[0]->LevelTable(kind), f_hz);
+}
+
 Complex Calibration::CorrectRatio(Complex rho, double f_hz, const BridgeSettings& bridge) const {
   const Complex missing(std::nan(""), std::nan(""));
   if (!IsCalibrationValid()) return missing;

@@ -46,6 +46,13 @@ class Calibration {
   // three-point system is singular or degenerate (two calibration scans with the same ratio).
   Complex CorrectRatio(Complex rho, double f_hz, const BridgeSettings& bridge) const;
 
+  // Lookups for displays that correct individual quantities: the smoothed ratio A/O of file 1
+  // and its smoothed level of the given CalibrationTable::LevelKind (dB), interpolated at f;
+  // NaN while table 1 is invalid. Whether to apply them is the caller's choice, by IsCal(),
+  // IsCalibrationValid() and the set-up's is_korr_ao / is_korr_a.
+  Complex Ratio1At(double f_hz) const;
+  double Level1At(int kind, double f_hz) const;
+
   bool IsCal() const { return is_cal_; }
   int Number() const { return number_; }
   const CalibrationSetup& Setup() const { return setup_; }
