@@ -202,9 +202,24 @@ bool GenSetup::MyBigCmdCreate(std::span<const double> freqs, FrequencyBatch& out
   in.sample_period_sec = clock_->SamplePeriodSec();
   in.buffer_size = board_->BufferSize();
   std::string error;
-  if (kavu::MyBigCmdCreate(in, freqs, chip->BatchSteps(), out, error)) return true;
-  gen_.error_text = error;
-  return false;
+  const Si5351Regs before = si_state_.last;
+  if (!kavu::MyBigCmdCreate(in, freqs, chip->BatchSteps(), out, error)) {
+    si_state_.last = before;  // nothing was sent: the chip still holds the old registers
+    gen_.error_text = error;
+    return false;
+  }
+  const int s = GetGenNum();
+  if (s >= 0 && s < Si5351Config::kOutputs && out.count < static_cast<int>(freqs.size())) {
+    // A step cut off by the buffer already advanced the last written state; after the batch
+    // the chip holds the registers of the last frequency the batch covers.
+    Si5351Regs covered;
+    std::string ignored;
+    if (Si5351_CalcF(si_state_.cfg, freqs[static_cast<size_t>(out.count - 1)], s, covered,
+                     ignored)) {
+      si_state_.last = covered;
+    }
+  }
+  return true;
 }
 
 bool GenSetup::StoreBatch(const FrequencyBatch& batch) {

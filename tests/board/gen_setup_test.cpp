@@ -175,6 +175,33 @@ TEST_F(GenSetupTest, GroupBatchStoredAndRunOnTheBoardGivesTheTimeline) {
   EXPECT_EQ(probes_seen, 14);
 }
 
+TEST_F(GenSetupTest, TruncatedGroupLeavesTheLastWrittenStateOfItsLastFrequency) {
+  sim::EmulatedBoardConfig cfg;
+  cfg.buffer_size = 256;
+  Start(cfg);
+  auto g = Setup(0);
+  ASSERT_TRUE(g->InitAllGens(3.0e6));
+  std::vector<double> f;
+  for (int k = 0; k < 128; ++k) f.push_back(3.0e6 + k * 10e3);
+  FrequencyBatch b;
+  ASSERT_TRUE(g->MyBigCmdCreate(f, b));
+  ASSERT_GT(b.count, 1);
+  ASSERT_LT(b.count, 128);
+  EXPECT_LE(b.bytes.size(), 256u);
+  EXPECT_NE(Log().TakeCaptured().find("BigCmd урезана, nf=" + std::to_string(b.count)),
+            std::string::npos);
+  ASSERT_TRUE(g->StoreBatch(b));
+  ASSERT_TRUE(proto_.BigCmd2_Exec());
+  const double last = f[static_cast<size_t>(b.count - 1)];
+  EXPECT_NEAR(hw_.Si5351Out(0).hz, last, 0.1);
+  EXPECT_NEAR(g->Si5351().last.actual, last, 0.1);
+  // The next group goes on from there: its first step compares against the right state.
+  ASSERT_TRUE(g->SetGenFManual(f[static_cast<size_t>(b.count)]));
+  FrequencyBatch next;
+  ASSERT_TRUE(g->MyBigCmdCreate(std::span<const double>(f).subspan(static_cast<size_t>(b.count)), next));
+  EXPECT_GT(next.count, 1);
+}
+
 TEST_F(GenSetupTest, FixedOutputsNeedingDifferentPllBAreWarnedAbout) {
   si_.OutHz = {0.0, 150e6, 140e6};
   si_.CheckAndDerive();
