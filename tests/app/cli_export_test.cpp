@@ -195,6 +195,7 @@ TEST_F(CliExportTest, FailuresExitOneWithOneLine) {
       {scan, "--format", "csv", "-o", dir_.File("no/such/folder/out.csv")},
       {scan, scan, "--format", "csv"},
       {scan, "--format", "csv", "--colour"},
+      {dir_.Path(), "--format", "csv"},
   };
   for (const auto& args : cases) {
     const auto r = Cli(args);

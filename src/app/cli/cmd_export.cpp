@@ -1,6 +1,8 @@
 // kavusdraa-cli export FILE --format csv|s1p [-o OUT]: the impedance of every point of a scan
 // file, computed with the current bridge, cable and calibration settings, as CSV or as a
 // one-port Touchstone file.
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -67,6 +69,10 @@ bool LoadScan(const std::string& path, AntIzms& set) {
   std::FILE* f = std::fopen(path.c_str(), "rb");
   if (!f) return Fail(kName, "cannot open \"" + path + "\": " + std::strerror(errno)), false;
   std::fclose(f);
+  struct stat st {};
+  if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+    return Fail(kName, "\"" + path + "\" is a folder, not a scan file"), false;
+  }
   ResultsStore reader(1);  // only its file reader is used; the points go into `set`
   ScanFileReport report;
   if (!reader.LoadAntIzmsFile(path, set, &report)) {
