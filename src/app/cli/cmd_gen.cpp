@@ -8,6 +8,7 @@
 #include "board/board_protocol.h"
 #include "board/gen_setup.h"
 #include "board/serial_port.h"
+#include "dsp/ombpf2.h"
 #include "platform/number_text.h"
 #include "scan/rate_plan_keeper.h"
 #include "shell/error_box.h"
@@ -82,6 +83,7 @@ int RunGen(const std::vector<std::string>& args) {
   OBoardProtocol board(port);
   RecordingNotice notice;
   ErrorBox box(notice);
+  BPF2_InitGlobal(65536);  // the sample-rate plan designs its filter with the FFT
   ORatePlanKeeper plan;
   const Si5351Config si = Si5351Config::Load();
   const GenDesks desks = LoadGenDesks();
@@ -102,8 +104,11 @@ int RunGen(const std::vector<std::string>& args) {
   const GenState& st = setup->State();
   port.Close();
   if (!ok) {
-    std::string text = st.error_text;
+    // The error boxes say what failed (the generator error text included); without one the
+    // generator error text alone.
+    std::string text;
     for (const std::string& t : notice.Texts()) text += (text.empty() ? "" : "\n") + t;
+    if (text.empty()) text = st.error_text;
     if (text.empty()) text = "InitAllGens() failed (see the log)";
     return Fail(kName, text);
   }
