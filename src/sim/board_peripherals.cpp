@@ -81,7 +81,10 @@ BatchRunResult BoardPeripherals::PlayBatch(std::span<const uint8_t> batch,
   r.i2c_error = t.i2c_error;
   r.outputs = t.outputs_after;
   outputs_ = t.outputs_after;
+  if (listener_) listener_(t);
   timelines_.push_back(std::move(t));
+  if (timelines_.size() > kKeptTimelines) timelines_.pop_front();
+  ++runs_;
   runs_changed_.notify_all();
   return r;
 }
@@ -115,7 +118,17 @@ int BoardPeripherals::SpiMode() const {
 
 std::vector<BatchTimeline> BoardPeripherals::Timelines() const {
   std::lock_guard lock(mutex_);
-  return timelines_;
+  return {timelines_.begin(), timelines_.end()};
+}
+
+size_t BoardPeripherals::RunCount() const {
+  std::lock_guard lock(mutex_);
+  return runs_;
+}
+
+void BoardPeripherals::SetRunListener(std::function<void(const BatchTimeline&)> listener) {
+  std::lock_guard lock(mutex_);
+  listener_ = std::move(listener);
 }
 
 std::optional<BatchTimeline> BoardPeripherals::LastTimeline() const {
@@ -127,7 +140,7 @@ std::optional<BatchTimeline> BoardPeripherals::LastTimeline() const {
 bool BoardPeripherals::WaitForRuns(size_t count, int timeout_ms) const {
   std::unique_lock lock(mutex_);
   return runs_changed_.wait_for(lock, std::chrono::milliseconds(timeout_ms),
-                                [&] { return timelines_.size() >= count; });
+                                [&] { return runs_ >= count; });
 }
 
 }  // namespace kavu::sim

@@ -12,6 +12,8 @@
 // and timelines from other threads.
 #include <condition_variable>
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <vector>
@@ -47,11 +49,18 @@ class BoardPeripherals : public IBoardHardware, private IBatchDevices {
   uint8_t Outputs() const;
   BridgeState Bridge() const;
   int SpiMode() const;
-  // Timelines of every run so far, oldest first.
+  // Timelines of the latest runs (at most kKeptTimelines), oldest first.
+  static constexpr size_t kKeptTimelines = 256;
   std::vector<BatchTimeline> Timelines() const;
   std::optional<BatchTimeline> LastTimeline() const;
-  // Waits up to timeout_ms until at least `count` runs have been played.
+  // Runs played since construction.
+  size_t RunCount() const;
+  // Waits up to timeout_ms until at least `count` runs have been played in all.
   bool WaitForRuns(size_t count, int timeout_ms) const;
+  // Called on the board's thread with each run's timeline as soon as it is played (before the
+  // run's time has passed): the virtual bench's sample source follows the board this way. Keep
+  // it short; it must not call back into this object. An empty function removes it.
+  void SetRunListener(std::function<void(const BatchTimeline&)> listener);
 
  private:
   // IBatchDevices (called by the interpreter with mutex_ held).
@@ -66,7 +75,9 @@ class BoardPeripherals : public IBoardHardware, private IBatchDevices {
   int spi_mode_ = 0;
   uint8_t pwm_period_ = 0, pwm_duty_ = 0;
   bool i2c_addressed_ = false;  // the current transaction's address byte was sent
-  std::vector<BatchTimeline> timelines_;
+  std::deque<BatchTimeline> timelines_;
+  size_t runs_ = 0;
+  std::function<void(const BatchTimeline&)> listener_;
 };
 
 }  // namespace kavu::sim

@@ -158,7 +158,7 @@ TEST_F(GenSetupTest, GroupBatchStoredAndRunOnTheBoardGivesTheTimeline) {
   ASSERT_TRUE(g->MyBigCmdCreate(f, b));
   ASSERT_EQ(b.count, 14);
   ASSERT_TRUE(g->StoreBatch(b));
-  const size_t runs = hw_.Timelines().size();
+  const size_t runs = hw_.RunCount();
   ASSERT_TRUE(proto_.BigCmd2_Exec());
   ASSERT_TRUE(hw_.WaitForRuns(runs + 1, 2000));
   const sim::BatchTimeline t = *hw_.LastTimeline();

@@ -101,6 +101,23 @@ TEST(BatchPlayer, MalformedBatchesStopAndI2cErrorsAreKept) {
   r = hw.PlayBatch(std::vector<uint8_t>{0xA2, 0x03, 0x00, 0xFF}, other);
   EXPECT_EQ(r.i2c_error, kI2cAddressNack);
   EXPECT_TRUE(hw.WaitForRuns(5, 10));
+  EXPECT_FALSE(hw.WaitForRuns(6, 1));
+}
+
+TEST(BatchPlayer, ListenerSeesEveryRunAndOnlyTheLatestAreKept) {
+  BoardPeripherals hw;
+  std::vector<uint64_t> seen;
+  hw.SetRunListener([&](const BatchTimeline& t) { seen.push_back(t.duration_ticks); });
+  for (size_t k = 1; k <= BoardPeripherals::kKeptTimelines + 4; ++k) {
+    hw.PlayBatch(std::vector<uint8_t>{static_cast<uint8_t>(k >> 8), static_cast<uint8_t>(k), 0xFF},
+                 Context());
+  }
+  EXPECT_EQ(seen.size(), BoardPeripherals::kKeptTimelines + 4);
+  EXPECT_EQ(seen[3], 4u);
+  EXPECT_EQ(hw.RunCount(), BoardPeripherals::kKeptTimelines + 4);
+  const auto kept = hw.Timelines();
+  ASSERT_EQ(kept.size(), BoardPeripherals::kKeptTimelines);
+  EXPECT_EQ(kept.front().duration_ticks, 5u);
 }
 
 }  // namespace
