@@ -92,6 +92,14 @@ TEST_F(GenSetupTest, InitAllGensAndManualSettingReachTheSi5351Model) {
   EXPECT_FALSE(hw_.Si5351Out(2).on);
   EXPECT_EQ(hw_.Si5351Reg(24), 0x2E);  // CLK0 and CLK2 high impedance, CLK1 never disabled
   EXPECT_EQ(hw_.Si5351Reg(3), 0xFE);
+  // The rest of the start-up sequence, as the chip holds it afterwards.
+  EXPECT_EQ(hw_.Si5351Reg(2), 0xFF);
+  EXPECT_EQ(hw_.Si5351Reg(9), 0xFF);
+  EXPECT_EQ(hw_.Si5351Reg(15), 0x00);
+  EXPECT_EQ(hw_.Si5351Reg(149), 0x00);
+  EXPECT_EQ(hw_.Si5351Reg(187), 0xD0);
+  EXPECT_EQ(hw_.Si5351Reg(17), 0x0F + 0x20);  // the fixed output runs from PLL B
+  EXPECT_EQ(hw_.Si5351Reg(18), 0x8F);         // the unused output stays powered down
   EXPECT_EQ(hw_.Bridge(), sim::BridgeState::kReference);
   EXPECT_TRUE(g->State().on_checked);
   EXPECT_FALSE(g->State().not_set);
