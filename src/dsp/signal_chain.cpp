@@ -5,6 +5,10 @@
 
 #include "dsp/sample_rate_plan.h"
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace kavu {
 namespace {
 
@@ -44,14 +48,10 @@ OSignalChain::OSignalChain(int64_t capacity)
       y_(static_cast<size_t>(capacity)),
       p_(static_cast<size_t>(capacity)),
       det_(static_cast<size_t>(capacity)),
-      curA_(kBlock),
-      curB_(kBlock),
-      histA_(kBlock),
-      histB_(kBlock),
-      alignedA_(kBlock),
-      bufA_(kFilterSize),
-      bufB_(kFilterSize),
+      bufA_{AlignedStore<FftComplex>(kFilterSize), AlignedStore<FftComplex>(kFilterSize)},
+      bufB_{AlignedStore<FftComplex>(kFilterSize), AlignedStore<FftComplex>(kFilterSize)},
       H_(kFilterSize),
+      taps_(kBlock),
       fft_(kFilterSize) {
   // Until a plan is used the filter is a pure delay of 512 samples with unit gain.
   static const FftComplex kDelay[4] = {{1, 0}, {0, -1}, {-1, 0}, {0, 1}};
@@ -71,8 +71,11 @@ OSignalChain::OSignalChain(const OSignalChain& o)
   decimated_ = o.decimated_;
   inputCount_ = o.inputCount_;
   hasB_ = o.hasB_;
-  histA_.CopyFrom(o.histA_, kBlock);
-  histB_.CopyFrom(o.histB_, kBlock);
+  for (int i = 0; i < 2; ++i) {
+    bufA_[i].CopyFrom(o.bufA_[i], kFilterSize);
+    bufB_[i].CopyFrom(o.bufB_[i], kFilterSize);
+  }
+  which_ = o.which_;
   H_.CopyFrom(o.H_, kFilterSize);
   phasor_ = o.phasor_;
   step_ = o.step_;
@@ -121,8 +124,10 @@ void OSignalChain::Clear() {
   y_.Zero(static_cast<size_t>(decimated_));
   p_.Zero(static_cast<size_t>(decimated_));
   det_.Zero(static_cast<size_t>(decimated_));
-  histA_.Zero(kBlock);
-  histB_.Zero(kBlock);
+  for (int i = 0; i < 2; ++i) {
+    bufA_[i].Zero(kFilterSize);
+    bufB_[i].Zero(kFilterSize);
+  }
   ResetBatch();
   d_ = 5;
   invD_ = 0.2;
@@ -142,29 +147,87 @@ void OSignalChain::ProcessBlockIq(const float* a, const float* b, int switchAt, 
 template <class In>
 void OSignalChain::Process(const In& in, bool twoInputs, int switchAt, double g) {
   if (IsFull()) return;
-  Mix(in, twoInputs, switchAt, g);
+  const bool toRaw = rawCount_ + kBlock <= capacity_;
+  Mix(in, twoInputs, switchAt, g, toRaw);
   inputCount_ += kBlock;
-  if (rawCount_ == 0) {
+  const bool priming = rawCount_ == 0;
+  if (toRaw) rawCount_ += kBlock;
+  if (priming) {
     hasB_ = twoInputs;
-    std::copy(curA_.data(), curA_.data() + kBlock, histA_.data());
-    std::copy(curA_.data(), curA_.data() + kBlock, rawA_.data());
-    if (twoInputs) {
-      std::copy(curB_.data(), curB_.data() + kBlock, histB_.data());
-      std::copy(curB_.data(), curB_.data() + kBlock, rawB_.data());
+  } else {
+    FilterAndDecimate(twoInputs && hasB_);
+  }
+  which_ ^= 1;
+}
+
+template <bool kTwo, bool kRaw, class In>
+void OSignalChain::MixLoop(const In& in, int from, int to, FftComplex& ph, FftComplex st) {
+  FftComplex* a = bufA_[which_].data();
+  FftComplex* an = bufA_[which_ ^ 1].data() + kBlock;
+  FftComplex* b = bufB_[which_].data();
+  FftComplex* bn = bufB_[which_ ^ 1].data() + kBlock;
+  FftComplex* ra = rawA_.data() + rawCount_;
+  FftComplex* rb = rawB_.data() + rawCount_;
+  const auto put = [&](int k, FftComplex p) {
+#if defined(__SSE2__)
+    // The same products as Mul(), two lanes at a time: (xr·pr − xi·pi, xi·pr + xr·pi).
+    const __m128d pr = _mm_set1_pd(p.real());
+    const __m128d pi = _mm_set_pd(p.imag(), -p.imag());
+    const auto mul = [&](FftComplex x) {
+      const __m128d v = _mm_set_pd(x.imag(), x.real());
+      const __m128d sw = _mm_shuffle_pd(v, v, 1);
+      return _mm_add_pd(_mm_mul_pd(v, pr), _mm_mul_pd(sw, pi));
+    };
+    const __m128d va = mul(in.A(k));
+    _mm_store_pd(reinterpret_cast<double*>(a + k), va);
+    _mm_store_pd(reinterpret_cast<double*>(an + k), va);
+    if constexpr (kRaw) _mm_stream_pd(reinterpret_cast<double*>(ra + k), va);
+    if constexpr (kTwo) {
+      const __m128d vb = mul(in.B(k));
+      _mm_store_pd(reinterpret_cast<double*>(b + k), vb);
+      _mm_store_pd(reinterpret_cast<double*>(bn + k), vb);
+      if constexpr (kRaw) _mm_stream_pd(reinterpret_cast<double*>(rb + k), vb);
     }
-    rawCount_ = kBlock;
-    return;
+#else
+    const FftComplex va = Mul(in.A(k), p);
+    a[k] = va;
+    an[k] = va;
+    if constexpr (kRaw) ra[k] = va;
+    if constexpr (kTwo) {
+      const FftComplex vb = Mul(in.B(k), p);
+      b[k] = vb;
+      bn[k] = vb;
+      if constexpr (kRaw) rb[k] = vb;
+    }
+#endif
+  };
+  // Eight oscillator lanes, each advanced by step⁸: still one complex multiplication per sample,
+  // but without one long chain of dependent multiplications through the block.
+  constexpr int kLanes = 8;
+  int k = from;
+  if (to - from >= 2 * kLanes) {
+    FftComplex lane[kLanes];
+    lane[0] = ph;
+    for (int i = 1; i < kLanes; ++i) lane[i] = Mul(lane[i - 1], st);
+    FftComplex step8 = st;
+    for (int i = 1; i < kLanes; ++i) step8 = Mul(step8, st);
+    for (; k + kLanes <= to; k += kLanes) {
+      for (int i = 0; i < kLanes; ++i) put(k + i, lane[i]);
+      for (int i = 0; i < kLanes; ++i) lane[i] = Mul(lane[i], step8);
+    }
+    ph = lane[0];
   }
-  if (rawCount_ + kBlock <= capacity_) {
-    std::copy(curA_.data(), curA_.data() + kBlock, rawA_.data() + rawCount_);
-    if (twoInputs) std::copy(curB_.data(), curB_.data() + kBlock, rawB_.data() + rawCount_);
-    rawCount_ += kBlock;
+  for (; k < to; ++k) {
+    put(k, ph);
+    ph = Mul(ph, st);
   }
-  FilterAndDecimate(twoInputs && hasB_);
+#if defined(__SSE2__)
+  if constexpr (kRaw) _mm_sfence();  // the raw store was written past the caches
+#endif
 }
 
 template <class In>
-void OSignalChain::Mix(const In& in, bool twoInputs, int switchAt, double g) {
+void OSignalChain::Mix(const In& in, bool twoInputs, int switchAt, double g, bool toRaw) {
   const double m = std::hypot(phasor_.real(), phasor_.imag());
   if (m > 0 && std::isfinite(m)) phasor_ /= m;
   else phasor_ = {1, 0};
@@ -176,51 +239,60 @@ void OSignalChain::Mix(const In& in, bool twoInputs, int switchAt, double g) {
     atG = pendingG_;
     pendingAt_ = -1;
   }
-  FftComplex ph = phasor_;
-  FftComplex st = step_;
-  for (int k = 0; k < kBlock; ++k) {
-    if (k == at) {
-      step_ = {std::cos(atG), -std::sin(atG)};
-      st = step_;
+  const auto run = [&](int from, int to) {
+    if (twoInputs) {
+      toRaw ? MixLoop<true, true>(in, from, to, phasor_, step_) : MixLoop<true, false>(in, from, to, phasor_, step_);
+    } else {
+      toRaw ? MixLoop<false, true>(in, from, to, phasor_, step_) : MixLoop<false, false>(in, from, to, phasor_, step_);
     }
-    curA_[static_cast<size_t>(k)] = Mul(in.A(k), ph);
-    if (twoInputs) curB_[static_cast<size_t>(k)] = Mul(in.B(k), ph);
-    ph = Mul(ph, st);
+  };
+  if (at == kNoSwitch) {
+    run(0, kBlock);
+    return;
   }
-  phasor_ = ph;
+  // Sample `at` is still mixed with the phase reached by the old step; the new step advances
+  // the phase from there on, so the phase stays continuous.
+  run(0, at);
+  step_ = {std::cos(atG), -std::sin(atG)};
+  run(at, kBlock);
 }
 
 void OSignalChain::FilterAndDecimate(bool twoInputs) {
-  FftComplex* A = bufA_.data();
-  std::copy(curA_.data(), curA_.data() + kBlock, A);
-  std::copy(histA_.data(), histA_.data() + kBlock, A + kBlock);
-  std::copy(histA_.data() + kBlock / 2, histA_.data() + kBlock, alignedA_.data());
-  std::copy(curA_.data(), curA_.data() + kBlock / 2, alignedA_.data() + kBlock / 2);
-  std::copy(curA_.data(), curA_.data() + kBlock, histA_.data());
+  FftComplex* A = bufA_[which_].data();
+  // The unfiltered samples aligned with the filter's 512-sample delay: the second half of the
+  // previous block, then the first half of this one. Their power is taken before filtering,
+  // which overwrites the buffer.
+  int taps = 0;
+  int counter = counter_;
+  double sum = powerSum_;
+  const FftComplex* prev = A + kBlock + kBlock / 2;  // aligned samples 0 … 511
+  for (int k = 0; k < kBlock; ++k) {
+    const FftComplex& al = k < kBlock / 2 ? prev[k] : A[k - kBlock / 2];
+    ++counter;
+    sum += al.real() * al.real() + al.imag() * al.imag();
+    if (counter < d_) continue;
+    if (decimated_ + taps < capacity_) {
+      p_[static_cast<size_t>(decimated_ + taps)] = sum * invD_;
+      taps_[static_cast<size_t>(taps++)] = k;
+    }
+    sum = 0;
+    counter = 0;
+  }
+  counter_ = counter;
+  powerSum_ = sum;
   fft_.FilterBPF2(A, kFilterSize, H_.data());
   FftComplex* B = nullptr;
   if (twoInputs) {
-    B = bufB_.data();
-    std::copy(curB_.data(), curB_.data() + kBlock, B);
-    std::copy(histB_.data(), histB_.data() + kBlock, B + kBlock);
-    std::copy(curB_.data(), curB_.data() + kBlock, histB_.data());
+    B = bufB_[which_].data();
     fft_.FilterBPF2(B, kFilterSize, H_.data());
   }
-  const FftComplex* al = alignedA_.data();
-  for (int k = 0; k < kBlock; ++k) {
-    ++counter_;
-    powerSum_ += al[k].real() * al[k].real() + al[k].imag() * al[k].imag();
-    if (counter_ < d_) continue;
-    if (decimated_ < capacity_) {
-      const size_t n = static_cast<size_t>(decimated_);
-      x_[n] = A[k];
-      y_[n] = B ? B[k] : FftComplex(0, 0);
-      p_[n] = powerSum_ * invD_;
-      ++decimated_;
-    }
-    powerSum_ = 0;
-    counter_ = 0;
+  for (int t = 0; t < taps; ++t) {
+    const size_t n = static_cast<size_t>(decimated_ + t);
+    const int k = taps_[static_cast<size_t>(t)];
+    x_[n] = A[k];
+    y_[n] = B ? B[k] : FftComplex(0, 0);
   }
+  decimated_ += taps;
 }
 
 FftComplex OSignalChain::RawSample(int64_t k) const {

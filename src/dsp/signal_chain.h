@@ -98,7 +98,9 @@ class OSignalChain {
   template <class In>
   void Process(const In& in, bool twoInputs, int switchAt, double g);
   template <class In>
-  void Mix(const In& in, bool twoInputs, int switchAt, double g);
+  void Mix(const In& in, bool twoInputs, int switchAt, double g, bool toRaw);
+  template <bool kTwo, bool kRaw, class In>
+  void MixLoop(const In& in, int from, int to, FftComplex& ph, FftComplex st);
   void FilterAndDecimate(bool twoInputs);
 
   int64_t capacity_;
@@ -107,7 +109,11 @@ class OSignalChain {
   int64_t rawCount_ = 0, decimated_ = 0, inputCount_ = 0;
   bool hasB_ = false;
 
-  AlignedStore<FftComplex> curA_, curB_, histA_, histB_, alignedA_, bufA_, bufB_, H_;
+  // Two transform buffers per input, used in turn: the block being filtered sits in [0, 1024) of
+  // one with the previous block in [1024, 2048); mixing writes each block to both places at once.
+  AlignedStore<FftComplex> bufA_[2], bufB_[2], H_;
+  int which_ = 0;
+  AlignedStore<int32_t> taps_;  // positions in the block where a decimated sample falls
   FftComplex phasor_{1, 0}, step_{1, 0};
   int64_t pendingAt_ = -1;
   double pendingG_ = 0;
