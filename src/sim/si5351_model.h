@@ -5,7 +5,8 @@
 // Modelled registers: 3 (output disable bits), 15 (PLL input source), 16..18 (CLK0..2 control:
 // power-down bit 7, integer flag bit 6, PLL B select bit 5, source bits 3..2), 24 (disable state,
 // two bits per output: 3 = never disabled), 26..33 / 34..41 (PLL A / PLL B feedback multisynth),
-// 42..65 (multisynth 0..2 with R divider and DIVBY4). Every other register is stored and read back
+// 42..65 (multisynth 0..2 with R divider and DIVBY4). Register 9 (OEB pin mask) has no effect:
+// the board ties the OEB pin to "enabled". Every other register is stored and read back
 // but has no effect. All 256 registers start at 0, except CLK control registers which start
 // powered down (0x80) and register 3 which starts with every output disabled (0xFF).
 //
