@@ -90,6 +90,15 @@ void Pass3(double* x, int len, int s, const double* tw) {
     const double* w = tw;
     double* p = x + 2 * base;
     for (int k = 0; k < q; k += 2, p += 4, w += 56) {
+      // The twiddles are read once per block; ask for those of the iteration after next now.
+      const char* next = reinterpret_cast<const char*>(w + 112);
+      _mm_prefetch(next, _MM_HINT_T0);
+      _mm_prefetch(next + 64, _MM_HINT_T0);
+      _mm_prefetch(next + 128, _MM_HINT_T0);
+      _mm_prefetch(next + 192, _MM_HINT_T0);
+      _mm_prefetch(next + 256, _MM_HINT_T0);
+      _mm_prefetch(next + 320, _MM_HINT_T0);
+      _mm_prefetch(next + 384, _MM_HINT_T0);
       __m256d v0 = _mm256_load_pd(p), v1 = _mm256_load_pd(p + 2 * q);
       __m256d v2 = _mm256_load_pd(p + 4 * q), v3 = _mm256_load_pd(p + 6 * q);
       __m256d v4 = _mm256_load_pd(p + 8 * q), v5 = _mm256_load_pd(p + 10 * q);
@@ -176,7 +185,7 @@ inline __m256d LoadTwo(const double* a, const double* b) {
 // 2i + 1). s = 8·G is the block distance in doubles. Written out without arrays or loops so that
 // everything stays in registers.
 struct FinalConst {
-  __m256d w0r, w0i, w1r, w1i;  // twiddles of stage 4, both lanes
+  const double* w;  // twiddles of stage 4 for both lanes: w0r, w0i, w1r, w1i
   __m256d factor;
   const double* h;  // response, or null
   const double* x;
@@ -206,10 +215,10 @@ template <bool kScale, bool kResponse>
 inline void FinishPair(const FinalConst& c, Pair v, double* d, long s) {
   const __m256d t0 = _mm256_sub_pd(v.v0, v.v2);
   const __m256d a0 = _mm256_add_pd(v.v0, v.v2);
-  const __m256d b0 = MulDup(t0, c.w0r, c.w0i);
+  const __m256d b0 = MulDup(t0, _mm256_load_pd(c.w), _mm256_load_pd(c.w + 4));
   const __m256d t1 = _mm256_sub_pd(v.v1, v.v3);
   const __m256d a1 = _mm256_add_pd(v.v1, v.v3);
-  const __m256d b1 = MulDup(t1, c.w1r, c.w1i);
+  const __m256d b1 = MulDup(t1, _mm256_load_pd(c.w + 8), _mm256_load_pd(c.w + 12));
   Put<kScale, kResponse>(c, _mm256_add_pd(a0, a1), d);
   Put<kScale, kResponse>(c, _mm256_sub_pd(a0, a1), d + 2 * s);
   Put<kScale, kResponse>(c, _mm256_add_pd(b0, b1), d + s);
@@ -219,19 +228,15 @@ inline void FinishPair(const FinalConst& c, Pair v, double* d, long s) {
 template <bool kScale, bool kResponse>
 void FinalPassT(const FftJob& job) {
   const long s = 8L * (job.n / 16);
-  const double* fw = job.final_tw;
-  const FinalConst c{_mm256_load_pd(fw),      _mm256_load_pd(fw + 4),      _mm256_load_pd(fw + 8),
-                     _mm256_load_pd(fw + 12), _mm256_set1_pd(job.factor), job.h,
-                     job.x};
+  const FinalConst c{job.final_tw, _mm256_set1_pd(job.factor), job.h, job.x};
   double* x = job.x;
   for (size_t k = 0; k < job.pair_count; ++k) {
     double* xg = x + 8 * job.pairs[2 * k];
     double* xm = x + 8 * job.pairs[2 * k + 1];
     // Group g's input is held while group m's results overwrite it, then g's results go to m.
     const Pair g0 = LoadPair(xg, s), g1 = LoadPair(xg + s, s);
-    const Pair m0 = LoadPair(xm, s), m1 = LoadPair(xm + s, s);
-    FinishPair<kScale, kResponse>(c, m0, xg, s);
-    FinishPair<kScale, kResponse>(c, m1, xg + 4, s);
+    FinishPair<kScale, kResponse>(c, LoadPair(xm, s), xg, s);
+    FinishPair<kScale, kResponse>(c, LoadPair(xm + s, s), xg + 4, s);
     FinishPair<kScale, kResponse>(c, g0, xm, s);
     FinishPair<kScale, kResponse>(c, g1, xm + 4, s);
   }
