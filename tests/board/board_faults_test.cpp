@@ -126,6 +126,26 @@ TEST_F(BoardFaultsTest, LateReplyAfterTheWaitIsDrainedBeforeTheNextCommand) {
   ExpectUsable();
 }
 
+TEST_F(BoardFaultsTest, MissingSingleByteReplies) {
+  board_->InjectFault({BoardFaultKind::kNoReply, sim::kCmdSpiOut});
+  EXPECT_EQ(proto_.SpiOut(0x01), -1);
+  ExpectLogged("Не принят ответ на SpiOut(), вероятно не работает ком-порт или МК управления\n");
+  board_->InjectFault({BoardFaultKind::kNoReply, sim::kCmdI2cIn});
+  EXPECT_EQ(proto_.I2C_In(), -1);
+  ExpectLogged("CC_Rele_Dlg::I2C_In() - ошибка, не пришел ответ ! \n");
+  ExpectUsable();
+}
+
+TEST_F(BoardFaultsTest, BatchLongerThanTheBoardBufferIsRefusedByTheBoard) {
+  std::vector<uint8_t> batch(sim::kDefaultBufferSize + 1, 0x84);
+  batch.back() = 0xFF;
+  EXPECT_FALSE(proto_.BigCmd2(batch.data(), static_cast<int>(batch.size()), false));
+  ExpectLogged("Неверный ответ на BigCmd2() E5 != 0x9c, Len=1001\n");
+  EXPECT_FALSE(proto_.BigCmd2_Exec());  // nothing stored: never reported as a success
+  ExpectLogged("Err ответ BigCmd2_Exec, R[0]=0x0 R[1]=0 не равен Len=4097 = 0x1001\n");
+  ExpectUsable();
+}
+
 TEST_F(BoardFaultsTest, UnpluggedDeviceClosesThePortWithAnError) {
   EXPECT_TRUE(proto_.SetCS(7, 0xFF));
   board_->Unplug();
