@@ -25,8 +25,8 @@
 //  C9  CD 51 mask level addr (SetBigCmdAbonent): target of later batch elements (BatchTarget in
 //      sim/board_hardware.h); reply 9A.
 //  C10 CD 29 (GetDelaysTimerInfo): reply clock u32 LE, divider u32 LE, both again.
-//  C11 CD 55 (Cmd_GetTIM4): reply the free-running timer counter (ticks since power-on, modulo
-//      65536) u16 LE, then 71.
+//  C11 CD 55 (Cmd_GetTIM4): reply the free-running timer counter (board-clock time in timer
+//      ticks, modulo 65536) u16 LE, then 71.
 //
 // Batches
 //  B1  CD 5A len_lo len_hi data[len] crc stores the batch; CD 5C stores and runs it. The check
