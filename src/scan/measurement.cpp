@@ -206,6 +206,16 @@ bool OMeasurement::GetDataN(int index) {
   return true;
 }
 
+FftComplex OMeasurement::ViewDecimated(int64_t k) const {
+  const double phi = model_.Phase(k);
+  return chain_->DecimatedSample(k) * FftComplex(std::cos(phi), -std::sin(phi));
+}
+
+FftComplex OMeasurement::ViewRaw(int64_t k) const {
+  const double phi = model_.PhaseAt((static_cast<double>(k) - 511) / D_ - 1);
+  return chain_->RawSample(k) * FftComplex(std::cos(phi), -std::sin(phi));
+}
+
 void OMeasurement::Publish(double f) {
   if (!impedance_) return;
   const Complex z = impedance_->ComputeZ(*set_, set_->Count() - 1, -1);

@@ -82,6 +82,11 @@ class OMeasurement {
   void ResetTimers();
   // The phase model of the last repetition measured (one-signal view).
   const OPhaseModel& Model() const { return model_; }
+  // One-signal view: decimated sample k, and raw (undecimated) sample k, turned back by the
+  // current phase model, e^(−jφ); 0 outside the stored samples. Raw sample k lies at decimated
+  // position (k − 511) / D − 1.
+  FftComplex ViewDecimated(int64_t k) const;
+  FftComplex ViewRaw(int64_t k) const;
 
  private:
   struct Acc {

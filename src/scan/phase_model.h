@@ -25,6 +25,11 @@ class OPhaseModel {
   int64_t Origin() const { return origin_; }
   // φ(k), radians.
   double Phase(int64_t k) const { return c0_ + x(k) * (c1_ + x(k) * c2_); }
+  // φ at a fractional sample position k, radians.
+  double PhaseAt(double k) const {
+    const double u = k - static_cast<double>(origin_);
+    return c0_ + u * (c1_ + u * c2_);
+  }
   // dφ/dk at the (possibly fractional) sample position k, radians per decimated sample.
   double Rate(double k) const { return c1_ + 2 * c2_ * (k - static_cast<double>(origin_)); }
   bool Finite() const;

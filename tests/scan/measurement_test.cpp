@@ -141,6 +141,14 @@ TEST_F(MeasurementTest, RecordCarriesLevelsAndStopsWhenTheSetIsFull) {
   EXPECT_NEAR(m.LastPoint().r, 50, 0.5);
   EXPECT_EQ(m.LastPoint().f, freqs_[0]);
   EXPECT_GT(m.StageSeconds()[0] + m.StageSeconds()[1] + m.StageSeconds()[2], 0);
+  // The one-signal view turns the reference slot back to a steady phasor with the model.
+  const RepetitionWindows rep = ComputeWindows(m.E(), plan->SlotLen(), plan->PauseLen(), plan->GuardLen(), 1, 0).reps[0];
+  const FftComplex v0 = m.ViewDecimated(rep.w3.begin), v1 = m.ViewDecimated(rep.w3.end - 1);
+  EXPECT_NEAR(std::abs(v0 - v1), 0, 0.5);
+  EXPECT_NEAR(std::abs(v0), 100, 1);
+  const int64_t raw = 511 + (rep.w3.begin + 1) * plan->Decimation();
+  EXPECT_NEAR(std::arg(m.ViewRaw(raw) / v0), 0, 0.05);
+  EXPECT_EQ(m.ViewDecimated(-5), FftComplex(0, 0));
   // The set holds one point: the next frequency is measured but not stored.
   EXPECT_FALSE(m.GetDataN(1));
   EXPECT_EQ(set.Count(), 1);

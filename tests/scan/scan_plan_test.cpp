@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
+#include <thread>
 #include <vector>
 
 #include "scan/range_text.h"
@@ -192,6 +194,33 @@ TEST(ScanPlan, SummaryBandsAndLine) {
   OScanPlan lg;
   ASSERT_TRUE(lg.StartPlan("1-30 L5"));
   EXPECT_EQ(RangeSummaryLine(lg.Range(0)).rfind("Диа 1 - 45.894581 МГц, шаг 2.340347 раз", 0), 0u);
+}
+
+TEST(ScanPlan, WindowReadsConsistentCopiesWhileTheSampleThreadUpdates) {
+  OScanPlan plan;
+  ASSERT_TRUE(plan.StartPlan("10-20 1; 30-40 1"));
+  std::atomic<bool> done{false};
+  std::thread sample([&] {
+    for (int k = 1; k <= 20000; ++k) {
+      plan.AddPointToSummary(0, 1e6 * k, 1.0 + k);
+      plan.AddPointToSummary(1, 1e6 * k, 1.0 + k);
+    }
+    done = true;
+  });
+  int reads = 0;
+  bool consistent = true;
+  while (!done || reads < 10) {
+    const ScanPlanView v = plan.View();
+    const auto& a = v.ranges[0].summary;
+    const auto& b = v.ranges[1].summary;
+    // Each update writes prevF and prevSwr together; range 1 is never ahead of range 0.
+    if (a.prevF != 0 && a.prevSwr != 1.0 + a.prevF / 1e6) consistent = false;
+    if (b.prevF > a.prevF) consistent = false;
+    ++reads;
+  }
+  sample.join();
+  EXPECT_TRUE(consistent);
+  EXPECT_EQ(plan.View().ranges[1].summary.prevF, 2e10);
 }
 
 }  // namespace
