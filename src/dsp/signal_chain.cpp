@@ -115,6 +115,7 @@ void OSignalChain::ResetBatch() {
   powerSum_ = 0;
   counter_ = 0;
   hasB_ = false;
+  pendingAt_ = -1;
 }
 
 void OSignalChain::Clear() {

@@ -55,8 +55,9 @@ class OSignalChain {
   void ScheduleMixer(double g, int64_t atInput);
   bool MixerPending() const { return pendingAt_ >= 0; }
 
-  // Starts a group: raw and decimated counts, input count, power sum and counter to 0 (phasor,
-  // history and a pending change are kept).
+  // Starts a group: raw and decimated counts, input count, power sum and counter to 0; a pending
+  // oscillator change is dropped (its position counted in the old group). The phasor and its
+  // step run on.
   void ResetBatch();
   // One block of kBlock samples of input A and, when present, input B (b null = one input).
   // Inputs are not modified. Nothing is done once the decimated store is full. `switchAt` in

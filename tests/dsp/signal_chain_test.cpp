@@ -169,6 +169,7 @@ TEST_F(SignalChainTest, CopyBehavesLikeTheOriginalAndStoresStopWhenFull) {
   const auto in = Noise(60 * kBlock, 9);
   for (int b = 0; b < 3; ++b) c->ProcessBlock(&in[static_cast<size_t>(b * kBlock)], nullptr);
   c->ScheduleMixer(0.02, 4000);
+  EXPECT_TRUE(c->MixerPending());
   OSignalChain copy(*c);
   for (int b = 3; b < 60; ++b) {
     c->ProcessBlock(&in[static_cast<size_t>(b * kBlock)], nullptr);
@@ -184,6 +185,10 @@ TEST_F(SignalChainTest, CopyBehavesLikeTheOriginalAndStoresStopWhenFull) {
   }
   EXPECT_EQ(c->Phasor(), copy.Phasor());
   EXPECT_EQ(c->DecimatedSample(5000), FftComplex(0, 0));
+  // A change still pending when a new group starts belongs to the old group: it is dropped.
+  c->ScheduleMixer(0.05, 1 << 30);
+  c->ResetBatch();
+  EXPECT_FALSE(c->MixerPending());
   c->Clear();
   EXPECT_EQ(c->DecimatedCount(), 0);
   EXPECT_EQ(c->Decimation(), 5);
