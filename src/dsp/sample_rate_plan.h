@@ -5,7 +5,7 @@
 //
 // A plan is immutable once made. The window thread makes a new one whenever an input changes
 // (RecomputePlan) and publishes it; the sample thread adopts a published plan only at the start
-// of a group or while idle (see RatePlanSlot), so a plan never changes under a group being
+// of a group or while idle (see ORatePlanKeeper), so a plan never changes under a group being
 // filtered.
 //
 // Units: rates in Hz (samples per second), durations in seconds, lengths of the board's timeline
