@@ -202,15 +202,15 @@ bool ReceiverSet::SelectReceiver(int index) {
       break;
   }
   switch (KindOfCode(e.code)) {
-    case ReceiverKind::kHackRf: return SelectHackRf(index, e);
-    case ReceiverKind::kRtlSdr: return SelectRtlSdr(index, e);
+    case ReceiverKind::kHackRf: return SelectHackRf(e);
+    case ReceiverKind::kRtlSdr: return SelectRtlSdr(e);
     case ReceiverKind::kSdrPlay: return SelectSdrPlay(e);
     case ReceiverKind::kExtIO: return SelectExtIO(e);
   }
   return false;
 }
 
-bool ReceiverSet::SelectRtlSdr(int /*index*/, const ReceiverEntry& e) {
+bool ReceiverSet::SelectRtlSdr(const ReceiverEntry& e) {
   host_.HideSdrPlayWindow();
   SetStatus("ВЫБРАН Rtl-Sdr " + e.text, StatusColour::kNormal);
   if (!rtl_.MyOpen(e.code - kCodeRtlSdr)) {
@@ -226,8 +226,7 @@ bool ReceiverSet::SelectRtlSdr(int /*index*/, const ReceiverEntry& e) {
   return started;
 }
 
-bool ReceiverSet::SelectHackRf(int index, const ReceiverEntry& e) {
-  (void)index;
+bool ReceiverSet::SelectHackRf(const ReceiverEntry& e) {
   host_.HideSdrPlayWindow();
   SetStatus("ВЫБРАН HackRf " + e.text, StatusColour::kNormal);
   // Opening a HackRF needs its full back end, which this build does not have yet.

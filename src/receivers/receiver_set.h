@@ -123,8 +123,8 @@ class ReceiverSet : public IReceiverLevels {
   void Add(int32_t code, std::string text);
   // Step 2 of SelectReceiver; false when an SDRplay device refuses to close.
   bool CloseAll();
-  bool SelectRtlSdr(int index, const ReceiverEntry& e);
-  bool SelectHackRf(int index, const ReceiverEntry& e);
+  bool SelectRtlSdr(const ReceiverEntry& e);
+  bool SelectHackRf(const ReceiverEntry& e);
   bool SelectExtIO(const ReceiverEntry& e);
   bool SelectSdrPlay(const ReceiverEntry& e);
   void SetStatus(std::string caption, std::string text, StatusColour colour);

@@ -189,10 +189,7 @@ int Device::CancelAsync() {
 
 int Device::ReadSync(void* buf, int len, int* n_read) {
   if (!open_ || !buf || len < 0) return -1;
-  const uint64_t n = static_cast<uint64_t>(len) / 2;
-  const uint64_t first = Due();
-  Fill(first, static_cast<unsigned char*>(buf), static_cast<uint32_t>(len));
-  (void)n;
+  Fill(Due(), static_cast<unsigned char*>(buf), static_cast<uint32_t>(len));
   if (n_read) *n_read = len;
   return 0;
 }
