@@ -164,7 +164,7 @@ TEST(VirtualBench, ABatchRunShapesTheReceivedSignalOnTheSharedClock) {
   ASSERT_EQ(board.I2cRegWrite(3, 0xFE), 0);
   ASSERT_TRUE(board.SetCS(8, 231));
 
-  SampleRings rings(1 << 21);
+  SampleRings rings(1 << 23);
   Host host;
   ReceiverSet set(rings, host);
   set.LoadSettings();
@@ -177,14 +177,17 @@ TEST(VirtualBench, ABatchRunShapesTheReceivedSignalOnTheSharedClock) {
   // reference slots of 1000 ticks each; the bridge rests in the reference position afterwards.
   const uint8_t batch[] = {0x03, 0xE8, 0x80, 0x03, 0xE8, 0x87, 0x86, 0x12, 0x03, 0xE8, 0x02, 0xFF};
   ASSERT_TRUE(board.BigCmd2(batch, sizeof batch, true));
-  std::this_thread::sleep_for(std::chrono::milliseconds(40));
-  std::vector<IqEntry> samples(static_cast<size_t>(0.12 * rate));
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-  while (reader.Read(samples.data(), nullptr, static_cast<int32_t>(samples.size())) !=
-         SampleRingReader::ReadResult::kOk) {
+  // The reply comes when the run has ended; once 0.1 s more has been delivered, everything the
+  // run did is in the ring, however late the receiver's thread was scheduled.
+  const uint64_t at_reply = reader.Available();
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (reader.Available() < at_reply + static_cast<uint64_t>(0.1 * rate)) {
     ASSERT_LT(std::chrono::steady_clock::now(), deadline);
     rings.m_hDataEvent.Wait(50);
   }
+  std::vector<IqEntry> samples(reader.Available());
+  ASSERT_EQ(reader.Read(samples.data(), nullptr, static_cast<int32_t>(samples.size())),
+            SampleRingReader::ReadResult::kOk);
   set.Shutdown();
   port.Close();
 
