@@ -51,19 +51,42 @@ void SampleRings::Publish(int32_t next_index, uint32_t n, bool rail) {
   m_hDataEvent.Signal();
 }
 
+namespace {
+
+// Converts n interleaved 8-bit pairs into ring entries from index wr, in at most two runs (up to
+// the ring's end, then from its start); returns the next index and whether a rail value was seen.
+template <class Byte, class Convert, class Rail>
+int32_t ConvertPairs(const Byte* buf, uint32_t n, IqEntry* ring, int32_t wr, int32_t capacity,
+                     Convert convert, Rail is_rail, bool& rail) {
+  uint32_t done = 0;
+  unsigned seen = 0;
+  while (done < n) {
+    const uint32_t run = std::min<uint32_t>(n - done, static_cast<uint32_t>(capacity - wr));
+    IqEntry* out = ring + wr;
+    const Byte* in = buf + 2 * static_cast<size_t>(done);
+    for (uint32_t k = 0; k < run; ++k) {
+      seen |= is_rail(in[2 * k]) | is_rail(in[2 * k + 1]);
+      out[k] = {convert(in[2 * k]), convert(in[2 * k + 1])};
+    }
+    done += run;
+    wr += static_cast<int32_t>(run);
+    if (wr == capacity) wr = 0;
+  }
+  rail = seen != 0;
+  return wr;
+}
+
+}  // namespace
+
 void SampleRings::DeliverU8(const uint8_t* buf, uint32_t len) {
   if (!Admit(len)) return;
   const uint32_t n = len / 2;
   Claim(n);
-  int32_t wr = m_RingWr.load(std::memory_order_relaxed);
-  IqEntry* ring = ring_a_.get();
   bool rail = false;
-  for (uint32_t k = 0; k < n; ++k) {
-    const uint8_t i = buf[2 * k], q = buf[2 * k + 1];
-    rail |= (i == 0) | (i == 255) | (q == 0) | (q == 255);
-    ring[wr] = {static_cast<float>(i) - 128.0f, static_cast<float>(q) - 128.0f};
-    if (++wr == capacity_) wr = 0;
-  }
+  const int32_t wr = ConvertPairs(
+      buf, n, ring_a_.get(), m_RingWr.load(std::memory_order_relaxed), capacity_,
+      [](uint8_t b) { return static_cast<float>(b) - 128.0f; },
+      [](uint8_t b) { return static_cast<unsigned>(static_cast<uint8_t>(b + 1) < 2); }, rail);
   Publish(wr, n, rail);
 }
 
@@ -71,15 +94,11 @@ void SampleRings::DeliverS8(const int8_t* buf, uint32_t len) {
   if (!Admit(len)) return;
   const uint32_t n = len / 2;
   Claim(n);
-  int32_t wr = m_RingWr.load(std::memory_order_relaxed);
-  IqEntry* ring = ring_a_.get();
   bool rail = false;
-  for (uint32_t k = 0; k < n; ++k) {
-    const int8_t i = buf[2 * k], q = buf[2 * k + 1];
-    rail |= (i == -128) | (i == 127) | (q == -128) | (q == 127);
-    ring[wr] = {static_cast<float>(i), static_cast<float>(q)};
-    if (++wr == capacity_) wr = 0;
-  }
+  const int32_t wr = ConvertPairs(
+      buf, n, ring_a_.get(), m_RingWr.load(std::memory_order_relaxed), capacity_,
+      [](int8_t b) { return static_cast<float>(b); },
+      [](int8_t b) { return static_cast<unsigned>(b == -128 || b == 127); }, rail);
   Publish(wr, n, rail);
 }
 
