@@ -289,6 +289,7 @@ void EmulatedBoard::ClosePty() {
   output_.clear();
   pending_.reset();
   plugged_ = false;
+  { std::lock_guard lock(mutex_); }  // a waiter between its check and its wait is not missed
   changed_.notify_all();
 }
 

@@ -165,6 +165,14 @@ TEST_F(BoardFaultsTest, UnpluggedDeviceClosesThePortWithAnError) {
       << port_.LastErrorText();
 }
 
+TEST_F(BoardFaultsTest, WritingToAnUnpluggedDeviceIsLoggedAndClosesThePort) {
+  board_->Unplug();
+  const uint8_t bytes[] = {0xCD, 0x32, 0x07, 0xFF};
+  port_.Write(bytes, sizeof bytes);
+  EXPECT_FALSE(port_.IsOpen());
+  ExpectLogged("ОШИБКА записи данных com-порт !!! \n");
+}
+
 TEST_F(BoardFaultsTest, DeviceUnpluggedByACommand) {
   board_->InjectFault({BoardFaultKind::kUnplug, sim::kCmdGetMkBufSz});
   EXPECT_TRUE(proto_.SetCS(7, 0xFF));
