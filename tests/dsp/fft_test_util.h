@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "dsp/ombpf2.h"
+#include "shell/log_console.h"
 
 namespace kavu::test {
 
