@@ -28,7 +28,14 @@ std::string Describe(udev_device* dev, udev_device* parent) {
     }
     return model;
   }
-  if (const char* driver = udev_device_get_driver(parent)) return driver;
+  // The nearest driver that says something: newer kernels put "port" and "ctrl" devices of the
+  // serial core between a ttyS and its hardware.
+  for (udev_device* d = parent; d != nullptr; d = udev_device_get_parent(d)) {
+    const char* driver = udev_device_get_driver(d);
+    if (driver && *driver && std::strcmp(driver, "port") != 0 && std::strcmp(driver, "ctrl") != 0) {
+      return driver;
+    }
+  }
   return {};
 }
 
