@@ -162,3 +162,29 @@ TEST_F(RtlSdrTest, AnUnpluggedDongleEndsTheReadWithItsError) {
 
 }  // namespace
 }  // namespace kavu
+
+namespace kavu {
+namespace {
+
+TEST_F(RtlSdrTest, StreamGoesOnWhenTheFeederDetachesAndAnotherAttaches) {
+  OpenWith(1.0);
+  SampleRings rings(1 << 20);
+  ASSERT_TRUE(rtl_.MyStart(145e6, KavuRtlSdrBlockSink, &rings));
+  auto wait_for_more = [&](uint64_t more) {
+    const uint64_t start = rings.m_WriteCount.load();
+    for (int i = 0; i < 2000 && rings.m_WriteCount.load() < start + more; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return rings.m_WriteCount.load() >= start + more;
+  };
+  EXPECT_TRUE(wait_for_more(20000));
+  feed_.reset();  // detached: the library feeds itself
+  EXPECT_TRUE(wait_for_more(20000));
+  feed_ = std::make_unique<test::SimFeed>(1.0);  // a fresh clock that starts at 0
+  ASSERT_TRUE(feed_->Attached());
+  EXPECT_TRUE(wait_for_more(20000));
+  rtl_.MyStop();
+}
+
+}  // namespace
+}  // namespace kavu

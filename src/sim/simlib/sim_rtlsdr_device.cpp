@@ -38,6 +38,7 @@ int Device::Attach(const KavuSimRtlSource* source) {
   if (attached_ && source_.configure) {
     source_.configure(source_.ctx, rate_, center_, gain_, direct_);
   }
+  generation_.fetch_add(1);
   return 0;
 }
 
@@ -144,12 +145,17 @@ int Device::ReadAsync(rtlsdr_read_async_cb_t cb, void* ctx, uint32_t buf_len) {
   LogLine("start " + std::to_string(buf_len));
   std::vector<unsigned char> buf(buf_len);
   const uint64_t n = buf_len / 2;
+  uint32_t generation = generation_.load();
   uint64_t next = Due();
   int result = 0;
   std::unique_lock lock(run_mutex_);
   while (!cancel_) {
     lock.unlock();
     const int32_t fault = Fault();
+    if (const uint32_t g = generation_.load(); g != generation) {
+      generation = g;  // another feeder, another clock: go on from its present
+      next = Due();
+    }
     const uint64_t due = Due();
     bool wait = true;
     if (fault == kKavuSimRtlUnplugged) {

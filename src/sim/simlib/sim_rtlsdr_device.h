@@ -47,6 +47,8 @@ class Device {
   mutable std::mutex source_mutex_;  // guards source_ and every call into it
   KavuSimRtlSource source_{};
   bool attached_ = false;
+  // Changes with every attach and detach: a running stream restarts its count on the new clock.
+  std::atomic<uint32_t> generation_{0};
 
   // Self-feeding when no source is attached.
   uint64_t own_origin_samples_ = 0;
