@@ -113,8 +113,8 @@ void RunSize(int n, int batches, int rounds) {
 
 void FftBench() {
   BPF2_InitGlobal(65536);
-  RunSize(2048, 60, 100);  // 2048^100 · 1e-280 stays finite
-  RunSize(65536, 12, 20);
+  RunSize(2048, 200, 100);  // 2048^100 · 1e-280 stays finite
+  RunSize(65536, 20, 20);
 }
 
 const BenchRegistrar kRegister("fft", FftBench);
