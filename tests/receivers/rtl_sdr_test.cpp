@@ -31,10 +31,10 @@ class RtlSdrTest : public ::testing::Test {
 };
 
 TEST_F(RtlSdrTest, SecondsOfStreamReachTheReaderWithoutLossOrDuplicates) {
-  // Three seconds of 2.4 MS/s in 0.75 s; the ring holds 0.4 s of that, so a reader that a busy
-  // machine deschedules for a while still keeps up.
-  OpenWith(4.0);
-  SampleRings rings(1 << 22);
+  // Three seconds of 2.4 MS/s in 1.5 s; the ring holds 1.7 s of that, so a reader that a busy
+  // machine (or a sanitizer build) deschedules for a while still keeps up.
+  OpenWith(2.0);
+  SampleRings rings(1 << 23);
   SampleRingReader reader(rings);
   ASSERT_TRUE(rtl_.MyStart(145e6, KavuRtlSdrBlockSink, &rings));
   const uint64_t want = 3ull * 2'400'000;
