@@ -7,6 +7,8 @@
 #include <thread>
 #include <vector>
 
+#include "dsp/ombpf2.h"
+#include "dsp/sample_rate_plan.h"
 #include "scan/range_text.h"
 
 namespace kavu {
@@ -121,13 +123,20 @@ TEST(ScanPlan, GroupsAndTuningsAtBothRates) {
       {2048000, 427 * 2048000.0 / 65536, {141018672, 143518672, 146018672, 148518672, 150518672}},
       {2400000, 380 * 2400000.0 / 65536, {141106958, 143606958, 146106958, 148606958, 150606958}},
   };
+  BPF2_InitGlobal(65536);
   for (const Case& c : cases) {
+    // The sample-rate plan at that rate with default options gives the same first null.
+    RatePlanInputs ri;
+    ri.sampleRate = c.rate;
+    const auto rate = RecomputePlan(ri);
+    ASSERT_TRUE(rate);
+    EXPECT_EQ(rate->FirstNullHz(), c.firstNull);
     OScanPlan plan;
     ASSERT_TRUE(plan.StartPlan("140-150 0.5"));
     GroupPlanInputs in;
-    in.slotSec = 313 / 156250.0;
-    in.sampleRateHz = c.rate;
-    in.firstNullHz = c.firstNull;
+    in.slotSec = rate->Slot();
+    in.sampleRateHz = rate->SampleRateUsed();
+    in.firstNullHz = rate->FirstNullHz();
     EXPECT_EQ(GroupSizeLimit(in), 14);
     std::vector<int> sizes;
     std::vector<double> tunings;
