@@ -1,0 +1,36 @@
+// kavusdraa-cli scan: one scan on the analyzer of the settings, or on the virtual bench.
+#include "app/cli/cli_command.h"
+#include "app/cli/scan_run.h"
+
+namespace kavu::cli {
+namespace {
+
+int RunScanCommand(const std::vector<std::string>& args) {
+  ScanRunArgs a;
+  bool list = false;
+  if (!ParseScanArgs("scan", args, a, &list)) return 2;
+  if (list) return CliRegistry::Find("sim-list")->run({});
+  return RunScan("scan", a);
+}
+
+const CliRegistrar scan_registrar(
+    {"scan", "scan frequency ranges and print R, X and SWR per point",
+     "Usage: kavusdraa-cli scan [--range TEXT] [--rate HZ] [--sim LOAD] [--sim-set NAME=VALUE]... [-o FILE]\n\n"
+     "Scans the ranges of TEXT (default \"140-150 0.5\": start-end step in MHz, ranges separated\n"
+     "by ';') as the program's \"Сканировать!\" does, prints one line per point (MHz, R, X, SWR in\n"
+     "ohms), the range summaries, and saves the scan as the program does (the results folder of\n"
+     "the settings), also to FILE when given. Exit status 1 with the error when the scan fails;\n"
+     "the points measured until then are still printed and saved.\n\n"
+     "  --rate HZ          set the receiver's sample rate first (250000, 960000, 1028571, 1200000,\n"
+     "                     1440000, 1800000, 2400000)\n"
+     "  --sim LOAD         scan on the virtual bench with LOAD on the antenna port: \"75\",\n"
+     "                     \"25-30j\", \"series:R=10,L=1.2u,C=47p\", \"parallel:...\" or a .s1p file;\n"
+     "                     the bench uses its own settings file\n"
+     "  --sim-set N=V      change a bench impairment, or inject a board fault with\n"
+     "                     board_fault=NAME[:COMMAND[:COUNT]]; --sim-set list lists them\n\n"
+     "Without --sim the port and receiver of the settings are used. Progress and the log go to\n"
+     "stderr.\n",
+     RunScanCommand});
+
+}  // namespace
+}  // namespace kavu::cli

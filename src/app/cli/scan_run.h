@@ -1,0 +1,25 @@
+#pragma once
+// The scan shared by `kavusdraa-cli scan` and `kavusdraa-cli demo`: optionally starts the
+// virtual bench, wires the analyzer (ScanStation) on the tool's own event loop, runs one scan,
+// prints one line per point, the range summaries and where it was saved.
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kavu::cli {
+
+struct ScanRunArgs {
+  std::string range = "140-150 0.5";
+  std::optional<int> rate;
+  std::optional<std::string> sim;      // the bench's load text
+  std::vector<std::string> simSets;    // NAME=VALUE
+  std::string out;                     // also write the scan file here
+  std::string resultsFolder;           // bench only: where the scan is saved (empty: the setting)
+};
+
+// Parses scan's arguments; prints the reason and returns false on nonsense.
+bool ParseScanArgs(const char* name, const std::vector<std::string>& args, ScanRunArgs& out, bool* listOnly);
+// Runs the scan; the exit status (1 with the error text when the scan failed).
+int RunScan(const char* name, const ScanRunArgs& args);
+
+}  // namespace kavu::cli
