@@ -1,0 +1,102 @@
+#include "e2e/bench_scan_fixture.h"
+
+#include <filesystem>
+
+#include "scan/scan_plan.h"
+#include "shell/settings_store.h"
+
+namespace kavu::test {
+
+void RecordingEvents::ScanEnded(const ScanEndReport& report) {
+  ends.push_back(report);
+  loop_.Quit();
+}
+
+void RecordingEvents::GroupEnded(int32_t, int32_t) {
+  ++groupsEnded;
+  if (onGroup) onGroup(groupsEnded);
+}
+
+bool BenchScan::Start(const std::string& load, const std::vector<std::string>& sets, int rate,
+                      const std::vector<std::pair<std::string, std::string>>& options) {
+  sim::VirtualBenchOptions o;
+  std::string error;
+  const auto model = sim::AntennaModel::Parse(load, &error);
+  EXPECT_TRUE(model) << error;
+  if (!model) return false;
+  o.antenna = *model;
+  std::vector<std::string> faults;
+  for (const std::string& s : sets) {
+    if (s.rfind(sim::VirtualBench::kBoardFaultName, 0) == 0) {
+      faults.push_back(s);
+    } else {
+      EXPECT_TRUE(o.impairments.SetAssignment(s, &error)) << error;
+    }
+  }
+  if (!bench_.Start(o, &error)) {
+    ADD_FAILURE() << error;
+    return false;
+  }
+  for (const std::string& f : faults) {
+    const size_t eq = f.find('=');
+    EXPECT_TRUE(bench_.Set(f.substr(0, eq), f.substr(eq + 1), &error)) << error;
+  }
+  results_ = bench_.Folder() + "/results";
+  Settings().WriteProfileString("CDlgOptions", "m_SaveResPath", results_);
+  for (const auto& [key, value] : options) Settings().WriteProfileString("CDlgOptions", key, value);
+  ScanStationOptions so;
+  so.ring_capacity = 1 << 22;
+  so.chain_capacity = 1 << 21;
+  station_ = std::make_unique<ScanStation>(loop_, notice_, events_, so);
+  if (!station_->Start(&error)) {
+    ADD_FAILURE() << error;
+    return false;
+  }
+  if (rate != 0 && !station_->SetRate(rate, &error)) {
+    ADD_FAILURE() << error;
+    return false;
+  }
+  return true;
+}
+
+std::optional<ScanEndReport> BenchScan::Scan(const std::string& ranges, double timeout_s) {
+  const size_t before = events_.ends.size();
+  station_->Engine().SetRangeText(ranges);
+  bool started = true;
+  loop_.Post([&] { started = station_->Engine().StartScan(); });
+  loop_.RunUntil([&] { return !started || events_.ends.size() > before; },
+                 std::chrono::milliseconds(static_cast<int64_t>(timeout_s * 1000)));
+  if (!started || events_.ends.size() == before) {
+    ADD_FAILURE() << (started ? "the scan did not end in time" : "the scan did not start");
+    return std::nullopt;
+  }
+  return events_.ends.back();
+}
+
+std::vector<double> BenchScan::Planned(const std::string& ranges) {
+  OScanPlan p;
+  std::vector<double> out;
+  if (!p.StartPlan(ranges)) return out;
+  do {
+    out.push_back(p.CurrentFrequency());
+  } while (p.AdvanceAfterBatch());
+  return out;
+}
+
+void BenchScan::TearDown() {
+  if (station_) station_->Stop();
+  if (HasFailure() && bench_.Running()) {
+    const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = std::string(info->test_suite_name()) + "." + info->name();
+    for (char& c : name) {
+      if (c == '/') c = '_';
+    }
+    const std::string folder = std::string(KAVU_BINARY_DIR) + "/e2e-evidence/" + name;
+    std::filesystem::create_directories(folder);
+    if (bench_.WriteEvidence(folder)) std::fprintf(stderr, "bench evidence written to %s\n", folder.c_str());
+  }
+  station_.reset();
+  bench_.Stop();
+}
+
+}  // namespace kavu::test

@@ -1,0 +1,114 @@
+// Accuracy of whole scans on the virtual bench with its default impairments: every planned
+// frequency gives one point, in order, with the load's impedance within the instrument's bounds;
+// the saved scan file reloads to the same points.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <complex>
+#include <cstring>
+
+#include "e2e/bench_scan_fixture.h"
+#include "scan/bridge_model.h"
+#include "scan/bridge_settings.h"
+#include "scan/impedance_computer.h"
+
+namespace kavu::test {
+namespace {
+
+struct AccuracyCase {
+  const char* load;
+  double rel, abs;  // R and X within rel·|Z| + abs
+};
+
+void CheckPoints(ScanStation& st, const std::vector<double>& planned, const sim::AntennaModel& model,
+                 double rel, double abs) {
+  const AntIzms& set = st.Store().Set(0);
+  ASSERT_EQ(set.Count(), static_cast<int32_t>(planned.size()));
+  const ImpedanceComputer imp(LoadBridgeSettings(), nullptr);
+  for (int32_t i = 0; i < set.Count(); ++i) {
+    const double f = planned[static_cast<size_t>(i)];
+    EXPECT_EQ(set.At(i).freqHz, f) << "point " << i;
+    const Complex want = model.Impedance(f);
+    const Complex z = imp.ComputeZ(set, i, -1);
+    const double tol = rel * std::abs(want) + abs;
+    const std::string where = "f=" + std::to_string(f) + " want " + std::to_string(want.real()) + "," +
+                              std::to_string(want.imag()) + " got " + std::to_string(z.real()) + "," +
+                              std::to_string(z.imag());
+    EXPECT_LE(std::abs(std::abs(Gamma(z, 50)) - std::abs(Gamma(want, 50))), rel <= 0.005 ? 0.002 : 0.004) << where;
+    EXPECT_NEAR(z.real(), want.real(), tol) << where;
+    EXPECT_NEAR(z.imag(), want.imag(), tol) << where;
+    EXPECT_NEAR(Swr(z, 50), Swr(want, 50), Swr(want, 50) * (rel <= 0.005 ? 0.005 : 0.01)) << where;
+  }
+}
+
+class ScanAccuracy : public BenchScan, public ::testing::WithParamInterface<int> {};
+
+TEST_P(ScanAccuracy, LoadsAndSeriesAntenna) {
+  const int rate = GetParam();
+  const AccuracyCase loads[] = {{"50", 0.005, 0.2},   {"25-30j", 0.005, 0.2}, {"150+75j", 0.005, 0.2},
+                                {"5", 0.005, 0.2},    {"500", 0.01, 0.5},
+                                {"series:R=30,L=100n,C=12.05p", 0.005, 0.2}};
+  std::string error;
+  for (const AccuracyCase& c : loads) {
+    SCOPED_TRACE(c.load);
+    if (!Start(c.load, {"seed=7"}, rate)) return;
+    const std::string ranges = "143-147 1";
+    const auto end = Scan(ranges);
+    ASSERT_TRUE(end);
+    EXPECT_TRUE(end->ok) << end->error;
+    EXPECT_TRUE(end->saved) << end->save.error;
+    const auto model = sim::AntennaModel::Parse(c.load, &error);
+    CheckPoints(*station_, Planned(ranges), *model, c.rel, c.abs);
+    if (HasFailure()) return;
+    TearDown();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, ScanAccuracy, ::testing::Values(2400000, 1200000),
+                         [](const ::testing::TestParamInfo<int>& i) { return "Rate" + std::to_string(i.param); });
+
+
+class ScanLowRate : public BenchScan {};
+
+// Not yet passing: at 250 kS/s on the bench the first frequencies of a group read silence (the
+// sync detector takes its threshold from the samples before the board's run starts, which the
+// bench renders without the tone at this rate). Left disabled until that is resolved.
+TEST_F(ScanLowRate, DISABLED_FourRepetitionsAt250k) {
+  std::string error;
+  for (const AccuracyCase& c : {AccuracyCase{"25-30j", 0.005, 0.2}, AccuracyCase{"150+75j", 0.005, 0.2}}) {
+    SCOPED_TRACE(c.load);
+    if (!Start(c.load, {"seed=3"}, 250000, {{"m_ZondN", "4"}})) return;
+    const std::string ranges = "14-14.1 0.025";
+    const auto end = Scan(ranges);
+    ASSERT_TRUE(end);
+    EXPECT_TRUE(end->ok) << end->error;
+    CheckPoints(*station_, Planned(ranges), *sim::AntennaModel::Parse(c.load, &error), c.rel, c.abs);
+    if (HasFailure()) return;
+    TearDown();
+  }
+}
+
+class ScanFile : public BenchScan {};
+
+TEST_F(ScanFile, SavedScanReloadsToTheSamePoints) {
+  if (!Start("150+75j")) return;
+  const auto end = Scan("140-141 0.25");
+  ASSERT_TRUE(end);
+  ASSERT_TRUE(end->saved) << end->save.error;
+  EXPECT_EQ(end->save.path.rfind(results_ + "/rtlsdr_ga=", 0), 0u) << end->save.path;
+  EXPECT_EQ(end->save.path.substr(end->save.path.size() - 12), " si5351.kant") << end->save.path;
+  ResultsStore& store = station_->Store();
+  AntIzms& back = store.Slot(1);
+  ASSERT_TRUE(store.LoadAntIzmsFile(end->save.path, back));
+  const AntIzms& set = store.Set(0);
+  ASSERT_EQ(back.Count(), set.Count());
+  ASSERT_EQ(set.Count(), 5);
+  EXPECT_EQ(std::memcmp(back.Data(), set.Data(), sizeof(AntIzm) * static_cast<size_t>(set.Count())), 0);
+  const ImpedanceComputer imp(LoadBridgeSettings(), nullptr);
+  for (int32_t i = 0; i < set.Count(); ++i) {
+    EXPECT_EQ(imp.ComputeZ(back, i, -1), imp.ComputeZ(set, i, -1));
+  }
+}
+
+}  // namespace
+}  // namespace kavu::test
