@@ -277,7 +277,8 @@ void ScanEngine::OnGroupEnded(const GroupEnd& end) {
     }
     if (failedInRow_ >= kMaxFailedGroups) {
       FinishScan(false, std::to_string(kMaxFailedGroups) +
-                            " группы подряд без синхропаузы или с потерей отсчётов, сканирование прервано");
+                            " группы подряд не измерены (нет синхропаузы, потеряны отсчёты или плата не подтвердила "
+                            "запуск), сканирование прервано");
       return;
     }
     NextGroupOrPause();

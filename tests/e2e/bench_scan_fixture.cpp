@@ -44,10 +44,7 @@ bool BenchScan::Start(const std::string& load, const std::vector<std::string>& s
   results_ = bench_.Folder() + "/results";
   Settings().WriteProfileString("CDlgOptions", "m_SaveResPath", results_);
   for (const auto& [key, value] : options) Settings().WriteProfileString("CDlgOptions", key, value);
-  ScanStationOptions so;
-  so.ring_capacity = 1 << 22;
-  so.chain_capacity = 1 << 21;
-  station_ = std::make_unique<ScanStation>(loop_, notice_, events_, so);
+  station_ = std::make_unique<ScanStation>(loop_, notice_, events_, stationOptions_);
   if (!station_->Start(&error)) {
     ADD_FAILURE() << error;
     return false;

@@ -47,6 +47,12 @@ class BenchScan : public ::testing::Test {
   RecordingNotice notice_;
   RecordingEvents events_{loop_};
   std::unique_ptr<ScanStation> station_;
+  ScanStationOptions stationOptions_ = [] {
+    ScanStationOptions o;
+    o.ring_capacity = 1 << 22;
+    o.chain_capacity = 1 << 21;
+    return o;
+  }();
   std::string results_;
 };
 

@@ -1,0 +1,181 @@
+// Failure paths of whole bench scans: each ends as the user should see it, with nothing measured
+// lost, and the scan engine back to idle.
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+#include "e2e/bench_scan_fixture.h"
+
+namespace kavu::test {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class ScanFailures : public BenchScan {
+ protected:
+  void Set(const std::string& name, const std::string& value) {
+    std::string error;
+    EXPECT_TRUE(bench_.Set(name, value, &error)) << error;
+  }
+  // Points of set 0 are the first `n` planned frequencies of `ranges`, in order.
+  void ExpectPlannedPrefix(const std::string& ranges, int32_t n) {
+    const std::vector<double> planned = Planned(ranges);
+    const AntIzms& set = station_->Store().Set(0);
+    ASSERT_EQ(set.Count(), n);
+    for (int32_t i = 0; i < n; ++i) EXPECT_EQ(set.At(i).freqHz, planned[static_cast<size_t>(i)]) << i;
+  }
+  void ExpectIdle() {
+    EXPECT_EQ(station_->Engine().State(), ScanState::kIdle);
+    EXPECT_EQ(station_->Engine().Counters().SdrLoopSkipN.load(), LoopCounters::kIdle);
+    EXPECT_EQ(station_->Receivers().Rings().m_SkipBlocks.load(), 0);
+  }
+};
+
+constexpr const char* kRanges = "140-146 0.25";  // 25 points, groups of 14 at 2.4 MS/s
+
+TEST_F(ScanFailures, RefusedGroupIsMeasuredAgain) {
+  if (!Start("50")) return;
+  // The board refuses the second group's run: that group is lost and planned again.
+  events_.onGroup = [&](int n) {
+    if (n == 1) Set(sim::VirtualBench::kBoardFaultName, "i2c-nack:5B:1");
+  };
+  const auto end = Scan(kRanges);
+  ASSERT_TRUE(end);
+  EXPECT_TRUE(end->ok) << end->error;
+  EXPECT_TRUE(end->saved);
+  EXPECT_EQ(station_->Engine().Stats().syncFailures, 1);
+  ExpectPlannedPrefix(kRanges, static_cast<int32_t>(Planned(kRanges).size()));
+  ExpectIdle();
+}
+
+TEST_F(ScanFailures, ThreeFailedGroupsEndTheScanKeepingItsPoints) {
+  if (!Start("50")) return;
+  int first = 0;
+  events_.onGroup = [&](int n) {
+    if (n == 1) {
+      first = station_->Store().Set(0).Count();
+      Set(sim::VirtualBench::kBoardFaultName, "i2c-nack:5B:-1");
+    }
+  };
+  const auto end = Scan(kRanges);
+  ASSERT_TRUE(end);
+  EXPECT_FALSE(end->ok);
+  EXPECT_NE(end->error.find("подряд"), std::string::npos) << end->error;
+  EXPECT_TRUE(end->saved) << end->save.error;
+  EXPECT_EQ(station_->Engine().Stats().syncFailures, 3);
+  EXPECT_GT(first, 0);
+  // Points a refused group measured before the refusal came are kept too: never a gap, never
+  // a frequency twice.
+  const int32_t n = station_->Store().Set(0).Count();
+  EXPECT_GE(n, first);
+  EXPECT_LT(n, static_cast<int32_t>(Planned(kRanges).size()));
+  ExpectPlannedPrefix(kRanges, n);
+  ASSERT_FALSE(notice_.Texts().empty());
+  ExpectIdle();
+}
+
+TEST_F(ScanFailures, BoardUnpluggedMidScan) {
+  if (!Start("50")) return;
+  int first = 0;
+  events_.onGroup = [&](int n) {
+    if (n == 1) {
+      first = station_->Store().Set(0).Count();
+      Set(sim::VirtualBench::kBoardFaultName, "unplug");
+    }
+  };
+  const auto t0 = Clock::now();
+  const auto end = Scan(kRanges);
+  ASSERT_TRUE(end);
+  EXPECT_LT(Clock::now() - t0, std::chrono::seconds(10));
+  EXPECT_FALSE(end->ok);
+  EXPECT_FALSE(end->error.empty());
+  EXPECT_TRUE(end->saved) << end->save.error;
+  ExpectPlannedPrefix(kRanges, first);
+  ExpectIdle();
+}
+
+TEST_F(ScanFailures, ReceiverStopsDeliveringMidScan) {
+  if (!Start("50")) return;
+  int first = 0;
+  events_.onGroup = [&](int n) {
+    if (n == 1) {
+      first = station_->Store().Set(0).Count();
+      Set("rx_fault", "2");
+    }
+  };
+  const auto t0 = Clock::now();
+  const auto end = Scan(kRanges);
+  ASSERT_TRUE(end);
+  EXPECT_LT(Clock::now() - t0, std::chrono::seconds(10));
+  EXPECT_FALSE(end->ok);
+  EXPECT_NE(end->error.find("Приёмник"), std::string::npos) << end->error;
+  EXPECT_TRUE(end->saved) << end->save.error;
+  ExpectPlannedPrefix(kRanges, first);
+  ExpectIdle();
+}
+
+TEST_F(ScanFailures, NoReplyToTheRunCommand) {
+  if (!Start("50")) return;
+  Set(sim::VirtualBench::kBoardFaultName, "no-reply:5B:1");
+  const auto end = Scan(kRanges, 50);
+  ASSERT_TRUE(end);
+  EXPECT_TRUE(end->ok) << end->error;
+  ExpectPlannedPrefix(kRanges, static_cast<int32_t>(Planned(kRanges).size()));
+  ExpectIdle();
+}
+
+TEST_F(ScanFailures, FullResultSetEndsTheScanAndSaves) {
+  stationOptions_.results_capacity = 20;
+  if (!Start("50")) return;
+  const auto end = Scan(kRanges);
+  ASSERT_TRUE(end);
+  EXPECT_FALSE(end->ok);
+  EXPECT_NE(end->error.find("заполнен"), std::string::npos) << end->error;
+  EXPECT_TRUE(end->saved);
+  ExpectPlannedPrefix(kRanges, 20);
+  ExpectIdle();
+}
+
+TEST_F(ScanFailures, PauseTakesEffectAfterTheGroupAndContinueResumes) {
+  if (!Start("50")) return;
+  int atPause = -1;
+  events_.onGroup = [&](int n) {
+    if (n == 1) station_->Engine().PauseOrContinue();
+  };
+  station_->Engine().SetRangeText(kRanges);
+  loop_.Post([&] { station_->Engine().StartScan(); });
+  ASSERT_TRUE(loop_.RunUntil([&] { return station_->Engine().State() == ScanState::kPaused; },
+                             std::chrono::seconds(20)));
+  atPause = station_->Store().Set(0).Count();
+  EXPECT_GT(atPause, 0);
+  // Nothing happens while paused.
+  loop_.RunUntil([] { return false; }, std::chrono::milliseconds(300));
+  EXPECT_EQ(station_->Store().Set(0).Count(), atPause);
+  EXPECT_EQ(station_->Engine().Counters().SdrLoopSkipN.load(), LoopCounters::kIdle);
+  loop_.Post([&] { station_->Engine().PauseOrContinue(); });
+  ASSERT_TRUE(loop_.RunUntil([&] { return !events_.ends.empty(); }, std::chrono::seconds(20)));
+  EXPECT_TRUE(events_.ends.back().ok);
+  ExpectPlannedPrefix(kRanges, static_cast<int32_t>(Planned(kRanges).size()));
+  ExpectIdle();
+}
+
+TEST_F(ScanFailures, CyclicScanRepeatsAndKeepsThePreviousSummaries) {
+  if (!Start("series:R=50,L=100n,C=12.05p")) return;
+  station_->Engine().SetCyclic(true);
+  station_->Engine().SetRangeText("144-146 0.5");
+  loop_.Post([&] { station_->Engine().StartScan(); });
+  ASSERT_TRUE(loop_.RunUntil([&] { return events_.ends.size() >= 2; }, std::chrono::seconds(30)));
+  station_->Engine().SetCyclic(false);
+  loop_.RunUntil([&] { return station_->Engine().State() == ScanState::kIdle; }, std::chrono::seconds(20));
+  ASSERT_GE(events_.ends.size(), 2u);
+  EXPECT_TRUE(events_.ends[0].ok);
+  EXPECT_TRUE(events_.ends[1].ok);
+  const ScanPlanView v = station_->Engine().Plan().View();
+  ASSERT_EQ(v.previousCount, 1);
+  EXPECT_NEAR(v.previous[0].summary.fAtMin, 145e6, 1);
+  EXPECT_EQ(station_->Store().Set(1).Count(), 5);  // the previous cycle's points
+  ExpectIdle();
+}
+
+}  // namespace
+}  // namespace kavu::test
