@@ -84,10 +84,7 @@ TEST_P(ScanAccuracy, DISABLED_FiveHundredOhmToTheFullBound) {
 
 class ScanLowRate : public BenchScan {};
 
-// Not yet passing: at 250 kS/s on the bench the first frequencies of a group read silence (the
-// sync detector takes its threshold from the samples before the board's run starts, which the
-// bench renders without the tone at this rate). Left disabled until that is resolved.
-TEST_F(ScanLowRate, DISABLED_FourRepetitionsAt250k) {
+TEST_F(ScanLowRate, FourRepetitionsAt250k) {
   std::string error;
   for (const AccuracyCase& c : {AccuracyCase{"25-30j", 0.005, 0.2}, AccuracyCase{"150+75j", 0.005, 0.2}}) {
     SCOPED_TRACE(c.load);

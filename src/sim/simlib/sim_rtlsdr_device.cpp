@@ -107,6 +107,8 @@ int Device::SetSampleRate(uint32_t rate) {
   if (rate <= 225000 || rate > 3200000 || (rate > 300000 && rate <= 900000)) return -22;
   uint32_t ratio = static_cast<uint32_t>(kXtalHz * 4194304.0 / rate);
   ratio &= 0x0FFFFFFCu;
+  // The resampler's ratio register is 28 bits wide, its top bit extended (rates below ~450 kS/s).
+  ratio |= (ratio & 0x08000000u) << 1;
   rate_ = static_cast<uint32_t>(kXtalHz * 4194304.0 / ratio);
   Configure();
   LogLine("rate " + std::to_string(rate_));
