@@ -25,6 +25,7 @@ bool BenchScan::Start(const std::string& load, const std::vector<std::string>& s
   EXPECT_TRUE(model) << error;
   if (!model) return false;
   o.antenna = *model;
+  if (boardBuffer_ > 0) o.board.buffer_size = boardBuffer_;
   std::vector<std::string> faults;
   for (const std::string& s : sets) {
     if (s.rfind(sim::VirtualBench::kBoardFaultName, 0) == 0) {

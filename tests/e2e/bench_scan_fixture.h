@@ -42,6 +42,7 @@ class BenchScan : public ::testing::Test {
   // The planned frequencies of `ranges`, in order (Hz).
   static std::vector<double> Planned(const std::string& ranges);
 
+  int boardBuffer_ = 0;  // the emulated board's batch buffer, bytes (0: its default)
   sim::VirtualBench bench_;
   EventLoop loop_;
   RecordingNotice notice_;
