@@ -48,6 +48,30 @@ TEST_F(ScanFailures, RefusedGroupIsMeasuredAgain) {
   ExpectIdle();
 }
 
+TEST_F(ScanFailures, GroupWithoutPauseIsMeasuredAgain) {
+  if (!Start("50")) return;
+  // The second group hears nothing but a constant converter offset: no pause can be found in it.
+  events_.onGroup = [&](int n) {
+    if (n == 1) {
+      Set("ref_lsb", "0.01");
+      Set("noise_db", "-200");
+    }
+    if (n == 2) {
+      Set("ref_lsb", "60");
+      Set("noise_db", "-60");
+    }
+  };
+  const auto t0 = Clock::now();
+  const auto end = Scan(kRanges);
+  ASSERT_TRUE(end);
+  EXPECT_TRUE(end->ok) << end->error;
+  // Declared lost after three group lengths and one second, not after the whole sample store.
+  EXPECT_LT(Clock::now() - t0, std::chrono::seconds(6));
+  EXPECT_EQ(station_->Engine().Stats().syncFailures, 1);
+  ExpectPlannedPrefix(kRanges, static_cast<int32_t>(Planned(kRanges).size()));
+  ExpectIdle();
+}
+
 TEST_F(ScanFailures, ThreeFailedGroupsEndTheScanKeepingItsPoints) {
   if (!Start("50")) return;
   int first = 0;
