@@ -83,6 +83,8 @@ std::vector<double> BenchScan::Planned(const std::string& ranges) {
 
 void BenchScan::TearDown() {
   if (station_) station_->Stop();
+  // Tasks the engine posted before it stopped run while it still exists.
+  loop_.RunPending();
   if (HasFailure() && bench_.Running()) {
     const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
     std::string name = std::string(info->test_suite_name()) + "." + info->name();

@@ -5,6 +5,8 @@
 #include <chrono>
 
 #include "e2e/bench_scan_fixture.h"
+#include "scan/bridge_settings.h"
+#include "scan/impedance_computer.h"
 
 namespace kavu::test {
 namespace {
@@ -180,6 +182,38 @@ TEST_F(ScanFailures, PauseTakesEffectAfterTheGroupAndContinueResumes) {
   ASSERT_TRUE(loop_.RunUntil([&] { return !events_.ends.empty(); }, std::chrono::seconds(20)));
   EXPECT_TRUE(events_.ends.back().ok);
   ExpectPlannedPrefix(kRanges, static_cast<int32_t>(Planned(kRanges).size()));
+  ExpectIdle();
+}
+
+TEST_F(ScanFailures, SingleMeasurementsMeasureOneGroupAndSaveNothing) {
+  if (!Start("25-30j")) return;
+  // Shift held: only the first group of the scan, then the measured signal is shown.
+  station_->Engine().SetSingleNextScan(true);
+  auto end = Scan("140-146 0.25");
+  ASSERT_TRUE(end);
+  EXPECT_TRUE(end->ok) << end->error;
+  EXPECT_TRUE(end->single);
+  EXPECT_FALSE(end->saved);
+  const int32_t firstGroup = station_->Store().Set(0).Count();
+  EXPECT_GT(firstGroup, 0);
+  EXPECT_LT(firstGroup, 25);
+  ExpectPlannedPrefix("140-146 0.25", firstGroup);
+  ExpectIdle();
+  // "Одно изм!": the generator's current frequency alone, with the receiver left as it is.
+  station_->Engine().SetSingleNextScan(false);
+  const double f = station_->Gen().State().current_hz;
+  const size_t before = events_.ends.size();
+  loop_.Post([&] { station_->Engine().OnButtonScanOne(); });
+  ASSERT_TRUE(loop_.RunUntil([&] { return events_.ends.size() > before; }, std::chrono::seconds(20)));
+  EXPECT_TRUE(events_.ends.back().ok) << events_.ends.back().error;
+  EXPECT_TRUE(events_.ends.back().single);
+  EXPECT_FALSE(events_.ends.back().saved);
+  ASSERT_EQ(station_->Store().Set(0).Count(), 1);
+  EXPECT_EQ(station_->Store().Set(0).At(0).freqHz, f);
+  const Complex z = ImpedanceComputer(LoadBridgeSettings(), nullptr).ComputeZ(station_->Store().Set(0), 0, -1);
+  EXPECT_NEAR(z.real(), 25, 0.5);
+  EXPECT_NEAR(z.imag(), -30, 0.5);
+  EXPECT_EQ(station_->Store().Set(1).Count(), firstGroup);  // the scan before moved to "previous"
   ExpectIdle();
 }
 
