@@ -113,6 +113,13 @@ bool ScanEngine::OnButtonScanOne() {
   g.count = 1;
   g.freqs[0] = p_.gen.State().current_hz;
   g.tuningHz = p_.receivers.Rtl().CurrentFrequency();
+  // A scan's batch leaves the generator at its last frequency, not at the one last set by hand:
+  // set it again, so the batch (which takes F[0] as already set) measures where it says.
+  if (!p_.gen.SetGenFManual(g.freqs[0])) {
+    GoIdle();
+    p_.box.Show("OnButtonScanOne(), не удалось установить частоту генератора\n" + p_.gen.State().error_text);
+    return false;
+  }
   FrequencyBatch batch;
   if (!p_.gen.MyBigCmdCreate(std::span<const double>(g.freqs.data(), 1), batch)) {
     GoIdle();
