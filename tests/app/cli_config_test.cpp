@@ -1,0 +1,36 @@
+// kavusdraa-cli config: showing and setting settings as a user would, in a private settings file.
+#include <gtest/gtest.h>
+
+#include "support/run_command.h"
+#include "support/temp_dir.h"
+
+namespace kavu {
+namespace {
+
+TEST(CliConfig, SetShowAndMissing) {
+  test::TempDir home;
+  const std::vector<std::string> env = {"XDG_CONFIG_HOME=" + home.Path(), "HOME=" + home.Path()};
+  const std::string cli = test::CliPath();
+  test::CommandResult r = test::RunCommand({cli, "config", "CDlgOptions", "m_ZondN", "4"}, env);
+  ASSERT_EQ(r.exit_status, 0) << r.err;
+  r = test::RunCommand({cli, "config", "CDlgOptions", "m_ZondN"}, env);
+  EXPECT_EQ(r.exit_status, 0);
+  EXPECT_EQ(r.out, "4\n");
+  r = test::RunCommand({cli, "config", "CDlgOptions", "m_SaveResPath", "/tmp/x y"}, env);
+  ASSERT_EQ(r.exit_status, 0) << r.err;
+  r = test::RunCommand({cli, "config", "CDlgOptions"}, env);
+  EXPECT_NE(r.out.find("m_ZondN=4\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("m_SaveResPath="), std::string::npos) << r.out;
+  r = test::RunCommand({cli, "config"}, env);
+  EXPECT_NE(r.out.find("[CDlgOptions]"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find(home.Path()), std::string::npos) << r.out;
+  r = test::RunCommand({cli, "config", "CDlgOptions", "m_Nothing"}, env);
+  EXPECT_EQ(r.exit_status, 1);
+  r = test::RunCommand({cli, "config", "NoSuchSection"}, env);
+  EXPECT_EQ(r.exit_status, 1);
+  r = test::RunCommand({cli, "config", "a", "b", "c", "d"}, env);
+  EXPECT_EQ(r.exit_status, 2);
+}
+
+}  // namespace
+}  // namespace kavu
