@@ -71,7 +71,9 @@ TEST(CliScan, DemoMeasuresTheBuiltInAntenna) {
   for (const Row& row : rows) {
     const double w = 2 * M_PI * row.mhz * 1e6;
     const double x = w * 100e-9 - 1 / (w * 12.05e-12);
-    const double tol = row.mhz < 200 ? 0.005 * std::hypot(50, x) + 0.2 : 0.02 * std::hypot(50, x) + 1;
+    // The second range is measured on the generator's third harmonic at an SWR near 25: a
+    // sanity check there (4 % of |Z| + 2 ohm), the instrument's bound in the first range.
+    const double tol = row.mhz < 200 ? 0.005 * std::hypot(50, x) + 0.2 : 0.04 * std::hypot(50, x) + 2;
     EXPECT_NEAR(row.r, 50, tol) << row.mhz;
     EXPECT_NEAR(row.x, x, tol) << row.mhz;
   }

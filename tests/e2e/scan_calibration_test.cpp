@@ -22,6 +22,8 @@ class ScanCalibration : public BenchScan {};
 const std::vector<std::string> kOffBridge = {"bridge_rt=58.8", "bridge_rb=48.45", "bridge_rd=346.5",
                                              "bridge_rg=22.8", "seed=11"};
 constexpr const char* kRanges = "140-146 0.25";
+// The calibration scans are finer, so their smoothing averages over more points.
+constexpr const char* kCalRanges = "140-146 0.1";
 
 TEST_F(ScanCalibration, ThreeLoadsBringAnOffBridgeBack) {
   TempDir keep;
@@ -29,7 +31,7 @@ TEST_F(ScanCalibration, ThreeLoadsBringAnOffBridgeBack) {
   std::array<std::string, 3> files;
   for (int i = 0; i < 3; ++i) {
     if (!Start(loads[i], kOffBridge)) return;
-    const auto end = Scan(kRanges);
+    const auto end = Scan(kCalRanges);
     ASSERT_TRUE(end);
     ASSERT_TRUE(end->saved) << end->save.error;
     files[static_cast<size_t>(i)] = keep.File("cal" + std::to_string(i) + ".kant");
