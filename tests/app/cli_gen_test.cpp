@@ -9,59 +9,16 @@
 #include <string>
 
 #include "support/run_command.h"
+#include "support/sim_board_process.h"
 #include "support/temp_dir.h"
 
 namespace kavu {
 namespace {
 
-// `kavusdraa-cli sim-board --quiet --link LINK` in a child process.
-class SimBoard {
- public:
-  explicit SimBoard(const std::string& link, const std::string& config_home) {
-    int out[2];
-    if (::pipe(out) != 0) return;
-    pid_ = ::fork();
-    if (pid_ == 0) {
-      ::dup2(out[1], 1);
-      ::close(out[0]);
-      ::setenv("XDG_CONFIG_HOME", config_home.c_str(), 1);
-      const std::string cli = test::CliPath();
-      ::execl(cli.c_str(), cli.c_str(), "sim-board", "--quiet", "--link", link.c_str(), nullptr);
-      ::_exit(127);
-    }
-    ::close(out[1]);
-    out_ = ::fdopen(out[0], "r");
-    char line[256];
-    if (out_ && std::fgets(line, sizeof line, out_)) first_ = line;
-  }
-  ~SimBoard() {
-    Stop();
-    if (out_) std::fclose(out_);
-  }
-  // Interrupts the board; returns the rest of its output (the Si5351 outputs' frequencies).
-  std::string Stop() {
-    std::string rest;
-    if (pid_ <= 0) return rest;
-    ::kill(pid_, SIGINT);
-    char line[256];
-    while (out_ && std::fgets(line, sizeof line, out_)) rest += line;
-    int status = 0;
-    ::waitpid(pid_, &status, 0);
-    pid_ = -1;
-    return rest;
-  }
-  const std::string& FirstLine() const { return first_; }
-
- private:
-  pid_t pid_ = -1;
-  std::FILE* out_ = nullptr;
-  std::string first_;
-};
-
 TEST(CliGenTest, SetsTheEmulatedBoardsGenerator) {
   test::TempDir dir;
   const std::string link = dir.File("board");
-  SimBoard sim(link, dir.Path());
+  test::SimBoardProcess sim(link, dir.Path());
   ASSERT_EQ(sim.FirstLine().rfind("device: /dev/pts/", 0), 0u) << sim.FirstLine();
   const std::vector<std::string> env{"KAVU_EXTRA_PORTS=" + link, "XDG_CONFIG_HOME=" + dir.Path()};
 
@@ -89,7 +46,8 @@ TEST(CliGenTest, SetsTheEmulatedBoardsGenerator) {
                 .find("m_PortSelect_0=901"),
             std::string::npos);
 
-  const std::string rest = sim.Stop();
+  std::string rest;
+  sim.Stop(&rest);
   EXPECT_NE(rest.find("si5351_clk0_hz: 14200000.05"), std::string::npos) << rest;
 }
 
