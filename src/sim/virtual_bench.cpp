@@ -99,7 +99,8 @@ bool VirtualBench::Start(VirtualBenchOptions options, std::string* error) {
                                               ? ":" + *previous_extra_ports_
                                               : std::string());
   setenv("KAVU_EXTRA_PORTS", ports.c_str(), 1);
-  if (!AttachLibrary(error) || (options_.private_settings && !WriteSettings(error))) {
+  if ((options_.attach_library && !AttachLibrary(error)) ||
+      (options_.private_settings && !WriteSettings(error))) {
     Stop();
     return false;
   }
@@ -113,14 +114,7 @@ bool VirtualBench::AttachLibrary(std::string* error) {
     return false;
   }
   attach_ = reinterpret_cast<kavu_simrtl_attach_fn>(simlib_.Symbol("kavu_simrtl_attach"));
-  KavuSimRtlSource s{};
-  s.abi_version = kKavuSimRtlAbiVersion;
-  s.ctx = this;
-  s.configure = &VirtualBench::OnConfigure;
-  s.due = &VirtualBench::OnDue;
-  s.fill = &VirtualBench::OnFill;
-  s.fault = &VirtualBench::OnFault;
-  s.log = &VirtualBench::OnLog;
+  const KavuSimRtlSource s = Source();
   if (!attach_ || attach_(&s) != 0) {
     if (error) *error = "'" + path + "' - не симулятор приёмника (нет kavu_simrtl_attach)";
     attach_ = nullptr;
@@ -129,10 +123,24 @@ bool VirtualBench::AttachLibrary(std::string* error) {
   return true;
 }
 
+KavuSimRtlSource VirtualBench::Source() {
+  KavuSimRtlSource s{};
+  s.abi_version = kKavuSimRtlAbiVersion;
+  s.ctx = this;
+  s.configure = &VirtualBench::OnConfigure;
+  s.due = &VirtualBench::OnDue;
+  s.fill = &VirtualBench::OnFill;
+  s.fault = &VirtualBench::OnFault;
+  s.log = &VirtualBench::OnLog;
+  return s;
+}
+
 bool VirtualBench::WriteSettings(std::string* error) {
-  settings_path_ = folder_ + "/settings.ini";
+  settings_path_ = options_.settings_file.empty() ? folder_ + "/settings.ini" : options_.settings_file;
   const std::string empty_dir = folder_ + "/no-libraries";
-  std::filesystem::create_directories(empty_dir);
+  std::error_code ec;
+  std::filesystem::create_directories(empty_dir, ec);
+  std::filesystem::create_directories(std::filesystem::path(settings_path_).parent_path(), ec);
   SettingsStore store(settings_path_);
   const bool ok =
       store.WriteProfileString("ODlgRtlSdr", "m_PathApiDllRtl", simlib_folder_) &&

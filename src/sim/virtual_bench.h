@@ -47,6 +47,11 @@ struct VirtualBenchOptions {
   std::string folder;                // private folder; empty: a new one under /tmp, removed at Stop
   bool private_settings = true;      // write and use the bench's own settings file
   std::string simlib_folder;         // empty: $KAVU_SIMLIB_DIR, else the build's folder
+  // The private settings file; empty: settings.ini in the folder. Its parent folders are made.
+  std::string settings_file;
+  // Load the simulated library and attach it to this bench. A bench serving programs in other
+  // processes (sim/bench_socket_server.h) leaves it off and serves Source() instead.
+  bool attach_library = true;
 };
 
 class VirtualBench : private IBenchState {
@@ -81,6 +86,9 @@ class VirtualBench : private IBenchState {
   // code in hexadecimal, COUNT matching commands or -1 for all), for example "no-reply:5C".
   bool Set(std::string_view name, std::string_view value, std::string* error);
   const BenchImpairments& Impairments() const { return options_.impairments; }
+
+  // This bench as a feeder of the simulated library (valid while it runs).
+  KavuSimRtlSource Source();
 
   // The simulated receiver's log: open, close, start, stop, settings changes.
   std::vector<std::string> ReceiverLog() const;
