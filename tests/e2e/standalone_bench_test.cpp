@@ -1,0 +1,131 @@
+// The virtual bench started on its own (`kavusdraa-cli sim-bench`) and a program started after
+// it, using it only through what the bench printed: the serial port link, the bench's socket
+// for the simulated receiver library, and the private settings.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <sstream>
+#include <thread>
+
+#include "support/run_command.h"
+#include "support/sim_bench_process.h"
+#include "support/temp_dir.h"
+
+namespace kavu::test {
+namespace {
+
+struct Row {
+  double mhz, r, x;
+};
+
+std::vector<Row> Rows(const std::string& out) {
+  std::vector<Row> rows;
+  std::istringstream in(out);
+  std::string line;
+  while (std::getline(in, line)) {
+    Row r{};
+    double swr = 0;
+    if (std::sscanf(line.c_str(), "%lf\t%lf\t%lf\t%lf", &r.mhz, &r.r, &r.x, &swr) == 4) rows.push_back(r);
+  }
+  return rows;
+}
+
+std::string SavedPath(const std::string& out) {
+  const size_t at = out.find("saved: ");
+  if (at == std::string::npos) return "";
+  return out.substr(at + 7, out.find('\n', at) - at - 7);
+}
+
+// The instrument's bound on a fixed 75 ohm load: R and X within 0.5 % of |Z| + 0.2 ohm.
+void ExpectSeventyFiveOhm(const std::vector<Row>& rows) {
+  const double tol = 0.005 * 75 + 0.2;
+  for (const Row& row : rows) {
+    EXPECT_NEAR(row.r, 75, tol) << row.mhz << " MHz";
+    EXPECT_NEAR(row.x, 0, tol) << row.mhz << " MHz";
+  }
+}
+
+class StandaloneBench : public ::testing::Test {
+ protected:
+  std::vector<std::string> ProgramEnv(const SimBenchProcess& bench) const {
+    std::vector<std::string> env = bench.Env();
+    env.push_back("HOME=" + tmp_.File("home"));
+    return env;
+  }
+  std::string BenchLog() const { return ReadFile(tmp_.File("bench.log")); }
+
+  TempDir tmp_;
+  const std::string dir_ = tmp_.File("bench");
+};
+
+TEST_F(StandaloneBench, ProgramStartedLaterScansThroughTheBenchsPortAndSocket) {
+  SimBenchProcess bench({"--sim", "75", "--dir", dir_}, tmp_.File("bench.log"));
+  ASSERT_TRUE(bench.Ready()) << bench.Printed() << BenchLog();
+  EXPECT_EQ(bench.Env().size(), 3u) << bench.Printed();
+  EXPECT_EQ(bench.Value("KAVU_EXTRA_PORTS"), dir_ + "/board-tty");
+  EXPECT_EQ(bench.Value("KAVU_SIM_BENCH"), dir_ + "/bench.sock");
+  EXPECT_EQ(bench.Value("XDG_CONFIG_HOME"), dir_ + "/config");
+  struct stat st {};
+  ASSERT_EQ(::stat(dir_.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+
+  // No --sim: the program finds port 901 and the receiver "Virtual bench" in the settings.
+  const CommandResult r = RunCommand({CliPath(), "scan", "--range", "140-141 0.1"}, ProgramEnv(bench), 60);
+  ASSERT_EQ(r.exit_status, 0) << r.err << BenchLog();
+  const std::vector<Row> rows = Rows(r.out);
+  ASSERT_EQ(rows.size(), 11u) << r.out;
+  for (size_t i = 0; i < rows.size(); ++i) EXPECT_NEAR(rows[i].mhz, 140 + 0.1 * static_cast<double>(i), 1e-9);
+  ExpectSeventyFiveOhm(rows);
+  EXPECT_EQ(SavedPath(r.out).rfind(tmp_.File("home") + "/AntIzmSdrData/", 0), 0u) << r.out;
+
+  // A second program after the first is served too.
+  const CommandResult again = RunCommand({CliPath(), "scan", "--range", "145-145.2 0.1"}, ProgramEnv(bench), 60);
+  ASSERT_EQ(again.exit_status, 0) << again.err << BenchLog();
+  EXPECT_EQ(Rows(again.out).size(), 3u) << again.out;
+
+  // Closing its input ends it cleanly, its folder removed.
+  EXPECT_EQ(bench.Stop(), 0);
+  EXPECT_FALSE(std::filesystem::exists(dir_));
+  const std::string log = BenchLog();
+  EXPECT_NE(log.find("receiver connected"), std::string::npos) << log;
+  EXPECT_NE(log.find("receiver: start"), std::string::npos) << log;
+}
+
+TEST_F(StandaloneBench, BenchKilledMidScanEndsTheScanWithAnErrorAndKeepsItsPoints) {
+  SimBenchProcess bench({"--sim", "75", "--dir", dir_}, tmp_.File("bench.log"));
+  ASSERT_TRUE(bench.Ready()) << bench.Printed() << BenchLog();
+  std::chrono::steady_clock::time_point killed{};
+  std::thread killer([&] {
+    // Once the receiver streams, let the scan measure for a second, then the bench dies.
+    for (int k = 0; k < 600 && BenchLog().find("receiver: start") == std::string::npos; ++k) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    killed = std::chrono::steady_clock::now();
+    bench.Kill();
+  });
+  // 6001 points: far more than a second's worth.
+  const CommandResult r = RunCommand({CliPath(), "scan", "--range", "140-200 0.01"}, ProgramEnv(bench), 60);
+  const auto ended = std::chrono::steady_clock::now();
+  killer.join();
+  EXPECT_EQ(r.exit_status, 1) << r.err;
+  EXPECT_LT(ended - killed, std::chrono::seconds(5));
+  const bool named = r.err.find("Плата анализатора") != std::string::npos || r.err.find("Приёмник") != std::string::npos;
+  EXPECT_TRUE(named) << r.err;
+  const std::vector<Row> rows = Rows(r.out);
+  EXPECT_GT(rows.size(), 0u) << r.out << r.err;
+  EXPECT_LT(rows.size(), 6001u);
+  for (size_t i = 0; i < rows.size(); ++i) EXPECT_NEAR(rows[i].mhz, 140 + 0.01 * static_cast<double>(i), 1e-9);
+  ExpectSeventyFiveOhm(rows);
+  const std::string saved = SavedPath(r.out);
+  ASSERT_FALSE(saved.empty()) << r.out;
+  // A 16-byte header and a 192-byte record per point, at least.
+  EXPECT_GE(std::filesystem::file_size(saved), 16 + 192 * rows.size());
+}
+
+}  // namespace
+}  // namespace kavu::test
