@@ -2,6 +2,7 @@
 // it, using it only through what the bench printed: the serial port link, the bench's socket
 // for the simulated receiver library, and the private settings.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <chrono>
@@ -93,6 +94,29 @@ TEST_F(StandaloneBench, ProgramStartedLaterScansThroughTheBenchsPortAndSocket) {
   const std::string log = BenchLog();
   EXPECT_NE(log.find("receiver connected"), std::string::npos) << log;
   EXPECT_NE(log.find("receiver: start"), std::string::npos) << log;
+}
+
+TEST_F(StandaloneBench, EndsOnSignalsAndRefusesBadArgumentsLeavingNothingBehind) {
+  {
+    SimBenchProcess bench({"--sim", "25-30j", "--dir", dir_, "--sim-set", "noise_db=-40"}, tmp_.File("bench.log"));
+    ASSERT_TRUE(bench.Ready()) << bench.Printed() << BenchLog();
+    EXPECT_TRUE(std::filesystem::is_socket(bench.Value("KAVU_SIM_BENCH")));
+    EXPECT_EQ(bench.Stop(SIGTERM), 0);
+    EXPECT_FALSE(std::filesystem::exists(dir_));
+  }
+  CommandResult r = RunCommand({CliPath(), "sim-bench", "--sim", "banana", "--dir", dir_}, {}, 30);
+  EXPECT_EQ(r.exit_status, 2) << r.err;
+  EXPECT_NE(r.err.find("--sim"), std::string::npos) << r.err;
+  EXPECT_FALSE(std::filesystem::exists(dir_));
+  r = RunCommand({CliPath(), "sim-bench", "--sim-set", "nonsense=1", "--dir", dir_}, {}, 30);
+  EXPECT_EQ(r.exit_status, 2) << r.err;
+  EXPECT_FALSE(std::filesystem::exists(dir_));
+  // An existing folder is neither used nor removed.
+  std::filesystem::create_directory(dir_);
+  WriteFile(dir_ + "/keep", "x");
+  r = RunCommand({CliPath(), "sim-bench", "--dir", dir_}, {}, 30);
+  EXPECT_EQ(r.exit_status, 1) << r.err;
+  EXPECT_TRUE(std::filesystem::exists(dir_ + "/keep"));
 }
 
 TEST_F(StandaloneBench, BenchKilledMidScanEndsTheScanWithAnErrorAndKeepsItsPoints) {

@@ -96,30 +96,38 @@ std::string SimBenchProcess::Value(const std::string& name) const {
   return "";
 }
 
-int SimBenchProcess::Stop() {
+void SimBenchProcess::CloseInput() {
   if (stdin_fd_ >= 0) ::close(stdin_fd_);
   stdin_fd_ = -1;
-  if (pid_ <= 0) return -1;
+}
+
+int SimBenchProcess::Stop(int signal) {
+  // With a signal, its input stays open until it has ended: the signal alone must end it.
+  if (pid_ > 0 && signal != 0) ::kill(pid_, signal);
+  if (signal == 0) CloseInput();
   int status = 0;
   bool ended = false;
-  for (int k = 0; k < 1000 && !ended; ++k) {
+  for (int k = 0; pid_ > 0 && k < 1000 && !ended; ++k) {
     ended = ::waitpid(pid_, &status, WNOHANG) == pid_;
     if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
-  if (!ended) {
+  if (pid_ > 0 && !ended) {
     ::kill(pid_, SIGKILL);
     ::waitpid(pid_, &status, 0);
   }
   pid_ = -1;
+  CloseInput();
   return ended && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 void SimBenchProcess::Kill() {
-  if (pid_ <= 0) return;
-  ::kill(pid_, SIGKILL);
-  int status = 0;
-  ::waitpid(pid_, &status, 0);
+  if (pid_ > 0) {
+    ::kill(pid_, SIGKILL);
+    int status = 0;
+    ::waitpid(pid_, &status, 0);
+  }
   pid_ = -1;
+  CloseInput();
 }
 
 }  // namespace kavu::test

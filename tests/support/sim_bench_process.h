@@ -25,13 +25,15 @@ class SimBenchProcess {
   // Everything it printed on standard output until ready.
   const std::string& Printed() const { return printed_; }
 
-  // Closes its standard input and waits up to 10 s for it to end (then kills it). Its exit
-  // status, or -1 when it was killed or never ran.
-  int Stop();
+  // Sends `signal` (0: none) and closes its standard input, then waits up to 10 s for it to end
+  // (then kills it). Its exit status, or -1 when it was killed or never ran.
+  int Stop(int signal = 0);
   // Kills it at once (SIGKILL), as a crash would; it cleans nothing up.
   void Kill();
 
  private:
+  void CloseInput();
+
   pid_t pid_ = -1;
   int stdin_fd_ = -1;
   bool ready_ = false;
