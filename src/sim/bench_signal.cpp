@@ -124,6 +124,10 @@ void BenchSignal::CollectTones(const TimelineState& st, std::vector<Tone>& out) 
   }
 }
 
+void BenchSignal::Wander(double step) {
+  for (double& p : phase_) p += step * NextGauss();
+}
+
 void BenchSignal::Fill(const IBenchState& state, const SampleTimeBase& clock, uint64_t first,
                        uint8_t* buf, uint32_t len) {
   const uint32_t n = len / 2;
@@ -131,9 +135,9 @@ void BenchSignal::Fill(const IBenchState& state, const SampleTimeBase& clock, ui
   const double sigma = imp_.ref_lsb * gain *
                        std::sqrt(std::pow(10.0, imp_.noise_db / 10.0) * rate_ / kNoiseBandHz / 2.0);
   const Complex dc = std::polar(imp_.dc_lsb, std::numbers::pi / 4);
-  // The generators' phases wander once per block.
-  const double step = imp_.phase_wander * std::sqrt(n / rate_);
-  for (double& p : phase_) p += step * NextGauss();
+  // The generators' phases walk in small steps at every kWanderSamples-th sample of the stream,
+  // so the walk is the same whatever the block sizes and has no jump within a burst.
+  const double step = imp_.phase_wander * std::sqrt(static_cast<double>(kWanderSamples) / rate_);
 
   uint32_t k = 0;
   while (k < n) {
@@ -145,26 +149,29 @@ void BenchSignal::Fill(const IBenchState& state, const SampleTimeBase& clock, ui
       run_end = std::clamp<uint64_t>(clock.NsToSample(next_change), sample + 1, first + n);
     }
     CollectTones(st, tones_);
-    std::vector<Complex>& phasor = phasor_;
-    std::vector<Complex>& rot = rot_;
-    phasor.resize(tones_.size());
-    rot.resize(tones_.size());
-    for (size_t t = 0; t < tones_.size(); ++t) {
-      const double cycles = tones_[t].offset_hz * static_cast<double>(sample) / rate_;
-      const double theta = kTwoPi * (cycles - std::floor(cycles)) +
-                           phase_[tones_[t].source] * tones_[t].harmonic;
-      phasor[t] = tones_[t].amplitude * std::polar(1.0, theta);
-      rot[t] = std::polar(1.0, kTwoPi * tones_[t].offset_hz / rate_);
-    }
-    for (; first + k < run_end; ++k) {
-      Complex x = dc;
+    rot_.resize(tones_.size());
+    phasor_.resize(tones_.size());
+    for (size_t t = 0; t < tones_.size(); ++t) rot_[t] = std::polar(1.0, kTwoPi * tones_[t].offset_hz / rate_);
+    while (first + k < run_end) {
+      const uint64_t s = first + k;
+      if (s % kWanderSamples == 0 && step > 0) Wander(step);
+      const uint64_t chunk_end = std::min(run_end, (s / kWanderSamples + 1) * kWanderSamples);
       for (size_t t = 0; t < tones_.size(); ++t) {
-        x += phasor[t];
-        phasor[t] *= rot[t];
+        const double cycles = tones_[t].offset_hz * static_cast<double>(s) / rate_;
+        const double theta = kTwoPi * (cycles - std::floor(cycles)) +
+                             phase_[tones_[t].source] * tones_[t].harmonic;
+        phasor_[t] = tones_[t].amplitude * std::polar(1.0, theta);
       }
-      if (sigma > 0) x += Complex(sigma * NoiseGauss(), sigma * NoiseGauss());
-      buf[2 * k] = Quantise(x.real());
-      buf[2 * k + 1] = Quantise(x.imag());
+      for (; first + k < chunk_end; ++k) {
+        Complex x = dc;
+        for (size_t t = 0; t < tones_.size(); ++t) {
+          x += phasor_[t];
+          phasor_[t] *= rot_[t];
+        }
+        if (sigma > 0) x += Complex(sigma * NoiseGauss(), sigma * NoiseGauss());
+        buf[2 * k] = Quantise(x.real());
+        buf[2 * k + 1] = Quantise(x.imag());
+      }
     }
   }
   if (len & 1u) buf[len - 1] = 128;

@@ -9,8 +9,9 @@
 // forward bridge model, switched off: nothing. Both reach the converter through the divider, so
 // the reference tone is ref_lsb LSB at 0 dB gain with the program's default resistors.
 // Then: the receiver gain (tenths of dB, 0 = unity) with a random step at every retune, a slow
-// random walk of each generator's phase, complex white noise, the DC spike, and unsigned 8-bit
-// quantisation (byte = 128 + value, clamped to 0 … 255).
+// random walk of each generator's phase (a small step every kWanderSamples samples of the
+// stream), complex white noise, the DC spike, and unsigned 8-bit quantisation (byte = 128 +
+// value, clamped to 0 … 255).
 //
 // In tuner mode (direct 0) a centre below 24 MHz receives no tones (the tuner cannot go there).
 // Deterministic: equal impairments (seed), equal calls give equal bytes.
@@ -48,6 +49,8 @@ struct SampleTimeBase {
 
 class BenchSignal {
  public:
+  // The phase walk steps at every sample whose stream index is a multiple of this.
+  static constexpr uint64_t kWanderSamples = 64;
   BenchSignal(const BenchImpairments& impairments, AntennaModel antenna);
 
   // New impairment values for later samples; the bridge, the antenna and the seed stay as made.
@@ -75,6 +78,8 @@ class BenchSignal {
   void CollectTones(const TimelineState& st, std::vector<Tone>& out) const;
   std::complex<double> Divided(std::complex<double> node, double f_hz) const;
   double NextGauss();
+  // One step of every generator's phase walk, `step` rad rms.
+  void Wander(double step);
   // A Gaussian value for the noise: a draw from a table filled once from the seeded generator,
   // at positions from a fast generator (the noise must be made faster than real time).
   double NoiseGauss();

@@ -2,6 +2,7 @@
 // where the chip model puts it, at the level the forward bridge model gives.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <numbers>
@@ -165,6 +166,62 @@ TEST(BenchSignal, NoiseWithinTwentyKilohertzIsTheSetLevelBelowTheReference) {
   power /= buf.size() / 2;
   const double in_band = power * 20e3 / rate;
   EXPECT_NEAR(10 * std::log10(in_band / (imp.ref_lsb * imp.ref_lsb)), -40.0, 0.5);
+}
+
+}  // namespace
+}  // namespace kavu::sim
+
+namespace kavu::sim {
+namespace {
+
+// Phase of a tone at `offset_hz` over samples [k0, k0 + n) of interleaved bytes.
+double ChunkPhase(const std::vector<uint8_t>& buf, size_t k0, size_t n, double offset_hz, double rate) {
+  std::complex<double> acc;
+  for (size_t k = k0; k < k0 + n; ++k) {
+    const std::complex<double> x(buf[2 * k] - 128.0, buf[2 * k + 1] - 128.0);
+    acc += x * std::polar(1.0, -2 * std::numbers::pi * offset_hz * static_cast<double>(k) / rate);
+  }
+  return std::arg(acc);
+}
+
+TEST(BenchSignal, PhaseWanderIsAWalkOfSmallStepsWhateverTheBlockSizes) {
+  const double rate = 2'400'000.0, offset = 123'456.0;
+  BenchImpairments imp;
+  imp.noise_db = -200;
+  imp.dc_lsb = 0;
+  imp.phase_wander = 1.0;  // rad per √s: large enough to be seen against the quantisation
+  FixedState state;
+  state.st.sources[0] = {100e6 + offset, true};
+  const uint32_t n = 64 * 4096;
+  std::vector<uint8_t> whole(2 * n), pieces(2 * n);
+  {
+    BenchSignal s(imp, AntennaModel());
+    s.Configure(rate, 100e6, 0, 0);
+    s.Fill(state, SampleTimeBase{rate, 0, 0}, 0, whole.data(), 2 * n);
+  }
+  {
+    BenchSignal s(imp, AntennaModel());
+    s.Configure(rate, 100e6, 0, 0);
+    for (uint32_t k = 0, len = 1000; k < n; k += len, len = len * 3 % 7919 + 17) {
+      const uint32_t m = std::min(len, n - k);
+      s.Fill(state, SampleTimeBase{rate, 0, 0}, k, pieces.data() + 2 * k, 2 * m);
+    }
+  }
+  EXPECT_EQ(whole, pieces) << "the walk does not depend on how the stream is cut into blocks";
+  // Steps between consecutive 64-sample chunks: the walk's own spread, and no jump.
+  const double expected = imp.phase_wander * std::sqrt(64 / rate);
+  double sum2 = 0, worst = 0;
+  const size_t chunks = n / 64;
+  double prev = ChunkPhase(whole, 0, 64, offset, rate);
+  for (size_t c = 1; c < chunks; ++c) {
+    const double ph = ChunkPhase(whole, 64 * c, 64, offset, rate);
+    const double d = std::remainder(ph - prev, 2 * std::numbers::pi);
+    prev = ph;
+    sum2 += d * d;
+    worst = std::max(worst, std::abs(d));
+  }
+  EXPECT_NEAR(std::sqrt(sum2 / static_cast<double>(chunks - 1)), expected, 0.1 * expected);
+  EXPECT_LT(worst, 6 * expected);
 }
 
 }  // namespace
