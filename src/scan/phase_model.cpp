@@ -24,7 +24,7 @@ FftComplex Mul(FftComplex a, FftComplex b) {
 
 OPhaseModel::OPhaseModel() {
   ref_.PolyTypeAdd(1);
-  res_.PolyTypeAdd(2);
+  res_.PolyTypeAdd(1);
 }
 
 void OPhaseModel::FitReference(const FftComplex* X, SampleWindow w1) {
@@ -63,9 +63,8 @@ void OPhaseModel::FitResidual(const FftComplex* X, SampleWindow w1, SampleWindow
   res_.Solve(16);
   c0_ = res_[0] + ref_[0];
   c1_ = res_[1] + ref_[1];
-  c2_ = res_[2];
 }
 
-bool OPhaseModel::Finite() const { return std::isfinite(c0_) && std::isfinite(c1_) && std::isfinite(c2_); }
+bool OPhaseModel::Finite() const { return std::isfinite(c0_) && std::isfinite(c1_); }
 
 }  // namespace kavu
