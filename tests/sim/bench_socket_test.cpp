@@ -124,9 +124,9 @@ class BenchSocketTest : public ::testing::Test {
   test::TempDir dir_;
   std::string path_;
   FakeFeeder feeder_;
-  BenchSocketServer server_;
   std::mutex log_mutex_;
   std::string server_log_;
+  BenchSocketServer server_;  // last: stopped before what its thread uses goes
 };
 
 TEST_F(BenchSocketTest, ServesEveryRequestAndOneProgramAtATime) {
