@@ -88,12 +88,24 @@ TEST_F(StandaloneBench, ProgramStartedLaterScansThroughTheBenchsPortAndSocket) {
   ASSERT_EQ(again.exit_status, 0) << again.err << BenchLog();
   EXPECT_EQ(Rows(again.out).size(), 3u) << again.out;
 
+  // A program with a bench of its own (--sim) keeps to it, even with the variables set.
+  const CommandResult own = RunCommand({CliPath(), "scan", "--sim", "50", "--range", "145-145.1 0.1"},
+                                       ProgramEnv(bench), 60);
+  ASSERT_EQ(own.exit_status, 0) << own.err;
+  ASSERT_EQ(Rows(own.out).size(), 2u) << own.out;
+  for (const Row& row : Rows(own.out)) EXPECT_NEAR(row.r, 50, 0.005 * 50 + 0.2);
+
   // Closing its input ends it cleanly, its folder removed.
   EXPECT_EQ(bench.Stop(), 0);
   EXPECT_FALSE(std::filesystem::exists(dir_));
   const std::string log = BenchLog();
   EXPECT_NE(log.find("receiver connected"), std::string::npos) << log;
   EXPECT_NE(log.find("receiver: start"), std::string::npos) << log;
+  size_t connections = 0;
+  for (size_t at = log.find("receiver connected"); at != std::string::npos; at = log.find("receiver connected", at + 1)) {
+    ++connections;
+  }
+  EXPECT_EQ(connections, 2u) << log;
 }
 
 TEST_F(StandaloneBench, EndsOnSignalsAndRefusesBadArgumentsLeavingNothingBehind) {
