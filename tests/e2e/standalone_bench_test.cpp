@@ -136,11 +136,11 @@ TEST_F(StandaloneBench, BenchKilledMidScanEndsTheScanWithAnErrorAndKeepsItsPoint
   ASSERT_TRUE(bench.Ready()) << bench.Printed() << BenchLog();
   std::chrono::steady_clock::time_point killed{};
   std::thread killer([&] {
-    // Once the receiver streams, let the scan measure for a second, then the bench dies.
+    // Once the receiver streams, let the scan measure for a while, then the bench dies.
     for (int k = 0; k < 600 && BenchLog().find("receiver: start") == std::string::npos; ++k) {
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    std::this_thread::sleep_for(std::chrono::seconds(1));
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     killed = std::chrono::steady_clock::now();
     bench.Kill();
   });
