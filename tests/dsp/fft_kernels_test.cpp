@@ -90,28 +90,34 @@ TEST_F(FftKernelsTest, AllKernelsGiveIdenticalBits) {
 }
 
 TEST_F(FftKernelsTest, SpecialValuesPropagateIdentically) {
-  // Signed zeros, infinities and NaN go through the same arithmetic in every kernel.
-  const int n = 256;
-  FftVector x = RandomVector(n, 5);
-  x[3] = {-0.0, -0.0};
-  x[17] = {std::numeric_limits<double>::infinity(), 0.0};
-  x[200] = {0.0, std::numeric_limits<double>::quiet_NaN()};
-  FftVector z(n, FftComplex(-0.0, 0.0));
-  OMBPF2 portable(n);
-  portable.SetKernel(FftKernel::Portable);
-  for (const FftVector* in : {&x, &z}) {
-    FftVector ref = *in, ref_inv = *in;
-    portable.BPF2(ref.data(), n);
-    portable.OBPF2(ref_inv.data(), n);
-    for (FftKernel k : {FftKernel::Sse, FftKernel::Avx}) {
-      if (!FftKernelAvailable(k)) continue;
-      OMBPF2 fft(n);
-      fft.SetKernel(k);
-      FftVector a = *in, b = *in;
-      fft.BPF2(a.data(), n);
-      fft.OBPF2(b.data(), n);
-      EXPECT_TRUE(SameValues(a, ref)) << FftKernelName(k);
-      EXPECT_TRUE(SameValues(b, ref_inv)) << FftKernelName(k);
+  // Signed zeros, infinities and NaN go through the same arithmetic in every kernel, whatever
+  // register layout a kernel uses on the way: sizes with every first-pass and block organisation,
+  // special values in both halves of the array (the SIMD kernels pair values n/2 apart).
+  for (int n : {16, 32, 64, 256, 512, 2048, 4096}) {
+    FftVector x = RandomVector(n, 5u + static_cast<unsigned>(n));
+    x[3] = {-0.0, -0.0};
+    x[n / 2 + 3] = {-0.0, 0.0};
+    x[5] = {std::numeric_limits<double>::infinity(), 0.0};
+    x[n / 2 + 6] = {0.0, -std::numeric_limits<double>::infinity()};
+    x[n - 1] = {0.0, std::numeric_limits<double>::quiet_NaN()};
+    FftVector z(static_cast<size_t>(n), FftComplex(-0.0, 0.0));
+    z[n / 2] = {0.0, -0.0};
+    OMBPF2 portable(n);
+    portable.SetKernel(FftKernel::Portable);
+    for (const FftVector* in : {&x, &z}) {
+      FftVector ref = *in, ref_inv = *in;
+      portable.BPF2(ref.data(), n);
+      portable.OBPF2(ref_inv.data(), n);
+      for (FftKernel k : {FftKernel::Sse, FftKernel::Avx}) {
+        if (!FftKernelAvailable(k)) continue;
+        OMBPF2 fft(n);
+        fft.SetKernel(k);
+        FftVector a = *in, b = *in;
+        fft.BPF2(a.data(), n);
+        fft.OBPF2(b.data(), n);
+        EXPECT_TRUE(SameValues(a, ref)) << FftKernelName(k) << " n=" << n;
+        EXPECT_TRUE(SameValues(b, ref_inv)) << FftKernelName(k) << " n=" << n;
+      }
     }
   }
 }
