@@ -158,7 +158,7 @@ TEST_P(ChainOfflineProof, EveryFrequencyGivesItsLoad) {
 
 INSTANTIATE_TEST_SUITE_P(
     Rates, ChainOfflineProof,
-    ::testing::Values(ProofCase{2400000, 1, "140-142 0.5", 4, 2.0, true, 11},
+    ::testing::Values(ProofCase{2400000, 1, "140-142 0.5", 5, 2.0, true, 11},
                       ProofCase{1028571, 1, "50-50.8 0.2", 4, 0.0, false, 12},
                       ProofCase{250000, 4, "14-14.1 0.025", 5, 0.0, false, 13}),
     [](const ::testing::TestParamInfo<ProofCase>& i) { return "Rate" + std::to_string(static_cast<int>(i.param.rate)); });
