@@ -74,7 +74,13 @@ class ScanLowRate : public BenchScan {};
 
 TEST_F(ScanLowRate, FourRepetitionsAt250k) {
   std::string error;
-  for (const AccuracyCase& c : {AccuracyCase{"25-30j", 0.005, 0.2}, AccuracyCase{"150+75j", 0.005, 0.2}}) {
+  // The loads of the higher rates (the series antenna resonates at 14.05 MHz) but 5 ohm: at
+  // 250 kS/s the noise is 0.15 LSB per sample, too little to dither the 8-bit converter, and the
+  // 11 LSB antenna tone of 5 ohm reads 0.3-0.4 % high (R 0.018 ohm, SWR 0.3-0.6 % off where
+  // 0.5 % is allowed; at 2.4 MS/s the noise of 0.47 LSB dithers it).
+  const AccuracyCase loads[] = {{"25-30j", 0.005, 0.2}, {"50", 0.005, 0.2},  {"150+75j", 0.005, 0.2},
+                                {"500", 0.01, 0.5},     {"series:R=30,L=2u,C=64.2p", 0.005, 0.2}};
+  for (const AccuracyCase& c : loads) {
     SCOPED_TRACE(c.load);
     if (!Start(c.load, {"seed=3"}, 250000, {{"m_ZondN", "4"}})) return;
     const std::string ranges = "14-14.1 0.025";
