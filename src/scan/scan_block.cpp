@@ -11,7 +11,7 @@ void ScanEngine::ScanBlock(const float* a, const float* b, float peakA, float pe
   if (!groupOpen_ || counters_.SdrLoopSkipN.load() != 0) return;
   if (++blockCounter_ == 1) {
     const uint64_t id = groupId_;
-    p_.window.Post([this, id] { OnExec(id); });
+    PostToWindow([this, id] { OnExec(id); });
     chain_->UsePlan(*groupPlan_);
     meas_->StartGroup(*groupPlan_, group_.freqs.data(), group_.count, f0_, tuning_);
     index_ = 0;
@@ -76,7 +76,13 @@ void ScanEngine::EndGroupLocked(bool failed, bool overrun) {
   end.overrun = overrun;
   end.setFull = p_.store.Set(0).Count() >= p_.store.Set(0).Capacity();
   end.measured = index_;
-  p_.window.Post([this, end] { OnGroupEnded(end); });
+  PostToWindow([this, end] { OnGroupEnded(end); });
+}
+
+void ScanEngine::PostToWindow(std::function<void()> task) {
+  p_.window.Post([alive = std::weak_ptr<const int>(alive_), task = std::move(task)] {
+    if (!alive.expired()) task();
+  });
 }
 
 }  // namespace kavu

@@ -381,7 +381,7 @@ void ScanEngine::FinishScan(bool ok, const std::string& error) {
   if (ok && cyclic_) {
     if (!wasSingle) plan_.CopyToPrevious();
     singleNext_ = false;
-    p_.window.Post([this] {
+    PostToWindow([this] {
       if (state_ == ScanState::kIdle && cyclic_) StartScan();
     });
   }

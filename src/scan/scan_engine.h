@@ -15,8 +15,13 @@
 // are kept and saved (not after a single measurement).
 //
 // The front end learns what happens through IScanEvents (window thread).
+//
+// Lifetime: destroy the engine on the window thread after its sample loop has stopped. Tasks it
+// posted to the window thread and not yet run are dropped when they come up (they hold only a
+// weak liveness token), so the owner need not drain the window thread's queue first.
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -145,8 +150,11 @@ class ScanEngine : public IScanBlockSink {
   void SaveAntRes(ScanEndReport& report);
   // Sample thread.
   void EndGroupLocked(bool failed, bool overrun);
+  // Any thread: runs `task` on the window thread, unless the engine is gone by then.
+  void PostToWindow(std::function<void()> task);
 
   ScanEngineParts p_;
+  std::shared_ptr<const int> alive_ = std::make_shared<const int>(0);
   SampleLoop* loop_ = nullptr;
   LoopCounters counters_;
   OScanPlan plan_;
