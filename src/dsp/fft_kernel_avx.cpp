@@ -6,9 +6,6 @@
 //   - the twiddles of each pass packed contiguously and duplicated (fft_avx_pack.cpp), so the
 //     complex product needs one shuffle: (d·wr) addsub (swap(d)·wi) =
 //     (d.re·w.re − d.im·w.im, d.im·w.re + d.re·w.im), the portable kernel's expression;
-//   - the block passes in split form (fft_split_passes_avx.cpp): after a block's first stage
-//     the values are kept as registers of real parts and of imaginary parts, so the products of
-//     all later stages down to stage 8 need no shuffle at all; the last block pass joins them;
 //   - a final pass doing stages 4 and 2 on two blocks at once (one per register lane), the
 //     scaling, the response product and the bit-reversed placement, for a group of four blocks
 //     and its mirror group at a time (from a precomputed list) so that it works in place.
@@ -18,13 +15,8 @@
 #if defined(__AVX__)
 #include <immintrin.h>
 
-#include "dsp/fft_avx_ops.h"
-
 namespace kavu {
 namespace {
-
-using fft_avx::Bfly;
-using fft_avx::MulDup;
 
 inline __m256d Mul(__m256d d, __m256d w) {
   const __m256d wr = _mm256_movedup_pd(w);
@@ -78,6 +70,18 @@ void Reorder(const FftJob& job) {
   }
 }
 
+
+// d × w with w given duplicated: wr = (re, re, re', re'), wi = (im, im, im', im').
+inline __m256d MulDup(__m256d d, __m256d wr, __m256d wi) {
+  return _mm256_addsub_pd(_mm256_mul_pd(d, wr), _mm256_mul_pd(_mm256_permute_pd(d, 0x5), wi));
+}
+
+// Butterfly of one stage: a ← a + b, b ← (a − b) × w.
+inline void Bfly(__m256d& a, __m256d& b, const double* w) {
+  const __m256d d = _mm256_sub_pd(a, b);
+  a = _mm256_add_pd(a, b);
+  b = MulDup(d, _mm256_load_pd(w), _mm256_load_pd(w + 4));
+}
 
 // Stages s, s/2, s/4 over x[0 .. len): values at distance q = s/8.
 void Pass3(double* x, int len, int s, const double* tw) {
@@ -170,7 +174,6 @@ void RunPass(const FftPassDesc& pass, double* x, int len, const double* packed) 
   }
 }
 
-
 // Final pass. A group g is the four 4-value blocks g, g + G, g + 2G, g + 3G (G = n/16); its
 // results belong to the blocks of the mirror group m = rev(g): result o of block t goes to
 // position rev2(t) of block rev2(o)·G + m. Two blocks are done at once, t in lane 0 and t + 2 in
@@ -189,7 +192,7 @@ struct Pair {
 };
 
 // Blocks t (at a) and t + 2 (at a + 2s) as four registers (value i of t, value i of t + 2): whole
-// loads and one cross-lane permute per register (cheaper than loading halves into lanes).
+// loads and one cross-lane permute per register, which costs less than loading halves into lanes.
 inline Pair LoadPair(const double* a, long s) {
   const double* b = a + 2 * s;
   const __m256d a01 = _mm256_load_pd(a), a23 = _mm256_load_pd(a + 4);
@@ -259,15 +262,10 @@ void FinalPass(const FftJob& job) {
 void RunFused(const FftJob& job) {
   const int n = job.n;
   for (int p = 0; p < job.breadth_passes; ++p) RunPass(job.passes[p], job.x, n, job.packed);
-  const FftPassDesc* block_passes = job.passes + job.breadth_passes;
-  const bool split = fft_avx::SplitPassesFit(block_passes, job.block_passes, job.block);
   for (int base = 0; base < n; base += job.block) {
-    double* x = job.x + 2 * base;
-    if (split) {
-      fft_avx::RunSplitPasses(block_passes, job.block_passes, x, job.block, job.packed);
-      continue;
+    for (int p = 0; p < job.block_passes; ++p) {
+      RunPass(job.passes[job.breadth_passes + p], job.x + 2 * base, job.block, job.packed);
     }
-    for (int p = 0; p < job.block_passes; ++p) RunPass(block_passes[p], x, job.block, job.packed);
   }
   FinalPass(job);
 }

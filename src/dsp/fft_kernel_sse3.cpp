@@ -2,21 +2,15 @@
 // bit (see fft_kernel.cpp): the complex product is (d.re·w.re − d.im·w.im, d.im·w.re + d.re·w.im)
 // through addsub, which rounds exactly as the scalar expression does. From 16 values on it follows
 // the AVX kernel's organisation (fft_kernel_avx.cpp, the same plan and packed twiddles): passes of
-// up to three stages in registers, the block passes in split form (fft_split_passes_sse3.cpp),
-// then a final pass with stages 4 and 2, scaling, response and natural order; smaller sizes go
-// stage by stage. Uses only intrinsics and raw pointers (FftJob).
+// up to three stages in registers, then a final pass with stages 4 and 2, scaling, response and
+// natural order; smaller sizes go stage by stage. Uses only intrinsics and raw pointers (FftJob).
 #include "dsp/fft_plan.h"
 
 #if defined(__SSE3__)
 #include <pmmintrin.h>
 
-#include "dsp/fft_sse3_ops.h"
-
 namespace kavu {
 namespace {
-
-using fft_sse3::Bfly;
-using fft_sse3::MulDup;
 
 inline __m128d Mul(__m128d d, __m128d w) {
   const __m128d wr = _mm_movedup_pd(w);
@@ -63,6 +57,18 @@ void Reorder(const FftJob& job) {
   }
 }
 
+
+// d × w, w duplicated in memory: (re, re) at wr, (im, im) at wi.
+inline __m128d MulDup(__m128d d, const double* wr, const double* wi) {
+  return _mm_addsub_pd(_mm_mul_pd(d, _mm_load_pd(wr)), _mm_mul_pd(_mm_shuffle_pd(d, d, 1), _mm_load_pd(wi)));
+}
+
+// Butterfly with the packed twiddle pair at w (value j = 0 or 1 of the pair).
+inline void Bfly(__m128d& a, __m128d& b, const double* w, int j) {
+  const __m128d d = _mm_sub_pd(a, b);
+  a = _mm_add_pd(a, b);
+  b = MulDup(d, w + 2 * j, w + 4 + 2 * j);
+}
 
 void Pass3(double* x, int len, int s, const double* tw) {
   const int q = s / 8;
@@ -226,15 +232,10 @@ void FinalPass(const FftJob& job) {
 void RunFused(const FftJob& job) {
   const int n = job.n;
   for (int p = 0; p < job.breadth_passes; ++p) RunPass(job.passes[p], job.x, n, job.packed);
-  const FftPassDesc* block_passes = job.passes + job.breadth_passes;
-  const bool split = fft_sse3::SplitPassesFit(block_passes, job.block_passes, job.block);
   for (int base = 0; base < n; base += job.block) {
-    double* x = job.x + 2 * base;
-    if (split) {
-      fft_sse3::RunSplitPasses(block_passes, job.block_passes, x, job.block, job.packed);
-      continue;
+    for (int p = 0; p < job.block_passes; ++p) {
+      RunPass(job.passes[job.breadth_passes + p], job.x + 2 * base, job.block, job.packed);
     }
-    for (int p = 0; p < job.block_passes; ++p) RunPass(block_passes[p], x, job.block, job.packed);
   }
   FinalPass(job);
 }
