@@ -1,6 +1,9 @@
 // FFT benchmark: forward + inverse transform of 2048 and 65536 points with each kernel of OMBPF2
 // and, as the anchor in the same run, with FFTW (in place, FFTW_MEASURE, unscaled).
 //   fft<N>_<kernel>_ns       time of one forward + inverse pair, best of several batches
+//                            (avx: the AVX kernel as chosen at start-up, with its 512-bit path
+//                            where the processor has one; avx256: its 256-bit path alone, only
+//                            printed on such processors)
 //   fft<N>_fftw_ns           the same with FFTW
 //   fft<N>_ratio_vs_fftw     fastest kernel ÷ FFTW (below 1: faster than FFTW)
 //   fft<N>_bits_identical    1 when every kernel's result has the portable kernel's bits
@@ -53,16 +56,33 @@ void Measure(std::vector<Contender>& all, int n, int batches, int rounds) {
   }
 }
 
+// The configurations measured: every available kernel, and the AVX kernel's 256-bit path on
+// its own when the 512-bit one is in use.
+struct Config {
+  std::string name;
+  FftKernel kernel;
+  bool avx512;
+};
+
+std::vector<Config> Configs() {
+  std::vector<Config> out;
+  for (FftKernel k : {FftKernel::Portable, FftKernel::Sse, FftKernel::Avx}) {
+    if (FftKernelAvailable(k)) out.push_back({FftKernelName(k), k, BPF2_Avx512()});
+  }
+  if (FftKernelAvailable(FftKernel::Avx) && BPF2_Avx512()) out.push_back({"avx256", FftKernel::Avx, false});
+  return out;
+}
+
 bool ForwardBitsMatchPortable(int n) {
   FftVector ref(static_cast<size_t>(n)), x(static_cast<size_t>(n));
   Fill(ref.data(), n, 1.0);
   OMBPF2 portable(std::min(n, BPF2_NNMax()));
   portable.SetKernel(FftKernel::Portable);
   portable.BPF2(ref.data(), n);
-  for (FftKernel k : {FftKernel::Sse, FftKernel::Avx}) {
-    if (!FftKernelAvailable(k)) continue;
+  for (const Config& cfg : Configs()) {
     OMBPF2 fft(std::min(n, BPF2_NNMax()));
-    fft.SetKernel(k);
+    fft.SetKernel(cfg.kernel);
+    fft.SetAvx512(cfg.avx512);
     Fill(x.data(), n, 1.0);
     fft.BPF2(x.data(), n);
     if (std::memcmp(x.data(), ref.data(), sizeof(FftComplex) * n) != 0) return false;
@@ -73,14 +93,15 @@ bool ForwardBitsMatchPortable(int n) {
 void RunSize(int n, int batches, int rounds) {
   const std::string prefix = "fft" + std::to_string(n) + "_";
   std::vector<OMBPF2> transforms;
-  transforms.reserve(3);
+  const std::vector<Config> configs = Configs();
+  transforms.reserve(configs.size());
   std::vector<Contender> all;
-  for (FftKernel k : {FftKernel::Portable, FftKernel::Sse, FftKernel::Avx}) {
-    if (!FftKernelAvailable(k)) continue;
+  for (const Config& cfg : configs) {
     OMBPF2& fft = transforms.emplace_back(std::min(n, BPF2_NNMax()));
-    fft.SetKernel(k);
+    fft.SetKernel(cfg.kernel);
+    fft.SetAvx512(cfg.avx512);
     Contender& c = all.emplace_back();
-    c.name = FftKernelName(k);
+    c.name = cfg.name;
     c.data.resize(static_cast<size_t>(n));
     FftComplex* x = c.data.data();
     c.round = [&fft, x, n] {

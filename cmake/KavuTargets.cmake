@@ -4,8 +4,8 @@ set(KAVU_WARNINGS -Wall -Wextra)
 
 # kavu_library(NAME folder DEPS lib...)
 # One static library per subsystem from every .cpp directly in src/<folder> (ui/ is separate).
-# Files named *_sse3.cpp and *_avx.cpp are compiled for those instruction sets; the caller
-# must only run them after the processor probe said yes.
+# Files named *_sse3.cpp, *_avx.cpp and *_avx512.cpp (AVX-512F) are compiled for those
+# instruction sets; the caller must only run them after the processor probe said yes.
 function(kavu_library name)
   cmake_parse_arguments(K "" "" "DEPS;PUBLIC_LIBS" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
@@ -24,6 +24,8 @@ function(kavu_library name)
       set_source_files_properties(${s} PROPERTIES COMPILE_OPTIONS "-msse3")
     elseif(s MATCHES "_avx\\.cpp$")
       set_source_files_properties(${s} PROPERTIES COMPILE_OPTIONS "-mavx")
+    elseif(s MATCHES "_avx512\\.cpp$")
+      set_source_files_properties(${s} PROPERTIES COMPILE_OPTIONS "-mavx512f")
     endif()
   endforeach()
 endfunction()

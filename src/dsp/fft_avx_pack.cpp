@@ -2,8 +2,10 @@
 // scalar code: the values are copies of the stage twiddles, so the kernel's arithmetic is the
 // portable kernel's, only the memory order differs.
 //
-// Twiddle pairs are stored "duplicated" for the in-register complex product: for the twiddles
-// w(k), w(k+1) of one vector, the 4 doubles (re k, re k, re k+1, re k+1) then (im k, im k, ...).
+// Twiddles are stored "duplicated" for the in-register complex product: for the twiddles
+// w(k) ... w(k+L-1) of one vector of L values, the 2L doubles (re k, re k, re k+1, re k+1, ...)
+// then (im k, im k, ...). L = 2 for the 256-bit passes; the 512-bit passes (L = 4) get their own
+// copy, packed only on processors that can run them.
 #include "dsp/fft_plan.h"
 
 namespace kavu {
@@ -19,12 +21,13 @@ struct Packer {
   const FftComplex* w;  // stage twiddles of the plan (fwd or inv)
   int n;
   Packed* out;
+  int lanes;  // values per vector: 2 (256-bit passes) or 4 (512-bit passes)
 
   FftComplex Tw(int s, int k) const { return w[n - s + k]; }
-  // The twiddles of stage s at k and k + 1, duplicated.
+  // The twiddles of stage s at k ... k + lanes - 1, duplicated.
   void Pair(int s, int k) const {
-    const FftComplex a = Tw(s, k), b = Tw(s, k + 1);
-    out->insert(out->end(), {a.real(), a.real(), b.real(), b.real(), a.imag(), a.imag(), b.imag(), b.imag()});
+    for (int m = 0; m < lanes; ++m) out->insert(out->end(), 2, Tw(s, k + m).real());
+    for (int m = 0; m < lanes; ++m) out->insert(out->end(), 2, Tw(s, k + m).imag());
   }
   // One twiddle in both lanes (the final pass works on two blocks at once).
   void Broadcast(int s, int k) const {
@@ -34,7 +37,7 @@ struct Packer {
   void Pass(const FftPassDesc& p) const {
     const int s = p.s;
     const int q = s >> p.stages;  // distance of the pass's values
-    for (int k = 0; k < q; k += 2) {
+    for (int k = 0; k < q; k += lanes) {
       if (p.stages == 3) {
         for (int m = 0; m < 4; ++m) Pair(s, k + m * q);
         for (int m = 0; m < 2; ++m) Pair(s / 2, k + m * q);
@@ -85,6 +88,8 @@ void PackAvxTwiddles(FftPlan& plan) {
   plan.avx_passes.clear();
   plan.avx_fwd.clear();
   plan.avx_inv.clear();
+  plan.avx512_fwd.clear();
+  plan.avx512_inv.clear();
   plan.avx_pairs.clear();
   plan.avx_self.clear();
   if (!plan.avx_fused) return;
@@ -94,13 +99,24 @@ void PackAvxTwiddles(FftPlan& plan) {
   plan.avx_breadth = static_cast<int>(plan.avx_passes.size());
   Group(plan.avx_block, 8, plan.avx_passes);
   for (auto [w, out] : {std::pair{plan.fwd.data(), &plan.avx_fwd}, std::pair{plan.inv.data(), &plan.avx_inv}}) {
-    const Packer packer{w, n, out};
+    const Packer packer{w, n, out, 2};
     for (FftPassDesc& p : plan.avx_passes) {
       p.tw = out->size();
       packer.Pass(p);
     }
     plan.avx_final_tw = out->size();
     packer.Final();
+  }
+  // Every pass's values lie at least 4 apart (the last block pass ends at stage 8), so the
+  // 512-bit passes fill whole vectors; their final pass broadcasts the 256-bit final twiddles.
+  if (FftAvx512Available()) {
+    for (auto [w, out] : {std::pair{plan.fwd.data(), &plan.avx512_fwd}, std::pair{plan.inv.data(), &plan.avx512_inv}}) {
+      const Packer packer{w, n, out, 4};
+      for (FftPassDesc& p : plan.avx_passes) {
+        p.tw512 = out->size();
+        packer.Pass(p);
+      }
+    }
   }
   const int bits = plan.log2n - 4;
   for (int g = 0; g < (1 << bits); ++g) {

@@ -273,6 +273,10 @@ void RunFused(const FftJob& job) {
 }  // namespace
 
 void FftRunAvx(const FftJob& job) {
+  if (job.fused && job.avx512) {
+    FftRunAvx512(job);
+    return;
+  }
   if (job.fused) {
     RunFused(job);
     return;

@@ -58,7 +58,7 @@ FftPlan BuildFftPlan(int n, int table_nn, const FftComplex* table_fwd, const Fft
   return p;
 }
 
-FftJob MakeFftJob(const FftPlan& plan, FftComplex* data, FftOp op, const FftComplex* h) {
+FftJob MakeFftJob(const FftPlan& plan, FftComplex* data, FftOp op, const FftComplex* h, bool avx512) {
   const bool inverse = op == FftOp::Inverse;
   FftJob j;
   j.n = plan.n;
@@ -81,6 +81,9 @@ FftJob MakeFftJob(const FftPlan& plan, FftComplex* data, FftOp op, const FftComp
   j.pair_count = plan.avx_pairs.size() / 2;
   j.self = plan.avx_self.data();
   j.self_count = plan.avx_self.size();
+  const auto& packed512 = inverse ? plan.avx512_inv : plan.avx512_fwd;
+  j.avx512 = avx512 && plan.avx_fused && !packed512.empty();
+  j.packed512 = packed512.data();
   return j;
 }
 

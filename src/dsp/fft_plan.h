@@ -15,6 +15,7 @@ struct FftPassDesc {
   int stages = 0;
   int s = 0;
   size_t tw = 0;  // offset of the pass's packed twiddles in FftPlan::avx_fwd / avx_inv (doubles)
+  size_t tw512 = 0;  // the same in FftPlan::avx512_fwd / avx512_inv
 };
 
 struct FftPlan {
@@ -40,6 +41,9 @@ struct FftPlan {
   std::vector<int32_t> avx_pairs;  // g, m, g, m, ...
   std::vector<int32_t> avx_self;
   std::vector<double, FftAlignedAllocator<double>> avx_fwd, avx_inv;
+  // The passes' twiddles packed four values per vector for the AVX kernel's 512-bit path; empty
+  // unless this processor can run that path (FftAvx512Available()).
+  std::vector<double, FftAlignedAllocator<double>> avx512_fwd, avx512_inv;
 };
 
 // table_fwd/table_inv: the sub-tables selected for size table_nn (ignored when table_nn = 0).
@@ -71,14 +75,22 @@ struct FftJob {
   size_t pair_count = 0;
   const int32_t* self = nullptr;
   size_t self_count = 0;
+  // The AVX kernel's 512-bit path: taken when `avx512` is set (fused sizes only); its passes read
+  // their twiddles from `packed512` at FftPassDesc::tw512.
+  bool avx512 = false;
+  const double* packed512 = nullptr;
 };
 
-FftJob MakeFftJob(const FftPlan& plan, FftComplex* data, FftOp op, const FftComplex* h);
+// avx512: the object asks for the AVX kernel's 512-bit path (granted when the plan has its twiddles).
+FftJob MakeFftJob(const FftPlan& plan, FftComplex* data, FftOp op, const FftComplex* h, bool avx512);
 
 // The kernels. Every kernel gives identical bits.
 void FftRunPortable(const FftJob& job);
 void FftRunSse3(const FftJob& job);
 void FftRunAvx(const FftJob& job);
+// The AVX kernel's 512-bit path for fused sizes (fft_kernel_avx512.cpp, the only code built for
+// AVX-512). FftRunAvx calls it when job.avx512 is set; nothing else may.
+void FftRunAvx512(const FftJob& job);
 
 // Fills plan.avx_fwd / avx_inv from plan.fwd / inv (plain scalar code, fft_avx_pack.cpp).
 void PackAvxTwiddles(FftPlan& plan);

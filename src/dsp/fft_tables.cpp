@@ -19,6 +19,7 @@ struct GlobalState {
   std::shared_ptr<const FftTables> tables;
   std::string report;
   std::atomic<int> kernel{static_cast<int>(FftKernel::Portable)};
+  std::atomic<bool> avx512{false};
 };
 
 GlobalState& Global() {
@@ -38,6 +39,11 @@ bool KernelCompiled(FftKernel k) {
 const ProcessorProbe& HostProbe() {
   static const ProcessorProbe probe = ProbeProcessor(HostCpuid());
   return probe;
+}
+
+bool HostAvx512() {
+  static const bool usable = Avx512Usable(HostCpuid());
+  return usable;
 }
 
 }  // namespace
@@ -81,6 +87,7 @@ void BPF2_InitGlobal(int nn_max, const ICpuidSource& cpu) {
   auto tables = BPF_GenSinTable(nn_max);
   std::string report;
   FftKernel kernel = FftKernel::Portable;
+  bool avx512 = false;  // "AVX_Disable" switches the AVX kernel off, its 512-bit path with it
   if (AvxDisabledByCommandLine()) {
     report = "IsAVX: AVX и SSE отключены параметром командной строки";
     Log() << report << "\n";
@@ -92,6 +99,8 @@ void BPF2_InitGlobal(int nn_max, const ICpuidSource& cpu) {
     if (p.avx_usable && KernelCompiled(FftKernel::Avx)) {
       Log() << "Use AVX \n";
       kernel = FftKernel::Avx;
+      avx512 = Avx512Usable(cpu);
+      if (avx512) Log() << "Use AVX-512 \n";
     } else if (p.sse_level >= 30 && KernelCompiled(FftKernel::Sse)) {
       Log() << "Use SSE \n";
       kernel = FftKernel::Sse;
@@ -102,6 +111,7 @@ void BPF2_InitGlobal(int nn_max, const ICpuidSource& cpu) {
   g.tables = std::move(tables);
   g.report = std::move(report);
   g.kernel.store(static_cast<int>(kernel));
+  g.avx512.store(avx512);
 }
 
 void BPF2_InitGlobal(int nn_max) { BPF2_InitGlobal(nn_max, HostCpuid()); }
@@ -112,6 +122,10 @@ int BPF2_NNMax() {
 }
 
 FftKernel BPF2_Kernel() { return static_cast<FftKernel>(Global().kernel.load()); }
+
+bool BPF2_Avx512() { return Global().avx512.load(); }
+
+bool FftAvx512Available() { return FftKernelAvailable(FftKernel::Avx) && HostAvx512(); }
 
 std::string BPF2_ProcessorReport() {
   GlobalState& g = Global();

@@ -42,7 +42,7 @@ FftComplex FftMul(FftComplex a, FftComplex b) {
   return {a.real() * b.real() - a.imag() * b.imag(), a.imag() * b.real() + a.real() * b.imag()};
 }
 
-OMBPF2::OMBPF2() : m_Kernel(BPF2_Kernel()), m_Plans(kMaxLog2 + 1) {}
+OMBPF2::OMBPF2() : m_Kernel(BPF2_Kernel()), m_Avx512(BPF2_Avx512() && FftAvx512Available()), m_Plans(kMaxLog2 + 1) {}
 
 OMBPF2::OMBPF2(int nn) : OMBPF2() { SetNN(nn); }
 
@@ -72,6 +72,13 @@ void OMBPF2::SetKernel(FftKernel k) {
   m_Kernel = k;
 }
 
+void OMBPF2::SetAvx512(bool on) {
+  if (on && !FftAvx512Available()) {
+    FatalError("OMBPF2::SetAvx512() - AVX-512 недоступен на этом процессоре !!!");
+  }
+  m_Avx512 = on;
+}
+
 const FftPlan& OMBPF2::PlanFor(int n, const char* caller) {
   CheckSize(n, caller);
   auto& slot = m_Plans[static_cast<size_t>(Log2(n))];
@@ -90,7 +97,7 @@ void OMBPF2::Run(FftComplex* data, int n, FftOp op, const FftComplex* h) {
   const FftPlan& plan = PlanFor(n, caller);
   if (op == FftOp::ForwardMul && h == nullptr) FatalError("OMBPF2::BPF2Mul() - нет отклика h !!!");
   CheckAlignment(m_Kernel, data);
-  const FftJob job = MakeFftJob(plan, data, op, h);
+  const FftJob job = MakeFftJob(plan, data, op, h, m_Kernel == FftKernel::Avx && m_Avx512);
   switch (m_Kernel) {
     case FftKernel::Portable:
       FftRunPortable(job);

@@ -91,6 +91,12 @@ FftKernel BPF2_Kernel();
 std::string BPF2_ProcessorReport();
 // True when this build contains the kernel and the processor can run it (portable: always).
 bool FftKernelAvailable(FftKernel k);
+// The AVX kernel's 512-bit path (four complex values per register; same bits as every kernel):
+// true when this build contains it, the processor has AVX-512F and the OS saves the zmm registers.
+bool FftAvx512Available();
+// Whether the AVX kernel uses its 512-bit path, chosen at start-up (logged "Use AVX-512 "; false
+// before BPF2_InitGlobal, with "AVX_Disable" and whenever the AVX kernel is not chosen).
+bool BPF2_Avx512();
 
 struct FftPlan;
 enum class FftOp;
@@ -115,6 +121,10 @@ class OMBPF2 {
   // Runs the given kernel from now on (tests and benchmarks). FatalError when it is not available.
   void SetKernel(FftKernel k);
   FftKernel Kernel() const { return m_Kernel; }
+  // Lets the AVX kernel use its 512-bit path (on) or only its 256-bit path (off), for tests and
+  // benchmarks; the default is BPF2_Avx512(). FatalError when on and FftAvx512Available() is false.
+  void SetAvx512(bool on);
+  bool Avx512() const { return m_Avx512; }
 
   // Forward transform of n values in place, scaled by 1/n, natural order.
   void BPF2(FftComplex* data, int n);
@@ -131,6 +141,7 @@ class OMBPF2 {
 
   int m_TableNN = 0;
   FftKernel m_Kernel;
+  bool m_Avx512;
   std::shared_ptr<const void> m_Tables;  // keeps the selected global tables alive
   const FftComplex* m_Forward = nullptr;  // forward sub-table for m_TableNN
   const FftComplex* m_Inverse = nullptr;  // inverse sub-table for m_TableNN

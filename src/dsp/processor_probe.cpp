@@ -117,4 +117,15 @@ ProcessorProbe ProbeProcessor(const ICpuidSource& cpu) {
   return p;
 }
 
+bool Avx512Usable(const ICpuidSource& cpu) {
+  if (!cpu.HasCpuid() || cpu.Cpuid(0).eax < 7) return false;
+  const CpuidRegs r = cpu.Cpuid(1);
+  const bool osxsave = Bit(r.ecx, 27);
+  const bool avx = Bit(r.ecx, 28);
+  if (!osxsave || !avx) return false;  // XGETBV faults without OSXSAVE: not asked then
+  if (!Bit(cpu.Cpuid(7).ebx, 16)) return false;
+  constexpr uint64_t kZmmState = (1u << 1) | (1u << 2) | (1u << 5) | (1u << 6) | (1u << 7);
+  return (cpu.Xgetbv0() & kZmmState) == kZmmState;
+}
+
 }  // namespace kavu

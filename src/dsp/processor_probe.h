@@ -35,4 +35,9 @@ struct ProcessorProbe {
 // Asks the source and composes the report. Pure: logs nothing.
 ProcessorProbe ProbeProcessor(const ICpuidSource& cpu);
 
+// Whether the AVX kernel may use 512-bit registers: the processor has AVX and AVX-512F (CPUID
+// leaf 7, EBX bit 16) and the OS has enabled XSAVE and saves the xmm, ymm, opmask and zmm state
+// (XCR0 bits 1, 2, 5, 6, 7). A question of its own: ProbeProcessor's report stays as it is. Pure.
+bool Avx512Usable(const ICpuidSource& cpu);
+
 }  // namespace kavu

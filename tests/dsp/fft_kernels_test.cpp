@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <string>
+#include <vector>
 
 #include "dsp/fft_test_util.h"
 #include "dsp/ombpf2.h"
@@ -40,6 +42,27 @@ bool SameValues(const FftVector& a, const FftVector& b) {
   return true;
 }
 
+// A kernel as the tests run it: the AVX kernel twice on processors with AVX-512, once with its
+// 512-bit path and once with its 256-bit path alone.
+struct Variant {
+  FftKernel kernel;
+  bool avx512;
+  std::string Name() const { return std::string(FftKernelName(kernel)) + (avx512 ? "512" : ""); }
+  OMBPF2 Apply(OMBPF2 fft) const {
+    fft.SetKernel(kernel);
+    fft.SetAvx512(avx512);
+    return fft;
+  }
+};
+
+std::vector<Variant> FastVariants() {
+  std::vector<Variant> out;
+  if (FftKernelAvailable(FftKernel::Sse)) out.push_back({FftKernel::Sse, false});
+  if (FftKernelAvailable(FftKernel::Avx)) out.push_back({FftKernel::Avx, false});
+  if (FftAvx512Available()) out.push_back({FftKernel::Avx, true});
+  return out;
+}
+
 enum class Op { Forward, Inverse, ForwardMul, Filter };
 
 FftVector RunOp(OMBPF2& fft, Op op, FftVector x, const FftVector& h) {
@@ -62,7 +85,7 @@ FftVector RunOp(OMBPF2& fft, Op op, FftVector x, const FftVector& h) {
 }
 
 TEST_F(FftKernelsTest, AllKernelsGiveIdenticalBits) {
-  const FftKernel kernels[] = {FftKernel::Sse, FftKernel::Avx};
+  const std::vector<Variant> variants = FastVariants();
   int compared = 0;
   for (int table_nn : {0, 64, 2048}) {
     for (int n = 1; n <= 65536; n *= 2) {
@@ -74,12 +97,10 @@ TEST_F(FftKernelsTest, AllKernelsGiveIdenticalBits) {
       portable.SetKernel(FftKernel::Portable);
       for (Op op : {Op::Forward, Op::Inverse, Op::ForwardMul, Op::Filter}) {
         const FftVector ref = RunOp(portable, op, x, h);
-        for (FftKernel k : kernels) {
-          if (!FftKernelAvailable(k)) continue;
-          SCOPED_TRACE(testing::Message() << FftKernelName(k) << " n=" << n << " table=" << table_nn
+        for (const Variant& v : variants) {
+          SCOPED_TRACE(testing::Message() << v.Name() << " n=" << n << " table=" << table_nn
                                           << " op=" << static_cast<int>(op));
-          OMBPF2 fft = portable;
-          fft.SetKernel(k);
+          OMBPF2 fft = v.Apply(portable);
           EXPECT_TRUE(SameBits(RunOp(fft, op, x, h), ref));
           ++compared;
         }
@@ -93,7 +114,7 @@ TEST_F(FftKernelsTest, SpecialValuesPropagateIdentically) {
   // Signed zeros, infinities and NaN go through the same arithmetic in every kernel, whatever
   // register layout a kernel uses on the way: sizes with every first-pass and block organisation,
   // special values in both halves of the array (the SIMD kernels pair values n/2 apart).
-  for (int n : {16, 32, 64, 256, 512, 2048, 4096}) {
+  for (int n : {16, 32, 64, 256, 512, 2048, 4096, 16384, 65536}) {
     FftVector x = RandomVector(n, 5u + static_cast<unsigned>(n));
     x[3] = {-0.0, -0.0};
     x[n / 2 + 3] = {-0.0, 0.0};
@@ -102,21 +123,34 @@ TEST_F(FftKernelsTest, SpecialValuesPropagateIdentically) {
     x[n - 1] = {0.0, std::numeric_limits<double>::quiet_NaN()};
     FftVector z(static_cast<size_t>(n), FftComplex(-0.0, 0.0));
     z[n / 2] = {0.0, -0.0};
+    // One infinity alone: every output becomes ±inf or NaN, which ones depends on each product.
+    FftVector u = RandomVector(n, 6u + static_cast<unsigned>(n));
+    u[n / 4 + 1] = {-std::numeric_limits<double>::infinity(), 0.0};
+    // A response with special values reaches only its own bins: the final pass's product with
+    // them must match value by value.
+    FftVector h = RandomVector(n, 7u + static_cast<unsigned>(n));
+    h[0] = {-0.0, -0.0};
+    h[1] = {std::numeric_limits<double>::infinity(), -0.0};
+    h[n / 2 + 1] = {0.0, -std::numeric_limits<double>::infinity()};
+    h[n - 2] = {std::numeric_limits<double>::quiet_NaN(), 1.0};
+    const FftVector r = RandomVector(n, 8u + static_cast<unsigned>(n));
     OMBPF2 portable(n);
     portable.SetKernel(FftKernel::Portable);
-    for (const FftVector* in : {&x, &z}) {
+    FftVector ref_mul = r;
+    portable.BPF2Mul(ref_mul.data(), n, h.data());
+    for (const FftVector* in : {&x, &z, &u}) {
       FftVector ref = *in, ref_inv = *in;
       portable.BPF2(ref.data(), n);
       portable.OBPF2(ref_inv.data(), n);
-      for (FftKernel k : {FftKernel::Sse, FftKernel::Avx}) {
-        if (!FftKernelAvailable(k)) continue;
-        OMBPF2 fft(n);
-        fft.SetKernel(k);
-        FftVector a = *in, b = *in;
+      for (const Variant& v : FastVariants()) {
+        OMBPF2 fft = v.Apply(OMBPF2(n));
+        FftVector a = *in, b = *in, c = r;
         fft.BPF2(a.data(), n);
         fft.OBPF2(b.data(), n);
-        EXPECT_TRUE(SameValues(a, ref)) << FftKernelName(k) << " n=" << n;
-        EXPECT_TRUE(SameValues(b, ref_inv)) << FftKernelName(k) << " n=" << n;
+        fft.BPF2Mul(c.data(), n, h.data());
+        EXPECT_TRUE(SameValues(a, ref)) << v.Name() << " n=" << n;
+        EXPECT_TRUE(SameValues(b, ref_inv)) << v.Name() << " n=" << n;
+        EXPECT_TRUE(SameValues(c, ref_mul)) << v.Name() << " n=" << n;
       }
     }
   }
@@ -129,6 +163,9 @@ TEST_F(FftKernelsTest, ChosenKernelIsTheFastestAvailable) {
     EXPECT_EQ(k, FftKernel::Avx);
   }
   EXPECT_EQ(OMBPF2().Kernel(), k);
+  // The AVX kernel takes its 512-bit path by default wherever it can.
+  EXPECT_EQ(BPF2_Avx512(), k == FftKernel::Avx && FftAvx512Available());
+  EXPECT_EQ(OMBPF2().Avx512(), BPF2_Avx512());
   EXPECT_STREQ(FftKernelName(FftKernel::Portable), "portable");
   EXPECT_STREQ(FftKernelName(FftKernel::Sse), "sse");
   EXPECT_STREQ(FftKernelName(FftKernel::Avx), "avx");

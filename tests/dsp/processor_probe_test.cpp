@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "dsp/fft_tables.h"
+#include "dsp/fft_test_util.h"
 #include "dsp/ombpf2.h"
 #include "shell/command_line.h"
 #include "shell/log_console.h"
@@ -22,6 +23,7 @@ class FakeCpu final : public ICpuidSource {
   uint32_t max_leaf = 0x10;
   uint32_t ecx = kEcxAll, edx = kEdxAll;
   uint64_t xcr0 = 0x7;
+  uint32_t ebx7 = 0;  // leaf 7 EBX (bit 16: AVX-512F)
   mutable int xgetbv_calls = 0;
 
   bool HasCpuid() const override { return has_cpuid; }
@@ -32,6 +34,7 @@ class FakeCpu final : public ICpuidSource {
       r.ecx = ecx;
       r.edx = edx;
     }
+    if (leaf == 7) r.ebx = ebx7;
     return r;
   }
   uint64_t Xgetbv0() const override {
@@ -153,6 +156,78 @@ TEST_F(KernelChoiceTest, AvxThenSseThenPortable) {
   EXPECT_EQ(log.find("Use "), std::string::npos);
 }
 
+TEST(ProcessorProbeTest, Avx512NeedsTheProcessorAndTheOs) {
+  constexpr uint32_t kAvx512f = 1u << 16;
+  constexpr uint64_t kZmmXcr0 = 0xe7;  // x87, xmm, ymm, opmask, zmm 0-15, zmm 16-31
+  FakeCpu cpu;
+  cpu.ebx7 = kAvx512f;
+  cpu.xcr0 = kZmmXcr0;
+  EXPECT_TRUE(Avx512Usable(cpu));
+  // The report is the same question's answer as without AVX-512: it does not change.
+  EXPECT_EQ(ProbeProcessor(cpu).report,
+            "Is_AVX: FPU MMX SSE SSE2 SSE3 SSSE3 SSE4_1 SSE4_2 AVX osxsave xgetbv=0xe7 - ура AVX! ");
+
+  for (uint64_t missing : {0x2, 0x4, 0x20, 0x40, 0x80}) {  // the OS does not save one of the states
+    cpu.xcr0 = kZmmXcr0 & ~missing;
+    EXPECT_FALSE(Avx512Usable(cpu)) << missing;
+  }
+  cpu.xcr0 = kZmmXcr0;
+
+  cpu.ebx7 = ~kAvx512f;  // every other leaf-7 feature, but no AVX-512F
+  EXPECT_FALSE(Avx512Usable(cpu));
+  cpu.ebx7 = kAvx512f;
+
+  cpu.max_leaf = 6;  // leaf 7 not there: not asked
+  EXPECT_FALSE(Avx512Usable(cpu));
+  cpu.max_leaf = 0x10;
+
+  cpu.ecx = kEcxAll & ~kEcxAvx;
+  EXPECT_FALSE(Avx512Usable(cpu));
+
+  cpu.ecx = kEcxAll & ~kEcxOsxsave;  // XGETBV would fault: never asked
+  cpu.xgetbv_calls = 0;
+  EXPECT_FALSE(Avx512Usable(cpu));
+  EXPECT_EQ(cpu.xgetbv_calls, 0);
+
+  cpu.has_cpuid = false;
+  EXPECT_FALSE(Avx512Usable(cpu));
+}
+
+TEST_F(KernelChoiceTest, Avx512PathChosenWithTheAvxKernel) {
+  FakeCpu cpu;
+  cpu.ebx7 = 1u << 16;
+  cpu.xcr0 = 0xe7;
+  BPF2_InitGlobal(2048, cpu);
+  EXPECT_EQ(Log().TakeCaptured(),
+            "OMBPF2::BPF2_InitGlobal NNMax = 2048\n"
+            "Is_AVX: FPU MMX SSE SSE2 SSE3 SSSE3 SSE4_1 SSE4_2 AVX osxsave xgetbv=0xe7 - ура AVX! \n"
+            "SSE_Ver = 42\nUse AVX \nUse AVX-512 \n");
+  EXPECT_EQ(BPF2_Kernel(), FftKernel::Avx);
+  EXPECT_TRUE(BPF2_Avx512());
+  // An object takes the path only where this machine has it.
+  EXPECT_EQ(OMBPF2().Avx512(), FftAvx512Available());
+
+  cpu.xcr0 = 0x7;  // AVX usable, zmm state not saved: the 256-bit path alone
+  BPF2_InitGlobal(2048, cpu);
+  EXPECT_EQ(Log().TakeCaptured().find("AVX-512"), std::string::npos);
+  EXPECT_EQ(BPF2_Kernel(), FftKernel::Avx);
+  EXPECT_FALSE(BPF2_Avx512());
+  EXPECT_FALSE(OMBPF2().Avx512());
+
+  cpu.xcr0 = 0xe7;
+  cpu.ecx = kEcxAll & ~kEcxAvx;  // no AVX kernel, so no 512-bit path either
+  BPF2_InitGlobal(2048, cpu);
+  EXPECT_EQ(BPF2_Kernel(), FftKernel::Sse);
+  EXPECT_FALSE(BPF2_Avx512());
+
+  cpu.ecx = kEcxAll;
+  SetAvxDisabledByCommandLine(true);  // "AVX_Disable" turns the 512-bit path off with the AVX kernel
+  BPF2_InitGlobal(2048, cpu);
+  EXPECT_EQ(BPF2_Kernel(), FftKernel::Portable);
+  EXPECT_FALSE(BPF2_Avx512());
+  EXPECT_FALSE(OMBPF2().Avx512());
+}
+
 TEST_F(KernelChoiceTest, CommandLineDisablesTheProbe) {
   FakeCpu cpu;
   SetAvxDisabledByCommandLine(true);
@@ -171,6 +246,11 @@ TEST_F(KernelChoiceTest, HostProbeIsConsistent) {
   EXPECT_EQ(FftKernelAvailable(FftKernel::Avx), p.avx_usable);
   EXPECT_EQ(FftKernelAvailable(FftKernel::Sse), p.sse_level >= 30);
   EXPECT_TRUE(FftKernelAvailable(FftKernel::Portable));
+  EXPECT_EQ(FftAvx512Available(), p.avx_usable && Avx512Usable(HostCpuid()));
+  if (!FftAvx512Available()) {
+    OMBPF2 fft;
+    EXPECT_FATAL(fft.SetAvx512(true), "OMBPF2::SetAvx512() - AVX-512 недоступен на этом процессоре !!!");
+  }
 }
 
 }  // namespace
