@@ -10,6 +10,8 @@
 //     scaling, the response product and the bit-reversed placement, for a group of four blocks
 //     and its mirror group at a time (from a precomputed list) so that it works in place.
 // Sizes below 16 go stage by stage. Uses only intrinsics and raw pointers (see FftJob).
+// When the job asks for it (job.avx512: the processor and OS support AVX-512F), sizes from 16 on
+// go to the same organisation with 512-bit registers instead (fft_kernel_avx512.cpp).
 #include "dsp/fft_plan.h"
 
 #if defined(__AVX__)
