@@ -15,17 +15,6 @@ BenchSession::~BenchSession() {
   if (fd_ >= 0) ::close(fd_);
 }
 
-bool BenchSession::SendAll(int fd, const std::vector<uint8_t>& frame) {
-  size_t done = 0;
-  while (done < frame.size()) {
-    const ssize_t n = ::send(fd, frame.data() + done, frame.size() - done, MSG_NOSIGNAL);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
 bool BenchSession::Malformed(const std::string& why) {
   if (log_) log_("receiver connection closed: malformed message (" + why + ")");
   return false;
@@ -59,13 +48,13 @@ bool BenchSession::Handle(const wire::Message& m) {
   if (!greeted_) {
     if (m.type != MsgType::kHello || m.magic != wire::kMagic) return Malformed("no hello first");
     if (m.version != wire::kVersion) {
-      SendAll(fd_, wire::EncodeHelloReply(wire::kHelloUnsupported));
+      wire::SendFrame(fd_, wire::EncodeHelloReply(wire::kHelloUnsupported));
       if (log_) log_("receiver refused: protocol version " + std::to_string(m.version));
       return false;
     }
     greeted_ = true;
     if (log_) log_("receiver connected");
-    return SendAll(fd_, wire::EncodeHelloReply(wire::kHelloAccepted));
+    return wire::SendFrame(fd_, wire::EncodeHelloReply(wire::kHelloAccepted));
   }
   std::vector<uint8_t> reply;
   switch (m.type) {
@@ -92,7 +81,7 @@ bool BenchSession::Handle(const wire::Message& m) {
     default:
       return Malformed("message type " + std::to_string(static_cast<int>(m.type)) + " is not a request here");
   }
-  if (SendAll(fd_, reply)) return true;
+  if (wire::SendFrame(fd_, reply)) return true;
   if (log_) log_(std::string("receiver connection closed: reply not taken (") + std::strerror(errno) + ")");
   return false;
 }

@@ -28,9 +28,6 @@ class BenchSession {
   // over: the program closed it, a send failed or timed out, or it sent something malformed.
   bool OnReadable();
 
-  // Sends `frame` whole (blocking, up to the socket's send time-out). False on failure.
-  static bool SendAll(int fd, const std::vector<uint8_t>& frame);
-
  private:
   bool Handle(const wire::Message& m);
   bool Malformed(const std::string& why);

@@ -94,7 +94,7 @@ void BenchSocketServer::Run() {
     const timeval tv{kSendTimeoutMs / 1000, (kSendTimeoutMs % 1000) * 1000};
     ::setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &tv, sizeof tv);
     if (session) {
-      BenchSession::SendAll(fd, wire::EncodeHelloReply(wire::kHelloBusy));
+      wire::SendFrame(fd, wire::EncodeHelloReply(wire::kHelloBusy));
       ::close(fd);
       Log("receiver refused: another program is connected");
       continue;

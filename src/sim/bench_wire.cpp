@@ -1,6 +1,9 @@
 #include "sim/bench_wire.h"
 
+#include <sys/socket.h>
+
 #include <algorithm>
+#include <cerrno>
 
 namespace kavu::sim::wire {
 namespace {
@@ -219,6 +222,17 @@ FrameReader::Status FrameReader::Next(Message* out, std::string* error) {
     pos_ = 0;
   }
   return Status::kFrame;
+}
+
+bool SendFrame(int fd, const std::vector<uint8_t>& frame) {
+  size_t done = 0;
+  while (done < frame.size()) {
+    const ssize_t n = ::send(fd, frame.data() + done, frame.size() - done, MSG_NOSIGNAL);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return false;
+    done += static_cast<size_t>(n);
+  }
+  return true;
 }
 
 }  // namespace kavu::sim::wire

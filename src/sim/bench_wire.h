@@ -90,6 +90,11 @@ std::vector<uint8_t> EncodeFaultReply(int32_t fault);
 // *error when the type is unknown or the payload's length does not fit the type.
 bool DecodeBody(const uint8_t* body, size_t size, Message* out, std::string* error);
 
+// Writes a whole frame to the socket `fd` (blocking, up to the socket's send time-out; going on
+// after interrupted and partial sends; no SIGPIPE). False when the peer is gone or the socket
+// failed.
+bool SendFrame(int fd, const std::vector<uint8_t>& frame);
+
 // Cuts a byte stream into frames. Feed it what the socket gave; take frames out with Next().
 class FrameReader {
  public:

@@ -20,17 +20,6 @@ int64_t NowNs() {
       .count();
 }
 
-bool SendAll(int fd, const std::vector<uint8_t>& frame) {
-  size_t done = 0;
-  while (done < frame.size()) {
-    const ssize_t n = ::send(fd, frame.data() + done, frame.size() - done, MSG_NOSIGNAL);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) return false;
-    done += static_cast<size_t>(n);
-  }
-  return true;
-}
-
 }  // namespace
 
 BenchClient::BenchClient() {
@@ -137,7 +126,7 @@ bool BenchClient::Receive(sim::wire::Message* out, int64_t deadline_ns) {
 
 bool BenchClient::Request(const std::vector<uint8_t>& frame, sim::wire::MsgType reply_type, sim::wire::Message* reply) {
   if (fd_ < 0) return false;
-  if (!SendAll(fd_, frame)) {
+  if (!sim::wire::SendFrame(fd_, frame)) {
     Drop(std::string("cannot send: ") + std::strerror(errno));
     return false;
   }
