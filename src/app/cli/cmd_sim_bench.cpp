@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "app/cli/cli_command.h"
+#include "app/cli/sim_wiring.h"
 #include "shell/settings_store.h"
 #include "sim/bench_socket_server.h"
 #include "sim/virtual_bench.h"
@@ -94,43 +95,19 @@ bool InputClosed() {
 // Starts the bench in `dir` with the options of `a`: 0, else the exit status after saying why.
 int StartBench(const SimBenchArgs& a, const std::string& dir, sim::VirtualBench& bench) {
   sim::VirtualBenchOptions opts;
-  std::string error;
-  const auto model = sim::AntennaModel::Parse(a.load, &error);
-  if (!model) return Fail(kName, "--sim: " + error, 2);
-  opts.antenna = *model;
-  std::vector<std::pair<std::string, std::string>> later;  // board faults, set once running
-  for (const std::string& s : a.sets) {
-    const size_t eq = s.find('=');
-    if (eq == std::string::npos) return Fail(kName, "--sim-set expects NAME=VALUE, not \"" + s + "\"", 2);
-    const std::string key = s.substr(0, eq), value = s.substr(eq + 1);
-    if (key == sim::VirtualBench::kBoardFaultName) {
-      later.emplace_back(key, value);
-    } else if (!opts.impairments.Set(key, value, &error)) {
-      return Fail(kName, "--sim-set: " + error, 2);
-    }
-  }
   opts.folder = dir;
   // The settings file where a program started with XDG_CONFIG_HOME=DIR/config looks for it.
   ::setenv("XDG_CONFIG_HOME", (dir + "/config").c_str(), 1);
   opts.settings_file = DefaultSettingsPath();
   opts.attach_library = false;
-  if (!bench.Start(opts, &error)) return Fail(kName, error);
-  for (const auto& [key, value] : later) {
-    if (!bench.Set(key, value, &error)) return Fail(kName, "--sim-set: " + error, 2);
-  }
-  return 0;
+  return StartBenchFromArgs(kName, a.load, a.sets, opts, bench);
 }
 
 int RunSimBench(const std::vector<std::string>& args) {
   SimBenchArgs a;
   if (!Parse(args, a)) return 2;
   // The bench's threads inherit the blocked signals; this thread takes them with sigtimedwait.
-  sigset_t stop_signals;
-  sigemptyset(&stop_signals);
-  sigaddset(&stop_signals, SIGINT);
-  sigaddset(&stop_signals, SIGTERM);
-  sigaddset(&stop_signals, SIGHUP);
-  pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
+  const sigset_t stop_signals = BlockStopSignals();
   ::signal(SIGPIPE, SIG_IGN);  // a closed standard output must not skip the clean-up
 
   std::string dir = a.dir;

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "app/cli/cli_command.h"
+#include "app/cli/sim_wiring.h"
 #include "platform/number_text.h"
 #include "sim/board_peripherals.h"
 #include "sim/emulated_board.h"
@@ -108,12 +109,7 @@ int RunSimBoard(const std::vector<std::string>& args) {
   SimBoardArgs a;
   if (!Parse(args, a)) return 1;
   // The board's threads inherit the blocked signals; this thread takes them with sigtimedwait.
-  sigset_t stop_signals;
-  sigemptyset(&stop_signals);
-  sigaddset(&stop_signals, SIGINT);
-  sigaddset(&stop_signals, SIGTERM);
-  sigaddset(&stop_signals, SIGHUP);
-  pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
+  const sigset_t stop_signals = BlockStopSignals();
 
   sim::BoardPeripherals peripherals;
   sim::EmulatedBoard board(peripherals, a.config);

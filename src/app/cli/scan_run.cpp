@@ -5,6 +5,7 @@
 #include <filesystem>
 
 #include "app/cli/cli_command.h"
+#include "app/cli/sim_wiring.h"
 #include "platform/console_output.h"
 #include "platform/event_loop.h"
 #include "platform/number_text.h"
@@ -101,27 +102,9 @@ bool ParseScanArgs(const char* name, const std::vector<std::string>& args, ScanR
 
 int RunScan(const char* name, const ScanRunArgs& args) {
   sim::VirtualBench bench;
-  std::vector<std::pair<std::string, std::string>> later;  // board faults, set once running
   if (args.sim) {
-    sim::VirtualBenchOptions opts;
-    std::string error;
-    const auto model = sim::AntennaModel::Parse(*args.sim, &error);
-    if (!model) return Fail(name, "--sim: " + error, 2);
-    opts.antenna = *model;
-    for (const std::string& s : args.simSets) {
-      const size_t eq = s.find('=');
-      if (eq == std::string::npos) return Fail(name, "--sim-set expects NAME=VALUE, not \"" + s + "\"", 2);
-      const std::string key = s.substr(0, eq), value = s.substr(eq + 1);
-      if (key == sim::VirtualBench::kBoardFaultName) {
-        later.emplace_back(key, value);
-      } else if (!opts.impairments.Set(key, value, &error)) {
-        return Fail(name, "--sim-set: " + error, 2);
-      }
-    }
-    if (!bench.Start(opts, &error)) return Fail(name, error);
-    for (const auto& [key, value] : later) {
-      if (!bench.Set(key, value, &error)) return Fail(name, "--sim-set: " + error, 2);
-    }
+    if (const int status = StartBenchFromArgs(name, *args.sim, args.simSets, sim::VirtualBenchOptions{}, bench))
+      return status;
     if (!args.resultsFolder.empty()) Settings().WriteProfileString("CDlgOptions", "m_SaveResPath", args.resultsFolder);
   }
 

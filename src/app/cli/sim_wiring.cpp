@@ -1,0 +1,44 @@
+#include "app/cli/sim_wiring.h"
+
+#include <utility>
+
+#include "app/cli/cli_command.h"
+#include "sim/antenna_model.h"
+
+namespace kavu::cli {
+
+int StartBenchFromArgs(const char* name, const std::string& load, const std::vector<std::string>& sets,
+                       sim::VirtualBenchOptions opts, sim::VirtualBench& bench) {
+  std::string error;
+  const auto model = sim::AntennaModel::Parse(load, &error);
+  if (!model) return Fail(name, "--sim: " + error, 2);
+  opts.antenna = *model;
+  std::vector<std::pair<std::string, std::string>> later;  // board faults, set once running
+  for (const std::string& s : sets) {
+    const size_t eq = s.find('=');
+    if (eq == std::string::npos) return Fail(name, "--sim-set expects NAME=VALUE, not \"" + s + "\"", 2);
+    const std::string key = s.substr(0, eq), value = s.substr(eq + 1);
+    if (key == sim::VirtualBench::kBoardFaultName) {
+      later.emplace_back(key, value);
+    } else if (!opts.impairments.Set(key, value, &error)) {
+      return Fail(name, "--sim-set: " + error, 2);
+    }
+  }
+  if (!bench.Start(opts, &error)) return Fail(name, error);
+  for (const auto& [key, value] : later) {
+    if (!bench.Set(key, value, &error)) return Fail(name, "--sim-set: " + error, 2);
+  }
+  return 0;
+}
+
+sigset_t BlockStopSignals() {
+  sigset_t stop_signals;
+  sigemptyset(&stop_signals);
+  sigaddset(&stop_signals, SIGINT);
+  sigaddset(&stop_signals, SIGTERM);
+  sigaddset(&stop_signals, SIGHUP);
+  pthread_sigmask(SIG_BLOCK, &stop_signals, nullptr);
+  return stop_signals;
+}
+
+}  // namespace kavu::cli
