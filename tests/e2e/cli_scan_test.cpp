@@ -4,7 +4,6 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <sstream>
 
 #include "support/run_command.h"
 #include "support/temp_dir.h"
@@ -12,28 +11,13 @@
 namespace kavu::test {
 namespace {
 
-struct Row {
-  double mhz, r, x, swr;
-};
-
-std::vector<Row> Rows(const std::string& out) {
-  std::vector<Row> rows;
-  std::istringstream in(out);
-  std::string line;
-  while (std::getline(in, line)) {
-    Row r{};
-    if (std::sscanf(line.c_str(), "%lf\t%lf\t%lf\t%lf", &r.mhz, &r.r, &r.x, &r.swr) == 4) rows.push_back(r);
-  }
-  return rows;
-}
-
 TEST(CliScan, BenchScanPrintsPointsAndSavesAlsoToFile) {
   TempDir dir;
   const std::string file = dir.Path() + "/copy.kant";
   const CommandResult r = RunCommand(
       {CliPath(), "scan", "--sim", "25-30j", "--range", "140-141 0.5", "--sim-set", "seed=5", "-o", file}, {}, 60);
   ASSERT_EQ(r.exit_status, 0) << r.err;
-  const std::vector<Row> rows = Rows(r.out);
+  const std::vector<ScanRow> rows = ScanRows(r.out);
   ASSERT_EQ(rows.size(), 3u) << r.out;
   for (size_t i = 0; i < rows.size(); ++i) {
     EXPECT_DOUBLE_EQ(rows[i].mhz, 140 + 0.5 * static_cast<double>(i));
@@ -65,10 +49,10 @@ TEST(CliScan, DemoMeasuresTheBuiltInAntenna) {
   TempDir home;
   const CommandResult r = RunCommand({CliPath(), "demo"}, {"HOME=" + home.Path()}, 60);
   ASSERT_EQ(r.exit_status, 0) << r.err;
-  const std::vector<Row> rows = Rows(r.out);
+  const std::vector<ScanRow> rows = ScanRows(r.out);
   ASSERT_EQ(rows.size(), 21u + 16u) << r.out;
   // Series 50 Ω, 100 nH, 12.05 pF.
-  for (const Row& row : rows) {
+  for (const ScanRow& row : rows) {
     const double w = 2 * M_PI * row.mhz * 1e6;
     const double x = w * 100e-9 - 1 / (w * 12.05e-12);
     // The second range is measured on the generator's third harmonic at an SWR near 25: a

@@ -9,7 +9,6 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <sstream>
 #include <thread>
 
 #include "support/run_command.h"
@@ -19,22 +18,6 @@
 namespace kavu::test {
 namespace {
 
-struct Row {
-  double mhz, r, x;
-};
-
-std::vector<Row> Rows(const std::string& out) {
-  std::vector<Row> rows;
-  std::istringstream in(out);
-  std::string line;
-  while (std::getline(in, line)) {
-    Row r{};
-    double swr = 0;
-    if (std::sscanf(line.c_str(), "%lf\t%lf\t%lf\t%lf", &r.mhz, &r.r, &r.x, &swr) == 4) rows.push_back(r);
-  }
-  return rows;
-}
-
 std::string SavedPath(const std::string& out) {
   const size_t at = out.find("saved: ");
   if (at == std::string::npos) return "";
@@ -42,9 +25,9 @@ std::string SavedPath(const std::string& out) {
 }
 
 // The instrument's bound on a fixed 75 ohm load: R and X within 0.5 % of |Z| + 0.2 ohm.
-void ExpectSeventyFiveOhm(const std::vector<Row>& rows) {
+void ExpectSeventyFiveOhm(const std::vector<ScanRow>& rows) {
   const double tol = 0.005 * 75 + 0.2;
-  for (const Row& row : rows) {
+  for (const ScanRow& row : rows) {
     EXPECT_NEAR(row.r, 75, tol) << row.mhz << " MHz";
     EXPECT_NEAR(row.x, 0, tol) << row.mhz << " MHz";
   }
@@ -77,7 +60,7 @@ TEST_F(StandaloneBench, ProgramStartedLaterScansThroughTheBenchsPortAndSocket) {
   // No --sim: the program finds port 901 and the receiver "Virtual bench" in the settings.
   const CommandResult r = RunCommand({CliPath(), "scan", "--range", "140-141 0.1"}, ProgramEnv(bench), 60);
   ASSERT_EQ(r.exit_status, 0) << r.err << BenchLog();
-  const std::vector<Row> rows = Rows(r.out);
+  const std::vector<ScanRow> rows = ScanRows(r.out);
   ASSERT_EQ(rows.size(), 11u) << r.out;
   for (size_t i = 0; i < rows.size(); ++i) EXPECT_NEAR(rows[i].mhz, 140 + 0.1 * static_cast<double>(i), 1e-9);
   ExpectSeventyFiveOhm(rows);
@@ -86,14 +69,14 @@ TEST_F(StandaloneBench, ProgramStartedLaterScansThroughTheBenchsPortAndSocket) {
   // A second program after the first is served too.
   const CommandResult again = RunCommand({CliPath(), "scan", "--range", "145-145.2 0.1"}, ProgramEnv(bench), 60);
   ASSERT_EQ(again.exit_status, 0) << again.err << BenchLog();
-  EXPECT_EQ(Rows(again.out).size(), 3u) << again.out;
+  EXPECT_EQ(ScanRows(again.out).size(), 3u) << again.out;
 
   // A program with a bench of its own (--sim) keeps to it, even with the variables set.
   const CommandResult own = RunCommand({CliPath(), "scan", "--sim", "50", "--range", "145-145.1 0.1"},
                                        ProgramEnv(bench), 60);
   ASSERT_EQ(own.exit_status, 0) << own.err;
-  ASSERT_EQ(Rows(own.out).size(), 2u) << own.out;
-  for (const Row& row : Rows(own.out)) EXPECT_NEAR(row.r, 50, 0.005 * 50 + 0.2);
+  ASSERT_EQ(ScanRows(own.out).size(), 2u) << own.out;
+  for (const ScanRow& row : ScanRows(own.out)) EXPECT_NEAR(row.r, 50, 0.005 * 50 + 0.2);
 
   // Closing its input ends it cleanly, its folder removed.
   EXPECT_EQ(bench.Stop(), 0);
@@ -152,7 +135,7 @@ TEST_F(StandaloneBench, BenchKilledMidScanEndsTheScanWithAnErrorAndKeepsItsPoint
   EXPECT_LT(ended - killed, std::chrono::seconds(5));
   const bool named = r.err.find("Плата анализатора") != std::string::npos || r.err.find("Приёмник") != std::string::npos;
   EXPECT_TRUE(named) << r.err;
-  const std::vector<Row> rows = Rows(r.out);
+  const std::vector<ScanRow> rows = ScanRows(r.out);
   EXPECT_GT(rows.size(), 0u) << r.out << r.err;
   EXPECT_LT(rows.size(), 6001u);
   for (size_t i = 0; i < rows.size(); ++i) EXPECT_NEAR(rows[i].mhz, 140 + 0.01 * static_cast<double>(i), 1e-9);

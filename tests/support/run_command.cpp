@@ -8,7 +8,9 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstdio>
 #include <cstring>
+#include <sstream>
 
 namespace kavu::test {
 
@@ -72,6 +74,17 @@ CommandResult RunCommand(const std::vector<std::string>& argv, const std::vector
   waitpid(pid, &status, 0);
   r.exit_status = (!killed && WIFEXITED(status)) ? WEXITSTATUS(status) : -1;
   return r;
+}
+
+std::vector<ScanRow> ScanRows(const std::string& out) {
+  std::vector<ScanRow> rows;
+  std::istringstream in(out);
+  std::string line;
+  while (std::getline(in, line)) {
+    ScanRow r;
+    if (std::sscanf(line.c_str(), "%lf\t%lf\t%lf\t%lf", &r.mhz, &r.r, &r.x, &r.swr) == 4) rows.push_back(r);
+  }
+  return rows;
 }
 
 }  // namespace kavu::test

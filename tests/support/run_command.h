@@ -19,4 +19,11 @@ CommandResult RunCommand(const std::vector<std::string>& argv,
 // The built kavusdraa-cli.
 std::string CliPath();
 
+// One point line of `kavusdraa-cli scan` or `demo` ("MHz<TAB>R<TAB>X<TAB>SWR").
+struct ScanRow {
+  double mhz = 0, r = 0, x = 0, swr = 0;
+};
+// Every point line of a scan's standard output, in order (other lines are skipped).
+std::vector<ScanRow> ScanRows(const std::string& out);
+
 }  // namespace kavu::test
