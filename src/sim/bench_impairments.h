@@ -18,8 +18,19 @@ struct BenchImpairments {
   double ref_lsb = 60;          // reference tone amplitude at 0 dB gain, LSB
   double noise_db = -60;        // noise within 20 kHz relative to the reference tone, dB
   double dc_lsb = 1.5;          // DC spike (converter offset), LSB
-  double phase_wander = 0.01;   // generator phase random walk, rad per √s
-  double gen_ppm = 0;           // generator frequency error, ppm
+  // Phase random walk of the tones, rad per √s at 100 MHz; it grows in proportion to the tone's
+  // frequency (both crystals are multiplied up to it). The default is that of two typical crystal
+  // oscillators, the board's and the receiver's, each −125 dBc/Hz at 100 Hz from 25 MHz in its
+  // white-frequency-noise region: a walk of variance D·t has L(f) = D / (2π f)², so each gives
+  // D = 10^−12.5 · (2π · 100)² · (100 / 25)² = 2.0e−6 rad²/s at 100 MHz, both together
+  // √(4.0e−6) = 0.002 rad/√s (0.0029 at 145 MHz: 0.18 mrad over 4 ms).
+  double phase_wander = 0.002;
+  // Generator frequency error against the receiver's crystal, ppm. Two crystal oscillators never
+  // agree exactly; after the user has set the generator's crystal a ppm or two remain. With 0
+  // every tone would sit on the same simple fraction of the sample rate in every burst (offsets
+  // in steps of 100 kHz at 1.2 MS/s), and the converter's rounding error would repeat with the
+  // tone instead of averaging out.
+  double gen_ppm = 1.5;
   double board_ppm = 0;         // control board clock error, ppm (its timer runs fast when > 0)
   double gain_step_db = 0.1;    // random receiver gain step at every retune (between groups), dB rms
   double latency_us = 500;      // from the run command's arrival to the start of its timeline, µs

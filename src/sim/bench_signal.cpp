@@ -14,6 +14,8 @@ constexpr double kTwoPi = 2.0 * std::numbers::pi;
 constexpr double kNoiseBandHz = 20'000.0;
 constexpr double kTunerLowestHz = 24'000'000.0;
 constexpr size_t kNoiseTable = size_t{1} << 16;
+// The frequency at which phase_wander is given.
+constexpr double kWanderReferenceHz = 100e6;
 
 // Rounds to the converter's byte, clamped to its rails; a non-finite value reads as mid-scale.
 uint8_t Quantise(double v) {
@@ -124,8 +126,11 @@ void BenchSignal::CollectTones(const TimelineState& st, std::vector<Tone>& out) 
   }
 }
 
-void BenchSignal::Wander(double step) {
-  for (double& p : phase_) p += step * NextGauss();
+void BenchSignal::Wander(double step, const TimelineState& st) {
+  for (int s = 0; s < kTimelineSources; ++s) {
+    const double hz = st.sources[static_cast<size_t>(s)].hz;
+    phase_[s] += step * (hz > 0 ? hz / kWanderReferenceHz : 0.0) * NextGauss();
+  }
 }
 
 void BenchSignal::Fill(const IBenchState& state, const SampleTimeBase& clock, uint64_t first,
@@ -154,7 +159,7 @@ void BenchSignal::Fill(const IBenchState& state, const SampleTimeBase& clock, ui
     for (size_t t = 0; t < tones_.size(); ++t) rot_[t] = std::polar(1.0, kTwoPi * tones_[t].offset_hz / rate_);
     while (first + k < run_end) {
       const uint64_t s = first + k;
-      if (s % kWanderSamples == 0 && step > 0) Wander(step);
+      if (s % kWanderSamples == 0 && step > 0) Wander(step, st);
       const uint64_t chunk_end = std::min(run_end, (s / kWanderSamples + 1) * kWanderSamples);
       for (size_t t = 0; t < tones_.size(); ++t) {
         const double cycles = tones_[t].offset_hz * static_cast<double>(s) / rate_;

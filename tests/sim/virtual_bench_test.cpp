@@ -90,7 +90,9 @@ TEST(VirtualBench, TheProgramsOwnPathsReachTheBoardAndTheSimulatedReceiver) {
     ASSERT_EQ(set.AutoSelect(), 1) << set.Status().text;
     ASSERT_EQ(set.Rtl().Status(), 2) << set.Rtl().ErrorText();
     const double rate = set.ActiveSampleRate();
-    const double offset = bench.Peripherals().Si5351Out(0).hz - 145.2e6;  // the chip's own frequency
+    // The chip's own frequency, gen_ppm off the receiver's crystal.
+    const double offset =
+        bench.Peripherals().Si5351Out(0).hz * (1 + options.impairments.gen_ppm * 1e-6) - 145.2e6;
     const double o_level = MeasureRing(rings, offset, rate, 1 << 16);
     EXPECT_NEAR(o_level, options.impairments.ref_lsb, 0.02 * options.impairments.ref_lsb);
 
