@@ -184,29 +184,37 @@ void EmulatedBoard::ParseInput(int64_t now_ns) {
   }
 }
 
-std::optional<BoardFault> EmulatedBoard::TakeFault(const BoardFrame& frame,
-                                                   const FirmwareReply* reply) {
+std::vector<BoardFault> EmulatedBoard::TakeFaults(const BoardFrame& frame, const FirmwareReply* reply) {
   std::lock_guard lock(mutex_);
-  for (auto it = faults_.begin(); it != faults_.end(); ++it) {
-    if (it->command >= 0 && it->command != frame.code) continue;
+  std::vector<BoardFault> taken;
+  for (auto it = faults_.begin(); it != faults_.end();) {
     bool applies = false;
-    if (!reply) {
+    if (it->command >= 0 && it->command != frame.code) {
+      applies = false;
+    } else if (!reply) {
       applies = it->kind == BoardFaultKind::kUnplug;
     } else if (it->kind == BoardFaultKind::kI2cNack) {
       applies = reply->i2c_code_index >= 0;
     } else if (it->kind != BoardFaultKind::kUnplug) {
       applies = !reply->bytes.empty();
     }
-    if (!applies || it->count == 0) continue;
-    if (it->skip > 0) {
-      --it->skip;
+    if (!applies || it->count == 0) {
+      ++it;
       continue;
     }
-    BoardFault f = *it;
-    if (it->count > 0 && --it->count == 0) faults_.erase(it);
-    return f;
+    if (it->skip > 0) {
+      --it->skip;
+      ++it;
+      continue;
+    }
+    taken.push_back(*it);
+    if (it->count > 0 && --it->count == 0) {
+      it = faults_.erase(it);
+    } else {
+      ++it;
+    }
   }
-  return std::nullopt;
+  return taken;
 }
 
 void EmulatedBoard::Handle(BoardFrame frame, int64_t now_ns) {
@@ -220,7 +228,7 @@ void EmulatedBoard::Handle(BoardFrame frame, int64_t now_ns) {
     return;
   }
   // An unplug happens as the command arrives; the firmware never sees it.
-  if (TakeFault(frame, nullptr)) {
+  if (!TakeFaults(frame, nullptr).empty()) {
     entry.note = "fault unplug";
     log_.Add(std::move(entry));
     ClosePty();
@@ -237,23 +245,28 @@ void EmulatedBoard::Handle(BoardFrame frame, int64_t now_ns) {
     due_ns += RunDurationNs(reply.run_ticks, config_.timer);
     entry.note = "run " + std::to_string(reply.run_ticks) + " ticks";
   }
-  if (std::optional<BoardFault> fault = TakeFault(frame, &reply)) {
-    switch (fault->kind) {
+  for (const BoardFault& fault : TakeFaults(frame, &reply)) {
+    switch (fault.kind) {
       case BoardFaultKind::kNoReply: reply.bytes.clear(); break;
-      case BoardFaultKind::kShortReply: reply.bytes.pop_back(); break;
+      case BoardFaultKind::kShortReply:
+        if (!reply.bytes.empty()) reply.bytes.pop_back();
+        break;
       case BoardFaultKind::kWrongByte: {
-        const size_t i = std::min<size_t>(static_cast<size_t>(std::max(fault->byte_index, 0)),
+        if (reply.bytes.empty()) break;
+        const size_t i = std::min<size_t>(static_cast<size_t>(std::max(fault.byte_index, 0)),
                                           reply.bytes.size() - 1);
         reply.bytes[i] ^= 0xFF;
         break;
       }
-      case BoardFaultKind::kLateReply: due_ns += int64_t{fault->late_ms} * 1'000'000; break;
+      case BoardFaultKind::kLateReply: due_ns += int64_t{fault.late_ms} * 1'000'000; break;
       case BoardFaultKind::kI2cNack:
-        reply.bytes[static_cast<size_t>(reply.i2c_code_index)] = kI2cAddressNack;
+        if (static_cast<size_t>(reply.i2c_code_index) < reply.bytes.size()) {
+          reply.bytes[static_cast<size_t>(reply.i2c_code_index)] = kI2cAddressNack;
+        }
         break;
       case BoardFaultKind::kUnplug: break;
     }
-    entry.note += std::string(entry.note.empty() ? "" : ", ") + "fault " + BoardFaultName(fault->kind);
+    entry.note += std::string(entry.note.empty() ? "" : ", ") + "fault " + BoardFaultName(fault.kind);
   }
   entry.reply = reply.bytes;
   log_.Add(std::move(entry));

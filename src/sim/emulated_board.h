@@ -43,7 +43,8 @@ class EmulatedBoard {
   // The slave device path the program opens ("/dev/pts/N"); empty before Start.
   std::string DevicePath() const;
 
-  // Faults apply, in the order injected, to the next matching commands.
+  // Faults apply to the next matching commands; faults that match the same command all act on
+  // it, in the order injected (a late reply that also reports an I2C error).
   void InjectFault(const BoardFault& fault);
   void ClearFaults();
   // The device disappears now: the pseudo-terminal is closed (the program's reads and writes
@@ -71,9 +72,10 @@ class EmulatedBoard {
   void ReadInput();
   void ParseInput(int64_t now_ns);
   void Handle(BoardFrame frame, int64_t now_ns);
-  // Finds and consumes the first fault matching this command: with `reply` null only an unplug,
-  // else a fault that can act on that reply.
-  std::optional<BoardFault> TakeFault(const BoardFrame& frame, const FirmwareReply* reply);
+  // Consumes every injected fault that matches this command (each at most once per command, in
+  // the order injected): with `reply` null only unplugs, else the faults that can act on that
+  // reply.
+  std::vector<BoardFault> TakeFaults(const BoardFrame& frame, const FirmwareReply* reply);
   void QueueOutput(const std::vector<uint8_t>& bytes);
   void FlushOutput();
   void ClosePty();
