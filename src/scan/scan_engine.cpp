@@ -135,6 +135,8 @@ bool ScanEngine::OnButtonScanOne() {
     tuning_ = std::floor(g.tuningHz + 0.5);
     groupPlan_ = p_.keeper.Published();
     ++groupId_;
+    groupFirstPoint_ = p_.store.Set(0).Count();
+    groupMark_ = plan_.MarkGroupStart();
     blockCounter_ = 0;
     groupOpen_ = true;
   }
@@ -194,6 +196,8 @@ bool ScanEngine::SetScanF() {
     tuning_ = tuning;
     groupPlan_ = plan;
     ++groupId_;
+    groupFirstPoint_ = p_.store.Set(0).Count();
+    groupMark_ = plan_.MarkGroupStart();
     blockCounter_ = 0;
     groupOpen_ = true;
     stats_.sdrSetupSec += static_cast<double>(SteadyNowNs() - t0) * 1e-9;
@@ -247,23 +251,43 @@ void ScanEngine::OnExec(uint64_t id) {
     FinishScan(false, "Плата анализатора не отвечает (порт закрыт), сканирование прервано");
     return;
   }
-  // The board did not confirm the run: the group's timeline cannot be trusted; it fails like
-  // a group without its pause and is planned again.
+  // The board did not confirm the run: which generator steps it played cannot be known, so the
+  // group fails and its points are measured again. The reply comes after the run, so the sample
+  // thread may have ended the group already; its end, queued behind this task, is failed then.
   GroupEnd end;
   {
     std::lock_guard lock(groupMutex_);
-    if (!groupOpen_ || id != groupId_) return;
+    if (id != groupId_) return;
+    if (!groupOpen_) {
+      refusedId_ = id;
+      return;
+    }
     counters_.SdrLoopSkipN = LoopCounters::kSkipAll;
     p_.rings.m_SkipBlocks = LoopCounters::kSkipAll;
     groupOpen_ = false;
-    end = GroupEnd{id, true, false, false, index_};
+    end = GroupEnd{id, true, false, false, true, index_};
     stats_.groups++;
   }
   OnGroupEnded(end);
 }
 
-void ScanEngine::OnGroupEnded(const GroupEnd& end) {
-  if (state_ != ScanState::kScanning || end.id != groupId_) return;
+void ScanEngine::OnGroupEnded(const GroupEnd& ended) {
+  if (state_ != ScanState::kScanning || ended.id != groupId_) return;
+  GroupEnd end = ended;
+  if (end.refused || end.id == refusedId_) {
+    // The group is closed, so the sample thread no longer appends to set 0.
+    AntIzms& set = p_.store.Set(0);
+    if (set.Count() > groupFirstPoint_) {
+      Log() << LogColour(kColourError) << "Плата не подтвердила прогон группы, её точки ("
+            << (set.Count() - groupFirstPoint_) << ") будут измерены заново \n";
+      set.SetCount(groupFirstPoint_);
+    }
+    plan_.RewindToMark(groupMark_);
+    end.refused = true;
+    end.failed = true;
+    end.setFull = false;
+    end.measured = 0;
+  }
   p_.events.GroupEnded(stats_.points.load(), stats_.groups.load());
   if (end.setFull) {
     FinishScan(false, "Набор точек заполнен (" + std::to_string(p_.store.Set(0).Capacity()) +
@@ -275,7 +299,9 @@ void ScanEngine::OnGroupEnded(const GroupEnd& end) {
     ++failedInRow_;
     const bool more = end.measured > 0 ? plan_.AdvanceAfterBatch() : true;
     if (single_) {
-      FinishScan(false, "Одно измерение не удалось: не найдена синхропауза");
+      FinishScan(false, end.refused
+                            ? "Одно измерение не удалось: плата не подтвердила прогон"
+                            : "Одно измерение не удалось: не найдена синхропауза");
       return;
     }
     if (!more) {

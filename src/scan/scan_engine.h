@@ -9,8 +9,10 @@
 //
 // Failures never leave the counters skipping: every path ends idle (SdrLoopSkipN = −1,
 // m_SkipBlocks = 0). A group without a sync pause, or with samples lost to a ring overrun, is
-// planned again from its first unmeasured frequency; three such groups in a row end the scan
-// with an error. A receiver that delivers nothing for kStallMs, a board that vanished and a
+// planned again from its first unmeasured frequency. A group whose run the board did not confirm
+// (an error in, or no, reply to the run command) has its points dropped, whenever the reply
+// comes, and is planned again from its first frequency: its generator steps cannot be trusted.
+// Three failed groups in a row end the scan with an error. A receiver that delivers nothing for kStallMs, a board that vanished and a
 // full result set also end it with an error. Whatever ends a scan, the points measured so far
 // are kept and saved (not after a single measurement).
 //
@@ -134,6 +136,7 @@ class ScanEngine : public IScanBlockSink {
     bool failed = false;
     bool overrun = false;
     bool setFull = false;
+    bool refused = false;  // the board did not confirm the group's run
     int measured = 0;
   };
   // Window thread.
@@ -171,6 +174,7 @@ class ScanEngine : public IScanBlockSink {
   bool cyclic_ = false, singleNext_ = false, single_ = false;
   bool pauseRequested_ = false;
   int failedInRow_ = 0;
+  uint64_t refusedId_ = 0;  // a group whose run was refused after the sample thread ended it
   int64_t lastBlocks_ = -1;
   int64_t lastBlocksNs_ = 0;
   int32_t lastOverloadA_ = 0, lastOverloadB_ = 0;
@@ -180,6 +184,8 @@ class ScanEngine : public IScanBlockSink {
   GroupPlan group_;
   double f0_ = 0, tuning_ = 0;
   uint64_t groupId_ = 0;
+  int32_t groupFirstPoint_ = 0;  // points in set 0 when the group was handed over
+  OScanPlan::Mark groupMark_;    // the plan's position and summary then
   bool hasB_ = false;
   // Sample-thread group state (under groupMutex_).
   std::shared_ptr<const SampleRatePlan> groupPlan_;

@@ -84,6 +84,22 @@ void OScanPlan::AddPointToSummary(int range, double f, double swr) {
   Publish();
 }
 
+OScanPlan::Mark OScanPlan::MarkGroupStart() const {
+  Mark m;
+  m.range = current_;
+  m.frequency = currentF_;
+  if (current_ >= 0 && current_ < kMaxScanRanges) m.summary = ranges_[static_cast<size_t>(current_)].summary;
+  return m;
+}
+
+void OScanPlan::RewindToMark(const Mark& mark) {
+  if (mark.range < 0 || mark.range >= count_) return;
+  current_ = mark.range;
+  currentF_ = mark.frequency;
+  ranges_[static_cast<size_t>(mark.range)].summary = mark.summary;
+  Publish();
+}
+
 void OScanPlan::CopyToPrevious() {
   previous_ = ranges_;
   previousCount_ = count_;

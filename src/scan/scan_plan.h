@@ -51,6 +51,16 @@ class OScanPlan {
   // The measurement of a group's later points sets the position to each point's frequency.
   void SetCurrentFrequency(double f);
   void AddPointToSummary(int range, double f, double swr);
+
+  // Where the scan stands before a group: its range, frequency and that range's summary.
+  struct Mark {
+    int32_t range = -1;
+    double frequency = 0;
+    ScanRangeSummary summary;
+  };
+  Mark MarkGroupStart() const;
+  // A group's points were dropped: back to where it started, its summary as it was then.
+  void RewindToMark(const Mark& mark);
   // Cyclic scanning: the finished table becomes the previous-cycle table.
   void CopyToPrevious();
 

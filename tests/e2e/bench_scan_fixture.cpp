@@ -45,6 +45,7 @@ bool BenchScan::Start(const std::string& load, const std::vector<std::string>& s
   results_ = bench_.Folder() + "/results";
   Settings().WriteProfileString("CDlgOptions", "m_SaveResPath", results_);
   for (const auto& [key, value] : options) Settings().WriteProfileString("CDlgOptions", key, value);
+  events_.groupsEnded = 0;  // a new station counts its groups from 1
   station_ = std::make_unique<ScanStation>(loop_, notice_, events_, stationOptions_);
   if (!station_->Start(&error)) {
     ADD_FAILURE() << error;

@@ -205,6 +205,40 @@ TEST(ScanPlan, SummaryBandsAndLine) {
   EXPECT_EQ(RangeSummaryLine(lg.Range(0)).rfind("Диа 1 - 45.894581 МГц, шаг 2.340347 раз", 0), 0u);
 }
 
+TEST(ScanPlan, RewindForgetsADroppedGroup) {
+  // Two plans of "10-14 1": one measures 12 and 13 MHz, drops them and measures them again; the
+  // other measures them once. Position, summary and what follows must not differ.
+  OScanPlan dropped, straight;
+  for (OScanPlan* p : {&dropped, &straight}) {
+    ASSERT_TRUE(p->StartPlan("10-14 1"));
+    p->AddPointToSummary(0, 10e6, 3.0);
+    p->AddPointToSummary(0, 11e6, 1.8);
+    p->SetCurrentFrequency(11e6);
+    ASSERT_TRUE(p->AdvanceAfterBatch());
+  }
+  const OScanPlan::Mark mark = dropped.MarkGroupStart();
+  EXPECT_EQ(mark.frequency, 12e6);
+  // The dropped group saw a deep dip that is not there.
+  dropped.AddPointToSummary(0, 12e6, 1.0);
+  dropped.AddPointToSummary(0, 13e6, 1.05);
+  dropped.SetCurrentFrequency(13e6);
+  EXPECT_EQ(dropped.Range(0).summary.minSwr, 1.0);
+  dropped.RewindToMark(mark);
+  EXPECT_EQ(dropped.CurrentFrequency(), 12e6);
+  EXPECT_EQ(dropped.View().ranges[0].summary.minSwr, 1.8);
+  const double swr[] = {1.4, 1.6, 2.2};
+  for (OScanPlan* p : {&dropped, &straight}) {
+    double f[kMaxGroupFrequencies];
+    ASSERT_EQ(p->NextFrequencies(f, 7), 3);
+    EXPECT_EQ(f[0], 12e6);
+    for (int k = 0; k < 3; ++k) p->AddPointToSummary(0, f[k], swr[k]);
+    p->SetCurrentFrequency(f[2]);
+    EXPECT_FALSE(p->AdvanceAfterBatch());
+  }
+  EXPECT_EQ(RangeSummaryLine(dropped.View().ranges[0]), RangeSummaryLine(straight.View().ranges[0]));
+  EXPECT_EQ(dropped.View().ranges[0].summary.fAtMin, 12e6);
+}
+
 TEST(ScanPlan, WindowReadsConsistentCopiesWhileTheSampleThreadUpdates) {
   OScanPlan plan;
   ASSERT_TRUE(plan.StartPlan("10-20 1; 30-40 1"));
