@@ -17,11 +17,12 @@ namespace {
 
 struct AccuracyCase {
   const char* load;
-  double rel, abs;  // R and X within rel·|Z| + abs
+  double rel, abs;  // R and X within rel·|Z| + abs, SWR within rel (or swr_rel when given)
+  double swr_rel = 0;
 };
 
 void CheckPoints(ScanStation& st, const std::vector<double>& planned, const sim::AntennaModel& model,
-                 double rel, double abs) {
+                 double rel, double abs, double swr_rel) {
   const AntIzms& set = st.Store().Set(0);
   ASSERT_EQ(set.Count(), static_cast<int32_t>(planned.size()));
   const ImpedanceComputer imp(LoadBridgeSettings(), nullptr);
@@ -37,7 +38,7 @@ void CheckPoints(ScanStation& st, const std::vector<double>& planned, const sim:
     EXPECT_LE(std::abs(std::abs(Gamma(z, 50)) - std::abs(Gamma(want, 50))), 0.002) << where;
     EXPECT_NEAR(z.real(), want.real(), tol) << where;
     EXPECT_NEAR(z.imag(), want.imag(), tol) << where;
-    EXPECT_NEAR(Swr(z, 50), Swr(want, 50), Swr(want, 50) * rel) << where;
+    EXPECT_NEAR(Swr(z, 50), Swr(want, 50), Swr(want, 50) * (swr_rel > 0 ? swr_rel : rel)) << where;
   }
 }
 
@@ -61,7 +62,7 @@ TEST_P(ScanAccuracy, LoadsAndSeriesAntenna) {
     EXPECT_TRUE(end->ok) << end->error;
     EXPECT_TRUE(end->saved) << end->save.error;
     const auto model = sim::AntennaModel::Parse(c.load, &error);
-    CheckPoints(*station_, Planned(ranges), *model, c.rel, c.abs);
+    CheckPoints(*station_, Planned(ranges), *model, c.rel, c.abs, c.swr_rel);
     if (HasFailure()) return;
     TearDown();
   }
@@ -74,12 +75,18 @@ class ScanLowRate : public BenchScan {};
 
 TEST_F(ScanLowRate, FourRepetitionsAt250k) {
   std::string error;
-  // The loads of the higher rates (the series antenna resonates at 14.05 MHz) but 5 ohm: at
-  // 250 kS/s the noise is 0.15 LSB per sample, too little to dither the 8-bit converter, and the
-  // 11 LSB antenna tone of 5 ohm reads 0.3-0.4 % high (R 0.018 ohm, SWR 0.3-0.6 % off where
-  // 0.5 % is allowed; at 2.4 MS/s the noise of 0.47 LSB dithers it).
-  const AccuracyCase loads[] = {{"25-30j", 0.005, 0.2}, {"50", 0.005, 0.2},  {"150+75j", 0.005, 0.2},
-                                {"500", 0.01, 0.5},     {"series:R=30,L=2u,C=64.2p", 0.005, 0.2}};
+  // The loads of the higher rates (the series antenna resonates at 14.05 MHz). 5 ohm: SWR within
+  // 1 %, not 0.5 %. At 250 kS/s the noise is 0.15 LSB per sample, too little to dither the 8-bit
+  // converter: rounding a tone of fixed amplitude A changes its fundamental by a factor that swings
+  // about 1 with A (the quantiser's describing function), +0.22 % at A = 11 LSB and -0.27 % at
+  // 10.5 LSB with this noise (0.04 % with the 0.33 LSB of 1.2 MS/s). 5 ohm's antenna tone is
+  // 11 LSB, so it reads R 0.25 % high on average, and SWR 10 (1/R) up to 0.8 % off; the bias turns
+  // negative with the reference level 4.5 % lower or higher, so it is the converter, not the
+  // program. R and |Gamma| stay within their bounds (0.225 ohm and 0.002, which allows 1.2 % of
+  // SWR 10).
+  const AccuracyCase loads[] = {{"5", 0.005, 0.2, 0.01},  {"25-30j", 0.005, 0.2}, {"50", 0.005, 0.2},
+                                {"150+75j", 0.005, 0.2}, {"500", 0.01, 0.5},
+                                {"series:R=30,L=2u,C=64.2p", 0.005, 0.2}};
   for (const AccuracyCase& c : loads) {
     SCOPED_TRACE(c.load);
     if (!Start(c.load, {"seed=3"}, 250000, {{"m_ZondN", "4"}})) return;
@@ -87,7 +94,8 @@ TEST_F(ScanLowRate, FourRepetitionsAt250k) {
     const auto end = Scan(ranges);
     ASSERT_TRUE(end);
     EXPECT_TRUE(end->ok) << end->error;
-    CheckPoints(*station_, Planned(ranges), *sim::AntennaModel::Parse(c.load, &error), c.rel, c.abs);
+    CheckPoints(*station_, Planned(ranges), *sim::AntennaModel::Parse(c.load, &error), c.rel, c.abs,
+                c.swr_rel);
     if (HasFailure()) return;
     TearDown();
   }
