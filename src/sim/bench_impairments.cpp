@@ -15,7 +15,7 @@ const std::vector<BenchImpairments::Item>& BenchImpairments::Items() {
       {"noise_db", &B::noise_db, -200, 40, "noise within 20 kHz relative to the reference tone, dB"},
       {"dc_lsb", &B::dc_lsb, 0, 127, "DC spike (converter offset), LSB"},
       {"phase_wander", &B::phase_wander, 0, 100, "tone phase random walk, rad per sqrt(s) at 100 MHz (scales with f)"},
-      {"gen_ppm", &B::gen_ppm, -100000, 100000, "generator frequency error, ppm"},
+      {"gen_ppm", &B::gen_ppm, -100000, 100000, "generator crystal against the receiver's, ppm"},
       {"board_ppm", &B::board_ppm, -100000, 100000, "control board clock error, ppm (> 0: fast)"},
       {"gain_step_db", &B::gain_step_db, 0, 20, "random receiver gain step at every retune, dB rms"},
       {"latency_us", &B::latency_us, 0, 1e6, "run command arrival to timeline start, us"},
