@@ -27,6 +27,31 @@ TEST(CliScan, BenchScanPrintsPointsAndSavesAlsoToFile) {
   EXPECT_NE(r.out.find("Диа 140 - 141 МГц"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("saved: " + file), std::string::npos) << r.out;
   EXPECT_TRUE(std::filesystem::exists(file));
+  // The saved copy exports (fresh settings: the same default bridge, no calibration) to the R
+  // and X the scan printed.
+  const CommandResult e = RunCommand({CliPath(), "export", file, "--format", "csv"},
+                                     {"HOME=" + dir.Path(), "XDG_CONFIG_HOME=" + dir.Path() + "/cfg"}, 30);
+  ASSERT_EQ(e.exit_status, 0) << e.err;
+  std::vector<std::vector<double>> exported;
+  size_t at = e.out.find('\n');  // after the header line
+  while (at != std::string::npos && at + 1 < e.out.size()) {
+    const size_t next = e.out.find('\n', at + 1);
+    std::vector<double> v;
+    const std::string line = e.out.substr(at + 1, next - at - 1);
+    for (size_t p = 0; p <= line.size();) {
+      const size_t comma = std::min(line.find(',', p), line.size());
+      v.push_back(std::stod(line.substr(p, comma - p)));
+      p = comma + 1;
+    }
+    exported.push_back(v);
+    at = next;
+  }
+  ASSERT_EQ(exported.size(), rows.size()) << e.out;
+  for (size_t i = 0; i < rows.size(); ++i) {
+    EXPECT_DOUBLE_EQ(exported[i][0], rows[i].mhz * 1e6);
+    EXPECT_NEAR(exported[i][1], rows[i].r, 0.0006) << e.out;
+    EXPECT_NEAR(exported[i][2], rows[i].x, 0.0006) << e.out;
+  }
 }
 
 TEST(CliScan, BadArgumentsAndBadLoad) {
