@@ -258,14 +258,12 @@ void ScanEngine::OnExec(uint64_t id) {
   {
     std::lock_guard lock(groupMutex_);
     if (id != groupId_) return;
-    if (!groupOpen_) {
-      refusedId_ = id;
-      return;
-    }
+    refusedId_ = id;
+    if (!groupOpen_) return;
     counters_.SdrLoopSkipN = LoopCounters::kSkipAll;
     p_.rings.m_SkipBlocks = LoopCounters::kSkipAll;
     groupOpen_ = false;
-    end = GroupEnd{id, true, false, false, true, index_};
+    end = GroupEnd{id, true, false, false, index_};
     stats_.groups++;
   }
   OnGroupEnded(end);
@@ -274,7 +272,8 @@ void ScanEngine::OnExec(uint64_t id) {
 void ScanEngine::OnGroupEnded(const GroupEnd& ended) {
   if (state_ != ScanState::kScanning || ended.id != groupId_) return;
   GroupEnd end = ended;
-  if (end.refused || end.id == refusedId_) {
+  const bool refused = end.id == refusedId_;
+  if (refused) {
     // The group is closed, so the sample thread no longer appends to set 0.
     AntIzms& set = p_.store.Set(0);
     if (set.Count() > groupFirstPoint_) {
@@ -283,7 +282,6 @@ void ScanEngine::OnGroupEnded(const GroupEnd& ended) {
       set.SetCount(groupFirstPoint_);
     }
     plan_.RewindToMark(groupMark_);
-    end.refused = true;
     end.failed = true;
     end.setFull = false;
     end.measured = 0;
@@ -299,7 +297,7 @@ void ScanEngine::OnGroupEnded(const GroupEnd& ended) {
     ++failedInRow_;
     const bool more = end.measured > 0 ? plan_.AdvanceAfterBatch() : true;
     if (single_) {
-      FinishScan(false, end.refused
+      FinishScan(false, refused
                             ? "Одно измерение не удалось: плата не подтвердила прогон"
                             : "Одно измерение не удалось: не найдена синхропауза");
       return;

@@ -12,8 +12,8 @@
 // planned again from its first unmeasured frequency. A group whose run the board did not confirm
 // (an error in, or no, reply to the run command) has its points dropped, whenever the reply
 // comes, and is planned again from its first frequency: its generator steps cannot be trusted.
-// Three failed groups in a row end the scan with an error. A receiver that delivers nothing for kStallMs, a board that vanished and a
-// full result set also end it with an error. Whatever ends a scan, the points measured so far
+// Three failed groups in a row end the scan with an error. A receiver that delivers nothing for
+// kStallMs, a board that vanished and a full result set also end it with an error. Whatever ends a scan, the points measured so far
 // are kept and saved (not after a single measurement).
 //
 // The front end learns what happens through IScanEvents (window thread).
@@ -136,7 +136,6 @@ class ScanEngine : public IScanBlockSink {
     bool failed = false;
     bool overrun = false;
     bool setFull = false;
-    bool refused = false;  // the board did not confirm the group's run
     int measured = 0;
   };
   // Window thread.
@@ -174,7 +173,7 @@ class ScanEngine : public IScanBlockSink {
   bool cyclic_ = false, singleNext_ = false, single_ = false;
   bool pauseRequested_ = false;
   int failedInRow_ = 0;
-  uint64_t refusedId_ = 0;  // a group whose run was refused after the sample thread ended it
+  uint64_t refusedId_ = 0;  // the last group whose run the board did not confirm
   int64_t lastBlocks_ = -1;
   int64_t lastBlocksNs_ = 0;
   int32_t lastOverloadA_ = 0, lastOverloadB_ = 0;

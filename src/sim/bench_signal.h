@@ -10,8 +10,8 @@
 // the reference tone is ref_lsb LSB at 0 dB gain with the program's default resistors.
 // Then: the receiver gain (tenths of dB, 0 = unity) with a random step at every retune, a slow
 // random walk of each generator's phase (a small step every kWanderSamples samples of the
-// stream, in proportion to the generator's frequency), complex white noise, the DC spike, and unsigned 8-bit quantisation (byte = 128 +
-// value, clamped to 0 … 255).
+// stream, in proportion to the generator's frequency), complex white noise, the DC spike, and
+// unsigned 8-bit quantisation (byte = 128 + value, clamped to 0 … 255).
 //
 // In tuner mode (direct 0) a centre below 24 MHz receives no tones (the tuner cannot go there).
 // Deterministic: equal impairments (seed), equal calls give equal bytes.
@@ -78,7 +78,6 @@ class BenchSignal {
   void CollectTones(const TimelineState& st, std::vector<Tone>& out) const;
   std::complex<double> Divided(std::complex<double> node, double f_hz) const;
   double NextGauss();
-  // One step of every generator's phase walk, `step` rad rms.
   // One step of every generator's walk: `step` at 100 MHz, in proportion to its frequency.
   void Wander(double step, const TimelineState& st);
   // A Gaussian value for the noise: a draw from a table filled once from the seeded generator,

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <iterator>
 
 #include "sim/firmware_assumptions.h"
 
@@ -187,31 +188,21 @@ void EmulatedBoard::ParseInput(int64_t now_ns) {
 std::vector<BoardFault> EmulatedBoard::TakeFaults(const BoardFrame& frame, const FirmwareReply* reply) {
   std::lock_guard lock(mutex_);
   std::vector<BoardFault> taken;
+  const auto applies = [&](const BoardFault& f) {
+    if (f.count == 0 || (f.command >= 0 && f.command != frame.code)) return false;
+    if (!reply) return f.kind == BoardFaultKind::kUnplug;
+    if (f.kind == BoardFaultKind::kI2cNack) return reply->i2c_code_index >= 0;
+    return f.kind != BoardFaultKind::kUnplug && !reply->bytes.empty();
+  };
   for (auto it = faults_.begin(); it != faults_.end();) {
-    bool applies = false;
-    if (it->command >= 0 && it->command != frame.code) {
-      applies = false;
-    } else if (!reply) {
-      applies = it->kind == BoardFaultKind::kUnplug;
-    } else if (it->kind == BoardFaultKind::kI2cNack) {
-      applies = reply->i2c_code_index >= 0;
-    } else if (it->kind != BoardFaultKind::kUnplug) {
-      applies = !reply->bytes.empty();
-    }
-    if (!applies || it->count == 0) {
+    if (!applies(*it)) {
       ++it;
-      continue;
-    }
-    if (it->skip > 0) {
+    } else if (it->skip > 0) {
       --it->skip;
       ++it;
-      continue;
-    }
-    taken.push_back(*it);
-    if (it->count > 0 && --it->count == 0) {
-      it = faults_.erase(it);
     } else {
-      ++it;
+      taken.push_back(*it);
+      it = (it->count > 0 && --it->count == 0) ? faults_.erase(it) : std::next(it);
     }
   }
   return taken;
