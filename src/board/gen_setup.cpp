@@ -31,6 +31,13 @@ std::unique_ptr<IGenChip> MakeSpiChip(const GenDesk& desk, GenState& gen) {
   return std::make_unique<GenSpiUnsupported>(desk.m_GenRfmType, gen);
 }
 
+// The one place that decides which slots InitAllGens skips: a kind this version has no driver
+// for (the stand-in above) must not stop the other generators, the Si5351 outputs among them,
+// from being initialised. Choosing such a slot still fails, with the stand-in's text.
+bool HasDriver(const IGenChip* chip) {
+  return chip != nullptr && dynamic_cast<const GenSpiUnsupported*>(chip) == nullptr;
+}
+
 }  // namespace
 
 void GenSetupOptions::Check() {
@@ -112,14 +119,19 @@ bool GenSetup::InitSpiSlots() {
     board_->m_Rfm_Gen = i;
     const int kind = desks_[static_cast<size_t>(i)].m_GenRfmType;
     if (kind == 0) continue;
+    IGenChip* chip = spi_gens_[static_cast<size_t>(i)].get();
+    if (!HasDriver(chip)) {
+      Log() << "Генератор на SPI c CS" << i << " (" << GenKind(kind).options_text
+            << ") пропущен: эта версия программы его не поддерживает \n";
+      continue;
+    }
     Log() << LogColour(kColourHeading) << "Инициализация генератора на SPI c CS" << i << "\n"
           << LogColour(kColourNormal);
     if (!SelectTarget(i)) return false;
     if (!board_->SetSpiModeToGen(kind, true)) {
       LogRed("irfm=" + std::to_string(i) + " ошибка исполнения SetSpiModeToGen() \n");
     }
-    IGenChip* chip = spi_gens_[static_cast<size_t>(i)].get();
-    if (!chip || !chip->Init()) {
+    if (!chip->Init()) {
       box_->Show(InitFailureText(kind));
       return false;
     }

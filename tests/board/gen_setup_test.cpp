@@ -249,8 +249,35 @@ TEST_F(GenSetupTest, FailuresReachTheErrorBox) {
   desks_[1].m_GenRfmType = 6;  // a kind whose driver is not in this version
   hw_.SetSi5351Present(true);
   auto spi = Setup(101);
-  EXPECT_FALSE(spi->InitAllGens(1e6));
-  EXPECT_EQ(notice_.Texts().back(), "Ошибка начальной инициализации ad9833");
+  EXPECT_FALSE(spi->InitAllGens(1e6));  // the chosen slot itself cannot be set
+  EXPECT_EQ(notice_.Texts().back(),
+            "InitAllGens() - SetGenFManual() вернула ошибку !!!\nгенератор DDS ad9833 пока не "
+            "поддерживается этой версией программы");
+  EXPECT_FALSE(spi->State().on_checked);
+}
+
+TEST_F(GenSetupTest, SlotsOfUnsupportedKindsAreSkippedAndTheSi5351StillStarts) {
+  desks_[0].m_GenRfmType = 6;   // listed
+  desks_[2].m_GenRfmType = 8;   // fixed: not listed, still initialised at start
+  desks_[2].RfmFixFM = 27e6;
+  Start();
+  auto g = Setup(0);
+  ASSERT_TRUE(g->InitAllGens(14.2e6)) << Log().TakeCaptured();
+  EXPECT_TRUE(notice_.Texts().empty());
+  EXPECT_TRUE(hw_.Si5351Out(0).on);
+  EXPECT_NEAR(hw_.Si5351Out(0).hz, 14.2e6, 0.2);
+  EXPECT_TRUE(g->State().on_checked);
+  const std::string log = Log().TakeCaptured();
+  EXPECT_NE(log.find("Генератор на SPI c CS0 (DDS ad9833) пропущен"), std::string::npos) << log;
+  EXPECT_NE(log.find("Генератор на SPI c CS2 (si4463) пропущен"), std::string::npos) << log;
+  // Nothing was sent to the skipped slot 2: the batch target (command 0x51) never chose CS2.
+  int targets = 0;
+  for (const sim::BoardLogEntry& e : board_->CommandLog().Entries()) {
+    if (e.code != 0x51 || e.request.size() < 4) continue;
+    ++targets;
+    EXPECT_NE(e.request[3], 0xFF - 4) << sim::BoardCommandLog::Hex(e.request);
+  }
+  EXPECT_GE(targets, 2);  // step 7 and step 10 chose slot 0
 }
 
 }  // namespace
