@@ -8,6 +8,7 @@
 #include "platform/number_text.h"
 #include "scan/scan_saving.h"
 #include "scan/bridge_settings.h"
+#include "scan/spektr_settings.h"
 #include "shell/fatal_error.h"
 #include "shell/log_console.h"
 
@@ -22,7 +23,7 @@ std::string Mhz3(double hz) {
 }  // namespace
 
 ScanEngine::ScanEngine(const ScanEngineParts& parts, int64_t chain_capacity)
-    : p_(parts), calibration_(std::make_unique<Calibration>()) {
+    : p_(parts), options_(ScanOptions::Load()), calibration_(std::make_unique<Calibration>()) {
   std::string error;
   chain_ = OSignalChain::Create(chain_capacity, &error);
   if (!chain_) FatalError("ScanEngine: " + error);
@@ -56,7 +57,7 @@ bool ScanEngine::StartScan() {
     last_ = MeasuredPoint{};
   }
   if (!plan_.StartPlan(rangeText_)) {
-    p_.box.Show("Диапазоны сканирования заданы с ошибкой: \"" + rangeText_ + "\"");
+    p_.box.Show(SpektrSettings::kRangeErrorText);
     return false;
   }
   single_ = singleNext_;
@@ -65,7 +66,6 @@ bool ScanEngine::StartScan() {
     p_.box.Show("Com-порт не открыт, управление анализатором не возможно");
     return false;
   }
-  options_ = ScanOptions::Load();
   calibration_->LoadFromSettings();
   impedance_ = std::make_unique<ImpedanceComputer>(LoadBridgeSettings(), calibration_.get());
   std::array<double, kMaxGroupFrequencies> first{};
@@ -94,7 +94,6 @@ bool ScanEngine::OnButtonScanOne() {
   if (state_ != ScanState::kIdle) StopScan();
   pauseRequested_ = false;
   single_ = true;
-  options_ = ScanOptions::Load();
   calibration_->LoadFromSettings();
   impedance_ = std::make_unique<ImpedanceComputer>(LoadBridgeSettings(), calibration_.get());
   {

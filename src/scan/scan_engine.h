@@ -119,6 +119,12 @@ class ScanEngine : public IScanBlockSink {
   // Shift held / one-signal view open: the next StartScan measures one group and stops.
   void SetSingleNextScan(bool on) { singleNext_ = on; }
 
+  // The options every scan uses from its next group on (window thread). The engine reads them
+  // from the settings once, when made; the owner applies a change here together with the
+  // generator set-up and the rate plan, so all three always work from the same values.
+  void ApplyOptions(const ScanOptions& options) { options_ = options; }
+  const ScanOptions& Options() const { return options_; }
+
   // Window thread.
   bool StartScan();
   bool OnButtonScanOne();
