@@ -138,17 +138,24 @@ void ReceiverSet::DiscoverExtIO() {
 
 int ReceiverSet::AutoSelect() {
   const std::string stored = Settings().GetProfileString(kSection, "m_SelectSdrKey", "");
-  for (size_t i = 0; i < entries_.size(); ++i) {
-    const std::string key = ReceiverKey(entries_[i]);
-    if (key.empty() || key != stored) continue;
-    selected_ = static_cast<int>(i);
-    // A run that dies while this receiver opens must not try it again at the next start.
-    Settings().WriteProfileString(kSection, "m_SelectSdrKey", "");
-    SelectReceiver(static_cast<int>(i));
-    Settings().WriteProfileString(kSection, "m_SelectSdrKey", key);
-    return static_cast<int>(i);
+  const int i = FindKey(stored);
+  if (i < 0) {
+    SetStatus("", kNoSelectionText, StatusColour::kNotice);
+    return -1;
   }
-  SetStatus("", kNoSelectionText, StatusColour::kNotice);
+  selected_ = i;
+  // A run that dies while this receiver opens must not try it again at the next start.
+  Settings().WriteProfileString(kSection, "m_SelectSdrKey", "");
+  SelectReceiver(i);
+  Settings().WriteProfileString(kSection, "m_SelectSdrKey", stored);
+  return i;
+}
+
+int ReceiverSet::FindKey(const std::string& key) const {
+  if (key.empty()) return -1;
+  for (size_t i = 0; i < entries_.size(); ++i) {
+    if (ReceiverKey(entries_[i]) == key) return static_cast<int>(i);
+  }
   return -1;
 }
 

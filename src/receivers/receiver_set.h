@@ -82,6 +82,8 @@ class ReceiverSet : public IReceiverLevels {
   int AutoSelect();
   // The user picked entry `index`: store its key, then SelectReceiver.
   void UserSelect(int index);
+  // The index of the first entry whose ReceiverKey is `key`, or −1 (an empty key matches none).
+  int FindKey(const std::string& key) const;
   // Closes every receiver, then opens entry `index`. False when nothing usable was opened.
   bool SelectReceiver(int index);
   int Selected() const { return selected_; }

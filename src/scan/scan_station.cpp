@@ -3,10 +3,13 @@
 #include <cstdio>
 
 #include "dsp/ombpf2.h"
+#include "shell/log_console.h"
 #include "shell/settings_store.h"
 
 namespace kavu {
 namespace {
+constexpr double kStartRateHz = 20000000;  // the plan's rate until a receiver reports its own
+
 template <class... A>
 std::string Printf(const char* fmt, A... a) {
   char buf[256];
@@ -16,7 +19,7 @@ std::string Printf(const char* fmt, A... a) {
 
 RatePlanInputs InitialInputs() {
   BPF2_InitGlobal(65536);  // the rate plan designs its filter with the FFT
-  return ScanOptions::Load().PlanInputs(20000000, OBoardProtocol::kDefaultTimerClock,
+  return ScanOptions::Load().PlanInputs(kStartRateHz, OBoardProtocol::kDefaultTimerClock,
                                         OBoardProtocol::kDefaultTimerDivider);
 }
 }  // namespace
@@ -24,13 +27,14 @@ RatePlanInputs InitialInputs() {
 ScanStation::ScanStation(IWindowThread& window, INotice& notice, IScanEvents& events,
                          const ScanStationOptions& options)
     : window_(window),
+      station_events_(options.station_events),
       box_(notice),
       board_(port_),
       keeper_(InitialInputs()),
       si_(Si5351Config::Load()),
-      desks_(LoadGenDesks()) {
-  gen_ = std::make_unique<GenSetup>(board_, box_, keeper_, si_, desks_, GenSetupOptions::Load());
-  gen_->List().BuildFromSettings(si_, desks_);
+      desks_(LoadGenDesks()),
+      port_changes_(options.port_changes) {
+  gen_ = std::make_unique<GenSetup>(board_, box_, keeper_, si_, desks_, GenSetupOptions{});
   rings_ = std::make_unique<SampleRings>(options.ring_capacity);
   receivers_ = std::make_unique<ReceiverSet>(*rings_, static_cast<IReceiverSetHost&>(*this));
   store_ = std::make_unique<ResultsStore>(options.results_capacity);
@@ -39,30 +43,56 @@ ScanStation::ScanStation(IWindowThread& window, INotice& notice, IScanEvents& ev
   engine_ = std::make_unique<ScanEngine>(parts, options.chain_capacity);
   loop_ = std::make_unique<SampleLoop>(*rings_, engine_->Counters(), *engine_, &spectrum_);
   engine_->SetLoop(loop_.get());
+  // Options that give no plan at all leave every user on the shipped defaults alike.
+  if (!ApplyOptions(ScanOptions::Load(), GenSetupOptions::Load(), kStartRateHz)) {
+    ApplyOptions(ScanOptions{}, GenSetupOptions{}, kStartRateHz);
+  }
+  if (!port_changes_) {
+    udev_ = std::make_unique<UdevPortMonitor>();
+    port_changes_ = udev_.get();
+  }
+  selector_ = std::make_unique<OSerialPortSelector>(port_, port_view_, &box_);
 }
 
 ScanStation::~ScanStation() { Stop(); }
 
-bool ScanStation::Start(std::string* error) {
-  const int port = Settings().GetProfileInt("OSerialPortSelector", "m_PortSelect_0", 0);
-  if (port == 0) {
-    *error = "Com-порт не выбран (настройка OSerialPortSelector/m_PortSelect_0)";
-    return false;
-  }
-  if (!port_.Open(port, OSerialPort::kBaud)) {
-    *error = port_.LastErrorText();
-    return false;
-  }
-  receivers_->LoadSettings();
-  receivers_->Discover();
-  if (receivers_->AutoSelect() < 0) {
-    *error = receivers_->Status().text;
-    port_.Close();
-    return false;
-  }
-  loop_->Start();
+StationStart ScanStation::StartUp() {
+  if (started_) return start_;
   started_ = true;
-  return true;
+  receivers_->LoadSettings();
+  selector_->InitFromSettings();  // lists the ports and opens the saved one, silently
+  selector_->Attach(*port_changes_, window_, [this] { NotifyPorts(); });
+  start_.port_open = port_.IsOpen();
+  if (!start_.port_open) start_.port_error = PortErrorText();
+  NotifyPorts();
+  settings_ = SpektrSettings::Load();
+  receivers_->Discover();
+  if (station_events_) station_events_->ReceiversListed();
+  gen_->List().BuildFromSettings(si_, desks_);
+  engine_->SetRangeText(settings_.m_ScanDia);
+  engine_->SetCyclic(settings_.m_IsScanCikl);
+  OptionsChanged();
+  loop_->Start();
+  receivers_->AutoSelect();
+  start_.receiver_open = receivers_->ActiveSampleRate() > 0;
+  if (!start_.receiver_open) start_.receiver_error = receivers_->Status().text;
+  return start_;
+}
+
+bool ScanStation::Start(std::string* error) {
+  const StationStart s = StartUp();
+  if (!s.port_open) *error = s.port_error;
+  else if (!s.receiver_open) *error = s.receiver_error;
+  return s.port_open && s.receiver_open;
+}
+
+std::string ScanStation::PortErrorText() const {
+  const int saved = Settings().GetProfileInt("OSerialPortSelector", selector_->SettingsKey(), 0);
+  if (saved == 0) {
+    return "Com-порт не выбран (настройка OSerialPortSelector/" + selector_->SettingsKey() + ")";
+  }
+  if (port_view_.Find(saved) < 0) return "COM" + std::to_string(saved) + " нет в списке портов";
+  return "ОШИБКА ОТКРЫТИЯ COM" + std::to_string(saved) + ": " + port_.LastErrorText();
 }
 
 bool ScanStation::SetRate(int32_t rate_hz, std::string* error) {
@@ -81,6 +111,7 @@ bool ScanStation::SetRate(int32_t rate_hz, std::string* error) {
 
 void ScanStation::Stop() {
   if (engine_ && engine_->State() != ScanState::kIdle) engine_->StopScan();
+  if (selector_) selector_->Detach();
   if (loop_) loop_->Stop();
   if (started_) {
     receivers_->Shutdown();
@@ -89,10 +120,55 @@ void ScanStation::Stop() {
   }
 }
 
+bool ScanStation::ApplyOptions(const ScanOptions& scan, GenSetupOptions gen, double rate_hz) {
+  if (!keeper_.SetInputs(scan.PlanInputs(rate_hz, keeper_.Inputs().timerClockHz,
+                                         keeper_.Inputs().timerPrescaler))) {
+    return false;
+  }
+  // The probing slot and pair count the batch is built with are the ones the plan measures.
+  gen.m_TZond10 = scan.m_TZond10;
+  gen.m_ZondN = scan.m_ZondN;
+  gen_->Options() = gen;
+  engine_->ApplyOptions(scan);
+  options_ = scan;
+  return true;
+}
+
+bool ScanStation::OptionsChanged() {
+  if (ApplyOptions(ScanOptions::Load(), GenSetupOptions::Load(), keeper_.Inputs().sampleRate)) return true;
+  box_.Show("ScanStation::OptionsChanged() - из этих настроек не получается план частоты "
+            "дискретизации, действуют прежние настройки");
+  return false;
+}
+
+void ScanStation::NotifyPorts() {
+  if (station_events_) station_events_->PortsChanged();
+}
+
 void ScanStation::SampleRateChanged(double rate_hz) {
-  RatePlanInputs in = ScanOptions::Load().PlanInputs(rate_hz, keeper_.Inputs().timerClockHz,
-                                                     keeper_.Inputs().timerPrescaler);
-  keeper_.SetInputs(in);
+  // The options in use, not a fresh reading: the set-up and the engine keep them too.
+  if (!keeper_.SetInputs(options_.PlanInputs(rate_hz, keeper_.Inputs().timerClockHz,
+                                             keeper_.Inputs().timerPrescaler))) {
+    Log() << LogColour(kColourError) << "ScanStation::SampleRateChanged() - нет плана для "
+          << rate_hz << " выб/с, действует прежний\n" << LogColour(kColourNormal);
+  }
+  if (station_events_) station_events_->ReceiverRateChanged(rate_hz);
+}
+
+void ScanStation::ShowSettingsWindow(ReceiverKind kind) {
+  if (station_events_) station_events_->ShowReceiverSettings(kind);
+}
+
+void ScanStation::HideSdrPlayWindow() {
+  if (station_events_) station_events_->HideSdrPlayWindow();
+}
+
+void ScanStation::ShowInfo(const std::string& text) {
+  if (station_events_) station_events_->ShowInfo(text);
+}
+
+void ScanStation::StatusChanged(const ReceiverStatus& status) {
+  if (station_events_) station_events_->ReceiverStatusChanged(status);
 }
 
 std::string ScanStation::ReceiverText(bool detailed) const {
