@@ -1,12 +1,14 @@
 // kavusdraa-cli scan: one scan on the analyzer of the settings, or on the virtual bench.
 #include "app/cli/cli_command.h"
 #include "app/cli/scan_run.h"
+#include "scan/spektr_settings.h"
 
 namespace kavu::cli {
 namespace {
 
 int RunScanCommand(const std::vector<std::string>& args) {
   ScanRunArgs a;
+  a.range = SpektrSettings::Load().m_ScanDia;  // --range replaces it for this scan only
   bool list = false;
   if (!ParseScanArgs("scan", args, a, &list)) return 2;
   if (list) return CliRegistry::Find("sim-list")->run({});
@@ -16,8 +18,9 @@ int RunScanCommand(const std::vector<std::string>& args) {
 const CliRegistrar scan_registrar(
     {"scan", "scan frequency ranges and print R, X and SWR per point",
      "Usage: kavusdraa-cli scan [--range TEXT] [--rate HZ] [--sim LOAD] [--sim-set NAME=VALUE]... [-o FILE]\n\n"
-     "Scans the ranges of TEXT (default \"140-150 0.5\": start-end step in MHz, ranges separated\n"
-     "by ';') as the program's \"Сканировать!\" does, prints one line per point (MHz, R, X, SWR in\n"
+     "Scans the ranges of TEXT (start-end step in MHz, ranges separated by ';'; default: the\n"
+     "program's stored range text, ODlgSpektr/m_ScanDia, first \"140-150 0.5; 425-440 1\"; TEXT\n"
+     "is not stored) as the program's \"Сканировать!\" does, prints one line per point (MHz, R, X, SWR in\n"
      "ohms), the range summaries, and saves the scan as the program does (the results folder of\n"
      "the settings), also to FILE when given. Exit status 1 with the error when the scan fails;\n"
      "the points measured until then are still printed and saved.\n\n"
