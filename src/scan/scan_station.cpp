@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "dsp/ombpf2.h"
+#include "scan/fft_start_up.h"
 #include "shell/settings_store.h"
 
 namespace kavu {
@@ -15,7 +15,7 @@ std::string Printf(const char* fmt, A... a) {
 }
 
 RatePlanInputs InitialInputs() {
-  BPF2_InitGlobal(65536);  // the rate plan designs its filter with the FFT
+  StartFft(65536);  // the rate plan designs its filter with the FFT
   return ScanOptions::Load().PlanInputs(20000000, OBoardProtocol::kDefaultTimerClock,
                                         OBoardProtocol::kDefaultTimerDivider);
 }
