@@ -10,7 +10,7 @@
 #include "board/serial_port.h"
 #include "shell/log_console.h"
 #include "sim/emulated_board.h"
-#include "sim/recording_board_hardware.h"
+#include "support/recording_board_hardware.h"
 
 namespace kavu::bench {
 namespace {

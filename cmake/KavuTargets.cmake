@@ -1,11 +1,23 @@
 # Helpers that keep every subsystem's build description a few lines long.
 
 set(KAVU_WARNINGS -Wall -Wextra)
+if(KAVU_WERROR)
+  list(APPEND KAVU_WARNINGS -Werror)
+endif()
+
+# The SSE3, AVX and AVX-512 FFT kernels and the CPUID probe exist only on x86 processors; on
+# every other one the files compile to stubs and the portable kernel is the one used.
+if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64|i[3-6]86)$")
+  set(KAVU_X86 ON)
+else()
+  set(KAVU_X86 OFF)
+endif()
 
 # kavu_library(NAME folder DEPS lib...)
 # One static library per subsystem from every .cpp directly in src/<folder> (ui/ is separate).
 # Files named *_sse3.cpp, *_avx.cpp and *_avx512.cpp (AVX-512F) are compiled for those
-# instruction sets; the caller must only run them after the processor probe said yes.
+# instruction sets on x86 (plain elsewhere, where they hold only stubs); the caller must only run
+# them after the processor probe said yes.
 function(kavu_library name)
   cmake_parse_arguments(K "" "" "DEPS;PUBLIC_LIBS" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
@@ -19,6 +31,9 @@ function(kavu_library name)
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
   target_compile_options(${name} PRIVATE ${KAVU_WARNINGS})
   target_link_libraries(${name} PUBLIC ${K_DEPS} ${K_PUBLIC_LIBS})
+  if(NOT KAVU_X86)
+    return()
+  endif()
   foreach(s ${srcs})
     if(s MATCHES "_sse3\\.cpp$")
       set_source_files_properties(${s} PROPERTIES COMPILE_OPTIONS "-msse3")

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs everything the project needs to build, test and run its demo on Debian 12.
 # Idempotent and non-interactive; run as root (sudo is used when available otherwise).
+# Packages given as arguments are installed as well.
 set -euo pipefail
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
@@ -16,6 +17,7 @@ PACKAGES=(
   locales                             # the ru_RU.UTF-8 locale used by number-parsing tests
   python3
 )
+PACKAGES+=("$@")                      # extra packages from a caller (scripts/setup-cross.sh)
 
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -3,21 +3,13 @@
 
 #include <cstdio>
 
+#include "board/board_reply.h"
 #include "shell/log_console.h"
 
 namespace kavu {
 namespace {
 
-void Red(const std::string& text) {
-  Log() << LogColour(kColourError) << text << LogColour(kColourNormal);
-}
-
 const char* const kNoBoard = ", вероятно не работает ком-порт или МК управления";
-
-uint32_t U16(const uint8_t* b) { return static_cast<uint32_t>(b[0] | (b[1] << 8)); }
-uint32_t U32(const uint8_t* b) {
-  return U16(b) | (U16(b + 2) << 16);
-}
 
 std::string HexText(uint32_t v) {
   char text[12];
@@ -67,12 +59,12 @@ bool OBoardProtocol::SetCS(uint8_t bits, uint8_t mask) {
   if (!port_->IsOpen()) return true;
   uint8_t r = 0;
   if (Transact("SetCS", {0xCD, 0x32, bits, mask}, &r, 1, 1000) < 1) {
-    Red("SetCS() - не принят ответ на SetCS, вероятно не работает ком-порт или МК управления \n");
+    LogRed("SetCS() - не принят ответ на SetCS, вероятно не работает ком-порт или МК управления \n");
     return false;
   }
   if (r != 0x51) {
     Log() << "i=" << "0" << " R=" << LogHex(r) << "\n";
-    Red("SetCS() - неправильный ответ на SetCS, вероятно не работает ком-порт или МК управления \n");
+    LogRed("SetCS() - неправильный ответ на SetCS, вероятно не работает ком-порт или МК управления \n");
     return false;
   }
   return true;
@@ -82,7 +74,7 @@ int OBoardProtocol::SpiOut(uint8_t b) {
   if (!port_->IsOpen()) return 255;
   uint8_t r = 0;
   if (Transact("SpiOut", {0xCD, 0x3D, b}, &r, 1, 1000) < 1) {
-    Red(std::string("Не принят ответ на SpiOut()") + kNoBoard + "\n");
+    LogRed(std::string("Не принят ответ на SpiOut()") + kNoBoard + "\n");
     return -1;
   }
   return r;
@@ -93,11 +85,11 @@ bool OBoardProtocol::SpiSetMode(uint8_t m) {
   uint8_t r[3] = {};
   const int n = Transact("SpiSetMode", {0xCD, 0x3C, m}, r, 3, 1000);
   if (n < 3) {
-    Red("Не принят ответ на SpiSetMode(), RdSz=" + std::to_string(n) + kNoBoard + "\n");
+    LogRed("Не принят ответ на SpiSetMode(), RdSz=" + std::to_string(n) + kNoBoard + "\n");
     return false;
   }
   if (r[0] != 0xA9 || r[1] != 0xE2 || r[2] != m) {
-    Red("Неправильный ответ на SpiSetMode(), RdSz=" + std::to_string(n) + kNoBoard + "\n");
+    LogRed("Неправильный ответ на SpiSetMode(), RdSz=" + std::to_string(n) + kNoBoard + "\n");
     return false;
   }
   return true;
@@ -111,11 +103,11 @@ bool OBoardProtocol::I2C_Cond(uint8_t c) {
 bool OBoardProtocol::I2C_Out(uint8_t b) {
   uint8_t r = 0;
   if (Transact("I2C_Out", {0xCD, 0x48, b}, &r, 1, 2000) < 1) {
-    Red("CC_Rele_Dlg::I2C_Out() - ошибка, не пришел ответ от МК! \n");
+    LogRed("CC_Rele_Dlg::I2C_Out() - ошибка, не пришел ответ от МК! \n");
     return false;
   }
   if (r != 0) {
-    Red("CC_Rele_Dlg::I2C_Out() - ошибка на шине I2C_Error = " + HexText(r) + "\n");
+    LogRed("CC_Rele_Dlg::I2C_Out() - ошибка на шине I2C_Error = " + HexText(r) + "\n");
     return false;
   }
   return true;
@@ -124,7 +116,7 @@ bool OBoardProtocol::I2C_Out(uint8_t b) {
 int OBoardProtocol::I2C_In() {
   uint8_t r = 0;
   if (Transact("I2C_In", {0xCD, 0x49}, &r, 1, 1000) < 1) {
-    Red("CC_Rele_Dlg::I2C_In() - ошибка, не пришел ответ ! \n");
+    LogRed("CC_Rele_Dlg::I2C_In() - ошибка, не пришел ответ ! \n");
     return -1;
   }
   return r;
@@ -134,7 +126,7 @@ bool OBoardProtocol::SetMinusGenPeriod(uint8_t period, uint8_t duty) {
   if (!port_->IsOpen()) return true;
   uint8_t r = 0;
   if (Transact("SetMinusGenPeriod", {0xCD, 0x28, period, duty}, &r, 1, 1000) < 1 || r != 0xD1) {
-    Red(std::string("Не принят ответ на SetMinusGenPeriod()") + kNoBoard + "\n");
+    LogRed(std::string("Не принят ответ на SetMinusGenPeriod()") + kNoBoard + "\n");
     return false;
   }
   return true;
@@ -145,21 +137,22 @@ bool OBoardProtocol::GetMKBufSz() {
   if (!port_->IsOpen()) return true;
   uint8_t r[4] = {};
   const int n = Transact("GetMKBufSz", {0xCD, 0x50}, r, 4, 1000);
-  const uint32_t r0 = U16(r), r1 = U16(r + 2);
+  const BufSizeReply reply = DecodeBufSizeReply(r);
+  const uint32_t r0 = reply.size, r1 = reply.complement;
   if (n < 4) {
-    Red("Не принят ответ на GetMKBufSz(), RdSz=" + std::to_string(n) + " R=" + HexText(r0) +
+    LogRed("Не принят ответ на GetMKBufSz(), RdSz=" + std::to_string(n) + " R=" + HexText(r0) +
         kNoBoard + "\n");
     return false;
   }
-  if (r1 != (0xFFFFu ^ r0)) {
-    Red(std::string("Не принят ответ на GetMKBufSz(), неверная сигнатура") + kNoBoard +
+  if (!reply.SignatureOk()) {
+    LogRed(std::string("Не принят ответ на GetMKBufSz(), неверная сигнатура") + kNoBoard +
         ", R0=" + std::to_string(r0) + " R1=" + std::to_string(r1) + "\n");
     return false;
   }
   buffer_size_ = static_cast<int>(r0);
   Log() << "ОБЪЁМ БУФЕРА МК = " << buffer_size_ << " байт \n";
-  if (buffer_size_ < 256) {
-    Red("Не принят ответ на GetMKBufSz(), нет памяти\n");
+  if (!reply.Usable()) {
+    LogRed("Не принят ответ на GetMKBufSz(), нет памяти\n");
     return false;
   }
   return true;
@@ -172,11 +165,11 @@ bool OBoardProtocol::SetBigCmdAbonent() {
   const int n = Transact("SetBigCmdAbonent", {0xCD, 0x51, 0x07, static_cast<uint8_t>(0xFF - sel), 0xC0},
                          &r, 1, 1000);
   if (n < 1) {
-    Red("Не принят ответ на SetBigCmdAbonent(), RdSz=" + std::to_string(n) + kNoBoard + "\n");
+    LogRed("Не принят ответ на SetBigCmdAbonent(), RdSz=" + std::to_string(n) + kNoBoard + "\n");
     return false;
   }
   if (r != 0x9A) {
-    Red(std::string("Не принят ответ на SetBigCmdAbonent(), неверная сигнатура") + kNoBoard +
+    LogRed(std::string("Не принят ответ на SetBigCmdAbonent(), неверная сигнатура") + kNoBoard +
         ", R0=" + HexText(r) + "\n");
     return false;
   }
@@ -190,18 +183,18 @@ bool OBoardProtocol::GetDelaysTimerInfo() {
   // Pre-filled so that a short reply cannot pass the comparison of the copies.
   uint8_t r[16] = {0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0};
   const int n = Transact("GetDelaysTimerInfo", {0xCD, 0x29}, r, 16, 2000);
-  const uint32_t fm = U32(r), div = U32(r + 4), fm2 = U32(r + 8), div2 = U32(r + 12);
+  const TimerInfoReply reply = DecodeTimerInfoReply(r);
+  const uint32_t fm = reply.clock, div = reply.divider, fm2 = reply.clock2, div2 = reply.divider2;
   if (n < 16) {
-    Red("Не принят ответ на GetDelaysTimerInfo(), RdSz=" + std::to_string(n) + kNoBoard + "\n" +
+    LogRed("Не принят ответ на GetDelaysTimerInfo(), RdSz=" + std::to_string(n) + kNoBoard + "\n" +
         " fm=" + std::to_string(fm) + " div=" + std::to_string(div) + " fm2=" + std::to_string(fm2) +
         " div2=" + std::to_string(div2) + "\n");
     return false;
   }
   // A clock or divider of 0, or a rate at which 1 ms is not 1..32767 ticks, cannot time a batch.
-  const double rate = div == 0 ? 0.0 : static_cast<double>(fm) / div;
-  const double ms_ticks = rate * 0.001 + 0.5;
-  if (fm != fm2 || div != div2 || fm == 0 || div == 0 || ms_ticks < 1.0 || ms_ticks >= 32768.0) {
-    Red("Неверный ответ на GetDelaysTimerInfo() \n");
+  const double rate = reply.TicksPerSecond();
+  if (!reply.Usable()) {
+    LogRed("Неверный ответ на GetDelaysTimerInfo() \n");
     return false;
   }
   timer_clock_ = fm;
@@ -217,16 +210,17 @@ bool OBoardProtocol::Cmd_GetTIM4(int* counter) {
   uint8_t r[3] = {};
   const int n = Transact("Cmd_GetTIM4", {0xCD, 0x55}, r, 3, 1000);
   if (n < 3) {
-    Red("Cmd_GetTIM4() - не принят ответ, вероятно не работает ком-порт или МК управления, RdSz=" +
+    LogRed("Cmd_GetTIM4() - не принят ответ, вероятно не работает ком-порт или МК управления, RdSz=" +
         std::to_string(n) + "\n");
     return false;
   }
-  if (r[2] != 0x71) {
-    Red("Cmd_GetTIM4() - неверная сигнатура ответа, RdSz=" + std::to_string(n) + " R=" + HexText(r[0]) +
+  const Tim4Reply reply = DecodeTim4Reply(r);
+  if (!reply.signature_ok) {
+    LogRed("Cmd_GetTIM4() - неверная сигнатура ответа, RdSz=" + std::to_string(n) + " R=" + HexText(r[0]) +
         ", " + HexText(r[1]) + ", " + HexText(r[2]) + "\n");
     return false;
   }
-  *counter = static_cast<int>(U16(r));
+  *counter = reply.counter;
   return true;
 }
 

@@ -5,15 +5,12 @@
 
 #include "board/board_crc8.h"
 #include "board/board_protocol.h"
+#include "board/board_reply.h"
 #include "platform/num_convert.h"
 #include "shell/log_console.h"
 
 namespace kavu {
 namespace {
-
-void Red(const std::string& text) {
-  Log() << LogColour(kColourError) << text << LogColour(kColourNormal);
-}
 
 std::string HexText(uint32_t v) {
   char text[12];
@@ -79,7 +76,7 @@ int OBoardProtocol::RunReplyTimeoutMs(uint64_t ticks) const {
 bool OBoardProtocol::BigCmd2(const uint8_t* data, int len, bool exec) {
   if (!port_->IsOpen()) return false;
   if (len < 1 || len > kMaxBatchLen) {
-    Red("ODlgSpektr::BigCmd2(), недопустимая Len=" + std::to_string(len) + "\n");
+    LogRed("ODlgSpektr::BigCmd2(), недопустимая Len=" + std::to_string(len) + "\n");
     return false;
   }
   last_batch_len_ = len;
@@ -98,21 +95,22 @@ bool OBoardProtocol::BigCmd2(const uint8_t* data, int len, bool exec) {
   const int n = Transact("BigCmd2", frame_.data(), frame_.size(), r, want, timeout);
   const std::string len_hex = HexText(static_cast<uint32_t>(len));
   if (n < want) {
-    Red("Не принят ответ на BigCmd2, RdSz=" + std::to_string(n) + " Rsz=" + std::to_string(want) +
+    LogRed("Не принят ответ на BigCmd2, RdSz=" + std::to_string(n) + " Rsz=" + std::to_string(want) +
         " R[0]=" + HexText(r[0]) + " Len=" + std::to_string(len) + " = 0x" + len_hex + "\n");
     return false;
   }
   if (r[0] != 0x9C) {
-    Red("Неверный ответ на BigCmd2() " + HexText(r[0]) + " != 0x9c, Len=" + len_hex + "\n");
+    LogRed("Неверный ответ на BigCmd2() " + HexText(r[0]) + " != 0x9c, Len=" + len_hex + "\n");
     return false;
   }
   if (!exec) return true;
-  if (r[1] != (len & 0xFF)) {
-    Red("Неверный ответ на BigCmd2() с исп. " + HexText(r[1]) + " Len=" + len_hex + "\n");
+  const RunReplyVerdict verdict = CheckRunReply(r[1], r[3], len);
+  if (verdict == RunReplyVerdict::kWrongLength) {
+    LogRed("Неверный ответ на BigCmd2() с исп. " + HexText(r[1]) + " Len=" + len_hex + "\n");
     return false;
   }
-  if (r[3] != 0) {
-    Red("Неверный ответ на BigCmd2 с исп. , I2C_Error " + HexText(r[3]) + "\n");
+  if (verdict == RunReplyVerdict::kI2cError) {
+    LogRed("Неверный ответ на BigCmd2 с исп. , I2C_Error " + HexText(r[3]) + "\n");
     return false;
   }
   return true;
@@ -124,17 +122,18 @@ bool OBoardProtocol::BigCmd2_Exec() {
   const int n = Transact("BigCmd2_Exec", {0xCD, 0x5B}, r, 3, RunReplyTimeoutMs(last_batch_ticks_));
   const uint32_t len = static_cast<uint32_t>(last_batch_len_);
   if (n < 3) {
-    Red("Err ответ BigCmd2_Exec, RdSz=" + std::to_string(n) + " R[0]=0x" + HexText(r[0]) + ", Len=" +
+    LogRed("Err ответ BigCmd2_Exec, RdSz=" + std::to_string(n) + " R[0]=0x" + HexText(r[0]) + ", Len=" +
         HexText(len) + "\n");
     return false;
   }
-  if (r[0] != (len & 0xFF)) {
-    Red("Err ответ BigCmd2_Exec, R[0]=0x" + HexText(r[0]) + " R[1]=" + HexText(r[1]) + " не равен Len=" +
+  const RunReplyVerdict verdict = CheckRunReply(r[0], r[2], last_batch_len_);
+  if (verdict == RunReplyVerdict::kWrongLength) {
+    LogRed("Err ответ BigCmd2_Exec, R[0]=0x" + HexText(r[0]) + " R[1]=" + HexText(r[1]) + " не равен Len=" +
         std::to_string(len) + " = 0x" + HexText(len) + "\n");
     return false;
   }
-  if (r[2] != 0) {
-    Red("Err ответ BigCmd2_Exec, I2C_Error " + HexText(r[2]) + "\n");
+  if (verdict == RunReplyVerdict::kI2cError) {
+    LogRed("Err ответ BigCmd2_Exec, I2C_Error " + HexText(r[2]) + "\n");
     return false;
   }
   return true;

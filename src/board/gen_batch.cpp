@@ -19,10 +19,6 @@ std::optional<int64_t> Ticks(double seconds, double r) {
   return ToInt64(std::floor(seconds * r + 0.5));
 }
 
-void LogRed(const std::string& text) {
-  Log() << LogColour(kColourError) << text << LogColour(kColourNormal);
-}
-
 void AppendProbe(uint64_t tz, int32_t z, std::vector<uint8_t>& out) {
   out.insert(out.end(), {0x86, 0x12, static_cast<uint8_t>((tz >> 8) & 0x7F),
                          static_cast<uint8_t>(tz & 0xFF), static_cast<uint8_t>(z & 0xFF)});

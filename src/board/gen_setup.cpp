@@ -10,10 +10,6 @@
 namespace kavu {
 namespace {
 
-void LogRed(const std::string& text) {
-  Log() << LogColour(kColourError) << text << LogColour(kColourNormal);
-}
-
 const char* InitFailureText(int kind) {
   switch (kind) {
     case 1: case 2: return "Ошибка начальной инициализации Rfm22 / Rfm23";

@@ -9,14 +9,11 @@
 #include "board/network_serial_bridge.h"
 #include "board/port_list.h"
 #include "shell/log_console.h"
+#include "platform/steady_clock.h"
 
 namespace kavu {
 namespace {
 
-int64_t NowMs() {
-  using namespace std::chrono;
-  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
 
 constexpr int kWriteBaseMs = 1500;
 constexpr int kNetworkExtraMs = 1000;
@@ -146,12 +143,12 @@ bool OSerialPort::ReadSome(uint8_t* buffer, int max, int* count) {
 }
 
 int OSerialPort::WaitTimeLeft(int64_t deadline_ms) const {
-  return static_cast<int>(std::max<int64_t>(0, deadline_ms - NowMs()));
+  return static_cast<int>(std::max<int64_t>(0, deadline_ms - SteadyNowMs()));
 }
 
 int OSerialPort::ReadAll(uint8_t* buffer, int wanted, int timeout_ms) {
   if (network_) timeout_ms += kNetworkExtraMs;
-  const int64_t deadline = NowMs() + timeout_ms;
+  const int64_t deadline = SteadyNowMs() + timeout_ms;
   int got = 0;
   while (got < wanted && IsOpen()) {
     int n = 0;

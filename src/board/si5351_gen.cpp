@@ -6,10 +6,6 @@
 namespace kavu {
 namespace {
 
-void LogRed(const std::string& text) {
-  Log() << LogColour(kColourError) << text << LogColour(kColourNormal);
-}
-
 bool IsFixed(const Si5351Config& cfg, int k, int selected) {
   return k != selected && cfg.OutHz[static_cast<size_t>(k)] > 0.0;
 }

@@ -5,9 +5,7 @@
 #include <mutex>
 #include <numbers>
 
-#include "shell/command_line.h"
 #include "shell/fatal_error.h"
-#include "shell/log_console.h"
 
 namespace kavu {
 namespace {
@@ -25,15 +23,6 @@ struct GlobalState {
 GlobalState& Global() {
   static auto* g = new GlobalState();
   return *g;
-}
-
-bool KernelCompiled(FftKernel k) {
-#if defined(__x86_64__) || defined(__i386__)
-  (void)k;
-  return true;
-#else
-  return k == FftKernel::Portable;
-#endif
 }
 
 const ProcessorProbe& HostProbe() {
@@ -82,39 +71,41 @@ std::shared_ptr<const FftTables> CurrentFftTables() {
   return g.tables;
 }
 
-void BPF2_InitGlobal(int nn_max, const ICpuidSource& cpu) {
-  Log() << "OMBPF2::BPF2_InitGlobal NNMax = " << nn_max << "\n";
-  auto tables = BPF_GenSinTable(nn_max);
-  std::string report;
-  FftKernel kernel = FftKernel::Portable;
-  bool avx512 = false;  // "AVX_Disable" switches the AVX kernel off, its 512-bit path with it
-  if (AvxDisabledByCommandLine()) {
-    report = "IsAVX: AVX и SSE отключены параметром командной строки";
-    Log() << report << "\n";
-  } else {
-    const ProcessorProbe p = ProbeProcessor(cpu);
-    report = p.report;
-    Log() << report << "\n";
-    Log() << "SSE_Ver = " << p.sse_level << "\n";
-    if (p.avx_usable && KernelCompiled(FftKernel::Avx)) {
-      Log() << "Use AVX \n";
-      kernel = FftKernel::Avx;
-      avx512 = Avx512Usable(cpu);
-      if (avx512) Log() << "Use AVX-512 \n";
-    } else if (p.sse_level >= 30 && KernelCompiled(FftKernel::Sse)) {
-      Log() << "Use SSE \n";
-      kernel = FftKernel::Sse;
-    }
+FftKernelChoice ChooseFftKernel(const ICpuidSource& cpu, bool avx_disabled) {
+  FftKernelChoice c;
+  if (avx_disabled) {  // switches the AVX kernel off, its 512-bit path with it
+    c.report = "IsAVX: AVX и SSE отключены параметром командной строки";
+    c.lines.push_back(c.report + "\n");
+    return c;
   }
+  const ProcessorProbe p = ProbeProcessor(cpu);
+  c.report = p.report;
+  c.lines.push_back(c.report + "\n");
+  c.lines.push_back("SSE_Ver = " + std::to_string(p.sse_level) + "\n");
+  if (p.avx_usable) {
+    c.lines.push_back("Use AVX \n");
+    c.kernel = FftKernel::Avx;
+    c.avx512 = Avx512Usable(cpu);
+    if (c.avx512) c.lines.push_back("Use AVX-512 \n");
+  } else if (p.sse_level >= 30) {
+    c.lines.push_back("Use SSE \n");
+    c.kernel = FftKernel::Sse;
+  }
+  return c;
+}
+
+void BPF2_InitGlobal(int nn_max, const FftKernelChoice& choice) {
+  auto tables = BPF_GenSinTable(nn_max);
+  const bool compiled = FftKernelCompiled(choice.kernel);
   GlobalState& g = Global();
   std::lock_guard lock(g.mutex);
   g.tables = std::move(tables);
-  g.report = std::move(report);
-  g.kernel.store(static_cast<int>(kernel));
-  g.avx512.store(avx512);
+  g.report = choice.report;
+  g.kernel.store(static_cast<int>(compiled ? choice.kernel : FftKernel::Portable));
+  g.avx512.store(compiled && choice.avx512);
 }
 
-void BPF2_InitGlobal(int nn_max) { BPF2_InitGlobal(nn_max, HostCpuid()); }
+void BPF2_InitGlobal(int nn_max) { BPF2_InitGlobal(nn_max, ChooseFftKernel(HostCpuid(), false)); }
 
 int BPF2_NNMax() {
   auto t = CurrentFftTables();
@@ -133,8 +124,17 @@ std::string BPF2_ProcessorReport() {
   return g.report;
 }
 
+bool FftKernelCompiled(FftKernel k) {
+#if defined(__x86_64__) || defined(__i386__)
+  (void)k;
+  return true;
+#else
+  return k == FftKernel::Portable;
+#endif
+}
+
 bool FftKernelAvailable(FftKernel k) {
-  if (!KernelCompiled(k)) return false;
+  if (!FftKernelCompiled(k)) return false;
   switch (k) {
     case FftKernel::Portable:
       return true;

@@ -1,10 +1,14 @@
 #pragma once
-// The global twiddle tables of OMBPF2 and the start-up that builds them.
+// The global twiddle tables of OMBPF2, the kernel choice, and the start-up that installs both.
+// Nothing here logs or reads the command line: the caller passes the "AVX_Disable" switch in and
+// logs the lines the choice returns.
 //
 // Layout for a largest size M: for stage sizes b = M, M/2, ..., 2 in this order, the c = b/2
 // entries e^(-jπk/c), k = 0 ... c-1, then one zero entry: M entries in all. The sub-table for a
 // size NN therefore starts at entry M - NN. The inverse table holds the exact complex conjugates.
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "dsp/ombpf2.h"
 #include "dsp/processor_probe.h"
@@ -26,7 +30,27 @@ std::shared_ptr<const FftTables> BPF_GenSinTable(int nn_max);
 // The tables of the last BPF2_InitGlobal (null before).
 std::shared_ptr<const FftTables> CurrentFftTables();
 
-// BPF2_InitGlobal with the processor answers taken from `cpu` (tests inject every case).
-void BPF2_InitGlobal(int nn_max, const ICpuidSource& cpu);
+// The FFT kernel for a processor, decided from its answers alone (pure; every case testable on
+// any machine, whether or not this build contains the kernel).
+struct FftKernelChoice {
+  FftKernel kernel = FftKernel::Portable;
+  bool avx512 = false;   // the AVX kernel's 512-bit path; only ever with kernel Avx
+  std::string report;    // "Is_AVX: ..." or the command-line line, as BPF2_ProcessorReport() gives it
+  // The start-up's log lines after "OMBPF2::BPF2_InitGlobal NNMax = ", each ending in "\n":
+  // the report, "SSE_Ver = n", "Use AVX ", "Use AVX-512 " or "Use SSE " as they apply.
+  std::vector<std::string> lines;
+};
+
+// Probes `cpu` unless `avx_disabled` (the "AVX_Disable" switch: portable kernel, nothing asked).
+// AVX when the processor and the OS allow it (with its 512-bit path when Avx512Usable), else SSE
+// from SSE3 up, else portable.
+FftKernelChoice ChooseFftKernel(const ICpuidSource& cpu, bool avx_disabled);
+
+// Builds the tables for nn_max and installs them with `choice` for the OMBPF2 objects made from
+// now on. A kernel this build does not contain (x86 kernels elsewhere) installs as portable.
+void BPF2_InitGlobal(int nn_max, const FftKernelChoice& choice);
+
+// True when this build contains the kernel (portable: always; the x86 kernels only on x86).
+bool FftKernelCompiled(FftKernel k);
 
 }  // namespace kavu

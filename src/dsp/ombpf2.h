@@ -80,9 +80,10 @@ enum class FftKernel : int { Portable = 0, Sse = 1, Avx = 2 };
 const char* FftKernelName(FftKernel k);
 
 // Builds the global tables for sizes up to nn_max (a power of two, else FatalError
-// "BPF_GenSinTable() - ошибка, размеры неправильные !"), logs "OMBPF2::BPF2_InitGlobal NNMax = ",
-// probes the processor (or honours "AVX_Disable" on the command line), logs the report and
-// chooses the kernel. Objects made before a later call keep the tables they selected.
+// "BPF_GenSinTable() - ошибка, размеры неправильные !") and chooses the kernel from this
+// processor's answers; logs nothing (the program's start-up, scan/fft_start_up.h, logs the
+// report and honours "AVX_Disable"). Objects made before a later call keep the tables they
+// selected.
 void BPF2_InitGlobal(int nn_max);
 
 // The largest size of the global tables; 0 before BPF2_InitGlobal.

@@ -5,7 +5,7 @@
 #include <numbers>
 
 #include "platform/num_convert.h"
-#include "shell/log_console.h"
+#include "platform/number_text.h"
 
 namespace kavu {
 namespace {
@@ -13,6 +13,9 @@ namespace {
 constexpr double kPi = std::numbers::pi;
 
 int FloorInt(double v, int fallback) { return ToInt32Or(std::floor(v), fallback); }
+
+// Numbers in notes read as the log console writes them.
+std::string G(double v) { return FormatG(v, 9); }
 
 std::string CheckInputs(const RatePlanInputs& in) {
   if (!std::isfinite(in.sampleRate)) return "частота дискретизации не число";
@@ -34,7 +37,6 @@ std::shared_ptr<const SampleRatePlan> RecomputePlan(const RatePlanInputs& in, st
   plan->in_ = in;
   std::string why;
   if (!plan->Compute(&why)) {
-    Log() << LogColour(kColourError) << "RecomputePlan() - " << why << "\n" << LogColour(kColourNormal);
     if (error) *error = why;
     return nullptr;
   }
@@ -49,14 +51,11 @@ bool SampleRatePlan::Compute(std::string* error) {
   r_ = in_.sampleRate;
   if (in_.sampleRate < 8000) {
     r_ = 8000;
-    Log() << LogColour(kColourError)
-          << "Частота дискретизации слишком низкая, не поддерживается, SamplingF=" << in_.sampleRate
-          << " исп m_SampleRateUsed=" << r_ << "\n"
-          << LogColour(kColourNormal);
+    notes_.push_back({PlanNoteKind::kWarning, "Частота дискретизации слишком низкая, не поддерживается, SamplingF=" +
+                                                  G(in_.sampleRate) + " исп m_SampleRateUsed=" + G(r_) + "\n"});
   }
-  Log() << LogColour(kColourNotice) << "Перерасчеты при смене частоты дискретизации Sdr до m_SampleRateUsed = "
-        << r_ / 1e6 << " МГц \n"
-        << LogColour(kColourNormal);
+  notes_.push_back({PlanNoteKind::kNotice,
+                    "Перерасчеты при смене частоты дискретизации Sdr до m_SampleRateUsed = " + G(r_ / 1e6) + " МГц \n"});
   settleBlocks_ = std::max(1, ToInt32Or(std::ceil(in_.delay1Ms * 0.001 * r_ / 2048 * 2 + 1), 1));
   graphBlocks_ = std::max(2, FloorInt(in_.upTimeGraphikMs * r_ * 0.001 / 1024, 2));
   waterfallBlocks_ = std::max(2, FloorInt(in_.upTimeVodopadMs * r_ * 0.001 / 1024, 2));
@@ -72,7 +71,8 @@ bool SampleRatePlan::Compute(std::string* error) {
   AnalyseResponse();
   const double K = std::max(2 * in_.polosaFM, 2.0 * fl_ * r_ / kResponseBins);
   d_ = std::clamp(FloorInt(r_ / std::max(K, 200000.0), 1), 1, 100);
-  Log() << " Децимация " << d_ << " раз, до частоты выборок " << r_ / d_ / 1e3 << " кГц \n";
+  notes_.push_back({PlanNoteKind::kPlain,
+                    " Децимация " + std::to_string(d_) + " раз, до частоты выборок " + G(r_ / d_ / 1e3) + " кГц \n"});
   v_ = r_ / d_ / (1 + in_.multyPPS * 0.000001);
   q_ = slot_ * v_;
   qRounded_ = std::max(1, FloorInt(q_ + 0.5, 1));
@@ -126,9 +126,9 @@ void SampleRatePlan::AnalyseResponse() {
   }
   power_.resize(kResponseBins / 2 + 1);
   for (int k = 0; k <= kResponseBins / 2; ++k) power_[static_cast<size_t>(k)] = p0 > 0 ? pw(k) / p0 : 0;
-  Log() << " Задана f_среза=" << fc_ / 1e3 << " кГц" << ", реально срез (по -3дБ) на "
-        << f3_ * r_ / kResponseBins / 1e3 << " кГц, лепесток до " << fl_ * r_ / kResponseBins / 1e3
-        << " кГц\n";
+  notes_.push_back({PlanNoteKind::kPlain, " Задана f_среза=" + G(fc_ / 1e3) + " кГц" + ", реально срез (по -3дБ) на " +
+                                              G(f3_ * r_ / kResponseBins / 1e3) + " кГц, лепесток до " +
+                                              G(fl_ * r_ / kResponseBins / 1e3) + " кГц\n"});
 }
 
 int64_t SampleRatePlan::GroupLength(int count) const {

@@ -35,6 +35,13 @@ struct RatePlanInputs {
   double timerPrescaler = 64;     // and its prescaler
 };
 
+// One line of a plan's computation for the log: a warning (red), a notice (yellow) or plain.
+enum class PlanNoteKind { kWarning, kNotice, kPlain };
+struct PlanNote {
+  PlanNoteKind kind = PlanNoteKind::kPlain;
+  std::string text;
+};
+
 class SampleRatePlan {
  public:
   static constexpr int kFilterBins = 2048;
@@ -76,6 +83,11 @@ class SampleRatePlan {
   // ((2N+1)·q + p) per further frequency, rounded, at least 1.
   int64_t GroupLength(int count) const;
 
+  // What the computation has to say, in order, for the caller to log: the red line about a rate
+  // raised to 8000 Hz, the "Перерасчеты ..." notice, the filter's cut-off and first null, the
+  // decimation. Each text ends in "\n".
+  const std::vector<PlanNote>& Notes() const { return notes_; }
+
  private:
   friend std::shared_ptr<const SampleRatePlan> RecomputePlan(const RatePlanInputs&, std::string*);
   SampleRatePlan() = default;
@@ -93,13 +105,13 @@ class SampleRatePlan {
   int f3_ = 0, fl_ = 0, i0_ = 0, d_ = 1;
   double v_ = 0, q_ = 0, p_ = 0;
   int qRounded_ = 1, g_ = 0;
+  std::vector<PlanNote> notes_;
 };
 
-// Recomputes the whole plan, logging as the program always did ("Перерасчеты при смене
-// частоты дискретизации ...", the filter's real cut-off and first null, the decimation). A rate
-// below 8000 Hz is raised to 8000 Hz with a red line. Inputs that no plan can be made from
-// (a rate that is not a finite number, a non-positive timer, bandwidth, slot or repetition
-// count) give null and the reason in `error`, logged in red.
+// Recomputes the whole plan; it logs nothing: what the program always logged comes back in the
+// plan's Notes(). A rate below 8000 Hz is raised to 8000 Hz with a warning note. Inputs that no
+// plan can be made from (a rate that is not a finite number, a non-positive timer, bandwidth,
+// slot or repetition count) give null and the reason in `error`.
 std::shared_ptr<const SampleRatePlan> RecomputePlan(const RatePlanInputs& in, std::string* error = nullptr);
 
 }  // namespace kavu

@@ -8,15 +8,11 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <chrono>
+
+#include "platform/steady_clock.h"
 
 namespace kavu {
 namespace {
-
-int64_t NowMs() {
-  using namespace std::chrono;
-  return duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count();
-}
 
 }  // namespace
 
@@ -125,7 +121,7 @@ size_t SerialPortDevice::Write(const uint8_t* data, size_t count, int deadline_m
     *error = EBADF;
     return 0;
   }
-  const int64_t end = NowMs() + deadline_ms;
+  const int64_t end = SteadyNowMs() + deadline_ms;
   size_t done = 0;
   while (done < count) {
     const ssize_t n = ::write(fd_, data + done, count - done);
@@ -138,7 +134,7 @@ size_t SerialPortDevice::Write(const uint8_t* data, size_t count, int deadline_m
       *error = errno;
       return done;
     }
-    const int64_t left = end - NowMs();
+    const int64_t left = end - SteadyNowMs();
     if (left <= 0) {
       *error = ETIMEDOUT;
       return done;
@@ -160,9 +156,9 @@ size_t SerialPortDevice::Write(const uint8_t* data, size_t count, int deadline_m
 bool SerialPortDevice::WaitReadable(int timeout_ms) {
   if (fd_ < 0) return false;
   pollfd p{fd_, POLLIN, 0};
-  const int64_t end = NowMs() + (timeout_ms > 0 ? timeout_ms : 0);
+  const int64_t end = SteadyNowMs() + (timeout_ms > 0 ? timeout_ms : 0);
   for (;;) {
-    const int64_t left = end - NowMs();
+    const int64_t left = end - SteadyNowMs();
     const int r = ::poll(&p, 1, static_cast<int>(left > 0 ? left : 0));
     if (r > 0) return true;
     if (r == 0) return false;

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "scan/complex_linear_solve.h"
+#include "dsp/complex_linear_solve.h"
 #include "shell/log_console.h"
 
 namespace kavu {

@@ -68,7 +68,7 @@ class Reader {
 };
 
 void Refuse(ParsedRanges& out, std::string line) {
-  Log() << LogColour(kColourError) << line << LogColour(kColourNormal);
+  LogRed(line);
   out.refusals.push_back(std::move(line));
 }
 
@@ -120,6 +120,11 @@ ParsedRanges ParseRanges(std::string_view text) {
         Refuse(out, "Диапазон '" + group + "' не принят: шаг не меняет частоту\n");
         break;
       }
+    }
+    // Numbers that are finite in MHz can still overflow in Hz ("1e303-1e304 1").
+    if (!std::isfinite(r.start) || !std::isfinite(r.end) || !std::isfinite(r.step)) {
+      Refuse(out, "Диапазон '" + group + "' не принят: число не конечно\n");
+      break;
     }
     if (static_cast<int>(out.ranges.size()) >= kMaxScanRanges) {
       surplus.push_back(group);

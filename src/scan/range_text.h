@@ -22,7 +22,7 @@ struct ParsedRanges {
 // Parses `text`. Reading stops silently at the first group that is not a valid range (a number
 // that is not positive, a count below 1, a count or logarithmic range whose end lies below its
 // start), as the program always did. It also stops, with one red log line naming the group, at
-// a number that is not finite ("nan", "inf", overflow) and at a plain range whose step is too
+// a number that is not finite ("nan", "inf", overflow, also once turned into Hz) and at a plain range whose step is too
 // small to change the frequency: such a scan would never end. Ranges beyond the 32nd are named
 // in one red line and not used. Every accepted range is logged ("Диапазон ...").
 // Success (for the caller) means at least one range.

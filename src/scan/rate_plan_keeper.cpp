@@ -1,16 +1,38 @@
 #include "scan/rate_plan_keeper.h"
 
 #include "dsp/sample_rate_plan.h"
+#include "shell/log_console.h"
 
 namespace kavu {
+
+void LogPlanNotes(const SampleRatePlan& plan) {
+  for (const PlanNote& note : plan.Notes()) {
+    switch (note.kind) {
+      case PlanNoteKind::kWarning:
+        LogRed(note.text);
+        break;
+      case PlanNoteKind::kNotice:
+        Log() << LogColour(kColourNotice) << note.text << LogColour(kColourNormal);
+        break;
+      case PlanNoteKind::kPlain:
+        Log() << note.text;
+        break;
+    }
+  }
+}
 
 ORatePlanKeeper::ORatePlanKeeper(const RatePlanInputs& inputs) {
   if (!SetInputs(inputs)) SetInputs(RatePlanInputs{});
 }
 
 bool ORatePlanKeeper::SetInputs(const RatePlanInputs& inputs) {
-  auto plan = kavu::RecomputePlan(inputs);
-  if (!plan) return false;
+  std::string why;
+  auto plan = kavu::RecomputePlan(inputs, &why);
+  if (!plan) {
+    LogRed("RecomputePlan() - " + why + "\n");
+    return false;
+  }
+  LogPlanNotes(*plan);
   inputs_ = inputs;
   published_.store(std::move(plan), std::memory_order_release);
   return true;

@@ -20,8 +20,9 @@ class ORatePlanKeeper : public ISampleClock {
   explicit ORatePlanKeeper(const RatePlanInputs& inputs = RatePlanInputs{});
 
   const RatePlanInputs& Inputs() const { return inputs_; }
-  // Replaces the inputs (options window closed) and recomputes; false (old plan kept) when no
-  // plan can be made from them.
+  // Replaces the inputs (options window closed) and recomputes, logging the new plan's notes;
+  // false (old plan kept, the reason logged in red as "RecomputePlan() - ...") when no plan can
+  // be made from them.
   bool SetInputs(const RatePlanInputs& inputs);
   // A receiver reported a new sample rate.
   bool RecomputePlan(double sampleRate);
@@ -40,5 +41,8 @@ class ORatePlanKeeper : public ISampleClock {
   RatePlanInputs inputs_;
   std::atomic<std::shared_ptr<const SampleRatePlan>> published_;
 };
+
+// Logs a plan's notes in their colours (warnings red, the notice yellow, the rest plain).
+void LogPlanNotes(const SampleRatePlan& plan);
 
 }  // namespace kavu

@@ -1,19 +1,15 @@
 #include "scan/sample_loop.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 
 #include "shell/log_console.h"
+#include "platform/steady_clock.h"
 
 namespace kavu {
 namespace {
 static_assert(sizeof(IqEntry) == 2 * sizeof(float), "IqEntry must be an I/Q float pair");
 
-int64_t NowNs() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
 const float* Floats(const IqEntry* e) { return &e->i; }
 
 void RaiseTo(std::atomic<float>& peak, float v) {
@@ -40,7 +36,7 @@ void SampleLoop::Start() {
   if (thread_.joinable()) return;
   stop_ = false;
   reader_.SyncToWriter();
-  rateStartNs_ = NowNs();
+  rateStartNs_ = SteadyNowNs();
   thread_ = std::thread([this] { Run(); });
 }
 
@@ -88,7 +84,7 @@ void SampleLoop::ProcessOne() {
   if (skip >= 1) {
     const int32_t waited = LoopCounters::kSkipAll - skip;
     if (waited >= 201 && waited <= 99999) {
-      const int64_t now = NowNs();
+      const int64_t now = SteadyNowNs();
       if (now - lastLongSkipLogNs_ >= 1'000'000'000) {
         lastLongSkipLogNs_ = now;
         Log() << "Очень долго пропускаем, SdrLoopSkipN = " << skip << " D=" << waited << "\n";
@@ -112,7 +108,7 @@ void SampleLoop::ProcessOne() {
   std::swap(a_, prevA_);
   std::swap(b_, prevB_);
   rateSamples_ += kBlock;
-  const int64_t now = NowNs();
+  const int64_t now = SteadyNowNs();
   if (now - rateStartNs_ > 1'000'000'000) {
     rate_ = static_cast<double>(rateSamples_) * 1e9 / static_cast<double>(now - rateStartNs_);
     rateSamples_ = 0;

@@ -38,7 +38,7 @@ void CheckPlacement(GroupPlan& g, double H, double dMin) {
     } else {
       continue;
     }
-    Log() << LogColour(kColourError) << line << LogColour(kColourNormal);
+    LogRed(line);
   }
 }
 

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "dsp/ombpf2.h"
+#include "scan/fft_start_up.h"
 #include "shell/log_console.h"
 #include "shell/settings_store.h"
 
@@ -18,7 +18,7 @@ std::string Printf(const char* fmt, A... a) {
 }
 
 RatePlanInputs InitialInputs() {
-  BPF2_InitGlobal(65536);  // the rate plan designs its filter with the FFT
+  StartFft(65536);  // the rate plan designs its filter with the FFT
   return ScanOptions::Load().PlanInputs(kStartRateHz, OBoardProtocol::kDefaultTimerClock,
                                         OBoardProtocol::kDefaultTimerDivider);
 }

@@ -1,16 +1,10 @@
 #include "scan/scan_stats.h"
 
-#include <chrono>
 #include <cstdio>
 
 #include "platform/number_text.h"
 
 namespace kavu {
-
-int64_t SteadyNowNs() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
 
 void ScanStats::Reset(int64_t nowNs) {
   startNs = endNs = nowNs;

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/steady_clock.h"
+
 namespace kavu {
 
 struct ScanStats {
@@ -27,7 +29,5 @@ struct ScanStats {
   std::string WaitLine() const;
   std::string CostLine(double processingSec, const std::array<double, 3>& stages) const;
 };
-
-int64_t SteadyNowNs();
 
 }  // namespace kavu

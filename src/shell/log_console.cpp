@@ -108,4 +108,6 @@ void OLogConsole::Flush(const std::vector<std::pair<int, std::string>>& pieces) 
   if (out) WriteConsoleText(out, whole, kColourNormal, false);
 }
 
+void LogRed(std::string_view text) { Log() << LogColour(kColourError) << text << LogColour(kColourNormal); }
+
 }  // namespace kavu

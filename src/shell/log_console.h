@@ -120,4 +120,8 @@ class OLogConsole {
 // The program's one log console, usable from static initialisation until exit.
 OLogConsole& Log();
 
+// Writes `text` to the log console in the error colour (red), as one statement, and returns the
+// calling thread to the normal colour. The text carries its own line end, if any.
+void LogRed(std::string_view text);
+
 }  // namespace kavu

@@ -2,8 +2,9 @@
 // The emulated board's sense of time. On a pseudo-terminal it is the steady clock; the virtual
 // bench may give the board its sample clock instead, so that a batch's timeline and the
 // received samples share one time base. Times in ns; they never go backwards.
-#include <chrono>
 #include <cstdint>
+
+#include "platform/steady_clock.h"
 
 namespace kavu::sim {
 
@@ -15,11 +16,7 @@ class IBoardClock {
 
 class SteadyBoardClock : public IBoardClock {
  public:
-  int64_t NowNs() override {
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(
-               std::chrono::steady_clock::now().time_since_epoch())
-        .count();
-  }
+  int64_t NowNs() override { return SteadyNowNs(); }
 };
 
 }  // namespace kavu::sim

@@ -106,6 +106,7 @@ std::optional<std::vector<TouchstonePoint>> ParseTouchstone1(std::string_view te
       v[i] = *x;
     }
     const double hz = v[0] * o.unit;
+    if (std::isinf(hz)) return fail("частота не конечна");
     if (!(hz >= 0) || (!points.empty() && hz <= points.back().hz)) {
       return fail("частоты должны возрастать");
     }

@@ -6,7 +6,7 @@
 // unit Hz, kHz, MHz or GHz, parameter S, Z or Y, format RI, MA (magnitude, degrees) or DB (dB,
 // degrees), in any order and case, each optional (defaults GHz, S, MA, R 50); then one line per
 // frequency with three numbers. Z and Y values are normalised to R, as version 1 defines them.
-// Frequencies must rise strictly. Anything else is refused with a line-numbered reason.
+// Frequencies must be finite (in Hz) and rise strictly. Anything else is refused with a line-numbered reason.
 #include <complex>
 #include <optional>
 #include <string>

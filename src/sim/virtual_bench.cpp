@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -13,15 +12,10 @@
 #include "sim/board_fault.h"
 #include "sim/board_peripherals.h"
 #include "sim/emulated_board.h"
+#include "platform/steady_clock.h"
 
 namespace kavu::sim {
 namespace {
-
-int64_t SteadyNs() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
 
 constexpr int64_t kNever = std::numeric_limits<int64_t>::max();
 
@@ -30,8 +24,8 @@ constexpr int64_t kNever = std::numeric_limits<int64_t>::max();
 // The board's clock: the steady clock, running fast by board_ppm.
 class VirtualBench::Clock : public IBoardClock {
  public:
-  explicit Clock(double ppm) : start_(SteadyNs()), scale_(1.0 + ppm * 1e-6) {}
-  int64_t NowNs() override { return ToBoard(SteadyNs()); }
+  explicit Clock(double ppm) : start_(SteadyNowNs()), scale_(1.0 + ppm * 1e-6) {}
+  int64_t NowNs() override { return ToBoard(SteadyNowNs()); }
   int64_t ToBoard(int64_t real_ns) const {
     return start_ + static_cast<int64_t>(std::llround(static_cast<double>(real_ns - start_) * scale_));
   }
@@ -75,7 +69,7 @@ bool VirtualBench::Start(VirtualBenchOptions options, std::string* error) {
   {
     std::lock_guard lock(mutex_);
     signal_ = std::make_unique<BenchSignal>(options_.impairments, options_.antenna);
-    timebase_ = SampleTimeBase{2'400'000.0, 0, SteadyNs()};
+    timebase_ = SampleTimeBase{2'400'000.0, 0, SteadyNowNs()};
     last_run_.reset();
     runs_seen_ = 0;
     rx_log_.clear();
@@ -276,7 +270,7 @@ TimelineState VirtualBench::StateAt(int64_t t_ns, int64_t* next_change_ns) const
 void VirtualBench::OnConfigure(void* ctx, uint32_t rate, uint32_t center, int32_t gain, int32_t direct) {
   auto* self = static_cast<VirtualBench*>(ctx);
   std::lock_guard lock(self->mutex_);
-  const int64_t now = SteadyNs();
+  const int64_t now = SteadyNowNs();
   SampleTimeBase& tb = self->timebase_;
   // Keep the sample count continuous across a rate change.
   const double done = static_cast<double>(now - tb.origin_ns) * 1e-9 * tb.rate;
@@ -290,7 +284,7 @@ uint64_t VirtualBench::OnDue(void* ctx) {
   auto* self = static_cast<VirtualBench*>(ctx);
   std::lock_guard lock(self->mutex_);
   const SampleTimeBase& tb = self->timebase_;
-  const double done = static_cast<double>(SteadyNs() - tb.origin_ns) * 1e-9 * tb.rate;
+  const double done = static_cast<double>(SteadyNowNs() - tb.origin_ns) * 1e-9 * tb.rate;
   return tb.origin_sample + static_cast<uint64_t>(std::max(0.0, std::floor(done)));
 }
 

@@ -5,7 +5,6 @@
 #include "dsp/fft_tables.h"
 #include "dsp/fft_test_util.h"
 #include "dsp/ombpf2.h"
-#include "shell/command_line.h"
 #include "shell/log_console.h"
 
 namespace kavu {
@@ -118,42 +117,46 @@ TEST(ProcessorProbeTest, SseLevelIsTheHighestPresent) {
 
 class KernelChoiceTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    Log().SetSink(OLogConsole::Sink::None);
-    Log().SetCapture(true);
-    Log().TakeCaptured();
-  }
-  void TearDown() override {
-    SetAvxDisabledByCommandLine(false);
-    BPF2_InitGlobal(65536);  // back to this machine's own answers
-    Log().SetCapture(false);
-  }
+  void TearDown() override { BPF2_InitGlobal(65536); }  // back to this machine's own answers
 };
+
+std::string Joined(const FftKernelChoice& c) {
+  std::string s;
+  for (const std::string& line : c.lines) s += line;
+  return s;
+}
+
+// What an installed choice runs: the x86 kernels exist only in x86 builds.
+FftKernel Installed(FftKernel k) { return FftKernelCompiled(k) ? k : FftKernel::Portable; }
 
 TEST_F(KernelChoiceTest, AvxThenSseThenPortable) {
   FakeCpu cpu;
-  BPF2_InitGlobal(2048, cpu);
-  EXPECT_EQ(Log().TakeCaptured(),
-            "OMBPF2::BPF2_InitGlobal NNMax = 2048\n"
+  FftKernelChoice c = ChooseFftKernel(cpu, false);
+  EXPECT_EQ(Joined(c),
             "Is_AVX: FPU MMX SSE SSE2 SSE3 SSSE3 SSE4_1 SSE4_2 AVX osxsave xgetbv=0x7 - ура AVX! \n"
             "SSE_Ver = 42\nUse AVX \n");
-  EXPECT_EQ(BPF2_Kernel(), FftKernel::Avx);
+  EXPECT_EQ(c.kernel, FftKernel::Avx);
+  BPF2_InitGlobal(2048, c);
+  EXPECT_EQ(BPF2_Kernel(), Installed(FftKernel::Avx));
   EXPECT_EQ(BPF2_NNMax(), 2048);
   EXPECT_EQ(BPF2_ProcessorReport(),
             "Is_AVX: FPU MMX SSE SSE2 SSE3 SSSE3 SSE4_1 SSE4_2 AVX osxsave xgetbv=0x7 - ура AVX! ");
 
   cpu.xcr0 = 0x3;
-  BPF2_InitGlobal(2048, cpu);
-  EXPECT_EQ(BPF2_Kernel(), FftKernel::Sse);
-  EXPECT_NE(Log().TakeCaptured().find("SSE_Ver = 42\nUse SSE \n"), std::string::npos);
+  c = ChooseFftKernel(cpu, false);
+  EXPECT_EQ(c.kernel, FftKernel::Sse);
+  EXPECT_NE(Joined(c).find("SSE_Ver = 42\nUse SSE \n"), std::string::npos);
+  BPF2_InitGlobal(2048, c);
+  EXPECT_EQ(BPF2_Kernel(), Installed(FftKernel::Sse));
 
   cpu.ecx = kEcxSsse3;  // SSSE3 without SSE3 cannot happen, but the level alone decides
   cpu.edx = kEdxAll;
-  BPF2_InitGlobal(2048, cpu);
+  c = ChooseFftKernel(cpu, false);
+  EXPECT_EQ(c.kernel, FftKernel::Portable);
+  EXPECT_NE(Joined(c).find("SSE_Ver = 20\n"), std::string::npos);
+  EXPECT_EQ(Joined(c).find("Use "), std::string::npos);
+  BPF2_InitGlobal(2048, c);
   EXPECT_EQ(BPF2_Kernel(), FftKernel::Portable);
-  const std::string log = Log().TakeCaptured();
-  EXPECT_NE(log.find("SSE_Ver = 20\n"), std::string::npos);
-  EXPECT_EQ(log.find("Use "), std::string::npos);
 }
 
 TEST(ProcessorProbeTest, Avx512NeedsTheProcessorAndTheOs) {
@@ -197,44 +200,48 @@ TEST_F(KernelChoiceTest, Avx512PathChosenWithTheAvxKernel) {
   FakeCpu cpu;
   cpu.ebx7 = 1u << 16;
   cpu.xcr0 = 0xe7;
-  BPF2_InitGlobal(2048, cpu);
-  EXPECT_EQ(Log().TakeCaptured(),
-            "OMBPF2::BPF2_InitGlobal NNMax = 2048\n"
+  FftKernelChoice c = ChooseFftKernel(cpu, false);
+  EXPECT_EQ(Joined(c),
             "Is_AVX: FPU MMX SSE SSE2 SSE3 SSSE3 SSE4_1 SSE4_2 AVX osxsave xgetbv=0xe7 - ура AVX! \n"
             "SSE_Ver = 42\nUse AVX \nUse AVX-512 \n");
-  EXPECT_EQ(BPF2_Kernel(), FftKernel::Avx);
-  EXPECT_TRUE(BPF2_Avx512());
+  EXPECT_EQ(c.kernel, FftKernel::Avx);
+  EXPECT_TRUE(c.avx512);
+  BPF2_InitGlobal(2048, c);
+  EXPECT_EQ(BPF2_Kernel(), Installed(FftKernel::Avx));
+  EXPECT_EQ(BPF2_Avx512(), FftKernelCompiled(FftKernel::Avx));
   // An object takes the path only where this machine has it.
   EXPECT_EQ(OMBPF2().Avx512(), FftAvx512Available());
 
   cpu.xcr0 = 0x7;  // AVX usable, zmm state not saved: the 256-bit path alone
-  BPF2_InitGlobal(2048, cpu);
-  EXPECT_EQ(Log().TakeCaptured().find("AVX-512"), std::string::npos);
-  EXPECT_EQ(BPF2_Kernel(), FftKernel::Avx);
+  c = ChooseFftKernel(cpu, false);
+  EXPECT_EQ(Joined(c).find("AVX-512"), std::string::npos);
+  EXPECT_EQ(c.kernel, FftKernel::Avx);
+  EXPECT_FALSE(c.avx512);
+  BPF2_InitGlobal(2048, c);
   EXPECT_FALSE(BPF2_Avx512());
   EXPECT_FALSE(OMBPF2().Avx512());
 
   cpu.xcr0 = 0xe7;
   cpu.ecx = kEcxAll & ~kEcxAvx;  // no AVX kernel, so no 512-bit path either
-  BPF2_InitGlobal(2048, cpu);
-  EXPECT_EQ(BPF2_Kernel(), FftKernel::Sse);
-  EXPECT_FALSE(BPF2_Avx512());
+  c = ChooseFftKernel(cpu, false);
+  EXPECT_EQ(c.kernel, FftKernel::Sse);
+  EXPECT_FALSE(c.avx512);
 
   cpu.ecx = kEcxAll;
-  SetAvxDisabledByCommandLine(true);  // "AVX_Disable" turns the 512-bit path off with the AVX kernel
-  BPF2_InitGlobal(2048, cpu);
-  EXPECT_EQ(BPF2_Kernel(), FftKernel::Portable);
+  c = ChooseFftKernel(cpu, true);  // "AVX_Disable" turns the 512-bit path off with the AVX kernel
+  EXPECT_EQ(c.kernel, FftKernel::Portable);
+  EXPECT_FALSE(c.avx512);
+  BPF2_InitGlobal(2048, c);
   EXPECT_FALSE(BPF2_Avx512());
   EXPECT_FALSE(OMBPF2().Avx512());
 }
 
-TEST_F(KernelChoiceTest, CommandLineDisablesTheProbe) {
+TEST_F(KernelChoiceTest, CommandLineSwitchSkipsTheProbe) {
   FakeCpu cpu;
-  SetAvxDisabledByCommandLine(true);
-  BPF2_InitGlobal(4096, cpu);
-  EXPECT_EQ(Log().TakeCaptured(),
-            "OMBPF2::BPF2_InitGlobal NNMax = 4096\n"
-            "IsAVX: AVX и SSE отключены параметром командной строки\n");
+  const FftKernelChoice c = ChooseFftKernel(cpu, true);
+  EXPECT_EQ(Joined(c), "IsAVX: AVX и SSE отключены параметром командной строки\n");
+  EXPECT_EQ(c.report, "IsAVX: AVX и SSE отключены параметром командной строки");
+  BPF2_InitGlobal(4096, c);
   EXPECT_EQ(BPF2_Kernel(), FftKernel::Portable);
   EXPECT_EQ(OMBPF2(1024).Kernel(), FftKernel::Portable);
   EXPECT_EQ(cpu.xgetbv_calls, 0);

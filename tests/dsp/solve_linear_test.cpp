@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <complex>
 #include <vector>
 
+#include "dsp/complex_linear_solve.h"
 #include "dsp/fft_test_util.h"
 #include "shell/log_console.h"
 
@@ -83,6 +86,29 @@ TEST(SolveLinearTest, StrideSmallerThanSizeStops) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   double a[4] = {1, 0, 0, 1}, b[2] = {1, 1}, out[2];
   EXPECT_FATAL(SolveLinear(a, 2, 1, b, out), "SolveLinear() - шаг строк меньше размера матрицы !!!");
+}
+
+TEST(SolveLinearComplexTest, KnownSystemSwapAndSingular) {
+  using C = std::complex<double>;
+  // x = (1 + j, 2, -j); the zero in the first pivot position needs a row swap.
+  std::array<std::array<C, 3>, 3> a = {{{C(0, 0), C(2, 0), C(1, 1)},
+                                        {C(1, 0), C(0, 1), C(1, 0)},
+                                        {C(2, -1), C(1, 0), C(0, 0)}}};
+  const std::array<C, 3> x_true = {C(1, 1), C(2, 0), C(0, -1)};
+  std::array<C, 3> b{};
+  for (size_t i = 0; i < 3; ++i) {
+    for (size_t j = 0; j < 3; ++j) b[i] += a[i][j] * x_true[j];
+  }
+  std::array<C, 3> x{};
+  ASSERT_TRUE(SolveLinearComplex(a, b, x));
+  for (size_t i = 0; i < 3; ++i) EXPECT_LT(std::abs(x[i] - x_true[i]), 1e-14) << i;
+
+  // Two equal rows: no division by zero, NaN in every unknown and false.
+  std::array<std::array<C, 2>, 2> s = {{{C(1, 1), C(2, 0)}, {C(1, 1), C(2, 0)}}};
+  std::array<C, 2> sb = {C(1, 0), C(1, 0)};
+  std::array<C, 2> sx{};
+  EXPECT_FALSE(SolveLinearComplex(s, sb, sx));
+  for (const C& v : sx) EXPECT_TRUE(std::isnan(v.real()) && std::isnan(v.imag()));
 }
 
 }  // namespace

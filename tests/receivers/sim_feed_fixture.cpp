@@ -1,20 +1,13 @@
 #include "sim_feed.h"
 
-#include <chrono>
+#include "platform/steady_clock.h"
 
 namespace kavu::test {
-namespace {
-int64_t NowNs() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
-}  // namespace
 
 std::string SimFeed::LibraryFolder() { return KAVU_SIMLIB_DIR; }
 std::string SimFeed::LibraryPath() { return LibraryFolder() + "/librtlsdr.so.0"; }
 
-SimFeed::SimFeed(double speed) : speed_(speed), origin_ns_(NowNs()) {
+SimFeed::SimFeed(double speed) : speed_(speed), origin_ns_(SteadyNowNs()) {
   if (lib_.Open(LibraryPath()) != DynLibrary::Result::kLoaded) return;
   attach_ = reinterpret_cast<kavu_simrtl_attach_fn>(lib_.Symbol("kavu_simrtl_attach"));
   if (!attach_) return;
@@ -47,7 +40,7 @@ void SimFeed::Configure(void* ctx, uint32_t rate, uint32_t center, int32_t, int3
   auto* self = static_cast<SimFeed*>(ctx);
   std::lock_guard lock(self->mutex_);
   // Keep the clock continuous across a rate change.
-  const int64_t now = NowNs();
+  const int64_t now = SteadyNowNs();
   self->origin_samples_ += static_cast<uint64_t>(static_cast<double>(now - self->origin_ns_) * 1e-9 *
                                                  self->rate_ * self->speed_);
   self->origin_ns_ = now;
@@ -60,7 +53,7 @@ void SimFeed::Configure(void* ctx, uint32_t rate, uint32_t center, int32_t, int3
 uint64_t SimFeed::Due(void* ctx) {
   auto* self = static_cast<SimFeed*>(ctx);
   std::lock_guard lock(self->mutex_);
-  const double elapsed = static_cast<double>(NowNs() - self->origin_ns_) * 1e-9;
+  const double elapsed = static_cast<double>(SteadyNowNs() - self->origin_ns_) * 1e-9;
   return self->origin_samples_ + static_cast<uint64_t>(elapsed * self->rate_ * self->speed_);
 }
 

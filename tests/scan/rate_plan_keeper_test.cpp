@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "dsp/ombpf2.h"
+#include "shell/log_console.h"
 
 namespace kavu {
 namespace {
@@ -29,6 +30,35 @@ TEST(RatePlanKeeper, PublishesWholePlansAndServesTheBatchBuilder) {
   bad.zondN = 0;
   EXPECT_FALSE(keeper.SetInputs(bad));
   EXPECT_EQ(keeper.Published()->ZondN(), 1);
+}
+
+TEST(RatePlanKeeper, LogsEachNewPlansNotesAndTheReasonForNoPlan) {
+  BPF2_InitGlobal(65536);
+  Log().SetSink(OLogConsole::Sink::None);
+  Log().SetCapture(true);
+  ORatePlanKeeper keeper;
+  Log().TakeCaptured();
+  ASSERT_TRUE(keeper.RecomputePlan(4000));  // below 8000 Hz: raised, with a red line first
+  const std::string log = Log().TakeCaptured();
+  const auto plan = keeper.Published();
+  ASSERT_EQ(plan->Notes().size(), 4u);
+  EXPECT_EQ(plan->Notes()[0].kind, PlanNoteKind::kWarning);
+  EXPECT_EQ(plan->Notes()[0].text,
+            "Частота дискретизации слишком низкая, не поддерживается, SamplingF=4000 исп m_SampleRateUsed=8000\n");
+  EXPECT_EQ(plan->Notes()[1].kind, PlanNoteKind::kNotice);
+  std::string joined;
+  for (const PlanNote& n : plan->Notes()) joined += n.text;
+  EXPECT_EQ(log, joined);
+  EXPECT_NE(log.find("Перерасчеты при смене частоты дискретизации Sdr до m_SampleRateUsed = 0.008 МГц \n"),
+            std::string::npos);
+  EXPECT_NE(log.find(" Децимация 1 раз, до частоты выборок 8 кГц \n"), std::string::npos);
+  EXPECT_NE(log.find(" Задана f_среза="), std::string::npos);
+
+  RatePlanInputs bad = keeper.Inputs();
+  bad.zondN = 0;
+  EXPECT_FALSE(keeper.SetInputs(bad));
+  EXPECT_EQ(Log().TakeCaptured(), "RecomputePlan() - число повторов m_ZondN меньше 1\n");
+  Log().SetCapture(false);
 }
 
 }  // namespace

@@ -103,6 +103,14 @@ TEST(RangeText, MendsEveryScanEnds) {
     EXPECT_NE(p.refusals[0].find("не принят"), std::string::npos) << t;
   }
   EXPECT_NE(ParseRanges("3-4 inf").refusals.at(0).find("3-4 inf"), std::string::npos);
+  // Finite in MHz but not in Hz: refused the same way, never an infinite frequency to scan.
+  for (const char* t : {"1-2 1; 1e303-1e304 1", "1-2 1; 3-1e305 1", "1-2 1; 1-2 1e305", "1-2 1; 1e300-1e305 N3",
+                        "1-2 1; 0.00000000001-1e300 L3"}) {
+    const auto p = ParseRanges(t);
+    ASSERT_EQ(p.ranges.size(), 1u) << t;
+    ASSERT_EQ(p.refusals.size(), 1u) << t;
+    EXPECT_NE(p.refusals[0].find("не конечно"), std::string::npos) << t;
+  }
   // More than 32 ranges: the first 32 are used, the rest named in one line.
   std::string text;
   for (int i = 1; i <= 35; ++i) text += std::to_string(i) + "-" + std::to_string(i) + ".5 0.1; ";

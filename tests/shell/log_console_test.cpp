@@ -71,6 +71,24 @@ TEST_F(LogConsoleTest, StatementsFromTwoThreadsNeverTearAndColoursStayWithTheirT
   EXPECT_GT(checked, 500);
 }
 
+TEST(LogRed, WritesOneRedLineAndReturnsToTheNormalColour) {
+  Log().SetSink(OLogConsole::Sink::None);
+  Log().SetCapture(true);
+  Log().SetColour(kColourNormal);
+  LogRed("ошибка порта\n");
+  Log() << "дальше\n";
+  EXPECT_EQ(Log().TakeCaptured(), "ошибка порта\nдальше\n");
+  Log().SetCapture(false);
+  EXPECT_EQ(Log().Colour(), kColourNormal);
+  const ConsoleScreen screen = Log().ScreenCopy();
+  const int row = screen.CursorRow();
+  ASSERT_GE(row, 2);
+  ASSERT_EQ(screen.LineText(row - 2), "ошибка порта");
+  EXPECT_EQ(screen.At(row - 2, 0).attribute, kColourError);
+  ASSERT_EQ(screen.LineText(row - 1), "дальше");
+  EXPECT_EQ(screen.At(row - 1, 0).attribute, kColourNormal);
+}
+
 TEST(ConsoleScreen, WrapsAtEightyColumnsAndScrollsAfterTheLastLine) {
   ConsoleScreen s;
   s.Put(std::string(85, 'x') + "\nЖ\tz", 12);

@@ -81,6 +81,9 @@ TEST(Touchstone, ReadsEveryParameterAndFormatAndInterpolates) {
   EXPECT_FALSE(ParseTouchstone1("# MHz X RI\n1 0 0\n", &error));
   EXPECT_FALSE(ParseTouchstone1("! nothing\n", &error));
   EXPECT_FALSE(ParseTouchstone1("# MHz S RI\n1 1 0\n", &error));  // S = 1: infinite Z
+  // A frequency finite as written but not in Hz.
+  EXPECT_FALSE(ParseTouchstone1("# GHz S RI\n1 0 0\n1e300 0 0\n", &error));
+  EXPECT_NE(error.find("строка 3: частота не конечна"), std::string::npos) << error;
 
   test::TempDir dir;
   test::WriteFile(dir.File("ant.S1P"), "# MHz Z RI R 50\n140 1 0\n150 1 1\n");

@@ -11,7 +11,7 @@
 #include "sim/board_frame_parser.h"
 #include "sim/emulated_board.h"
 #include "sim/firmware_assumptions.h"
-#include "sim/recording_board_hardware.h"
+#include "support/recording_board_hardware.h"
 
 namespace kavu::sim {
 namespace {

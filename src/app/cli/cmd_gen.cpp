@@ -8,8 +8,8 @@
 #include "board/board_protocol.h"
 #include "board/gen_setup.h"
 #include "board/serial_port.h"
-#include "dsp/ombpf2.h"
 #include "platform/number_text.h"
+#include "scan/fft_start_up.h"
 #include "scan/rate_plan_keeper.h"
 #include "shell/error_box.h"
 #include "shell/settings_store.h"
@@ -83,7 +83,7 @@ int RunGen(const std::vector<std::string>& args) {
   OBoardProtocol board(port);
   RecordingNotice notice;
   ErrorBox box(notice);
-  BPF2_InitGlobal(65536);  // the sample-rate plan designs its filter with the FFT
+  StartFft(65536);  // the sample-rate plan designs its filter with the FFT
   ORatePlanKeeper plan;
   const Si5351Config si = Si5351Config::Load();
   const GenDesks desks = LoadGenDesks();

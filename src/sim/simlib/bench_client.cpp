@@ -11,14 +11,11 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/steady_clock.h"
+
 namespace kavu::simrtl {
 namespace {
 
-int64_t NowNs() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
 
 }  // namespace
 
@@ -104,7 +101,7 @@ bool BenchClient::Receive(sim::wire::Message* out, int64_t deadline_ns) {
       Drop("malformed reply (" + error + ")");
       return false;
     }
-    const int64_t left_ms = (deadline_ns - NowNs()) / 1'000'000;
+    const int64_t left_ms = (deadline_ns - SteadyNowNs()) / 1'000'000;
     if (left_ms <= 0) {
       Drop("no reply within " + std::to_string(kReplyTimeoutMs) + " ms");
       return false;
@@ -130,7 +127,7 @@ bool BenchClient::Request(const std::vector<uint8_t>& frame, sim::wire::MsgType 
     Drop(std::string("cannot send: ") + std::strerror(errno));
     return false;
   }
-  if (!Receive(reply, NowNs() + int64_t{kReplyTimeoutMs} * 1'000'000)) return false;
+  if (!Receive(reply, SteadyNowNs() + int64_t{kReplyTimeoutMs} * 1'000'000)) return false;
   if (reply->type != reply_type) {
     Drop("reply of type " + std::to_string(static_cast<int>(reply->type)) + " to a request of type " +
          std::to_string(static_cast<int>(reply_type) & 0x7F));

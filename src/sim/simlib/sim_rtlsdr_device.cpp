@@ -4,14 +4,11 @@
 #include <cmath>
 #include <vector>
 
+#include "platform/steady_clock.h"
+
 namespace kavu::simrtl {
 namespace {
 
-int64_t NowNs() {
-  return std::chrono::duration_cast<std::chrono::nanoseconds>(
-             std::chrono::steady_clock::now().time_since_epoch())
-      .count();
-}
 
 constexpr double kXtalHz = 28'800'000.0;
 
@@ -22,7 +19,7 @@ Device& Device::Instance() {
   return device;
 }
 
-Device::Device() { own_origin_ns_ = NowNs(); }
+Device::Device() { own_origin_ns_ = SteadyNowNs(); }
 
 int Device::Attach(const KavuSimRtlSource* source) {
   if (source && source->abi_version != kKavuSimRtlAbiVersion) return -1;
@@ -32,7 +29,7 @@ int Device::Attach(const KavuSimRtlSource* source) {
     attached_ = true;
   } else {
     attached_ = false;
-    own_origin_ns_ = NowNs();
+    own_origin_ns_ = SteadyNowNs();
     own_origin_samples_ = 0;
   }
   if (attached_ && source_.configure) {
@@ -59,7 +56,7 @@ void Device::Configure() {
     return;
   }
   // Own clock: keep the sample count continuous across a rate change.
-  const int64_t now = NowNs();
+  const int64_t now = SteadyNowNs();
   own_origin_samples_ += static_cast<uint64_t>(static_cast<double>(now - own_origin_ns_) * 1e-9 * rate_);
   own_origin_ns_ = now;
 }
@@ -67,7 +64,7 @@ void Device::Configure() {
 uint64_t Device::Due() {
   std::lock_guard lock(source_mutex_);
   if (attached_) return source_.due ? source_.due(source_.ctx) : 0;
-  const double elapsed = static_cast<double>(NowNs() - own_origin_ns_) * 1e-9;
+  const double elapsed = static_cast<double>(SteadyNowNs() - own_origin_ns_) * 1e-9;
   return own_origin_samples_ + static_cast<uint64_t>(elapsed * rate_);
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // The simplest hardware behind the emulated board: it records every call, acknowledges every
-// I2C byte, answers SPI with a fixed byte and plays a batch as a fixed number of ticks. Used when
-// no register model is wanted (protocol tests, `kavusdraa-cli sim-board` without models).
+// I2C byte, answers SPI with a fixed byte and plays a batch as a fixed number of ticks. Used by
+// tests and benchmarks that want no register model (protocol tests, the serial-wait benchmark).
 // Thread-safe: the board's thread calls it, tests read it.
 #include <cstdint>
 #include <mutex>

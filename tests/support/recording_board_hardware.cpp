@@ -1,4 +1,4 @@
-#include "sim/recording_board_hardware.h"
+#include "support/recording_board_hardware.h"
 
 #include <cstdio>
 
