@@ -1,6 +1,6 @@
 // Feeds arbitrary text to the range parser. Every accepted range must be one a scan can walk:
-// finite positive frequencies, a step that is finite and positive (a ratio above 1 for a
-// logarithmic range), never more than kMaxScanRanges ranges, and a walk whose frequencies rise
+// finite positive frequencies, a finite step (positive for a plain range, a ratio of at least 1
+// for a logarithmic one), never more than kMaxScanRanges ranges, and a walk whose frequencies rise
 // and stay at or below the range's end. Parsing the same text twice gives the same ranges.
 #include <cmath>
 #include <cstdint>
@@ -38,7 +38,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const ScanRange& r : parsed.ranges) {
     Check(std::isfinite(r.start) && r.start > 0);
     Check(std::isfinite(r.end) && r.end > 0);
-    Check(std::isfinite(r.step) && r.step > 0);
+    // A count range with equal ends is one frequency with step 0; a plain step is positive.
+    Check(std::isfinite(r.step) && r.step >= 0);
+    if (r.kind == RangeKind::kPlain) Check(r.step > 0);
     if (r.isLog) Check(r.step >= 1.0);
     CheckWalk(r);
   }
