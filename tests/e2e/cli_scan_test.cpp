@@ -5,6 +5,9 @@
 #include <cstdio>
 #include <filesystem>
 
+#include <signal.h>
+
+#include "support/bench_evidence.h"
 #include "support/run_command.h"
 #include "support/temp_dir.h"
 
@@ -51,6 +54,94 @@ TEST(CliScan, BenchScanPrintsPointsAndSavesAlsoToFile) {
     EXPECT_DOUBLE_EQ(exported[i][0], rows[i].mhz * 1e6);
     EXPECT_NEAR(exported[i][1], rows[i].r, 0.0006) << e.out;
     EXPECT_NEAR(exported[i][2], rows[i].x, 0.0006) << e.out;
+  }
+}
+
+std::string SavedLine(const std::string& out, size_t nth = 0) {
+  size_t at = out.find("saved: ");
+  for (; nth > 0 && at != std::string::npos; --nth) at = out.find("saved: ", at + 1);
+  if (at == std::string::npos) return "";
+  return out.substr(at + 7, out.find('\n', at) - at - 7);
+}
+
+// A scan that fails before its first point saves nothing: neither the file of the same name
+// nor the previous scan nor the -o copy is replaced by an empty set.
+TEST(CliScan, AScanThatMeasuresNothingReplacesNothing) {
+  TempDir home;
+  test::BenchEvidence evidence;
+  const std::vector<std::string> env = evidence.With({"HOME=" + home.Path()});
+  const std::string copy = home.File("copy.kant");
+  const std::vector<std::string> scan = {CliPath(), "scan", "--sim", "50", "--range", "140-140.4 0.1", "-o", copy};
+  const CommandResult good = RunCommand(scan, env, 60);
+  ASSERT_EQ(good.exit_status, 0) << good.err;
+  ASSERT_EQ(ScanRows(good.out).size(), 5u) << good.out;
+  const std::string saved = SavedLine(good.out);
+  ASSERT_EQ(saved.rfind(home.Path() + "/AntIzmSdrData/", 0), 0u) << good.out;
+  const std::string scan_bytes = ReadFile(saved), copy_bytes = ReadFile(copy);
+  ASSERT_EQ(scan_bytes.size(), 1420u);  // 5 points and the note
+  EXPECT_EQ(copy_bytes, scan_bytes);
+  // An earlier scan kept as the previous one.
+  const std::string old = home.Path() + "/AntIzmSdrData/LastAntIzm_Old.kant";
+  WriteFile(old, scan_bytes);
+  for (const char* fault : {"rx_fault=2", "rx_fault=3", "board_fault=unplug:5B:1"}) {
+    std::vector<std::string> args = scan;
+    args.insert(args.end(), {"--sim-set", fault});
+    const CommandResult r = RunCommand(args, env, 60);
+    EXPECT_EQ(r.exit_status, 1) << fault << "\n" << r.err;
+    EXPECT_TRUE(ScanRows(r.out).empty()) << fault << "\n" << r.out;
+    EXPECT_EQ(r.out.find("saved:"), std::string::npos) << fault << "\n" << r.out;
+    EXPECT_EQ(ReadFile(saved), scan_bytes) << fault;
+    EXPECT_EQ(ReadFile(copy), copy_bytes) << fault;
+    EXPECT_EQ(ReadFile(old), scan_bytes) << fault;
+  }
+  // A fresh process knows no scan before its own: the previous scan on disk stays.
+  const CommandResult again = RunCommand(scan, env, 60);
+  ASSERT_EQ(again.exit_status, 0) << again.err;
+  EXPECT_EQ(ReadFile(old), scan_bytes);
+}
+
+// A results folder that cannot be written does not stop the -o copy.
+TEST(CliScan, TheCopyIsWrittenWhenTheResultsFolderIsNot) {
+  TempDir home;
+  test::BenchEvidence evidence;
+  WriteFile(home.File("AntIzmSdrData"), "a file where the folder should be");
+  const std::string copy = home.File("copy.kant");
+  const CommandResult r = RunCommand(
+      {CliPath(), "scan", "--sim", "50", "--range", "140-140.2 0.1", "-o", copy}, evidence.With({"HOME=" + home.Path()}), 60);
+  EXPECT_EQ(r.exit_status, 1) << r.err;
+  EXPECT_NE(r.err.find("Не удалось сохранить"), std::string::npos) << r.err;
+  ASSERT_EQ(ScanRows(r.out).size(), 3u) << r.out;
+  EXPECT_EQ(SavedLine(r.out), copy) << r.out;
+  const std::string bytes = ReadFile(copy);
+  ASSERT_GT(bytes.size(), 16 + 3 * 192u + 16);  // the points, then the note block
+  EXPECT_EQ(bytes.substr(12, 4), std::string("\x03\0\0\0", 4));
+  EXPECT_EQ(bytes.substr(16 + 3 * 192, 8), std::string("\xD1\x7E\xA4\x21\x55\xAA\0\0", 8));
+}
+
+// Ctrl-C or SIGTERM ends the scan like a failure: points printed and saved, the bench cleaned up.
+TEST(CliScan, AStopSignalKeepsThePointsAndCleansUp) {
+  for (const int sig : {SIGINT, SIGTERM}) {
+    TempDir home;
+    test::BenchEvidence evidence;
+    const std::string copy = home.File("copy.kant");
+    const CommandResult r = RunCommandSignalled(
+        {CliPath(), "scan", "--sim", "50", "--range", "140-200 0.01", "-o", copy},
+        evidence.With({"HOME=" + home.Path()}), 60, sig, "ЗАПУСК СКАНИРОВАНИЯ", 2.0);
+    EXPECT_EQ(r.exit_status, 128 + sig) << r.err;
+    const std::vector<ScanRow> rows = ScanRows(r.out);
+    ASSERT_GT(rows.size(), 0u) << r.out << r.err;
+    EXPECT_LT(rows.size(), 6001u);
+    for (size_t i = 0; i < rows.size(); ++i) EXPECT_NEAR(rows[i].mhz, 140 + 0.01 * static_cast<double>(i), 1e-9);
+    const std::string saved = SavedLine(r.out);
+    ASSERT_EQ(saved.rfind(home.Path() + "/AntIzmSdrData/", 0), 0u) << r.out;
+    EXPECT_GE(std::filesystem::file_size(saved), 16 + 192 * rows.size());
+    EXPECT_EQ(SavedLine(r.out, 1), copy) << r.out;
+    EXPECT_EQ(ReadFile(copy), ReadFile(saved));
+    // The bench's private folder, named in the log, is gone.
+    const size_t at = r.err.find("/tmp/kavu-bench-");
+    ASSERT_NE(at, std::string::npos) << r.err;
+    const std::string folder = r.err.substr(at, std::string("/tmp/kavu-bench-XXXXXX").size());
+    EXPECT_FALSE(std::filesystem::exists(folder)) << folder;
   }
 }
 

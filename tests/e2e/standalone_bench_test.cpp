@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "support/bench_evidence.h"
 #include "support/run_command.h"
 #include "support/sim_bench_process.h"
 #include "support/temp_dir.h"
@@ -43,11 +44,12 @@ class StandaloneBench : public ::testing::Test {
   std::string BenchLog() const { return ReadFile(tmp_.File("bench.log")); }
 
   TempDir tmp_;
+  BenchEvidence evidence_;  // the bench's logs, kept when a test fails
   const std::string dir_ = tmp_.File("bench");
 };
 
 TEST_F(StandaloneBench, ProgramStartedLaterScansThroughTheBenchsPortAndSocket) {
-  SimBenchProcess bench({"--sim", "75", "--dir", dir_}, tmp_.File("bench.log"));
+  SimBenchProcess bench({"--sim", "75", "--dir", dir_}, tmp_.File("bench.log"), 20, {evidence_.Env()});
   ASSERT_TRUE(bench.Ready()) << bench.Printed() << BenchLog();
   EXPECT_EQ(bench.Env().size(), 3u) << bench.Printed();
   EXPECT_EQ(bench.Value("KAVU_EXTRA_PORTS"), dir_ + "/board-tty");
@@ -91,6 +93,27 @@ TEST_F(StandaloneBench, ProgramStartedLaterScansThroughTheBenchsPortAndSocket) {
   EXPECT_EQ(connections, 2u) << log;
 }
 
+// The program loads the last scan at start, as the desktop program does: after each scan the
+// previous one is kept as LastAntIzm_Old.kant, never an empty set.
+TEST_F(StandaloneBench, EachScanKeepsTheOneBeforeAsThePreviousScan) {
+  SimBenchProcess bench({"--sim", "75", "--dir", dir_}, tmp_.File("bench.log"), 20, {evidence_.Env()});
+  ASSERT_TRUE(bench.Ready()) << bench.Printed() << BenchLog();
+  const std::string old = tmp_.File("home") + "/AntIzmSdrData/LastAntIzm_Old.kant";
+  const CommandResult first = RunCommand({CliPath(), "scan", "--range", "140-140.3 0.1"}, ProgramEnv(bench), 60);
+  ASSERT_EQ(first.exit_status, 0) << first.err << BenchLog();
+  const std::string first_file = SavedPath(first.out);
+  ASSERT_FALSE(first_file.empty()) << first.out;
+  const std::string first_bytes = ReadFile(first_file);
+  const CommandResult second = RunCommand({CliPath(), "scan", "--range", "145-145.1 0.1"}, ProgramEnv(bench), 60);
+  ASSERT_EQ(second.exit_status, 0) << second.err << BenchLog();
+  // The previous scan holds the first scan's four points (its note is not repeated there).
+  const std::string old_bytes = ReadFile(old);
+  ASSERT_EQ(old_bytes.size(), 16 + 4 * 192u);
+  EXPECT_EQ(old_bytes.substr(16), first_bytes.substr(16, 4 * 192));
+  const CommandResult info = RunCommand({CliPath(), "info", old}, ProgramEnv(bench), 30);
+  EXPECT_NE(info.out.find("first_freq_hz: 140000000\n"), std::string::npos) << info.out;
+}
+
 TEST_F(StandaloneBench, EndsOnSignalsAndRefusesBadArgumentsLeavingNothingBehind) {
   {
     SimBenchProcess bench({"--sim", "25-30j", "--dir", dir_, "--sim-set", "noise_db=-40"}, tmp_.File("bench.log"));
@@ -115,7 +138,7 @@ TEST_F(StandaloneBench, EndsOnSignalsAndRefusesBadArgumentsLeavingNothingBehind)
 }
 
 TEST_F(StandaloneBench, BenchKilledMidScanEndsTheScanWithAnErrorAndKeepsItsPoints) {
-  SimBenchProcess bench({"--sim", "75", "--dir", dir_}, tmp_.File("bench.log"));
+  SimBenchProcess bench({"--sim", "75", "--dir", dir_}, tmp_.File("bench.log"), 20, {evidence_.Env()});
   ASSERT_TRUE(bench.Ready()) << bench.Printed() << BenchLog();
   std::chrono::steady_clock::time_point killed{};
   std::thread killer([&] {

@@ -6,10 +6,12 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <sstream>
 
 namespace kavu::test {
@@ -18,7 +20,14 @@ std::string CliPath() { return std::string(KAVU_BINARY_DIR) + "/src/app/kavusdra
 
 CommandResult RunCommand(const std::vector<std::string>& argv, const std::vector<std::string>& env,
                          double timeout_s) {
+  return RunCommandSignalled(argv, env, timeout_s, 0, "", 0);
+}
+
+CommandResult RunCommandSignalled(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                                  double timeout_s, int signal, const std::string& when_err_has, double delay_s) {
   CommandResult r;
+  bool signalled = signal == 0;
+  std::optional<std::chrono::steady_clock::time_point> send_at;
   int out_pipe[2], err_pipe[2];
   if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) return r;
   const pid_t pid = fork();
@@ -53,13 +62,20 @@ CommandResult RunCommand(const std::vector<std::string>& argv, const std::vector
       killed = true;
       break;
     }
-    if (poll(fds, 2, static_cast<int>(left)) <= 0) continue;
+    if (!signalled && send_at && std::chrono::steady_clock::now() >= *send_at) {
+      kill(pid, signal);
+      signalled = true;
+    }
+    if (poll(fds, 2, static_cast<int>(send_at && !signalled ? std::min<int64_t>(left, 20) : left)) <= 0) continue;
     for (int i = 0; i < 2; ++i) {
       if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP))) continue;
       char buf[65536];
       const ssize_t n = read(fds[i].fd, buf, sizeof buf);
       if (n > 0) {
         sinks[i]->append(buf, static_cast<size_t>(n));
+        if (!signalled && !send_at && r.err.find(when_err_has) != std::string::npos) {
+          send_at = std::chrono::steady_clock::now() + std::chrono::milliseconds(static_cast<int>(delay_s * 1000));
+        }
       } else {
         close(fds[i].fd);
         fds[i].fd = -1;

@@ -16,6 +16,11 @@ struct CommandResult {
 CommandResult RunCommand(const std::vector<std::string>& argv,
                          const std::vector<std::string>& env = {}, double timeout_s = 60);
 
+// The same, sending `signal` `delay_s` seconds after its standard error first contains
+// `when_err_has` (a user pressing Ctrl-C once the scan runs).
+CommandResult RunCommandSignalled(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                                  double timeout_s, int signal, const std::string& when_err_has, double delay_s);
+
 // The built kavusdraa-cli.
 std::string CliPath();
 
