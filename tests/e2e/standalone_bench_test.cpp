@@ -3,7 +3,10 @@
 // for the simulated receiver library, and the private settings.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cmath>
@@ -112,6 +115,28 @@ TEST_F(StandaloneBench, EachScanKeepsTheOneBeforeAsThePreviousScan) {
   EXPECT_EQ(old_bytes.substr(16), first_bytes.substr(16, 4 * 192));
   const CommandResult info = RunCommand({CliPath(), "info", old}, ProgramEnv(bench), 30);
   EXPECT_NE(info.out.find("first_freq_hz: 140000000\n"), std::string::npos) << info.out;
+}
+
+// While another program holds the bench's receiver, a program is told so, not asked to choose
+// another receiver.
+TEST_F(StandaloneBench, ABusyBenchIsNamedAsTheReason) {
+  SimBenchProcess bench({"--sim", "75", "--dir", dir_}, tmp_.File("bench.log"), 20, {evidence_.Env()});
+  ASSERT_TRUE(bench.Ready()) << bench.Printed() << BenchLog();
+  const int other = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  ASSERT_GE(other, 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  const std::string path = bench.Value("KAVU_SIM_BENCH");
+  std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", path.c_str());
+  ASSERT_EQ(::connect(other, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  for (int k = 0; k < 100 && BenchLog().find("receiver connected") == std::string::npos; ++k) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  const CommandResult r = RunCommand({CliPath(), "scan", "--range", "140-140.2 0.1"}, ProgramEnv(bench), 60);
+  ::close(other);
+  EXPECT_EQ(r.exit_status, 1) << r.err;
+  EXPECT_NE(r.err.find("serves one program at a time and may be busy with another"), std::string::npos) << r.err;
+  EXPECT_TRUE(ScanRows(r.out).empty()) << r.out;
 }
 
 TEST_F(StandaloneBench, EndsOnSignalsAndRefusesBadArgumentsLeavingNothingBehind) {

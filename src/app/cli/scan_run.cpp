@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <ctime>
 #include <memory>
 
@@ -201,7 +202,16 @@ int ScanOnStation(const char* name, const ScanRunArgs& args, const sigset_t& sto
   int status = 0;
   ScanStation station(loop, notice, events);
   std::string error;
-  if (!station.Start(&error)) return Fail(name, error);
+  if (!station.Start(&error)) {
+    const char* bench = std::getenv("KAVU_SIM_BENCH");
+    if (!args.sim && bench && *bench && error == station.Receivers().Status().text) {
+      // The list then offers no receiver: say why rather than ask for another choice.
+      error = "no receiver: the virtual bench at " + std::string(bench) +
+              " serves one program at a time and may be busy with another; end that program and try again "
+              "(the receiver list said: " + error + ")";
+    }
+    return Fail(name, error);
+  }
   if (args.rate && !station.SetRate(*args.rate, &error)) {
     station.Stop();
     return Fail(name, "--rate: " + error, 2);
