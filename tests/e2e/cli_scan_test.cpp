@@ -5,7 +5,14 @@
 #include <cstdio>
 #include <filesystem>
 
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
 #include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
 
 #include "support/bench_evidence.h"
 #include "support/run_command.h"
@@ -144,6 +151,88 @@ TEST(CliScan, AStopSignalKeepsThePointsAndCleansUp) {
     const std::string folder = r.err.substr(at, std::string("/tmp/kavu-bench-XXXXXX").size());
     EXPECT_FALSE(std::filesystem::exists(folder)) << folder;
   }
+}
+
+TEST(CliScan, ThePlanIsSaidUpFront) {
+  TempDir home;
+  test::BenchEvidence evidence;
+  const std::vector<std::string> env = evidence.With({"HOME=" + home.Path()});
+  std::string ranges;
+  for (int f = 140; f < 140 + 33; ++f) ranges += std::to_string(f) + "-" + std::to_string(f) + " 1; ";
+  const CommandResult r = RunCommand({CliPath(), "scan", "--sim", "50", "--range", ranges}, env, 90);
+  ASSERT_EQ(r.exit_status, 0) << r.err;
+  const std::vector<ScanRow> rows = ScanRows(r.out);
+  ASSERT_EQ(rows.size(), 32u) << r.out;
+  EXPECT_DOUBLE_EQ(rows.back().mhz, 171);
+  const std::string warning = "warning: the range text has more than 32 ranges; only the first 32 are scanned";
+  ASSERT_NE(r.err.find(warning), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find(warning), r.err.rfind(warning));
+  // 99,001 planned points: said before the scan measures, which is then stopped.
+  const CommandResult big = RunCommandSignalled({CliPath(), "scan", "--sim", "50", "--range", "1-100 0.001"}, env, 60,
+                                                SIGINT, "the scan stops when the set is full", 0);
+  EXPECT_EQ(big.exit_status, 130) << big.err;
+  EXPECT_NE(big.err.find("warning: the ranges plan more than 65536 points"), std::string::npos) << big.err;
+  EXPECT_EQ(r.err.find("points, all a result set holds"), std::string::npos) << r.err;
+}
+
+// Runs `argv` with its standard error on a terminal (standard output to `out_file`); what the
+// terminal received.
+std::string RunOnTerminal(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                          const std::string& out_file) {
+  int master = -1, slave = -1;
+  if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return "";
+  const pid_t pid = fork();
+  if (pid == 0) {
+    setsid();
+    const int null = open("/dev/null", O_RDONLY);
+    const int out = open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(null, 0);
+    dup2(out, 1);
+    dup2(slave, 2);
+    close(master);
+    for (const auto& e : env) putenv(strdup(e.c_str()));
+    std::vector<char*> args;
+    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+    args.push_back(nullptr);
+    execv(args[0], args.data());
+    _exit(127);
+  }
+  close(slave);
+  std::string text;
+  char buf[4096];
+  for (;;) {
+    pollfd p{master, POLLIN, 0};
+    if (poll(&p, 1, 60000) <= 0) break;  // a minute without output: give up
+    const ssize_t n = read(master, buf, sizeof buf);
+    if (n <= 0) break;  // EIO once the child and its terminal are gone
+    text.append(buf, static_cast<size_t>(n));
+  }
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+  close(master);
+  return text;
+}
+
+TEST(CliScan, OnATerminalOneProgressLineStaysBelowTheLog) {
+  TempDir home;
+  test::BenchEvidence evidence;
+  const std::string screen = RunOnTerminal({CliPath(), "scan", "--sim", "50", "--range", "140-141 0.05"},
+                                           evidence.With({"HOME=" + home.Path()}), home.File("out.txt"));
+  EXPECT_EQ(ScanRows(ReadFile(home.File("out.txt"))).size(), 21u);
+  EXPECT_NE(screen.find("точек 21 из 21, прошло"), std::string::npos) << screen;
+  EXPECT_NE(screen.find(" из 21, прошло "), std::string::npos) << screen;
+  EXPECT_NE(screen.find(" с, осталось ~"), std::string::npos) << screen;
+  // Each log line first clears the progress line, which is drawn again after it.
+  const size_t total = screen.find("ОБЩЕЕ ВРЕМЯ СКАН");
+  ASSERT_NE(total, std::string::npos) << screen;
+  EXPECT_EQ(screen.substr(total - 4, 4), "\r\x1b[K") << screen.substr(total - 60, 80);
+  const size_t line_end = screen.find('\n', total);
+  EXPECT_NE(screen.find("точек 21 из 21", line_end), std::string::npos);
+  // Not on a terminal: no progress line at all.
+  const CommandResult plain = RunCommand({CliPath(), "scan", "--sim", "50", "--range", "140-140.1 0.05"},
+                                         evidence.With({"HOME=" + home.Path()}), 60);
+  ASSERT_EQ(plain.exit_status, 0) << plain.err;
+  EXPECT_EQ(plain.err.find("точек "), std::string::npos) << plain.err;
 }
 
 TEST(CliScan, BadArgumentsAndBadLoad) {
