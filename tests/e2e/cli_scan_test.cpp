@@ -5,14 +5,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include <fcntl.h>
-#include <poll.h>
-#include <pty.h>
 #include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-#include <cstring>
 
 #include "support/bench_evidence.h"
 #include "support/run_command.h"
@@ -175,44 +168,6 @@ TEST(CliScan, ThePlanIsSaidUpFront) {
   EXPECT_EQ(r.err.find("points, all a result set holds"), std::string::npos) << r.err;
 }
 
-// Runs `argv` with its standard error on a terminal (standard output to `out_file`); what the
-// terminal received.
-std::string RunOnTerminal(const std::vector<std::string>& argv, const std::vector<std::string>& env,
-                          const std::string& out_file) {
-  int master = -1, slave = -1;
-  if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return "";
-  const pid_t pid = fork();
-  if (pid == 0) {
-    setsid();
-    const int null = open("/dev/null", O_RDONLY);
-    const int out = open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    dup2(null, 0);
-    dup2(out, 1);
-    dup2(slave, 2);
-    close(master);
-    for (const auto& e : env) putenv(strdup(e.c_str()));
-    std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    execv(args[0], args.data());
-    _exit(127);
-  }
-  close(slave);
-  std::string text;
-  char buf[4096];
-  for (;;) {
-    pollfd p{master, POLLIN, 0};
-    if (poll(&p, 1, 60000) <= 0) break;  // a minute without output: give up
-    const ssize_t n = read(master, buf, sizeof buf);
-    if (n <= 0) break;  // EIO once the child and its terminal are gone
-    text.append(buf, static_cast<size_t>(n));
-  }
-  kill(pid, SIGKILL);
-  waitpid(pid, nullptr, 0);
-  close(master);
-  return text;
-}
-
 TEST(CliScan, OnATerminalOneProgressLineStaysBelowTheLog) {
   TempDir home;
   test::BenchEvidence evidence;
@@ -246,6 +201,10 @@ TEST(CliScan, BadArgumentsAndBadLoad) {
   EXPECT_EQ(r.exit_status, 2);
   r = RunCommand({CliPath(), "scan", "--sim", "50", "--range", "abc"}, {}, 30);
   EXPECT_EQ(r.exit_status, 1);
+  r = RunCommand({CliPath(), "scan", "--sim", "50", "-o", "/dev/null"}, {}, 30);  // refused before scanning
+  EXPECT_EQ(r.exit_status, 2);
+  EXPECT_NE(r.err.find("-o: refusing to write: \"/dev/null\" is a device"), std::string::npos) << r.err;
+  EXPECT_TRUE(ScanRows(r.out).empty());
   r = RunCommand({CliPath(), "scan", "--sim-set", "list"}, {}, 30);
   EXPECT_EQ(r.exit_status, 0);
   EXPECT_NE(r.out.find("noise_db"), std::string::npos);

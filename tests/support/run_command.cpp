@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -15,6 +16,20 @@
 #include <sstream>
 
 namespace kavu::test {
+
+namespace {
+
+// In a forked child: adds `env` and becomes `argv`; exits 127 when it cannot.
+[[noreturn]] void ExecWith(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
+  for (const auto& e : env) putenv(strdup(e.c_str()));
+  std::vector<char*> args;
+  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  execv(args[0], args.data());
+  _exit(127);
+}
+
+}  // namespace
 
 std::string CliPath() { return std::string(KAVU_BINARY_DIR) + "/src/app/kavusdraa-cli"; }
 
@@ -39,12 +54,7 @@ CommandResult RunCommandSignalled(const std::vector<std::string>& argv, const st
     dup2(err_pipe[1], 2);
     close(out_pipe[0]);
     close(err_pipe[0]);
-    for (const auto& e : env) putenv(strdup(e.c_str()));
-    std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    execv(args[0], args.data());
-    _exit(127);
+    ExecWith(argv, env);
   }
   close(out_pipe[1]);
   close(err_pipe[1]);
@@ -101,6 +111,37 @@ std::vector<ScanRow> ScanRows(const std::string& out) {
     if (std::sscanf(line.c_str(), "%lf\t%lf\t%lf\t%lf", &r.mhz, &r.r, &r.x, &r.swr) == 4) rows.push_back(r);
   }
   return rows;
+}
+
+std::string RunOnTerminal(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                          const std::string& out_file) {
+  int master = -1, slave = -1;
+  if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return "";
+  const pid_t pid = fork();
+  if (pid == 0) {
+    setsid();
+    const int null = open("/dev/null", O_RDONLY);
+    const int out = open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(null, 0);
+    dup2(out, 1);
+    dup2(slave, 2);
+    close(master);
+    ExecWith(argv, env);
+  }
+  close(slave);
+  std::string text;
+  char buf[4096];
+  for (;;) {
+    pollfd p{master, POLLIN, 0};
+    if (poll(&p, 1, 60000) <= 0) break;  // a minute without output: give up
+    const ssize_t n = read(master, buf, sizeof buf);
+    if (n <= 0) break;  // EIO once the child and its terminal are gone
+    text.append(buf, static_cast<size_t>(n));
+  }
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+  close(master);
+  return text;
 }
 
 }  // namespace kavu::test

@@ -12,6 +12,7 @@
 #include "app/cli/progress_line.h"
 #include "app/cli/sim_wiring.h"
 #include "platform/console_output.h"
+#include "platform/atomic_file.h"
 #include "platform/event_loop.h"
 #include "platform/number_text.h"
 #include "results/ant_izm_file.h"
@@ -170,6 +171,10 @@ bool ParseScanArgs(const char* name, const std::vector<std::string>& args, ScanR
       Fail(name, "unknown argument \"" + a + "\" (see --help)");
       return false;
     }
+  }
+  if (const std::string problem = out.out.empty() ? "" : OutputPathProblem(out.out); !problem.empty()) {
+    Fail(name, "-o: refusing to write: " + problem);  // said before a scan, not after it
+    return false;
   }
   if (!out.simSets.empty() && !out.sim) {
     Fail(name, "--sim-set needs --sim (the virtual bench)");
