@@ -1,6 +1,10 @@
 #include "results/ant_izm_file.h"
 
+#include <unistd.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <vector>
 
 #include "platform/atomic_file.h"
@@ -25,6 +29,8 @@ void PutU32(std::string& out, uint32_t v) {
 
 std::string ScanFileReport::Describe() const {
   switch (status) {
+    case ScanFileStatus::kNotOpened:
+      return open_error;
     case ScanFileStatus::kShortHeader:
       return "the file is shorter than the 16-byte header";
     case ScanFileStatus::kBadMagic:
@@ -34,11 +40,39 @@ std::string ScanFileReport::Describe() const {
     case ScanFileStatus::kOk:
       break;
   }
+  if (header_count < 0) {
+    return "the header's point count " + std::to_string(header_count) + " is negative; read the " +
+           std::to_string(records_read) + " records that follow it";
+  }
   if (truncated) {
     return "the file ends after " + std::to_string(records_read) + " of " +
            std::to_string(header_count) + " records";
   }
+  if (header_count > records_read) {
+    return "header count " + std::to_string(header_count) + " cut to " + std::to_string(records_read);
+  }
   return "";
+}
+
+std::FILE* OpenScanFile(const std::string& path, std::string* error) {
+  const int fd = OpenRegularFile(path, error);
+  if (fd < 0) return nullptr;
+  std::FILE* f = fdopen(fd, "rb");
+  if (!f) {
+    if (error) *error = "cannot open \"" + path + "\": " + std::strerror(errno);
+    close(fd);
+  }
+  return f;
+}
+
+bool ScanFileHoldsPoints(const std::string& path) {
+  std::FILE* f = OpenScanFile(path, nullptr);
+  if (!f) return false;
+  uint32_t magic = 0, reserved = 0, size = 0, n = 0;
+  const bool ok = ReadU32(f, magic) && magic == kAntIzmMagic && ReadU32(f, reserved) && ReadU32(f, size) &&
+                  ReadU32(f, n) && n != 0;
+  std::fclose(f);
+  return ok;
 }
 
 bool ReadAntIzms(std::FILE* f, AntIzm* points, int32_t& count, int32_t cap,
@@ -64,12 +98,20 @@ bool ReadAntIzms(std::FILE* f, AntIzm* points, int32_t& count, int32_t cap,
   }
   const auto n_signed = static_cast<int32_t>(n_raw);
   r.header_count = n_signed;
-  const int32_t n = std::clamp<int32_t>(n_signed, 0, std::max<int32_t>(cap, 0));
+  // A negative count: as many records as follow, up to the capacity.
+  const int32_t n = n_signed < 0 ? std::max<int32_t>(cap, 0) : std::clamp<int32_t>(n_signed, 0, std::max<int32_t>(cap, 0));
   std::vector<uint8_t> scratch(size);
   int32_t read = 0;
   while (read < n) {
-    if (std::fread(scratch.data(), 1, size, f) != size) {
-      r.truncated = true;
+    const long at = std::ftell(f);
+    const size_t got = std::fread(scratch.data(), 1, size, f);
+    if (n_signed < 0 && size >= 8 && got >= 8 && scratch[0] == 0xD1 && scratch[1] == 0x7E && scratch[2] == 0xA4 &&
+        scratch[3] == 0x21 && scratch[4] == 0x55 && scratch[5] == 0xAA && scratch[6] == 0 && scratch[7] == 0) {
+      std::fseek(f, at, SEEK_SET);  // the note block, not a record
+      break;
+    }
+    if (got != size) {
+      r.truncated = n_signed >= 0;
       break;
     }
     points[read++] = DecodeAntIzm(scratch.data(), size);

@@ -28,10 +28,10 @@ void AntIzms::SetCount(int32_t n) {
 void AntIzms::CopyFrom(const AntIzms& other) {
   const int32_t n = std::min(other.Count(), capacity_);
   std::memcpy(points_.get(), other.points_.get(), sizeof(AntIzm) * static_cast<size_t>(n));
-  time = other.time;
-  reserved = other.reserved;
-  hasDuo = other.hasDuo;
-  fromFile = other.fromFile;
+  time.store(other.time.load());
+  reserved.store(other.reserved.load());
+  hasDuo.store(other.hasDuo.load());
+  fromFile.store(other.fromFile.load());
   generation.store(other.generation.load());
   SetCount(n);
 }

@@ -3,7 +3,8 @@
 // The scan appends from the sample thread: it writes the record at index `count` and then
 // publishes it with a release-store of `count`; readers load `count` with acquire and read only
 // below it. Replacing the content (empty, load, copy) happens on the window thread while no scan
-// appends to the set.
+// appends to the set. The header fields are atomic: any thread (the web server, a window) may
+// read them while the window thread changes them.
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -35,10 +36,10 @@ class AntIzms {
   // Copies points and header fields of `other` (generation included).
   void CopyFrom(const AntIzms& other);
 
-  uint64_t time = 0;  // FILETIME: 100-ns ticks since 1601-01-01
-  int32_t reserved = 0;
-  int32_t hasDuo = 0;
-  int32_t fromFile = 0;
+  std::atomic<uint64_t> time{0};  // FILETIME: 100-ns ticks since 1601-01-01
+  std::atomic<int32_t> reserved{0};
+  std::atomic<int32_t> hasDuo{0};
+  std::atomic<int32_t> fromFile{0};
   std::atomic<int32_t> generation{0};
 
  private:

@@ -58,8 +58,14 @@ bool ResultsStore::LoadAntIzmsFile(std::FILE* f, AntIzms& set, ScanFileReport* r
 }
 
 bool ResultsStore::LoadAntIzmsFile(const std::string& path, AntIzms& set, ScanFileReport* report) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
+  std::string error;
+  std::FILE* f = OpenScanFile(path, &error);
   if (!f) {
+    if (report) {
+      *report = ScanFileReport{};
+      report->status = ScanFileStatus::kNotOpened;
+      report->open_error = error;
+    }
     set.SetCount(0);
     set.fromFile = 1;
     set.time = 0;
@@ -86,15 +92,25 @@ void ResultsStore::StartNewScanSets(bool has_duo) {
 SaveOutcome ResultsStore::SaveScanResult(const std::string& name,
                                          const std::optional<std::string>& note) {
   SaveOutcome out;
+  out.note = note;
+  AntIzms& current = Set(0);
+  const int32_t count = current.Count();
+  if (count == 0) {
+    out.ok = true;
+    Log() << "ResultsStore::SaveScanResult() - нет точек, файлы не тронуты\n";
+    return out;
+  }
   const std::string folder = ResultsFolder();
   MakeDirs(folder);  // an existing folder is fine; a failure shows in the write below
   out.path = folder + "/" + name + ".kant";
-  file_name0 = out.path;
-  Settings().WriteProfileString("CShowDataWindow", "sFileName0", out.path);
-  AntIzms& current = Set(0);
-  out.ok = WriteScanFile(out.path, current.Data(), current.Count(), note, &out.error);
+  out.ok = out.written = WriteScanFile(out.path, current.Data(), count, note, &out.error);
+  if (out.written) {
+    file_name0 = out.path;
+    Settings().WriteProfileString("CShowDataWindow", "sFileName0", out.path);
+  }
   std::string old_error;
   const std::string old_path = folder + "/LastAntIzm_Old.kant";
+  if (Set(1).Count() == 0 && ScanFileHoldsPoints(old_path)) return out;  // keep the older previous scan
   if (!WriteScanFile(old_path, Set(1).Data(), Set(1).Count(), std::nullopt, &old_error)) {
     Log() << LogColour(kColourError) << "ResultsStore::SaveScanResult() - " << old_error << "\n"
           << LogColour(kColourNormal);
@@ -110,15 +126,18 @@ void ResultsStore::LoadAnts(const std::string& command_line_file) {
     file_name0 = command_line_file;
     Log() << "CShowDataWindow::LoadAnts() cmd " << file_name0 << "\n";
   }
-  if (std::FILE* f = std::fopen(file_name0.c_str(), "rb")) {
-    std::fclose(f);
-    LoadAntIzmsFile(file_name0, Set(0));
-  }
+  LoadIfPresent(file_name0, Set(0));
   for (int i = 1; i < kSets; i += 2) ResetAntIzms(Set(i));
-  const std::string old_path = ResultsFolder() + "/LastAntIzm_Old.kant";
-  if (std::FILE* f = std::fopen(old_path.c_str(), "rb")) {
-    std::fclose(f);
-    LoadAntIzmsFile(old_path, Set(1));
+  LoadIfPresent(ResultsFolder() + "/LastAntIzm_Old.kant", Set(1));
+}
+
+void ResultsStore::LoadIfPresent(const std::string& path, AntIzms& set) {
+  struct stat st {};
+  if (stat(path.c_str(), &st) != 0) return;  // no file yet: the set stays empty
+  ScanFileReport report;
+  if (!LoadAntIzmsFile(path, set, &report) || !report.Describe().empty()) {
+    Log() << LogColour(kColourError) << "CShowDataWindow::LoadAnts() - " << path << ": " << report.Describe() << "\n"
+          << LogColour(kColourNormal);
   }
 }
 

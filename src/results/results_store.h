@@ -19,9 +19,11 @@
 namespace kavu {
 
 struct SaveOutcome {
-  bool ok = false;
-  std::string path;   // the scan file's full path (also when the save failed)
-  std::string error;  // why it failed
+  bool ok = false;       // nothing was lost: written, or nothing to write
+  bool written = false;  // the scan file was written
+  std::string path;      // the scan file's full path (also when the write failed; empty: no points)
+  std::string error;     // why it failed
+  std::optional<std::string> note;  // the note written (or meant) with the points
 };
 
 class ResultsStore {
@@ -41,7 +43,8 @@ class ResultsStore {
   void ResetAntIzms(AntIzms& set);
   // Loads a file into a set (count = complete records read, fromFile 1, time = the file's
   // last-write time or 0, hasDuo from the phaseDuo fields, fresh generation). A file that cannot
-  // be read leaves the set empty, marked as loaded; the result says whether it read.
+  // be read (missing, not a regular file, damaged) leaves the set empty, marked as loaded; the
+  // result says whether it read, `report` why not.
   bool LoadAntIzmsFile(const std::string& path, AntIzms& set, ScanFileReport* report = nullptr);
   // The same from an open stream at its current position (time 0): the calibration reader.
   bool LoadAntIzmsFile(std::FILE* f, AntIzms& set, ScanFileReport* report = nullptr);
@@ -54,7 +57,9 @@ class ResultsStore {
   // Writes set 0 to <results folder>/<name>.kant (with the note when given) and set 1 to
   // <results folder>/LastAntIzm_Old.kant. Set 0's name and the setting
   // "CShowDataWindow"/"sFileName0" become the path. Each file is replaced atomically; a failure
-  // is reported, never taken for a save.
+  // is reported, never taken for a save. A set 0 without points writes nothing and changes
+  // nothing (ok, not written): a scan that measured nothing never replaces an earlier one. An
+  // empty set 1 never replaces a LastAntIzm_Old.kant that holds points.
   SaveOutcome SaveScanResult(const std::string& name, const std::optional<std::string>& note);
 
   // Loading at start: set 0 from the setting "sFileName0" (or `command_line_file` when given),
@@ -67,6 +72,8 @@ class ResultsStore {
 
  private:
   int32_t NextGeneration() { return next_generation_.fetch_add(1) + 1; }
+  // Loads `path` into `set` when it exists (a failure or a damaged file is logged).
+  void LoadIfPresent(const std::string& path, AntIzms& set);
 
   std::array<std::unique_ptr<AntIzms>, kSets> sets_;
   std::array<std::unique_ptr<AntIzms>, kSlots> slots_;

@@ -91,6 +91,8 @@ std::string SettingsStore::UnescapeValue(std::string_view v) {
 
 std::vector<SettingsStore::Section> SettingsStore::Parse(std::string_view text) {
   std::vector<Section> sections;
+  Section* current = nullptr;
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);  // a UTF-8 byte-order mark
   while (!text.empty()) {
     const size_t nl = text.find('\n');
     std::string_view line = text.substr(0, nl);
@@ -99,14 +101,20 @@ std::vector<SettingsStore::Section> SettingsStore::Parse(std::string_view text) 
     const std::string trimmed = TrimBlanks(line);
     if (trimmed.empty() || trimmed[0] == ';' || trimmed[0] == '#') continue;
     if (trimmed.front() == '[' && trimmed.back() == ']') {
-      sections.push_back(Section{trimmed.substr(1, trimmed.size() - 2), {}});
+      // A section named twice is one section: its keys are read and written in one place.
+      const std::string name = trimmed.substr(1, trimmed.size() - 2);
+      current = nullptr;
+      for (auto& s : sections) {
+        if (s.name == name) current = &s;
+      }
+      if (!current) current = &sections.emplace_back(Section{name, {}});
       continue;
     }
     const size_t eq = line.find('=');
-    if (eq == std::string_view::npos || sections.empty()) continue;  // damaged line: skipped
+    if (eq == std::string_view::npos || !current) continue;  // damaged line: skipped
     std::string key = TrimBlanks(line.substr(0, eq));
     if (key.empty()) continue;
-    auto& values = sections.back().values;
+    auto& values = current->values;
     std::string value = UnescapeValue(line.substr(eq + 1));
     bool replaced = false;
     for (auto& kv : values) {
@@ -169,15 +177,32 @@ std::vector<std::pair<std::string, std::string>> SettingsStore::Keys(std::string
   return {};
 }
 
-bool SettingsStore::Write(std::string_view section, std::string_view key, std::string value) {
-  if (section.empty() || key.empty() || key.find('=') != std::string_view::npos ||
-      section.find_first_of("[]\n") != std::string_view::npos ||
-      key.find('\n') != std::string_view::npos) {
-    return false;
+std::string SettingsStore::NameProblem(std::string_view section, std::string_view key) {
+  auto blank_edge = [](std::string_view s) {
+    return s.front() == ' ' || s.front() == '\t' || s.back() == ' ' || s.back() == '\t';
+  };
+  if (section.empty()) return "an empty section name cannot be stored";
+  if (section.find_first_of("[]\r\n") != std::string_view::npos || blank_edge(section)) {
+    return "section \"" + std::string(section) + "\" cannot be stored: no [, ], line breaks or blanks at its ends";
   }
+  if (key.empty()) return "an empty key cannot be stored";
+  if (key.find_first_of("=\r\n") != std::string_view::npos || blank_edge(key)) {
+    return "key \"" + std::string(key) + "\" cannot be stored: no =, line breaks or blanks at its ends";
+  }
+  if (key.front() == ';' || key.front() == '#' || key.front() == '[') {
+    return "key \"" + std::string(key) + "\" cannot be stored: a line starting with " + key.front() +
+           " is not read back as a key";
+  }
+  return "";
+}
+
+bool SettingsStore::Write(std::string_view section, std::string_view key, std::string value) {
+  if (!NameProblem(section, key).empty()) return false;
   std::lock_guard<std::mutex> lock(mutex_);
-  if (!MakeDirs(ParentDir(path_))) return false;
-  FileLock file_lock(path_ + ".lock");
+  // A link to the settings file is written through: the file it names is replaced, the link stays.
+  const std::string file = ResolveWriteTarget(path_);
+  if (!MakeDirs(ParentDir(file))) return false;
+  FileLock file_lock(file + ".lock");
   if (!file_lock.Locked()) return false;
   // Another process may have written since our last look: start from the file on disk.
   stamp_ = Stamp{};
@@ -195,7 +220,7 @@ bool SettingsStore::Write(std::string_view section, std::string_view key, std::s
     if (kv.first == key) kv.second = value, replaced = true;
   }
   if (!replaced) target->values.emplace_back(std::string(key), std::move(value));
-  const bool ok = WriteFileAtomically(path_, Serialise(cache_));
+  const bool ok = WriteFileAtomically(file, Serialise(cache_));
   stamp_ = Stamp{};  // re-read next time: the cache holds the change even if it was not kept
   if (!ok) cache_.clear();
   return ok;

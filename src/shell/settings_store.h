@@ -4,6 +4,8 @@
 //
 // Kept in one INI-style file, by default
 //   $XDG_CONFIG_HOME/KavuPublicSoft/KavuAntIzmSdr/AntIzmSdr_2021.ini
+// A UTF-8 byte-order mark at its start is skipped; a section named twice reads as one (later
+// values win) and is written back once; a symbolic link to the file is written through.
 // Values stand verbatim after the first '=' (';' and '#' inside a value are data); backslashes,
 // line breaks, tabs and leading or trailing blanks are escaped. Reals are written with 17
 // significant digits and read back bit for bit. Texts are kept up to 8,192 characters.
@@ -54,6 +56,10 @@ class SettingsStore {
   static std::string Serialise(const std::vector<Section>& sections);
   static std::string EscapeValue(std::string_view value);
   static std::string UnescapeValue(std::string_view value);
+  // Why `section` and `key` cannot be stored (a write of them returns false), empty when they
+  // can: empty names, '=' or line breaks in a key, '[' ']' or line breaks in a section, blanks at
+  // either end, and a key starting with ';', '#' or '[' (read back as a comment or a section).
+  static std::string NameProblem(std::string_view section, std::string_view key);
 
  private:
   bool Write(std::string_view section, std::string_view key, std::string value);

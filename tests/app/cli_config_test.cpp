@@ -30,6 +30,11 @@ TEST(CliConfig, SetShowAndMissing) {
   EXPECT_EQ(r.exit_status, 1);
   r = test::RunCommand({cli, "config", "a", "b", "c", "d"}, env);
   EXPECT_EQ(r.exit_status, 2);
+  // A key that would read back as a comment is refused for what it is, not as a write failure.
+  r = test::RunCommand({cli, "config", "CDlgOptions", ";m_ZondN", "5"}, env);
+  EXPECT_EQ(r.exit_status, 2);
+  EXPECT_NE(r.err.find("key \";m_ZondN\" cannot be stored"), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find("cannot write"), std::string::npos) << r.err;
 }
 
 }  // namespace

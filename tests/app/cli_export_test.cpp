@@ -1,6 +1,8 @@
 // kavusdraa-cli export, run as a user would, on scan files written byte by byte here and with
 // settings in the child's own configuration folder.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <bit>
@@ -181,6 +183,37 @@ TEST_F(CliExportTest, WritesToAFileWithDashO) {
   EXPECT_EQ(r.out, "");
   const std::string text = test::ReadFile(dir_.File("out.s1p"));
   EXPECT_NE(text.find("# Hz S RI R 50\n1000000 "), std::string::npos) << text;
+}
+
+TEST_F(CliExportTest, TheOutputIsARegularFileAndNeverTheScanItReads) {
+  const std::string scan = Scan({{1e6, C(51, 0)}, {2e6, C(51, 0)}});
+  const std::string bytes = test::ReadFile(scan);
+  auto r = Cli({scan, "--format", "csv", "-o", scan});
+  EXPECT_EQ(r.exit_status, 1);
+  EXPECT_NE(r.err.find("it is the scan file being exported"), std::string::npos) << r.err;
+  EXPECT_EQ(test::ReadFile(scan), bytes);
+  ASSERT_EQ(symlink(scan.c_str(), dir_.File("alias.kant").c_str()), 0);
+  r = Cli({scan, "--format", "csv", "-o", dir_.File("alias.kant")});
+  EXPECT_EQ(r.exit_status, 1);
+  EXPECT_EQ(test::ReadFile(scan), bytes);
+  ASSERT_EQ(mkfifo(dir_.File("fifo").c_str(), 0600), 0);
+  r = Cli({scan, "--format", "csv", "-o", dir_.File("fifo")});
+  EXPECT_EQ(r.exit_status, 1);
+  EXPECT_NE(r.err.find("refusing to write: \"" + dir_.File("fifo") + "\" is a FIFO"), std::string::npos) << r.err;
+  r = Cli({scan, "--format", "csv", "-o", "/dev/null"});  // as root this once replaced the device
+  EXPECT_EQ(r.exit_status, 1);
+  EXPECT_NE(r.err.find("is a device"), std::string::npos) << r.err;
+  struct stat st {};
+  ASSERT_EQ(lstat("/dev/null", &st), 0);
+  EXPECT_TRUE(S_ISCHR(st.st_mode));
+  // A link to a regular file is written through.
+  test::WriteFile(dir_.File("real.csv"), "old");
+  ASSERT_EQ(symlink("real.csv", dir_.File("out.csv").c_str()), 0);
+  r = Cli({scan, "--format", "csv", "-o", dir_.File("out.csv")});
+  ASSERT_EQ(r.exit_status, 0) << r.err;
+  ASSERT_EQ(lstat(dir_.File("out.csv").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ(test::ReadFile(dir_.File("real.csv")).rfind("freq_hz,", 0), 0u);
 }
 
 TEST_F(CliExportTest, FailuresExitOneWithOneLine) {

@@ -6,6 +6,8 @@
 #include <cmath>
 #include <sstream>
 
+#include <sys/stat.h>
+
 #include "support/run_command.h"
 #include "support/temp_dir.h"
 
@@ -127,6 +129,42 @@ TEST_F(CliFilesTest, AFileWithFewerRecordsThanItsCountGivesThemWithAWarning) {
   EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 3);
   EXPECT_NE(r.err.find("warning"), std::string::npos);
   EXPECT_NE(r.err.find("2 of 5 records"), std::string::npos) << r.err;
+}
+
+TEST_F(CliFilesTest, ANegativeCountGivesTheRecordsWithAWarning) {
+  test::WriteFile(dir_.File("neg.kant"), ScanFile(-1, 3, true));
+  const auto r = Cli({"info", dir_.File("neg.kant")});
+  ASSERT_EQ(r.exit_status, 0) << r.err;
+  EXPECT_NE(r.out.find("points: 3\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.out.find("note: КСВ 1.5\n"), std::string::npos) << r.out;
+  EXPECT_NE(r.err.find("warning"), std::string::npos) << r.err;
+  EXPECT_NE(r.err.find("-1 is negative"), std::string::npos) << r.err;
+  const auto p = Cli({"points", dir_.File("neg.kant")});
+  EXPECT_EQ(std::count(p.out.begin(), p.out.end(), '\n'), 4) << p.out;
+}
+
+// Reading never waits on a FIFO and never takes a folder for a short file.
+TEST_F(CliFilesTest, AnythingButARegularFileIsRefusedAtOnce) {
+  ASSERT_EQ(mkfifo(dir_.File("fifo").c_str(), 0600), 0);
+  for (const char* cmd : {"info", "points"}) {
+    auto r = Cli({cmd, dir_.File("fifo")});  // RunCommand's limit ends a hang with -1
+    EXPECT_EQ(r.exit_status, 1) << cmd;
+    EXPECT_NE(r.err.find("is a FIFO, not a regular file"), std::string::npos) << r.err;
+    r = Cli({cmd, dir_.Path()});
+    EXPECT_EQ(r.exit_status, 1) << cmd;
+    EXPECT_NE(r.err.find("is a folder, not a regular file"), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("16-byte header"), std::string::npos) << r.err;
+  }
+  const auto e = Cli({"export", dir_.File("fifo"), "--format", "csv"});
+  EXPECT_EQ(e.exit_status, 1);
+  EXPECT_NE(e.err.find("is a FIFO"), std::string::npos) << e.err;
+  // sample-file writes only regular files.
+  const auto s = Cli({"sample-file", dir_.File("fifo")});
+  EXPECT_EQ(s.exit_status, 1);
+  EXPECT_NE(s.err.find("refusing to write"), std::string::npos) << s.err;
+  struct stat st {};
+  ASSERT_EQ(lstat(dir_.File("fifo").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }
 
 TEST_F(CliFilesTest, HelpForTheToolAndEachCommand) {

@@ -5,6 +5,9 @@
 #include <cstdio>
 #include <filesystem>
 
+#include <signal.h>
+
+#include "support/bench_evidence.h"
 #include "support/run_command.h"
 #include "support/temp_dir.h"
 
@@ -54,6 +57,139 @@ TEST(CliScan, BenchScanPrintsPointsAndSavesAlsoToFile) {
   }
 }
 
+std::string SavedLine(const std::string& out, size_t nth = 0) {
+  size_t at = out.find("saved: ");
+  for (; nth > 0 && at != std::string::npos; --nth) at = out.find("saved: ", at + 1);
+  if (at == std::string::npos) return "";
+  return out.substr(at + 7, out.find('\n', at) - at - 7);
+}
+
+// A scan that fails before its first point saves nothing: neither the file of the same name
+// nor the previous scan nor the -o copy is replaced by an empty set.
+TEST(CliScan, AScanThatMeasuresNothingReplacesNothing) {
+  TempDir home;
+  test::BenchEvidence evidence;
+  const std::vector<std::string> env = evidence.With({"HOME=" + home.Path()});
+  const std::string copy = home.File("copy.kant");
+  const std::vector<std::string> scan = {CliPath(), "scan", "--sim", "50", "--range", "140-140.4 0.1", "-o", copy};
+  const CommandResult good = RunCommand(scan, env, 60);
+  ASSERT_EQ(good.exit_status, 0) << good.err;
+  ASSERT_EQ(ScanRows(good.out).size(), 5u) << good.out;
+  const std::string saved = SavedLine(good.out);
+  ASSERT_EQ(saved.rfind(home.Path() + "/AntIzmSdrData/", 0), 0u) << good.out;
+  const std::string scan_bytes = ReadFile(saved), copy_bytes = ReadFile(copy);
+  ASSERT_GT(scan_bytes.size(), 16 + 5 * 192u + 16);  // 5 points and the note
+  ASSERT_EQ(scan_bytes.substr(12, 4), std::string("\x05\0\0\0", 4));
+  EXPECT_EQ(copy_bytes, scan_bytes);
+  // An earlier scan kept as the previous one.
+  const std::string old = home.Path() + "/AntIzmSdrData/LastAntIzm_Old.kant";
+  WriteFile(old, scan_bytes);
+  for (const char* fault : {"rx_fault=2", "rx_fault=3", "board_fault=unplug:5B:1"}) {
+    std::vector<std::string> args = scan;
+    args.insert(args.end(), {"--sim-set", fault});
+    const CommandResult r = RunCommand(args, env, 60);
+    EXPECT_EQ(r.exit_status, 1) << fault << "\n" << r.err;
+    EXPECT_TRUE(ScanRows(r.out).empty()) << fault << "\n" << r.out;
+    EXPECT_EQ(r.out.find("saved:"), std::string::npos) << fault << "\n" << r.out;
+    EXPECT_EQ(ReadFile(saved), scan_bytes) << fault;
+    EXPECT_EQ(ReadFile(copy), copy_bytes) << fault;
+    EXPECT_EQ(ReadFile(old), scan_bytes) << fault;
+  }
+  // A fresh process knows no scan before its own: the previous scan on disk stays.
+  const CommandResult again = RunCommand(scan, env, 60);
+  ASSERT_EQ(again.exit_status, 0) << again.err;
+  EXPECT_EQ(ReadFile(old), scan_bytes);
+}
+
+// A results folder that cannot be written does not stop the -o copy.
+TEST(CliScan, TheCopyIsWrittenWhenTheResultsFolderIsNot) {
+  TempDir home;
+  test::BenchEvidence evidence;
+  WriteFile(home.File("AntIzmSdrData"), "a file where the folder should be");
+  const std::string copy = home.File("copy.kant");
+  const CommandResult r = RunCommand(
+      {CliPath(), "scan", "--sim", "50", "--range", "140-140.2 0.1", "-o", copy}, evidence.With({"HOME=" + home.Path()}), 60);
+  EXPECT_EQ(r.exit_status, 1) << r.err;
+  EXPECT_NE(r.err.find("Не удалось сохранить"), std::string::npos) << r.err;
+  ASSERT_EQ(ScanRows(r.out).size(), 3u) << r.out;
+  EXPECT_EQ(SavedLine(r.out), copy) << r.out;
+  const std::string bytes = ReadFile(copy);
+  ASSERT_GT(bytes.size(), 16 + 3 * 192u + 16);  // the points, then the note block
+  EXPECT_EQ(bytes.substr(12, 4), std::string("\x03\0\0\0", 4));
+  EXPECT_EQ(bytes.substr(16 + 3 * 192, 8), std::string("\xD1\x7E\xA4\x21\x55\xAA\0\0", 8));
+}
+
+// Ctrl-C or SIGTERM ends the scan like a failure: points printed and saved, the bench cleaned up.
+TEST(CliScan, AStopSignalKeepsThePointsAndCleansUp) {
+  for (const int sig : {SIGINT, SIGTERM}) {
+    TempDir home;
+    test::BenchEvidence evidence;
+    const std::string copy = home.File("copy.kant");
+    const CommandResult r = RunCommandSignalled(
+        {CliPath(), "scan", "--sim", "50", "--range", "140-200 0.01", "-o", copy},
+        evidence.With({"HOME=" + home.Path()}), 60, sig, "ЗАПУСК СКАНИРОВАНИЯ", 2.0);
+    EXPECT_EQ(r.exit_status, 128 + sig) << r.err;
+    const std::vector<ScanRow> rows = ScanRows(r.out);
+    ASSERT_GT(rows.size(), 0u) << r.out << r.err;
+    EXPECT_LT(rows.size(), 6001u);
+    for (size_t i = 0; i < rows.size(); ++i) EXPECT_NEAR(rows[i].mhz, 140 + 0.01 * static_cast<double>(i), 1e-9);
+    const std::string saved = SavedLine(r.out);
+    ASSERT_EQ(saved.rfind(home.Path() + "/AntIzmSdrData/", 0), 0u) << r.out;
+    EXPECT_GE(std::filesystem::file_size(saved), 16 + 192 * rows.size());
+    EXPECT_EQ(SavedLine(r.out, 1), copy) << r.out;
+    EXPECT_EQ(ReadFile(copy), ReadFile(saved));
+    // The bench's private folder, named in the log, is gone.
+    const size_t at = r.err.find("/tmp/kavu-bench-");
+    ASSERT_NE(at, std::string::npos) << r.err;
+    const std::string folder = r.err.substr(at, std::string("/tmp/kavu-bench-XXXXXX").size());
+    EXPECT_FALSE(std::filesystem::exists(folder)) << folder;
+  }
+}
+
+TEST(CliScan, ThePlanIsSaidUpFront) {
+  TempDir home;
+  test::BenchEvidence evidence;
+  const std::vector<std::string> env = evidence.With({"HOME=" + home.Path()});
+  std::string ranges;
+  for (int f = 140; f < 140 + 33; ++f) ranges += std::to_string(f) + "-" + std::to_string(f) + " 1; ";
+  const CommandResult r = RunCommand({CliPath(), "scan", "--sim", "50", "--range", ranges}, env, 90);
+  ASSERT_EQ(r.exit_status, 0) << r.err;
+  const std::vector<ScanRow> rows = ScanRows(r.out);
+  ASSERT_EQ(rows.size(), 32u) << r.out;
+  EXPECT_DOUBLE_EQ(rows.back().mhz, 171);
+  const std::string warning = "warning: the range text has more than 32 ranges; only the first 32 are scanned";
+  ASSERT_NE(r.err.find(warning), std::string::npos) << r.err;
+  EXPECT_EQ(r.err.find(warning), r.err.rfind(warning));
+  // 99,001 planned points: said before the scan measures, which is then stopped.
+  const CommandResult big = RunCommandSignalled({CliPath(), "scan", "--sim", "50", "--range", "1-100 0.001"}, env, 60,
+                                                SIGINT, "the scan stops when the set is full", 0);
+  EXPECT_EQ(big.exit_status, 130) << big.err;
+  EXPECT_NE(big.err.find("warning: the ranges plan more than 65536 points"), std::string::npos) << big.err;
+  EXPECT_EQ(r.err.find("points, all a result set holds"), std::string::npos) << r.err;
+}
+
+TEST(CliScan, OnATerminalOneProgressLineStaysBelowTheLog) {
+  TempDir home;
+  test::BenchEvidence evidence;
+  const std::string screen = RunOnTerminal({CliPath(), "scan", "--sim", "50", "--range", "140-141 0.05"},
+                                           evidence.With({"HOME=" + home.Path()}), home.File("out.txt"));
+  EXPECT_EQ(ScanRows(ReadFile(home.File("out.txt"))).size(), 21u);
+  EXPECT_NE(screen.find("точек 21 из 21, прошло"), std::string::npos) << screen;
+  EXPECT_NE(screen.find(" из 21, прошло "), std::string::npos) << screen;
+  EXPECT_NE(screen.find(" с, осталось ~"), std::string::npos) << screen;
+  // Each log line first clears the progress line, which is drawn again after it.
+  const size_t total = screen.find("ОБЩЕЕ ВРЕМЯ СКАН");
+  ASSERT_NE(total, std::string::npos) << screen;
+  EXPECT_EQ(screen.substr(total - 4, 4), "\r\x1b[K") << screen.substr(total - 60, 80);
+  const size_t line_end = screen.find('\n', total);
+  EXPECT_NE(screen.find("точек 21 из 21", line_end), std::string::npos);
+  // Not on a terminal: no progress line at all.
+  const CommandResult plain = RunCommand({CliPath(), "scan", "--sim", "50", "--range", "140-140.1 0.05"},
+                                         evidence.With({"HOME=" + home.Path()}), 60);
+  ASSERT_EQ(plain.exit_status, 0) << plain.err;
+  EXPECT_EQ(plain.err.find("точек "), std::string::npos) << plain.err;
+}
+
 TEST(CliScan, BadArgumentsAndBadLoad) {
   CommandResult r = RunCommand({CliPath(), "scan", "--sim", "banana"}, {}, 30);
   EXPECT_EQ(r.exit_status, 2);
@@ -65,6 +201,10 @@ TEST(CliScan, BadArgumentsAndBadLoad) {
   EXPECT_EQ(r.exit_status, 2);
   r = RunCommand({CliPath(), "scan", "--sim", "50", "--range", "abc"}, {}, 30);
   EXPECT_EQ(r.exit_status, 1);
+  r = RunCommand({CliPath(), "scan", "--sim", "50", "-o", "/dev/null"}, {}, 30);  // refused before scanning
+  EXPECT_EQ(r.exit_status, 2);
+  EXPECT_NE(r.err.find("-o: refusing to write: \"/dev/null\" is a device"), std::string::npos) << r.err;
+  EXPECT_TRUE(ScanRows(r.out).empty());
   r = RunCommand({CliPath(), "scan", "--sim-set", "list"}, {}, 30);
   EXPECT_EQ(r.exit_status, 0);
   EXPECT_NE(r.out.find("noise_db"), std::string::npos);

@@ -3,7 +3,10 @@
 // for the simulated receiver library, and the private settings.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cmath>
@@ -11,6 +14,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "support/bench_evidence.h"
 #include "support/run_command.h"
 #include "support/sim_bench_process.h"
 #include "support/temp_dir.h"
@@ -43,11 +47,12 @@ class StandaloneBench : public ::testing::Test {
   std::string BenchLog() const { return ReadFile(tmp_.File("bench.log")); }
 
   TempDir tmp_;
+  BenchEvidence evidence_;  // the bench's logs, kept when a test fails
   const std::string dir_ = tmp_.File("bench");
 };
 
 TEST_F(StandaloneBench, ProgramStartedLaterScansThroughTheBenchsPortAndSocket) {
-  SimBenchProcess bench({"--sim", "75", "--dir", dir_}, tmp_.File("bench.log"));
+  SimBenchProcess bench({"--sim", "75", "--dir", dir_}, tmp_.File("bench.log"), 20, {evidence_.Env()});
   ASSERT_TRUE(bench.Ready()) << bench.Printed() << BenchLog();
   EXPECT_EQ(bench.Env().size(), 3u) << bench.Printed();
   EXPECT_EQ(bench.Value("KAVU_EXTRA_PORTS"), dir_ + "/board-tty");
@@ -91,6 +96,49 @@ TEST_F(StandaloneBench, ProgramStartedLaterScansThroughTheBenchsPortAndSocket) {
   EXPECT_EQ(connections, 2u) << log;
 }
 
+// The program loads the last scan at start, as the desktop program does: after each scan the
+// previous one is kept as LastAntIzm_Old.kant, never an empty set.
+TEST_F(StandaloneBench, EachScanKeepsTheOneBeforeAsThePreviousScan) {
+  SimBenchProcess bench({"--sim", "75", "--dir", dir_}, tmp_.File("bench.log"), 20, {evidence_.Env()});
+  ASSERT_TRUE(bench.Ready()) << bench.Printed() << BenchLog();
+  const std::string old = tmp_.File("home") + "/AntIzmSdrData/LastAntIzm_Old.kant";
+  const CommandResult first = RunCommand({CliPath(), "scan", "--range", "140-140.3 0.1"}, ProgramEnv(bench), 60);
+  ASSERT_EQ(first.exit_status, 0) << first.err << BenchLog();
+  const std::string first_file = SavedPath(first.out);
+  ASSERT_FALSE(first_file.empty()) << first.out;
+  const std::string first_bytes = ReadFile(first_file);
+  const CommandResult second = RunCommand({CliPath(), "scan", "--range", "145-145.1 0.1"}, ProgramEnv(bench), 60);
+  ASSERT_EQ(second.exit_status, 0) << second.err << BenchLog();
+  // The previous scan holds the first scan's four points (its note is not repeated there).
+  const std::string old_bytes = ReadFile(old);
+  ASSERT_EQ(old_bytes.size(), 16 + 4 * 192u);
+  EXPECT_EQ(old_bytes.substr(16), first_bytes.substr(16, 4 * 192));
+  const CommandResult info = RunCommand({CliPath(), "info", old}, ProgramEnv(bench), 30);
+  EXPECT_NE(info.out.find("first_freq_hz: 140000000\n"), std::string::npos) << info.out;
+}
+
+// While another program holds the bench's receiver, a program is told so, not asked to choose
+// another receiver.
+TEST_F(StandaloneBench, ABusyBenchIsNamedAsTheReason) {
+  SimBenchProcess bench({"--sim", "75", "--dir", dir_}, tmp_.File("bench.log"), 20, {evidence_.Env()});
+  ASSERT_TRUE(bench.Ready()) << bench.Printed() << BenchLog();
+  const int other = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  ASSERT_GE(other, 0);
+  sockaddr_un addr{};
+  addr.sun_family = AF_UNIX;
+  const std::string path = bench.Value("KAVU_SIM_BENCH");
+  std::snprintf(addr.sun_path, sizeof addr.sun_path, "%s", path.c_str());
+  ASSERT_EQ(::connect(other, reinterpret_cast<sockaddr*>(&addr), sizeof addr), 0);
+  for (int k = 0; k < 100 && BenchLog().find("receiver connected") == std::string::npos; ++k) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  const CommandResult r = RunCommand({CliPath(), "scan", "--range", "140-140.2 0.1"}, ProgramEnv(bench), 60);
+  ::close(other);
+  EXPECT_EQ(r.exit_status, 1) << r.err;
+  EXPECT_NE(r.err.find("serves one program at a time and may be busy with another"), std::string::npos) << r.err;
+  EXPECT_TRUE(ScanRows(r.out).empty()) << r.out;
+}
+
 TEST_F(StandaloneBench, EndsOnSignalsAndRefusesBadArgumentsLeavingNothingBehind) {
   {
     SimBenchProcess bench({"--sim", "25-30j", "--dir", dir_, "--sim-set", "noise_db=-40"}, tmp_.File("bench.log"));
@@ -115,7 +163,7 @@ TEST_F(StandaloneBench, EndsOnSignalsAndRefusesBadArgumentsLeavingNothingBehind)
 }
 
 TEST_F(StandaloneBench, BenchKilledMidScanEndsTheScanWithAnErrorAndKeepsItsPoints) {
-  SimBenchProcess bench({"--sim", "75", "--dir", dir_}, tmp_.File("bench.log"));
+  SimBenchProcess bench({"--sim", "75", "--dir", dir_}, tmp_.File("bench.log"), 20, {evidence_.Env()});
   ASSERT_TRUE(bench.Ready()) << bench.Printed() << BenchLog();
   std::chrono::steady_clock::time_point killed{};
   std::thread killer([&] {

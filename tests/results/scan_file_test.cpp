@@ -6,7 +6,9 @@
 #include <cstring>
 #include <memory>
 #include <random>
+#include <atomic>
 #include <set>
+#include <thread>
 #include <unistd.h>
 
 #include "results/ant_izm_file.h"
@@ -186,7 +188,7 @@ TEST_F(ScanFileTest, HasDuoComesFromThePhaseDuoFields) {
     }
     test::WriteFile(dir_.File("duo.kant"), f);
     store_->LoadAntIzmsFile(dir_.File("duo.kant"), store_->Set(0));
-    return store_->Set(0).hasDuo;
+    return store_->Set(0).hasDuo.load();
   };
   EXPECT_EQ(write(0.0f), 0);
   EXPECT_EQ(write(-0.0f), 0);
@@ -259,6 +261,142 @@ TEST_F(ScanFileTest, SavingWritesTheScanAndThePreviousSetAndReportsFailures) {
   const SaveOutcome failed = store_->SaveScanResult("x", std::nullopt);
   EXPECT_FALSE(failed.ok);
   EXPECT_FALSE(failed.error.empty());
+}
+
+TEST_F(ScanFileTest, AScanWithoutPointsReplacesNothing) {
+  AntIzm p = EmptyAntIzm();
+  for (int i = 0; i < 5; ++i) {
+    p.freqHz = 1e6 * (i + 1);
+    store_->Set(0).Append(p);
+  }
+  store_->StartNewScanSets(false);
+  p.freqHz = 9e6;
+  store_->Set(0).Append(p);
+  const SaveOutcome first = store_->SaveScanResult("Ант", std::string("note"));
+  ASSERT_TRUE(first.written) << first.error;
+  const std::string old_path = dir_.File("results") + "/LastAntIzm_Old.kant";
+  const std::string scan = test::ReadFile(first.path), old = test::ReadFile(old_path);
+  ASSERT_EQ(old.size(), 16 + 192 * 5u);
+
+  // The next scan of the same name measures nothing (its receiver stalled at once).
+  store_->StartNewScanSets(false);
+  const SaveOutcome empty = store_->SaveScanResult("Ант", std::string("note"));
+  EXPECT_TRUE(empty.ok);
+  EXPECT_FALSE(empty.written);
+  EXPECT_TRUE(empty.path.empty());
+  EXPECT_EQ(test::ReadFile(first.path), scan);
+  EXPECT_EQ(test::ReadFile(old_path), old);
+  EXPECT_EQ(Settings().GetProfileString("CShowDataWindow", "sFileName0", ""), first.path);
+  EXPECT_EQ(store_->file_name0, dir_.File("results") + "/NewScanResult.kant");
+
+  // A fresh process's first scan has no previous set: the older previous scan stays on disk.
+  ResultsStore fresh(100);
+  fresh.Set(0).Append(p);
+  ASSERT_TRUE(fresh.SaveScanResult("Другой", std::nullopt).written);
+  EXPECT_EQ(test::ReadFile(old_path), old);
+  // With a previous set of points, it is replaced as always.
+  fresh.StartNewScanSets(false);
+  fresh.Set(0).Append(p);
+  ASSERT_TRUE(fresh.SaveScanResult("Другой", std::nullopt).written);
+  EXPECT_EQ(test::ReadFile(old_path).size(), 16 + 192u);
+}
+
+TEST_F(ScanFileTest, ANegativeHeaderCountReadsTheRecordsThatFollowAndSaysSo) {
+  std::string bytes = Header(192, -3);
+  for (int i = 0; i < 4; ++i) {
+    std::string rec(192, '\0');
+    F64At(rec, 0, 1e6 * (i + 1));
+    bytes += rec;
+  }
+  bytes += EncodeAntIzmsNote("примечание");
+  test::WriteFile(dir_.File("neg.kant"), bytes);
+  ScanFileReport report;
+  ASSERT_TRUE(store_->LoadAntIzmsFile(dir_.File("neg.kant"), store_->Slot(1), &report));
+  ASSERT_EQ(store_->Slot(1).Count(), 4);  // the note block is not taken for a record
+  EXPECT_EQ(store_->Slot(1).At(3).freqHz, 4e6);
+  EXPECT_EQ(report.header_count, -3);
+  EXPECT_NE(report.Describe().find("-3 is negative"), std::string::npos) << report.Describe();
+  EXPECT_NE(report.Describe().find("4 records"), std::string::npos) << report.Describe();
+  std::FILE* f = OpenScanFile(dir_.File("neg.kant"), nullptr);
+  ASSERT_NE(f, nullptr);
+  int32_t count = 0;
+  ASSERT_TRUE(ReadAntIzms(f, store_->Slot(2).Data(), count, 100));
+  EXPECT_EQ(ReadAntIzmsNote(f).value_or(""), "примечание");
+  std::fclose(f);
+}
+
+TEST_F(ScanFileTest, OnlyRegularFilesAreReadAndNothingBlocks) {
+  ASSERT_EQ(mkfifo(dir_.File("fifo").c_str(), 0600), 0);
+  std::string error;
+  EXPECT_EQ(OpenScanFile(dir_.File("fifo"), &error), nullptr);  // returns at once, no writer needed
+  EXPECT_NE(error.find("is a FIFO"), std::string::npos) << error;
+  EXPECT_EQ(OpenScanFile(dir_.Path(), &error), nullptr);
+  EXPECT_NE(error.find("is a folder"), std::string::npos) << error;
+  EXPECT_EQ(OpenScanFile(dir_.File("missing"), &error), nullptr);
+  EXPECT_NE(error.find("cannot open"), std::string::npos) << error;
+  ScanFileReport report;
+  EXPECT_FALSE(store_->LoadAntIzmsFile(dir_.File("fifo"), store_->Slot(1), &report));
+  EXPECT_NE(report.Describe().find("is a FIFO"), std::string::npos) << report.Describe();
+  // The program started with a FIFO as its file starts with an empty set.
+  store_->LoadAnts(dir_.File("fifo"));
+  EXPECT_EQ(store_->Set(0).Count(), 0);
+  // A link to a scan file reads as the file.
+  AntIzm p = EmptyAntIzm();
+  ASSERT_TRUE(WriteScanFile(dir_.File("a.kant"), &p, 1, std::nullopt));
+  ASSERT_EQ(symlink("a.kant", dir_.File("link.kant").c_str()), 0);
+  EXPECT_TRUE(store_->LoadAntIzmsFile(dir_.File("link.kant"), store_->Slot(1)));
+  EXPECT_EQ(store_->Slot(1).Count(), 1);
+}
+
+TEST_F(ScanFileTest, WritesNeverReplaceAnythingButARegularFile) {
+  ASSERT_EQ(mkfifo(dir_.File("fifo").c_str(), 0600), 0);
+  AntIzm p = EmptyAntIzm();
+  std::string error;
+  EXPECT_FALSE(WriteScanFile(dir_.File("fifo"), &p, 1, std::nullopt, &error));
+  EXPECT_NE(error.find("is a FIFO"), std::string::npos) << error;
+  struct stat st {};
+  ASSERT_EQ(lstat(dir_.File("fifo").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+  EXPECT_FALSE(WriteScanFile("/dev/null", &p, 1, std::nullopt, &error));
+  ASSERT_EQ(lstat("/dev/null", &st), 0);
+  EXPECT_TRUE(S_ISCHR(st.st_mode));
+  // A link to a regular file: the file is replaced, the link stays.
+  test::WriteFile(dir_.File("target.kant"), "old");
+  ASSERT_EQ(symlink(dir_.File("target.kant").c_str(), dir_.File("link.kant").c_str()), 0);
+  ASSERT_TRUE(WriteScanFile(dir_.File("link.kant"), &p, 1, std::nullopt, &error)) << error;
+  ASSERT_EQ(lstat(dir_.File("link.kant").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ(test::ReadFile(dir_.File("target.kant")).size(), 16 + 192u);
+}
+
+// A reader on another thread (the web server, a window) while the scan appends and the window
+// thread rewrites the header fields: run under the thread sanitizer this shows no race.
+TEST_F(ScanFileTest, HeaderFieldsAndPointsReadSafelyWhileAScanAppends) {
+  AntIzms& set = store_->Set(0);
+  store_->ResetAntIzms(set);
+  std::atomic<bool> done{false};
+  std::atomic<int64_t> bad{0};
+  std::thread reader([&] {
+    while (!done.load()) {
+      const int32_t n = set.Count();
+      if (n > 0 && set.At(n - 1).freqHz != 1e6 + (n - 1)) ++bad;
+      const int32_t duo = set.hasDuo, from = set.fromFile;
+      if ((duo != 0 && duo != 1) || from != 0) ++bad;
+      const uint64_t t = set.time;
+      if (t != 0 && t < 1000) ++bad;
+    }
+  });
+  AntIzm p = EmptyAntIzm();
+  for (int i = 0; i < 20000; ++i) {
+    p.freqHz = 1e6 + i;
+    set.Append(p);
+    set.hasDuo = i % 2;
+    set.time = static_cast<uint64_t>(1000 + i);
+  }
+  done = true;
+  reader.join();
+  EXPECT_EQ(bad.load(), 0);
+  EXPECT_EQ(set.Count(), 20000);
 }
 
 }  // namespace

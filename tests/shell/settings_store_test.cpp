@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -155,8 +156,62 @@ TEST(SettingsDurability, KillingAWriterAtAnyInstantLeavesTheOldOrTheNewFile) {
       EXPECT_EQ(t, std::string(t.size(), t[0])) << "round " << round;
     }
     EXPECT_GE(reader.GetProfileInt("D", "counter", 0), 0);
+    ASSERT_FALSE(text.empty()) << "round " << round;  // the seeded file is never lost
     EXPECT_EQ(text.back(), '\n');
   }
+}
+
+TEST(SettingsStore, AByteOrderMarkAndATwiceNamedSectionLoseNothing) {
+  test::TempDir dir;
+  const std::string path = dir.File("s.ini");
+  // An editor saved the file with a byte-order mark, and a section was pasted in twice.
+  test::WriteFile(path, "\xEF\xBB\xBF[First]\na=1\n\n[Second]\nb=2\nc=3\n[Third]\nd=4\n[Second]\nb=22\ne=5\n");
+  SettingsStore store(path);
+  EXPECT_EQ(store.GetProfileInt("First", "a", 0), 1);
+  EXPECT_EQ(store.GetProfileInt("Second", "b", 0), 22);  // the later line wins, as within a section
+  EXPECT_EQ(store.GetProfileInt("Second", "c", 0), 3);
+  EXPECT_EQ(store.GetProfileInt("Second", "e", 0), 5);
+  ASSERT_TRUE(store.WriteProfileInt("Second", "b", 7));
+  ASSERT_TRUE(store.WriteProfileInt("Second", "c", 8));
+  SettingsStore again(path);
+  EXPECT_EQ(again.GetProfileInt("First", "a", 0), 1);  // the first section survived the write
+  EXPECT_EQ(again.GetProfileInt("Second", "b", 0), 7);
+  EXPECT_EQ(again.GetProfileInt("Second", "c", 0), 8);
+  EXPECT_EQ(again.GetProfileInt("Second", "e", 0), 5);
+  EXPECT_EQ(again.GetProfileInt("Third", "d", 0), 4);
+  const std::string text = test::ReadFile(path);
+  EXPECT_EQ(text.find("[Second]"), text.rfind("[Second]")) << text;
+  EXPECT_EQ(text.find("\xEF\xBB\xBF"), std::string::npos) << text;
+}
+
+TEST(SettingsStore, KeysThatWouldNotReadBackAreRefusedWithAReason) {
+  test::TempDir dir;
+  SettingsStore store(dir.File("s.ini"));
+  for (const char* key : {";note", "#x", "[y]", "a=b", " lead", "trail ", "two\nlines", ""}) {
+    EXPECT_FALSE(SettingsStore::NameProblem("S", key).empty()) << key;
+    EXPECT_FALSE(store.WriteProfileString("S", key, "v")) << key;
+  }
+  EXPECT_NE(SettingsStore::NameProblem("S", ";note").find("\";note\""), std::string::npos);
+  EXPECT_FALSE(SettingsStore::NameProblem("a]b", "k").empty());
+  EXPECT_FALSE(SettingsStore::NameProblem(" S", "k").empty());
+  EXPECT_TRUE(SettingsStore::NameProblem("CDlgOptions", "m_a;b#c").empty());
+  ASSERT_TRUE(store.WriteProfileString("S", "m_a;b#c", "v"));
+  EXPECT_EQ(SettingsStore(dir.File("s.ini")).GetProfileString("S", "m_a;b#c", ""), "v");
+}
+
+TEST(SettingsStore, ALinkToTheFileIsWrittenThrough) {
+  test::TempDir dir;
+  const std::string real = dir.File("real/s.ini");
+  SettingsStore seed(real);
+  ASSERT_TRUE(seed.WriteProfileString("S", "old", "1"));
+  ASSERT_EQ(symlink("real/s.ini", dir.File("link.ini").c_str()), 0);
+  SettingsStore store(dir.File("link.ini"));
+  ASSERT_TRUE(store.WriteProfileString("S", "new", "2"));
+  struct stat st {};
+  ASSERT_EQ(lstat(dir.File("link.ini").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  EXPECT_EQ(SettingsStore(real).GetProfileString("S", "new", ""), "2");
+  EXPECT_EQ(SettingsStore(real).GetProfileString("S", "old", ""), "1");
 }
 
 TEST(SettingsDurability, TwoProcessesWritingDifferentKeysKeepBoth) {

@@ -2,23 +2,47 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <sstream>
 
 namespace kavu::test {
+
+namespace {
+
+// In a forked child: adds `env` and becomes `argv`; exits 127 when it cannot.
+[[noreturn]] void ExecWith(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
+  for (const auto& e : env) putenv(strdup(e.c_str()));
+  std::vector<char*> args;
+  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  execv(args[0], args.data());
+  _exit(127);
+}
+
+}  // namespace
 
 std::string CliPath() { return std::string(KAVU_BINARY_DIR) + "/src/app/kavusdraa-cli"; }
 
 CommandResult RunCommand(const std::vector<std::string>& argv, const std::vector<std::string>& env,
                          double timeout_s) {
+  return RunCommandSignalled(argv, env, timeout_s, 0, "", 0);
+}
+
+CommandResult RunCommandSignalled(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                                  double timeout_s, int signal, const std::string& when_err_has, double delay_s) {
   CommandResult r;
+  bool signalled = signal == 0;
+  std::optional<std::chrono::steady_clock::time_point> send_at;
   int out_pipe[2], err_pipe[2];
   if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) return r;
   const pid_t pid = fork();
@@ -30,12 +54,7 @@ CommandResult RunCommand(const std::vector<std::string>& argv, const std::vector
     dup2(err_pipe[1], 2);
     close(out_pipe[0]);
     close(err_pipe[0]);
-    for (const auto& e : env) putenv(strdup(e.c_str()));
-    std::vector<char*> args;
-    for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    execv(args[0], args.data());
-    _exit(127);
+    ExecWith(argv, env);
   }
   close(out_pipe[1]);
   close(err_pipe[1]);
@@ -53,13 +72,20 @@ CommandResult RunCommand(const std::vector<std::string>& argv, const std::vector
       killed = true;
       break;
     }
-    if (poll(fds, 2, static_cast<int>(left)) <= 0) continue;
+    if (!signalled && send_at && std::chrono::steady_clock::now() >= *send_at) {
+      kill(pid, signal);
+      signalled = true;
+    }
+    if (poll(fds, 2, static_cast<int>(send_at && !signalled ? std::min<int64_t>(left, 20) : left)) <= 0) continue;
     for (int i = 0; i < 2; ++i) {
       if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP))) continue;
       char buf[65536];
       const ssize_t n = read(fds[i].fd, buf, sizeof buf);
       if (n > 0) {
         sinks[i]->append(buf, static_cast<size_t>(n));
+        if (!signalled && !send_at && r.err.find(when_err_has) != std::string::npos) {
+          send_at = std::chrono::steady_clock::now() + std::chrono::milliseconds(static_cast<int>(delay_s * 1000));
+        }
       } else {
         close(fds[i].fd);
         fds[i].fd = -1;
@@ -85,6 +111,37 @@ std::vector<ScanRow> ScanRows(const std::string& out) {
     if (std::sscanf(line.c_str(), "%lf\t%lf\t%lf\t%lf", &r.mhz, &r.r, &r.x, &r.swr) == 4) rows.push_back(r);
   }
   return rows;
+}
+
+std::string RunOnTerminal(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                          const std::string& out_file) {
+  int master = -1, slave = -1;
+  if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return "";
+  const pid_t pid = fork();
+  if (pid == 0) {
+    setsid();
+    const int null = open("/dev/null", O_RDONLY);
+    const int out = open(out_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    dup2(null, 0);
+    dup2(out, 1);
+    dup2(slave, 2);
+    close(master);
+    ExecWith(argv, env);
+  }
+  close(slave);
+  std::string text;
+  char buf[4096];
+  for (;;) {
+    pollfd p{master, POLLIN, 0};
+    if (poll(&p, 1, 60000) <= 0) break;  // a minute without output: give up
+    const ssize_t n = read(master, buf, sizeof buf);
+    if (n <= 0) break;  // EIO once the child and its terminal are gone
+    text.append(buf, static_cast<size_t>(n));
+  }
+  kill(pid, SIGKILL);
+  waitpid(pid, nullptr, 0);
+  close(master);
+  return text;
 }
 
 }  // namespace kavu::test

@@ -16,6 +16,16 @@ struct CommandResult {
 CommandResult RunCommand(const std::vector<std::string>& argv,
                          const std::vector<std::string>& env = {}, double timeout_s = 60);
 
+// The same, sending `signal` `delay_s` seconds after its standard error first contains
+// `when_err_has` (a user pressing Ctrl-C once the scan runs).
+CommandResult RunCommandSignalled(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                                  double timeout_s, int signal, const std::string& when_err_has, double delay_s);
+
+// Runs `argv` with its standard error on a terminal of its own and standard output to `out_file`;
+// what the terminal received (it gives up after a minute without output).
+std::string RunOnTerminal(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                          const std::string& out_file);
+
 // The built kavusdraa-cli.
 std::string CliPath();
 

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <sstream>
 #include <thread>
 
@@ -38,7 +39,7 @@ std::string ParseExport(const std::string& line) {
 }  // namespace
 
 SimBenchProcess::SimBenchProcess(const std::vector<std::string>& args, const std::string& log_file,
-                                 double timeout_s) {
+                                 double timeout_s, const std::vector<std::string>& env) {
   int in[2], out[2];
   if (::pipe2(in, O_CLOEXEC) != 0) return;
   if (::pipe2(out, O_CLOEXEC) != 0) {
@@ -52,6 +53,7 @@ SimBenchProcess::SimBenchProcess(const std::vector<std::string>& args, const std
     ::dup2(out[1], 1);
     const int err = ::open(log_file.empty() ? "/dev/null" : log_file.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     if (err >= 0) ::dup2(err, 2);
+    for (const std::string& e : env) ::putenv(::strdup(e.c_str()));
     const std::string cli = CliPath();
     std::vector<char*> argv{const_cast<char*>(cli.c_str()), const_cast<char*>("sim-bench")};
     for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));

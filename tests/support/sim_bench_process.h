@@ -12,8 +12,10 @@ namespace kavu::test {
 class SimBenchProcess {
  public:
   // Starts the bench and reads its printed environment, waiting up to `timeout_s` for the line
-  // that says it is ready. `log_file`: where its standard error goes (empty: /dev/null).
-  SimBenchProcess(const std::vector<std::string>& args, const std::string& log_file, double timeout_s = 20);
+  // that says it is ready. `log_file`: where its standard error goes (empty: /dev/null); `env`:
+  // extra "NAME=VALUE" entries for its environment.
+  SimBenchProcess(const std::vector<std::string>& args, const std::string& log_file, double timeout_s = 20,
+                  const std::vector<std::string>& env = {});
   ~SimBenchProcess();
   SimBenchProcess(const SimBenchProcess&) = delete;
   SimBenchProcess& operator=(const SimBenchProcess&) = delete;

@@ -30,6 +30,9 @@ int RunConfig(const std::vector<std::string>& args) {
     std::printf("%s\n", v->c_str());
     return 0;
   }
+  if (const std::string problem = SettingsStore::NameProblem(args[0], args[1]); !problem.empty()) {
+    return Fail("config", problem, 2);
+  }
   if (!s.WriteProfileString(args[0], args[1], args[2])) {
     return Fail("config", "cannot write " + s.Path());
   }
@@ -43,7 +46,8 @@ const CliRegistrar config_registrar(
      "and KEY=VALUE line); with SECTION the keys of that section; with SECTION KEY the stored\n"
      "value; with SECTION KEY VALUE stores VALUE (as text, exactly as the program reads it:\n"
      "numbers with '.' as the decimal point). Exit status 1 when the section or key is absent\n"
-     "or the file cannot be written. Examples:\n"
+     "or the file cannot be written, 2 for a section or key that cannot be stored (a key\n"
+     "starting with ';', '#' or '[', containing '=', blanks at either end). Examples:\n"
      "  kavusdraa-cli config CDlgOptions m_ZondN 4\n"
      "  kavusdraa-cli config CDlgOptions m_SaveResPath /home/me/scans\n",
      RunConfig});

@@ -1,8 +1,6 @@
 // kavusdraa-cli export FILE --format csv|s1p [-o OUT]: the impedance of every point of a scan
 // file, computed with the current bridge, cable and calibration settings, as CSV or as a
 // one-port Touchstone file.
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -66,21 +64,27 @@ bool ParseArgs(const std::vector<std::string>& args, ExportArgs& a) {
 
 // Reads the scan file into `set`; false after printing why it cannot be used.
 bool LoadScan(const std::string& path, AntIzms& set) {
-  std::FILE* f = std::fopen(path.c_str(), "rb");
-  if (!f) return Fail(kName, "cannot open \"" + path + "\": " + std::strerror(errno)), false;
-  std::fclose(f);
-  struct stat st {};
-  if (stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
-    return Fail(kName, "\"" + path + "\" is a folder, not a scan file"), false;
-  }
   ResultsStore reader(1);  // only its file reader is used; the points go into `set`
   ScanFileReport report;
   if (!reader.LoadAntIzmsFile(path, set, &report)) {
-    return Fail(kName, "\"" + path + "\": " + report.Describe()), false;
+    const std::string why = report.Describe();
+    return Fail(kName, report.status == ScanFileStatus::kNotOpened ? why : "\"" + path + "\": " + why), false;
   }
-  if (report.truncated) {
-    std::fprintf(stderr, "kavusdraa-cli export: warning: \"%s\": %s\n", path.c_str(),
-                 report.Describe().c_str());
+  if (const std::string problem = report.Describe(); !problem.empty()) {
+    std::fprintf(stderr, "kavusdraa-cli export: warning: \"%s\": %s\n", path.c_str(), problem.c_str());
+  }
+  return true;
+}
+
+// The output may be a new file or a regular one (a link to one is written through), never the
+// scan being read nor a device, FIFO, socket or folder.
+bool CheckOutput(const ExportArgs& a) {
+  if (!a.out) return true;
+  if (const std::string problem = OutputPathProblem(*a.out); !problem.empty()) {
+    return Fail(kName, "refusing to write: " + problem), false;
+  }
+  if (SameFile(*a.out, a.file)) {
+    return Fail(kName, "refusing to write \"" + *a.out + "\": it is the scan file being exported"), false;
   }
   return true;
 }
@@ -123,7 +127,7 @@ bool Emit(const ExportArgs& a, const std::string& text) {
 
 int RunExport(const std::vector<std::string>& args) {
   ExportArgs a;
-  if (!ParseArgs(args, a)) return 1;
+  if (!ParseArgs(args, a) || !CheckOutput(a)) return 1;
   auto set = std::make_unique<AntIzms>();
   if (!LoadScan(a.file, *set)) return 1;
   const BridgeSettings bridge = LoadBridgeSettings();

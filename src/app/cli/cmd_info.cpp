@@ -27,9 +27,10 @@ bool Load(const char* command, const std::vector<std::string>& args, LoadedFile&
     return false;
   }
   const std::string& path = args[0];
-  std::FILE* f = std::fopen(path.c_str(), "rb");
+  std::string error;
+  std::FILE* f = OpenScanFile(path, &error);
   if (!f) {
-    Fail(command, "cannot open \"" + path + "\": " + std::strerror(errno));
+    Fail(command, error);
     return false;
   }
   uint8_t head[8] = {};
@@ -45,12 +46,8 @@ bool Load(const char* command, const std::vector<std::string>& args, LoadedFile&
     return false;
   }
   out.set->SetCount(count);
-  if (out.report.truncated) {
-    std::fprintf(stderr, "kavusdraa-cli %s: warning: \"%s\": %s\n", command, path.c_str(),
-                 out.report.Describe().c_str());
-  } else if (out.report.header_count > count) {
-    std::fprintf(stderr, "kavusdraa-cli %s: warning: \"%s\": header count %d cut to %d\n", command,
-                 path.c_str(), out.report.header_count, count);
+  if (const std::string problem = out.report.Describe(); !problem.empty()) {
+    std::fprintf(stderr, "kavusdraa-cli %s: warning: \"%s\": %s\n", command, path.c_str(), problem.c_str());
   }
   return true;
 }

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "app/cli/cli_command.h"
+#include "platform/atomic_file.h"
 #include "platform/user_paths.h"
 #include "results/ant_izm_file.h"
 #include "results/ant_izms.h"
@@ -25,6 +26,9 @@ double LevelDb(std::complex<double> v) {
 int RunSampleFile(const std::vector<std::string>& args) {
   if (args.size() != 1) return Fail("sample-file", "expects exactly one FILE (see --help)");
   const std::string& path = args[0];
+  if (const std::string problem = OutputPathProblem(path); !problem.empty()) {
+    return Fail("sample-file", "refusing to write: " + problem);
+  }
   const size_t slash = path.rfind('/');
   if (slash != std::string::npos && slash > 0) MakeDirs(path.substr(0, slash));
   auto set = std::make_unique<AntIzms>(64);

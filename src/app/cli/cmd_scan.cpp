@@ -23,7 +23,11 @@ const CliRegistrar scan_registrar(
      "is not stored) as the program's \"Сканировать!\" does, prints one line per point (MHz, R, X, SWR in\n"
      "ohms), the range summaries, and saves the scan as the program does (the results folder of\n"
      "the settings), also to FILE when given. Exit status 1 with the error when the scan fails;\n"
-     "the points measured until then are still printed and saved.\n\n"
+     "the points measured until then are still printed and saved. A scan that ends before its\n"
+     "first point saves nothing (earlier files stay). Ctrl-C, SIGTERM or SIGHUP end the scan the\n"
+     "same way, with exit status 128 + the signal (130, 143, 129). Only the first 32 ranges are\n"
+     "scanned; a plan of more than 65,536 points stops when the result set is full (both are\n"
+     "said before the scan).\n\n"
      "  --rate HZ          set the receiver's sample rate first (250000, 960000, 1028571, 1200000,\n"
      "                     1440000, 1800000, 2400000)\n"
      "  --sim LOAD         scan on the virtual bench with LOAD on the antenna port: \"75\",\n"
@@ -31,8 +35,9 @@ const CliRegistrar scan_registrar(
      "                     the bench uses its own settings file\n"
      "  --sim-set N=V      change a bench impairment, or inject a board fault with\n"
      "                     board_fault=NAME[:COMMAND[:COUNT]]; --sim-set list lists them\n\n"
-     "Without --sim the port and receiver of the settings are used. Progress and the log go to\n"
-     "stderr.\n",
+     "Without --sim the port and receiver of the settings are used. The log goes to stderr; on a\n"
+     "terminal one progress line (points measured of planned, elapsed and remaining time) stays\n"
+     "below it. KAVU_BENCH_EVIDENCE=DIR: a --sim bench writes its board and receiver logs there.\n",
      RunScanCommand});
 
 }  // namespace

@@ -138,6 +138,7 @@ int RunSimBench(const std::vector<std::string>& args) {
     log("stopping");
   }
   server.Stop();
+  WriteBenchEvidence(bench);
   bench.Stop();
   std::error_code ec;
   std::filesystem::remove_all(dir, ec);

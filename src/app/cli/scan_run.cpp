@@ -1,17 +1,26 @@
 #include "app/cli/scan_run.h"
 
+#include <signal.h>
+
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
+#include <cstdlib>
+#include <ctime>
+#include <memory>
 
 #include "app/cli/cli_command.h"
+#include "app/cli/progress_line.h"
 #include "app/cli/sim_wiring.h"
 #include "platform/console_output.h"
+#include "platform/atomic_file.h"
 #include "platform/event_loop.h"
 #include "platform/number_text.h"
+#include "results/ant_izm_file.h"
+#include "scan/range_text.h"
 #include "scan/bridge_settings.h"
 #include "scan/calibration.h"
 #include "scan/impedance_computer.h"
+#include "scan/scan_saving.h"
 #include "scan/scan_station.h"
 #include "shell/error_box.h"
 #include "shell/settings_store.h"
@@ -20,29 +29,33 @@
 namespace kavu::cli {
 namespace {
 
-// Progress on standard error: a bar on a terminal, nothing otherwise (the log says it all).
+constexpr int kSignalTimer = 9001;     // the command's own timer ids on its event loop
+constexpr int kProgressTimer = 9002;
+
+// The scan's end as the command sees it; on a terminal the progress line.
 class CliEvents : public IScanEvents {
  public:
-  CliEvents(EventLoop& loop, ScanEngine*& engine) : loop_(loop), engine_(engine), tty_(IsTerminal(stderr)) {}
-  void GroupEnded(int32_t points, int32_t groups) override {
-    if (!tty_) return;
-    const double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-    std::fprintf(stderr, "\r[группа %d] точек %d, %.1f изм/с   ", groups, points, s > 0 ? points / s : 0.0);
-    std::fflush(stderr);
+  CliEvents(EventLoop& loop, ProgressLine& progress) : loop_(loop), progress_(progress) {}
+  void GroupEnded(int32_t points, int32_t /*groups*/) override {
+    points_ = points;
+    ShowProgress();
   }
   void ScanEnded(const ScanEndReport& report) override {
-    if (tty_) std::fprintf(stderr, "\n");
     report_ = report;
     ended_ = true;
     loop_.Quit();
   }
+  void ShowProgress() { progress_.Show(ProgressText(points_, planned_, Elapsed())); }
+  double Elapsed() const { return std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count(); }
+
   bool ended_ = false;
   ScanEndReport report_;
+  int planned_ = 0;
+  int points_ = 0;
 
  private:
   EventLoop& loop_;
-  ScanEngine*& engine_;
-  bool tty_;
+  ProgressLine& progress_;
   std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
 };
 
@@ -56,6 +69,72 @@ void PrintPoints(ScanStation& st) {
   }
   const ScanPlanView v = st.Engine().Plan().View();
   for (int i = 0; i < v.count; ++i) std::printf("%s\n", RangeSummaryLine(v.ranges[static_cast<size_t>(i)]).c_str());
+}
+
+// The frequencies the plan's ranges hold, counted up to `limit` + 1.
+int PlannedPoints(const ScanPlanView& v, int limit) {
+  int n = 0;
+  for (int i = 0; i < v.count && n <= limit; ++i) {
+    const ScanRange& r = v.ranges[static_cast<size_t>(i)];
+    double f = r.start;
+    for (++n; n <= limit && r.Next(f, &f);) ++n;
+  }
+  return n;
+}
+
+// Said once the scan is planned: ranges left out, a plan larger than a result set.
+void WarnAboutThePlan(const char* name, ScanStation& st, CliEvents& events) {
+  for (const std::string& line : st.Engine().Plan().Refusals()) {
+    if (line.rfind("Диапазонов больше", 0) == 0) {
+      Fail(name, "warning: the range text has more than " + std::to_string(kMaxScanRanges) + " ranges; only the first " +
+                     std::to_string(kMaxScanRanges) + " are scanned");
+    }
+  }
+  const int capacity = st.Store().Set(0).Capacity();
+  events.planned_ = PlannedPoints(st.Engine().Plan().View(), capacity);
+  if (events.planned_ > capacity) {
+    Fail(name, "warning: the ranges plan more than " + std::to_string(capacity) +
+                   " points, all a result set holds: the scan stops when the set is full");
+  }
+}
+
+// A stop signal ended the scan: it is kept as a failed scan is, saved under the name the saving
+// layer composes from the settings.
+ScanEndReport EndOnSignal(ScanStation& st, int signal, double seconds) {
+  st.Engine().StopScan();
+  ScanEndReport report;
+  report.ok = false;
+  report.error = std::string("scan stopped by ") + (signal == SIGINT ? "SIGINT" : signal == SIGTERM ? "SIGTERM" : "SIGHUP");
+  report.points = st.Store().Set(0).Count();
+  const ScanOptions options = ScanOptions::Load();
+  const ScanPlanView view = st.Engine().Plan().View();
+  const std::shared_ptr<const SampleRatePlan> rate = st.Keeper().Published();
+  const BridgeSettings bridge = LoadBridgeSettings();
+  ScanSaveInputs in;
+  in.options = &options;
+  in.plan = &view;
+  in.ratePlan = rate.get();
+  in.bridge = &bridge;
+  in.points = report.points;
+  in.seconds = seconds;
+  const std::time_t now = std::time(nullptr);
+  localtime_r(&now, &in.local);
+  const ScanSaveTexts t = ComposeScanSave(in);
+  report.save = st.Store().SaveScanResult(t.name, t.note);
+  report.saved = report.save.ok;
+  if (!report.save.ok) report.error += "\ncannot save " + report.save.path + ": " + report.save.error;
+  return report;
+}
+
+// Writes the scan's points (and note) to `path` as well: from the set itself, so a results
+// folder that cannot be written does not stop this copy.
+int WriteCopy(const char* name, ScanStation& st, const ScanEndReport& r, const std::string& path) {
+  const AntIzms& set = st.Store().Set(0);
+  if (set.Count() == 0) return 0;
+  std::string error;
+  if (!WriteScanFile(path, set.Data(), set.Count(), r.save.note, &error)) return Fail(name, "cannot write " + path + ": " + error);
+  std::printf("saved: %s\n", path.c_str());
+  return 0;
 }
 
 }  // namespace
@@ -93,6 +172,10 @@ bool ParseScanArgs(const char* name, const std::vector<std::string>& args, ScanR
       return false;
     }
   }
+  if (const std::string problem = out.out.empty() ? "" : OutputPathProblem(out.out); !problem.empty()) {
+    Fail(name, "-o: refusing to write: " + problem);  // said before a scan, not after it
+    return false;
+  }
   if (!out.simSets.empty() && !out.sim) {
     Fail(name, "--sim-set needs --sim (the virtual bench)");
     return false;
@@ -101,54 +184,77 @@ bool ParseScanArgs(const char* name, const std::vector<std::string>& args, ScanR
 }
 
 int RunScan(const char* name, const ScanRunArgs& args) {
+  // Stop signals are taken by the event loop (the threads started from here on inherit the mask).
+  const sigset_t stop_signals = BlockStopSignals();
   sim::VirtualBench bench;
   if (args.sim) {
     if (const int status = StartBenchFromArgs(name, *args.sim, args.simSets, sim::VirtualBenchOptions{}, bench))
       return status;
     if (!args.resultsFolder.empty()) Settings().WriteProfileString("CDlgOptions", "m_SaveResPath", args.resultsFolder);
   }
+  const int status = ScanOnStation(name, args, stop_signals);
+  WriteBenchEvidence(bench);
+  bench.Stop();
+  return status;
+}
 
+int ScanOnStation(const char* name, const ScanRunArgs& args, const sigset_t& stop_signals) {
   EventLoop loop;
   StderrNotice notice;
-  ScanEngine* engine = nullptr;
-  CliEvents events(loop, engine);
+  ProgressLine progress;
+  CliEvents events(loop, progress);
+  int signal = 0;
   int status = 0;
-  {
-    ScanStation station(loop, notice, events);
-    engine = &station.Engine();
-    std::string error;
-    if (!station.Start(&error)) return Fail(name, error);
-    if (args.rate && !station.SetRate(*args.rate, &error)) {
-      station.Stop();
-      return Fail(name, "--rate: " + error, 2);
+  ScanStation station(loop, notice, events);
+  std::string error;
+  if (!station.Start(&error)) {
+    const char* bench = std::getenv("KAVU_SIM_BENCH");
+    if (!args.sim && bench && *bench && error == station.Receivers().Status().text) {
+      // The list then offers no receiver: say why rather than ask for another choice.
+      error = "no receiver: the virtual bench at " + std::string(bench) +
+              " serves one program at a time and may be busy with another; end that program and try again "
+              "(the receiver list said: " + error + ")";
     }
-    station.Engine().SetRangeText(args.range);
-    bool started = true;
-    loop.Post([&] {
-      if (!station.Engine().StartScan()) {
-        started = false;
-        loop.Quit();
-      }
-    });
-    loop.Run();
-    station.Stop();
-    if (!started) return Fail(name, "the scan did not start (see the error above)");
-    PrintPoints(station);
-    const ScanEndReport& r = events.report_;
-    if (r.saved) std::printf("saved: %s\n", r.save.path.c_str());
-    if (r.saved && !args.out.empty()) {
-      std::error_code ec;
-      std::filesystem::copy_file(r.save.path, args.out, std::filesystem::copy_options::overwrite_existing, ec);
-      if (ec) {
-        Fail(name, "cannot write " + args.out + ": " + ec.message());
-        status = 1;
-      } else {
-        std::printf("saved: %s\n", args.out.c_str());
-      }
-    }
-    if (!r.ok) status = Fail(name, r.error);
+    return Fail(name, error);
   }
-  bench.Stop();
+  if (args.rate && !station.SetRate(*args.rate, &error)) {
+    station.Stop();
+    return Fail(name, "--rate: " + error, 2);
+  }
+  // As the program does at start: the last scan becomes "previous" when this one starts.
+  station.Store().LoadAnts();
+  station.Engine().SetRangeText(args.range);
+  bool started = true;
+  loop.StartTimer(kSignalTimer, 50, [&] {
+    const timespec now{0, 0};
+    const int s = sigtimedwait(&stop_signals, nullptr, &now);
+    if (s <= 0) return;
+    signal = s;
+    if (station.Engine().State() != ScanState::kIdle) events.report_ = EndOnSignal(station, s, events.Elapsed());
+    loop.Quit();
+  });
+  if (progress.Active()) loop.StartTimer(kProgressTimer, 500, [&] { events.ShowProgress(); });
+  loop.Post([&] {
+    if (!station.Engine().StartScan()) {
+      started = false;
+      loop.Quit();
+      return;
+    }
+    WarnAboutThePlan(name, station, events);
+  });
+  loop.Run();
+  loop.StopTimer(kSignalTimer);
+  loop.StopTimer(kProgressTimer);
+  station.Stop();
+  progress.Finish();
+  if (!started && !signal) return Fail(name, "the scan did not start (see the error above)");
+  PrintPoints(station);
+  const ScanEndReport& r = events.report_;
+  if (r.save.written) std::printf("saved: %s\n", r.save.path.c_str());
+  if (!args.out.empty() && WriteCopy(name, station, r, args.out) != 0) status = 1;
+  if (!r.ok) status = Fail(name, r.error);
+  if (signal) status = 128 + signal;
+  std::fflush(stdout);
   return status;
 }
 

@@ -2,6 +2,8 @@
 // The scan shared by `kavusdraa-cli scan` and `kavusdraa-cli demo`: optionally starts the
 // virtual bench, wires the analyzer (ScanStation) on the tool's own event loop, runs one scan,
 // prints one line per point, the range summaries and where it was saved.
+#include <signal.h>
+
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,7 +21,11 @@ struct ScanRunArgs {
 
 // Parses scan's arguments; prints the reason and returns false on nonsense.
 bool ParseScanArgs(const char* name, const std::vector<std::string>& args, ScanRunArgs& out, bool* listOnly);
-// Runs the scan; the exit status (1 with the error text when the scan failed).
+// Runs the scan; the exit status: 1 with the error text when the scan failed, 128 + the signal
+// when SIGINT, SIGTERM or SIGHUP stopped it (its points are printed and saved all the same).
+// A scan without a point saves nothing.
 int RunScan(const char* name, const ScanRunArgs& args);
+// The scan on the analyzer of the current settings; `stop_signals` are blocked and polled.
+int ScanOnStation(const char* name, const ScanRunArgs& args, const sigset_t& stop_signals);
 
 }  // namespace kavu::cli

@@ -1,5 +1,6 @@
 #include "app/cli/sim_wiring.h"
 
+#include <cstdlib>
 #include <utility>
 
 #include "app/cli/cli_command.h"
@@ -29,6 +30,11 @@ int StartBenchFromArgs(const char* name, const std::string& load, const std::vec
     if (!bench.Set(key, value, &error)) return Fail(name, "--sim-set: " + error, 2);
   }
   return 0;
+}
+
+void WriteBenchEvidence(const sim::VirtualBench& bench) {
+  const char* folder = std::getenv("KAVU_BENCH_EVIDENCE");
+  if (folder && *folder && bench.Running()) bench.WriteEvidence(folder);
 }
 
 sigset_t BlockStopSignals() {

@@ -16,6 +16,10 @@ namespace kavu::cli {
 int StartBenchFromArgs(const char* name, const std::string& load, const std::vector<std::string>& sets,
                        sim::VirtualBenchOptions opts, sim::VirtualBench& bench);
 
+// When $KAVU_BENCH_EVIDENCE names a folder, writes the bench's board command log and receiver
+// log there (board-commands.log, receiver.log): what a failed test keeps. Call before Stop.
+void WriteBenchEvidence(const sim::VirtualBench& bench);
+
 // Blocks SIGINT, SIGTERM and SIGHUP in the calling thread (and so in the threads it starts
 // afterwards) and returns that set, for the caller to wait on with sigtimedwait: a simulator that
 // runs until interrupted then stops and cleans up on the thread that owns it.
