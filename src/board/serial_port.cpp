@@ -20,6 +20,7 @@ int64_t NowMs() {
 
 constexpr int kWriteBaseMs = 1500;
 constexpr int kNetworkExtraMs = 1000;
+constexpr int kCancelSliceMs = 20;
 
 }  // namespace
 
@@ -37,6 +38,7 @@ void OSerialPort::HangUp(int code) {
         << "), закрываю его\n"
         << LogColour(kColourNormal);
   device_.Close();
+  device_open_ = false;
 }
 
 bool OSerialPort::Open(int port, int baud) {
@@ -77,6 +79,7 @@ bool OSerialPort::Open(int port, int baud) {
     device_.Close();
     return false;
   }
+  device_open_ = true;
   return true;
 }
 
@@ -97,6 +100,7 @@ bool OSerialPort::OpenNetwork() {
 void OSerialPort::Close() {
   network_ = false;
   device_.Close();
+  device_open_ = false;
 }
 
 void OSerialPort::Write(const uint8_t* data, size_t count) {
@@ -149,7 +153,7 @@ int OSerialPort::WaitTimeLeft(int64_t deadline_ms) const {
   return static_cast<int>(std::max<int64_t>(0, deadline_ms - NowMs()));
 }
 
-int OSerialPort::ReadAll(uint8_t* buffer, int wanted, int timeout_ms) {
+int OSerialPort::ReadAll(uint8_t* buffer, int wanted, int timeout_ms, const std::atomic<bool>* cancel) {
   if (network_) timeout_ms += kNetworkExtraMs;
   const int64_t deadline = NowMs() + timeout_ms;
   int got = 0;
@@ -158,8 +162,9 @@ int OSerialPort::ReadAll(uint8_t* buffer, int wanted, int timeout_ms) {
     const bool ok = ReadSome(buffer + got, wanted - got, &n);  // a failure only keeps its code
     got += n;
     if (got >= wanted) break;
-    const int left = WaitTimeLeft(deadline);
-    if (left <= 0) break;
+    int left = WaitTimeLeft(deadline);
+    if (left <= 0 || (cancel && cancel->load())) break;
+    if (cancel) left = std::min(left, kCancelSliceMs);
     if (!ok) {
       // The descriptor may stay "readable" with an error: pause instead of spinning.
       std::this_thread::sleep_for(std::chrono::milliseconds(std::min(left, 10)));
