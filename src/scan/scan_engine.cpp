@@ -12,11 +12,7 @@
 namespace kavu {
 namespace {
 
-std::string Mhz3(double hz) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%0.3f", hz / 1e6);
-  return buf;
-}
+std::string Mhz3(double hz) { return FormatFixed(hz / 1e6, 3); }
 
 OSignalChain& MakeChain(std::unique_ptr<OSignalChain>& chain, int64_t capacity) {
   std::string error;

@@ -4,17 +4,14 @@
 #include <cmath>
 #include <cstdio>
 
+#include "platform/number_text.h"
 #include "scan/bridge_settings.h"
 #include "shell/log_console.h"
 
 namespace kavu {
 namespace {
 
-std::string Mhz3(double hz) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%0.3f", hz / 1e6);
-  return buf;
-}
+std::string Mhz3(double hz) { return FormatFixed(hz / 1e6, 3); }
 
 }  // namespace
 
