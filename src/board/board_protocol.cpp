@@ -19,9 +19,11 @@ std::string HexText(uint32_t v) {
 
 }  // namespace
 
-OBoardProtocol::OBoardProtocol(OSerialPort& port) : port_(&port) {
+OBoardProtocol::OBoardProtocol(OSerialPort& port, IWindowThread* window) : port_(&port), window_(window) {
   frame_.reserve(kMaxBatchLen + 5);
 }
+
+OBoardProtocol::~OBoardProtocol() { CancelPending(); }
 
 double OBoardProtocol::TicksPerSecond() const {
   return timer_divider_ == 0 ? 0.0 : static_cast<double>(timer_clock_) / timer_divider_;
@@ -47,12 +49,18 @@ void OBoardProtocol::DrainStale(const char* command) {
         << LogColour(kColourNormal);
 }
 
-int OBoardProtocol::Transact(const char* command, const uint8_t* request, size_t request_len,
-                             uint8_t* reply, int reply_len, int timeout_ms) {
+int OBoardProtocol::TransactNow(const char* command, const uint8_t* request, size_t request_len,
+                                uint8_t* reply, int reply_len, int timeout_ms, const std::atomic<bool>* cancel) {
   DrainStale(command);
   port_->Write(request, request_len);
   if (reply_len <= 0) return 0;
-  return port_->ReadAll(reply, reply_len, timeout_ms);
+  return port_->ReadAll(reply, reply_len, timeout_ms, cancel);
+}
+
+int OBoardProtocol::Transact(const char* command, const uint8_t* request, size_t request_len,
+                             uint8_t* reply, int reply_len, int timeout_ms) {
+  WaitForPort(command);
+  return TransactNow(command, request, request_len, reply, reply_len, timeout_ms);
 }
 
 bool OBoardProtocol::SetCS(uint8_t bits, uint8_t mask) {

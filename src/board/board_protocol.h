@@ -4,17 +4,29 @@
 // next one (window thread only). A failed command returns false (or a negative number) and logs
 // the reason in red; nothing is retried.
 //
+// One command at a time: the long exchanges (a batch upload, a run and its reply, up to seconds)
+// can be sent without blocking (BigCmd2Async, BigCmd2_ExecAsync). The port then belongs to that
+// exchange until its `done` runs on the window thread; exchanges and tasks queued meanwhile
+// (WhenFree) follow in the order queued. A blocking command called while an exchange holds the
+// port waits for it (logged), so bytes are never interleaved.
+//
 // Before each command, bytes already waiting in the input (a reply that came too late, line
 // noise) are read and logged, never taken as the command's reply.
 //
 // "Closed" results: when the port is not open a command sends nothing and returns what its
 // comment says, at once.
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
+#include <functional>
 #include <initializer_list>
+#include <memory>
 #include <vector>
 
+#include "board/board_exchange_thread.h"
 #include "board/serial_port.h"
+#include "platform/event_loop.h"
 
 namespace kavu {
 
@@ -25,8 +37,15 @@ class OBoardProtocol {
   static constexpr uint32_t kDefaultTimerClock = 10'000'000;
   static constexpr uint32_t kDefaultTimerDivider = 64;
   static constexpr int kMaxBatchLen = 8192;
+  static constexpr int kBatchReplyMs = 8000;  // a stored batch's reply; the least run time-out
 
-  explicit OBoardProtocol(OSerialPort& port);
+  // `window`: where the replies of the asynchronous exchanges are delivered (may be given later
+  // with SetWindowThread; without one they fail at once).
+  explicit OBoardProtocol(OSerialPort& port, IWindowThread* window = nullptr);
+  ~OBoardProtocol();
+  OBoardProtocol(const OBoardProtocol&) = delete;
+  OBoardProtocol& operator=(const OBoardProtocol&) = delete;
+  void SetWindowThread(IWindowThread* window) { window_ = window; }
 
   OSerialPort& Port() { return *port_; }
 
@@ -77,6 +96,27 @@ class OBoardProtocol {
   // CD 55 → counter u16 LE, 71; the counter in *counter. Closed: false (service only).
   bool Cmd_GetTIM4(int* counter);
 
+  // --- Exchanges that do not block the window thread (window thread) -----------------------
+  // BigCmd2 / BigCmd2_Exec sent from the exchange thread; `done(ok)` runs later on the window
+  // thread with the result the blocking call would return (the same checks and log lines). A
+  // closed port or no window thread: `done(false)` is posted (or, without a window thread,
+  // called) at once.
+  void BigCmd2Async(const uint8_t* data, int len, bool exec, std::function<void(bool)> done);
+  void BigCmd2_ExecAsync(std::function<void(bool)> done);
+  // An asynchronous exchange holds the port (until its `done` has run).
+  bool Busy() const { return busy_; }
+  // Runs `fn` on the window thread when the port is free: at once when no exchange holds it,
+  // else after that exchange's `done` and after what was queued before (the serial poll, bridge
+  // buttons).
+  void WhenFree(std::function<void()> fn);
+  // Ends the wait of a running exchange (its `done` gets false) and drops what is queued; returns
+  // when the exchange thread has let the port go. Call before closing or reopening the port.
+  void CancelPending();
+  // The longest time one asynchronous exchange held the port so far, ms.
+  double LongestExchangeMs() const { return longest_exchange_ms_; }
+  // Exchanges and blocking commands that had to wait for the port.
+  int WaitedForPort() const { return waited_for_port_; }
+
   // --- Register access (stop at the first failing command) ---------------------------------
   // CS of m_Rfm_Gen low, the other two high.
   bool SelectGen();
@@ -107,9 +147,36 @@ class OBoardProtocol {
   int RunReplyTimeoutMs(uint64_t ticks) const;
 
  private:
+  struct Exchange {
+    const char* name = "";
+    std::vector<uint8_t> request;
+    int want = 0;
+    int timeout_ms = 0;
+    uint8_t reply[4] = {};
+    int got = 0;
+    int64_t start_ns = 0;
+    std::function<bool(const uint8_t* reply, int got)> check;  // window thread, logs failures
+    std::function<void(bool)> done;
+  };
+  // Stores the batch's length and duration and builds its frame in frame_; false when the
+  // length is out of range (logged).
+  bool PrepareBatch(const uint8_t* data, int len, bool exec);
+  bool CheckBatchReply(int len, bool exec, const uint8_t* r, int n) const;
+  bool CheckExecReply(const uint8_t* r, int n) const;
+  // Queues `exchange` (or starts it when the port is free).
+  void Submit(std::shared_ptr<Exchange> exchange);
+  void Start(std::shared_ptr<Exchange> exchange);
+  void Finish(const std::shared_ptr<Exchange>& exchange);
+  void RunQueued();
+  void FailSoon(std::function<void(bool)> done);
+  // Blocking commands: waits while the exchange thread owns the port.
+  void WaitForPort(const char* command);
   // Reads and logs what is waiting before `command` is sent.
   void DrainStale(const char* command);
   // Drains, writes the request and reads `reply_len` bytes within `timeout_ms`; returns the count.
+  // TransactNow assumes the calling thread owns the port; Transact waits for it first.
+  int TransactNow(const char* command, const uint8_t* request, size_t request_len, uint8_t* reply,
+                  int reply_len, int timeout_ms, const std::atomic<bool>* cancel = nullptr);
   int Transact(const char* command, const uint8_t* request, size_t request_len, uint8_t* reply,
                int reply_len, int timeout_ms);
   int Transact(const char* command, std::initializer_list<uint8_t> request, uint8_t* reply,
@@ -125,6 +192,15 @@ class OBoardProtocol {
   int last_batch_len_ = 0;
   uint64_t last_batch_ticks_ = 0;
   std::vector<uint8_t> frame_;  // the batch frame being sent, allocated once
+
+  IWindowThread* window_ = nullptr;
+  bool busy_ = false;  // an asynchronous exchange holds the port (window thread)
+  std::deque<std::function<void()>> queue_;
+  std::atomic<bool> cancel_{false};
+  double longest_exchange_ms_ = 0;
+  int waited_for_port_ = 0;
+  std::shared_ptr<const int> alive_ = std::make_shared<const int>(0);
+  BoardExchangeThread thread_;  // last: joined before the members its job uses go
 };
 
 }  // namespace kavu

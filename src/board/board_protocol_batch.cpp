@@ -18,8 +18,16 @@ std::string HexText(uint32_t v) {
   return text;
 }
 
-constexpr int kBatchReplyMs = 8000;
 constexpr int kRunMarginMs = 2000;
+
+void AppendFrame(std::vector<uint8_t>& out, const uint8_t* data, int len, bool exec) {
+  out.push_back(0xCD);
+  out.push_back(exec ? 0x5C : 0x5A);
+  out.push_back(static_cast<uint8_t>(len & 0xFF));
+  out.push_back(static_cast<uint8_t>(len >> 8));
+  out.insert(out.end(), data, data + len);
+  out.push_back(BoardCheckByte(data, static_cast<uint16_t>(len)));
+}
 
 }  // namespace
 
@@ -27,12 +35,7 @@ std::vector<uint8_t> OBoardProtocol::EncodeBigCmd2Frame(const uint8_t* data, int
   std::vector<uint8_t> frame;
   if (len < 1 || len > kMaxBatchLen) return frame;
   frame.reserve(static_cast<size_t>(len) + 5);
-  frame.push_back(0xCD);
-  frame.push_back(exec ? 0x5C : 0x5A);
-  frame.push_back(static_cast<uint8_t>(len & 0xFF));
-  frame.push_back(static_cast<uint8_t>(len >> 8));
-  frame.insert(frame.end(), data, data + len);
-  frame.push_back(BoardCheckByte(data, static_cast<uint16_t>(len)));
+  AppendFrame(frame, data, len, exec);
   return frame;
 }
 
@@ -73,8 +76,7 @@ int OBoardProtocol::RunReplyTimeoutMs(uint64_t ticks) const {
   return static_cast<int>(std::clamp<int64_t>(total, kBatchReplyMs, INT32_MAX));
 }
 
-bool OBoardProtocol::BigCmd2(const uint8_t* data, int len, bool exec) {
-  if (!port_->IsOpen()) return false;
+bool OBoardProtocol::PrepareBatch(const uint8_t* data, int len, bool exec) {
   if (len < 1 || len > kMaxBatchLen) {
     LogRed("ODlgSpektr::BigCmd2(), недопустимая Len=" + std::to_string(len) + "\n");
     return false;
@@ -82,17 +84,12 @@ bool OBoardProtocol::BigCmd2(const uint8_t* data, int len, bool exec) {
   last_batch_len_ = len;
   last_batch_ticks_ = BatchDurationTicks(data, len);
   frame_.clear();
-  frame_.push_back(0xCD);
-  frame_.push_back(exec ? 0x5C : 0x5A);
-  frame_.push_back(static_cast<uint8_t>(len & 0xFF));
-  frame_.push_back(static_cast<uint8_t>(len >> 8));
-  frame_.insert(frame_.end(), data, data + len);
-  frame_.push_back(BoardCheckByte(data, static_cast<uint16_t>(len)));
+  AppendFrame(frame_, data, len, exec);
+  return true;
+}
 
+bool OBoardProtocol::CheckBatchReply(int len, bool exec, const uint8_t* r, int n) const {
   const int want = exec ? 4 : 1;
-  uint8_t r[4] = {};
-  const int timeout = exec ? RunReplyTimeoutMs(last_batch_ticks_) : kBatchReplyMs;
-  const int n = Transact("BigCmd2", frame_.data(), frame_.size(), r, want, timeout);
   const std::string len_hex = HexText(static_cast<uint32_t>(len));
   if (n < want) {
     LogRed("Не принят ответ на BigCmd2, RdSz=" + std::to_string(n) + " Rsz=" + std::to_string(want) +
@@ -116,10 +113,16 @@ bool OBoardProtocol::BigCmd2(const uint8_t* data, int len, bool exec) {
   return true;
 }
 
-bool OBoardProtocol::BigCmd2_Exec() {
+bool OBoardProtocol::BigCmd2(const uint8_t* data, int len, bool exec) {
   if (!port_->IsOpen()) return false;
-  uint8_t r[3] = {};
-  const int n = Transact("BigCmd2_Exec", {0xCD, 0x5B}, r, 3, RunReplyTimeoutMs(last_batch_ticks_));
+  if (!PrepareBatch(data, len, exec)) return false;
+  uint8_t r[4] = {};
+  const int timeout = exec ? RunReplyTimeoutMs(last_batch_ticks_) : kBatchReplyMs;
+  const int n = Transact("BigCmd2", frame_.data(), frame_.size(), r, exec ? 4 : 1, timeout);
+  return CheckBatchReply(len, exec, r, n);
+}
+
+bool OBoardProtocol::CheckExecReply(const uint8_t* r, int n) const {
   const uint32_t len = static_cast<uint32_t>(last_batch_len_);
   if (n < 3) {
     LogRed("Err ответ BigCmd2_Exec, RdSz=" + std::to_string(n) + " R[0]=0x" + HexText(r[0]) + ", Len=" +
@@ -137,6 +140,13 @@ bool OBoardProtocol::BigCmd2_Exec() {
     return false;
   }
   return true;
+}
+
+bool OBoardProtocol::BigCmd2_Exec() {
+  if (!port_->IsOpen()) return false;
+  uint8_t r[3] = {};
+  const int n = Transact("BigCmd2_Exec", {0xCD, 0x5B}, r, 3, RunReplyTimeoutMs(last_batch_ticks_));
+  return CheckExecReply(r, n);
 }
 
 }  // namespace kavu

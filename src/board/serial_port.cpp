@@ -17,6 +17,7 @@ namespace {
 
 constexpr int kWriteBaseMs = 1500;
 constexpr int kNetworkExtraMs = 1000;
+constexpr int kCancelSliceMs = 20;
 
 }  // namespace
 
@@ -34,6 +35,7 @@ void OSerialPort::HangUp(int code) {
         << "), закрываю его\n"
         << LogColour(kColourNormal);
   device_.Close();
+  device_open_ = false;
 }
 
 bool OSerialPort::Open(int port, int baud) {
@@ -74,6 +76,7 @@ bool OSerialPort::Open(int port, int baud) {
     device_.Close();
     return false;
   }
+  device_open_ = true;
   return true;
 }
 
@@ -94,6 +97,7 @@ bool OSerialPort::OpenNetwork() {
 void OSerialPort::Close() {
   network_ = false;
   device_.Close();
+  device_open_ = false;
 }
 
 void OSerialPort::Write(const uint8_t* data, size_t count) {
@@ -146,7 +150,7 @@ int OSerialPort::WaitTimeLeft(int64_t deadline_ms) const {
   return static_cast<int>(std::max<int64_t>(0, deadline_ms - SteadyNowMs()));
 }
 
-int OSerialPort::ReadAll(uint8_t* buffer, int wanted, int timeout_ms) {
+int OSerialPort::ReadAll(uint8_t* buffer, int wanted, int timeout_ms, const std::atomic<bool>* cancel) {
   if (network_) timeout_ms += kNetworkExtraMs;
   const int64_t deadline = SteadyNowMs() + timeout_ms;
   int got = 0;
@@ -155,8 +159,9 @@ int OSerialPort::ReadAll(uint8_t* buffer, int wanted, int timeout_ms) {
     const bool ok = ReadSome(buffer + got, wanted - got, &n);  // a failure only keeps its code
     got += n;
     if (got >= wanted) break;
-    const int left = WaitTimeLeft(deadline);
-    if (left <= 0) break;
+    int left = WaitTimeLeft(deadline);
+    if (left <= 0 || (cancel && cancel->load())) break;
+    if (cancel) left = std::min(left, kCancelSliceMs);
     if (!ok) {
       // The descriptor may stay "readable" with an error: pause instead of spinning.
       std::this_thread::sleep_for(std::chrono::milliseconds(std::min(left, 10)));

@@ -1,12 +1,14 @@
 #pragma once
 // OSerialPort: the byte pipe to the control board, either a serial device (port numbers 1 and up,
-// mapped to device paths by board/port_list.h) or the network serial bridge (-33). Window thread
-// only. Failures are kept as an error code (the first since Open) and, for Open, a text for the
+// mapped to device paths by board/port_list.h) or the network serial bridge (-33). One thread at
+// a time: the window thread, or the board protocol's exchange thread while an exchange it started
+// owns the port (board_protocol.h). Failures are kept as an error code (the first since Open) and, for Open, a text for the
 // error box; read and write failures are also logged.
 //
 // A device that hangs up while open (unplugged, or the emulated board closed its end) is closed
 // by the first read or write that sees it: IsOpen() turns false, the error is logged in red, and
 // later commands take their closed-port results instead of waiting for replies that cannot come.
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -31,8 +33,9 @@ class OSerialPort {
   bool Open(int port, int baud);
   // Network mode: clears the network flag; device: closes it. Closing a closed port does nothing.
   void Close();
-  bool IsOpen() const { return network_ || device_.IsOpen(); }
-  bool IsNetwork() const { return network_; }
+  // Safe from any thread (the window thread looks while an exchange thread owns the port).
+  bool IsOpen() const { return network_.load() || device_open_.load(); }
+  bool IsNetwork() const { return network_.load(); }
   int PortNumber() const { return port_; }
   // The device path of the open device (empty in network mode or when closed).
   const std::string& DevicePath() const { return device_.Path(); }
@@ -46,8 +49,9 @@ class OSerialPort {
   bool ReadSome(uint8_t* buffer, int max, int* count);
   // Reads until `wanted` bytes came or `timeout_ms` passed (network mode: 1000 ms more), waiting
   // on the descriptor meanwhile. Returns the count read; returns at once when the port is closed
-  // or closes on a hang-up.
-  int ReadAll(uint8_t* buffer, int wanted, int timeout_ms);
+  // or closes on a hang-up. With `cancel`, the wait also ends within about 20 ms of *cancel
+  // turning true.
+  int ReadAll(uint8_t* buffer, int wanted, int timeout_ms, const std::atomic<bool>* cancel = nullptr);
 
   uint32_t LastErrorCode() const { return last_error_; }
   const std::string& LastErrorText() const { return last_error_text_; }
@@ -62,7 +66,8 @@ class OSerialPort {
   int WaitTimeLeft(int64_t deadline_ms) const;
 
   SerialPortDevice device_;
-  bool network_ = false;
+  std::atomic<bool> network_{false};
+  std::atomic<bool> device_open_{false};  // device_.IsOpen(), readable from any thread
   int ring_read_ = 0;
   int port_ = 0;
   uint32_t last_error_ = 0;

@@ -178,6 +178,7 @@ bool ReceiverSet::CloseAll() {
 bool ReceiverSet::SelectReceiver(int index) {
   if (index < 0 || index >= static_cast<int>(entries_.size())) return false;
   selected_ = index;
+  tuned_hz_ = -1;
   SetStatus(status_.caption, "", StatusColour::kNormal);
   if (!CloseAll()) return false;
   const ReceiverEntry e = entries_[static_cast<size_t>(index)];

@@ -100,6 +100,10 @@ class ReceiverSet : public IReceiverLevels {
   // TuneReport() then holds the settings window's line ("Настройка на %0.3f МГц"...).
   bool Tune(double f_hz, const double* batch, int n);
   const std::string& TuneReport() const { return tune_report_; }
+  // The frequency the active receiver was last tuned to through Tune(), before the converter
+  // shift (the main window's receiver frequency), Hz. A receiver not yet tuned through Tune():
+  // its own frequency less the converter shift. NaN when no receiver is active.
+  double TunedFrequency() const;
 
   // Sample rate of the active receiver, samples per second (0 when none is open).
   double ActiveSampleRate() const;
@@ -146,6 +150,7 @@ class ReceiverSet : public IReceiverLevels {
   int selected_ = -1;
   ReceiverStatus status_;
   std::string tune_report_;
+  double tuned_hz_ = -1;  // the last successful Tune()'s f_hz; −1 none since the receiver opened
   std::atomic<int> active_{-1};  // ReceiverKind of the open receiver, −1 none
 };
 

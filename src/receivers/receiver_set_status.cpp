@@ -1,6 +1,7 @@
 // ReceiverSet: status texts, tuning, the shared rate change and the levels.
 #include <algorithm>
 #include <cstdio>
+#include <limits>
 
 #include "platform/number_text.h"
 #include "receivers/receiver_set.h"
@@ -58,7 +59,16 @@ bool ReceiverSet::Tune(double f_hz, const double* batch, int n) {
   tune_report_ = "Настройка на " + FormatFixed(f / 1e6, 3) + " МГц";
   if (is_convertor_) tune_report_ += " с конвертором";
   if (!ok) tune_report_ += " ERR " + rtl_.ErrorText();
+  if (ok) tuned_hz_ = f_hz;
   return ok;
+}
+
+double ReceiverSet::TunedFrequency() const {
+  if (active_.load() != static_cast<int>(ReceiverKind::kRtlSdr) || rtl_.Status() < 1) {
+    return std::numeric_limits<double>::quiet_NaN();
+  }
+  if (tuned_hz_ >= 0) return tuned_hz_;
+  return rtl_.CurrentFrequency() - (is_convertor_ ? convertor_shift_ : 0.0);
 }
 
 double ReceiverSet::ActiveSampleRate() const {

@@ -7,6 +7,11 @@ namespace kavu {
 ImpedanceComputer::ImpedanceComputer(const BridgeSettings& bridge, const Calibration* calibration)
     : bridge_(bridge), calibration_(calibration && calibration->InUse() ? calibration : nullptr) {}
 
+ImpedanceComputer::ImpedanceComputer(const BridgeSettings& bridge, std::shared_ptr<const Calibration> calibration)
+    : ImpedanceComputer(bridge, calibration.get()) {
+  held_ = std::move(calibration);
+}
+
 Complex ImpedanceComputer::BridgeSolve(const AntIzms& set, int64_t index, bool use_duo) const {
   const AntIzm& p = set.At(index);
   double level = p.a - p.o;

@@ -2,9 +2,10 @@
 // ImpedanceComputer: the impedance R + jX of stored points, from the bridge settings and, when
 // it is in use, the calibration. Holds a copy of the settings and decides once, when made,
 // whether calibration applies (switched on and valid); after that it only reads, so the sample
-// thread can use it without touching the settings store. The calibration object must outlive it
-// and must not be reloaded while it computes.
+// thread can use it without touching the settings store. A calibration given by pointer must
+// outlive it and must not be reloaded while it computes; one given shared is held.
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "results/ant_izms.h"
@@ -18,6 +19,9 @@ class ImpedanceComputer {
  public:
   // `calibration` may be null: no calibration.
   ImpedanceComputer(const BridgeSettings& bridge, const Calibration* calibration);
+  // Shares `calibration` (may be null): the computer keeps using this table however often the
+  // calibration is reloaded meanwhile (CalibrationKeeper).
+  ImpedanceComputer(const BridgeSettings& bridge, std::shared_ptr<const Calibration> calibration);
 
   const BridgeSettings& Bridge() const { return bridge_; }
   bool CalibrationInUse() const { return calibration_ != nullptr; }
@@ -41,6 +45,7 @@ class ImpedanceComputer {
 
  private:
   BridgeSettings bridge_;
+  std::shared_ptr<const Calibration> held_;  // keeps a shared table alive
   const Calibration* calibration_;  // null unless in use
 };
 

@@ -1,13 +1,11 @@
-// ScanEngine, window-thread side: starting, planning and sending groups, their ends, pausing,
+// ScanEngine, window-thread side: starting a scan, the decisions between groups, pausing,
 // ending a scan.
 #include "scan/scan_engine.h"
 
-#include <cmath>
+#include <array>
 #include <cstdio>
 
 #include "platform/number_text.h"
-#include "scan/scan_saving.h"
-#include "scan/bridge_settings.h"
 #include "scan/spektr_settings.h"
 #include "shell/fatal_error.h"
 #include "shell/log_console.h"
@@ -15,70 +13,44 @@
 namespace kavu {
 namespace {
 
-std::string Mhz3(double hz) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%0.3f", hz / 1e6);
-  return buf;
+std::string Mhz3(double hz) { return FormatFixed(hz / 1e6, 3); }
+
+OSignalChain& MakeChain(std::unique_ptr<OSignalChain>& chain, int64_t capacity) {
+  std::string error;
+  chain = OSignalChain::Create(capacity, &error);
+  if (!chain) FatalError("ScanEngine: " + error);
+  return *chain;
 }
+
 }  // namespace
 
 ScanEngine::ScanEngine(const ScanEngineParts& parts, int64_t chain_capacity)
-    : p_(parts), options_(ScanOptions::Load()), calibration_(std::make_unique<Calibration>()) {
-  std::string error;
-  chain_ = OSignalChain::Create(chain_capacity, &error);
-  if (!chain_) FatalError("ScanEngine: " + error);
-  meas_ = std::make_unique<OMeasurement>(*chain_, p_.store.Set(0));
+    : p_(parts),
+      meas_(std::make_unique<OMeasurement>(MakeChain(chain_, chain_capacity), p_.store.Set(0))),
+      prep_({p_.gen, p_.receivers, p_.keeper, plan_, calibration_}),
+      group_({*chain_, *meas_, p_.store, counters_, p_.rings, stats_, *this}),
+      handover_({p_.board, group_, counters_, p_.rings, plan_, p_.store, *this}) {
   meas_->SetScanPlan(&plan_);
   meas_->SetLevels(&p_.receivers);
+  p_.board.SetWindowThread(&p_.window);
 }
 
 ScanEngine::~ScanEngine() { p_.window.StopTimer(kWatchdogTimer); }
 
-MeasuredPoint ScanEngine::LastPoint() const {
-  std::lock_guard lock(lastMutex_);
-  return last_;
-}
+void ScanEngine::GoIdle() { group_.Close(); }
 
-void ScanEngine::GoIdle() {
-  std::lock_guard lock(groupMutex_);
-  groupOpen_ = false;
-  counters_.SdrLoopSkipN = LoopCounters::kIdle;
-  p_.rings.m_SkipBlocks = 0;
-}
-
-bool ScanEngine::StartScan() {
-  Log() << LogColour(14) << "\nЗАПУСК СКАНИРОВАНИЯ ****************** \n";
-  // A scan already running is stopped first: its sets are never rotated under its samples.
-  if (state_ != ScanState::kIdle) StopScan();
+void ScanEngine::BeginScan(bool single) {
   pauseRequested_ = false;
-  p_.events.PauseButtonText("Пауза");
+  single_ = single;
+  group_.ClearLastPoint();
+  prep_.LoadScanSettings();
   {
-    std::lock_guard lock(lastMutex_);
-    last_ = MeasuredPoint{};
-  }
-  if (!plan_.StartPlan(rangeText_)) {
-    p_.box.Show(SpektrSettings::kRangeErrorText);
-    return false;
-  }
-  single_ = singleNext_;
-  if (!p_.board.Port().IsOpen()) {
-    plan_.StopPlan();
-    p_.box.Show("Com-порт не открыт, управление анализатором не возможно");
-    return false;
-  }
-  calibration_->LoadFromSettings();
-  impedance_ = std::make_unique<ImpedanceComputer>(LoadBridgeSettings(), calibration_.get());
-  std::array<double, kMaxGroupFrequencies> first{};
-  if (plan_.NextFrequencies(first.data(), kMaxGroupFrequencies) < 1 || !p_.gen.InitAllGens(first[0])) {
-    plan_.StopPlan();
-    GoIdle();
-    return false;
-  }
-  {
-    std::lock_guard lock(groupMutex_);
+    auto lock = group_.Lock();
+    counters_.SdrLoopSkipN = LoopCounters::kSkipAll;
+    p_.rings.m_SkipBlocks = LoopCounters::kSkipAll;
     p_.store.StartNewScanSets(hasB_);
     meas_->SetResultSet(p_.store.Set(0));
-    meas_->SetImpedance(impedance_.get());
+    meas_->SetImpedance(prep_.Impedance());
     meas_->ResetTimers();
     stats_.Reset(SteadyNowNs());
   }
@@ -87,66 +59,56 @@ bool ScanEngine::StartScan() {
   lastOverloadA_ = p_.rings.m_OverloadA.load();
   lastOverloadB_ = p_.rings.m_OverloadB.load();
   p_.window.StartTimer(kWatchdogTimer, 250, [this] { Watchdog(); });
+}
+
+bool ScanEngine::StartScan() {
+  if (p_.board.Busy()) {
+    // An earlier scan's reply still holds the port: start once it is free.
+    p_.board.WhenFree([alive = std::weak_ptr<const int>(alive_), this] {
+      if (!alive.expired()) StartScan();
+    });
+    return true;
+  }
+  Log() << LogColour(14) << "\nЗАПУСК СКАНИРОВАНИЯ ****************** \n";
+  // A scan already running is stopped first: its sets are never rotated under its samples.
+  if (state_ != ScanState::kIdle) StopScan();
+  pauseRequested_ = false;
+  p_.events.PauseButtonText("Пауза");
+  if (!plan_.StartPlan(rangeText_)) {
+    p_.box.Show(SpektrSettings::kRangeErrorText);
+    return false;
+  }
+  if (!p_.board.Port().IsOpen()) {
+    plan_.StopPlan();
+    p_.box.Show("Com-порт не открыт, управление анализатором не возможно");
+    return false;
+  }
+  std::array<double, kMaxGroupFrequencies> first{};
+  if (plan_.NextFrequencies(first.data(), kMaxGroupFrequencies) < 1 || !p_.gen.InitAllGens(first[0])) {
+    plan_.StopPlan();
+    GoIdle();
+    return false;
+  }
+  BeginScan(singleNext_);
   return SetScanF();
 }
 
 bool ScanEngine::OnButtonScanOne() {
+  if (p_.board.Busy()) {
+    p_.board.WhenFree([alive = std::weak_ptr<const int>(alive_), this] {
+      if (!alive.expired()) OnButtonScanOne();
+    });
+    return true;
+  }
   if (state_ != ScanState::kIdle) StopScan();
-  pauseRequested_ = false;
-  single_ = true;
-  calibration_->LoadFromSettings();
-  impedance_ = std::make_unique<ImpedanceComputer>(LoadBridgeSettings(), calibration_.get());
-  {
-    std::lock_guard lock(groupMutex_);
-    counters_.SdrLoopSkipN = LoopCounters::kSkipAll;
-    p_.rings.m_SkipBlocks = LoopCounters::kSkipAll;
-    p_.store.StartNewScanSets(hasB_);
-    meas_->SetResultSet(p_.store.Set(0));
-    meas_->SetImpedance(impedance_.get());
-    meas_->ResetTimers();
-    stats_.Reset(SteadyNowNs());
-  }
+  BeginScan(true);
   plan_.StartSingle();
-  GroupPlan g;
-  g.status = GroupPlan::Status::kOk;
-  g.count = 1;
-  g.freqs[0] = p_.gen.State().current_hz;
-  g.tuningHz = p_.receivers.Rtl().CurrentFrequency();
-  // A scan's batch leaves the generator at its last frequency, not at the one last set by hand:
-  // set it again, so the batch (which takes F[0] as already set) measures where it says.
-  if (!p_.gen.SetGenFManual(g.freqs[0])) {
-    GoIdle();
-    p_.box.Show("OnButtonScanOne(), не удалось установить частоту генератора\n" + p_.gen.State().error_text);
+  const PreparedGroup g = prep_.SingleGroup();
+  if (g.status != PreparedGroup::Status::kOk) {
+    FinishScan(false, g.error);
     return false;
   }
-  FrequencyBatch batch;
-  if (!p_.gen.MyBigCmdCreate(std::span<const double>(g.freqs.data(), 1), batch)) {
-    GoIdle();
-    p_.box.Show("OnButtonScanOne() - ошибка MyBigCmdCreate() !!!");
-    return false;
-  }
-  state_ = ScanState::kScanning;
-  p_.window.StartTimer(kWatchdogTimer, 250, [this] { Watchdog(); });
-  {
-    std::lock_guard lock(groupMutex_);
-    group_ = g;
-    f0_ = g.freqs[0];
-    tuning_ = std::floor(g.tuningHz + 0.5);
-    groupPlan_ = p_.keeper.Published();
-    ++groupId_;
-    groupFirstPoint_ = p_.store.Set(0).Count();
-    groupMark_ = plan_.MarkGroupStart();
-    blockCounter_ = 0;
-    groupOpen_ = true;
-  }
-  lastBlocks_ = -1;
-  p_.rings.m_SkipBlocks = options_.m_Delay1_CB;
-  counters_.m_RingResync = 1;
-  counters_.SdrLoopSkipN = groupPlan_->SettleBlocks();
-  if (!p_.gen.StoreBatch(batch)) {
-    FinishScan(false, "OnButtonScanOne() - ошибка посыла BigCmd2() !!!");
-    return false;
-  }
+  SendGroup(g);
   return true;
 }
 
@@ -154,65 +116,42 @@ bool ScanEngine::SetScanF() {
   const int64_t t0 = SteadyNowNs();
   counters_.SdrLoopSkipN = LoopCounters::kSkipAll;
   p_.rings.m_SkipBlocks = LoopCounters::kSkipAll;
-  const std::shared_ptr<const SampleRatePlan> plan = p_.keeper.Published();
-  GroupPlan g = plan_.PlanBatch(options_.GroupInputs(*plan, 0));
-  if (g.status == GroupPlan::Status::kNothingLeft) {
+  const PreparedGroup g = prep_.NextGroup();
+  if (g.status == PreparedGroup::Status::kNothingLeft) {
     FinishScan(true, "");
     return true;
   }
-  if (g.status == GroupPlan::Status::kConflict) {
+  if (g.status == PreparedGroup::Status::kFailed) {
     FinishScan(false, g.error);
     return false;
   }
-  if (g.count < 1) {
-    FinishScan(false, "ODlgSpektr::SetScanF() - список частот оказался пустым");
-    return false;
-  }
-  const double f0 = g.freqs[0];
-  if (!p_.gen.SetGenFManual(f0)) {
-    Log() << LogColour(kColourError) << "ODlgSpektr::SetScanF(), SetGenFM err !!! \n";
-    FinishScan(false, "SetScanF(), не удалось установить частоту генератора в " + Mhz3(f0) + " МГц\n" +
-                          p_.gen.State().error_text);
-    return false;
-  }
-  const double tuning = std::floor(g.tuningHz + 0.5);
-  if (!p_.receivers.Tune(tuning, g.freqs.data(), g.count)) {
-    FinishScan(false, "SetScanF(), не удалось настроить приёмник на " + Mhz3(tuning) + " МГц");
-    return false;
-  }
-  FrequencyBatch batch;
-  if (!p_.gen.MyBigCmdCreate(std::span<const double>(g.freqs.data(), static_cast<size_t>(g.count)), batch)) {
-    FinishScan(false, "ODlgSpektr::SetScanF() - ошибку вернула MyBigCmdCreate !!!");
-    return false;
-  }
-  g.count = std::clamp(batch.count, 1, g.count);
-  UpdateStatus(f0, g.count, g.freqs[static_cast<size_t>(g.count - 1)] - f0);
-  p_.events.Title("Fsdr = " + Mhz3(tuning) + " МГц, группа из " + std::to_string(g.count) + " частот");
+  const GroupPlan& group = g.group;
+  const double f0 = group.freqs[0];
+  UpdateStatus(f0, group.count, group.freqs[static_cast<size_t>(group.count - 1)] - f0);
+  p_.events.Title("Fsdr = " + Mhz3(g.tuning) + " МГц, группа из " + std::to_string(group.count) + " частот");
   {
-    std::lock_guard lock(groupMutex_);
-    group_ = g;
-    f0_ = f0;
-    tuning_ = tuning;
-    groupPlan_ = plan;
-    ++groupId_;
-    groupFirstPoint_ = p_.store.Set(0).Count();
-    groupMark_ = plan_.MarkGroupStart();
-    blockCounter_ = 0;
-    groupOpen_ = true;
+    auto lock = group_.Lock();
     stats_.sdrSetupSec += static_cast<double>(SteadyNowNs() - t0) * 1e-9;
   }
-  lastBlocks_ = -1;
-  // In this order, after the skip-all above and before the upload.
-  p_.rings.m_SkipBlocks = options_.m_Delay1_CB;
-  counters_.m_RingResync = 1;
-  counters_.SdrLoopSkipN = plan->SettleBlocks();
-  if (!p_.gen.StoreBatch(batch)) {
-    FinishScan(false, p_.board.Port().IsOpen()
-                          ? "ODlgSpektr::SetScanF() - ошибка посыла BigCmd2() !!!"
-                          : "ODlgSpektr::SetScanF() - ошибка посыла BigCmd2() !!! Плата анализатора отключена");
-    return false;
-  }
+  SendGroup(g);
   return true;
+}
+
+void ScanEngine::SendGroup(const PreparedGroup& g) {
+  lastBlocks_ = -1;
+  handover_.Send(g, prep_.Options().m_Delay1_CB);
+}
+
+bool ScanEngine::Current(uint64_t id) const { return state_ == ScanState::kScanning && id == group_.Id(); }
+
+void ScanEngine::UploadFailed() {
+  const std::string what = single_ ? "OnButtonScanOne() - ошибка посыла BigCmd2() !!!"
+                                   : "ODlgSpektr::SetScanF() - ошибка посыла BigCmd2() !!!";
+  FinishScan(false, p_.board.Port().IsOpen() ? what : what + " Плата анализатора отключена");
+}
+
+void ScanEngine::BoardClosed() {
+  FinishScan(false, "Плата анализатора не отвечает (порт закрыт), сканирование прервано");
 }
 
 void ScanEngine::UpdateStatus(double f0, int count, double span) {
@@ -241,86 +180,38 @@ void ScanEngine::UpdateStatus(double f0, int count, double span) {
   p_.events.StatusLine(s, overload);
 }
 
-void ScanEngine::OnExec(uint64_t id) {
-  if (state_ != ScanState::kScanning || id != groupId_) return;
-  if (p_.board.BigCmd2_Exec()) return;
-  Log() << LogColour(kColourError) << "ODlgSpektr::On_WM_My_ScanUpdate1(), wParam=" << 77
-        << " send RfmBigCmdExec err !!! \n";
-  if (!p_.board.Port().IsOpen()) {
-    FinishScan(false, "Плата анализатора не отвечает (порт закрыт), сканирование прервано");
-    return;
-  }
-  // The board did not confirm the run: which generator steps it played cannot be known, so the
-  // group fails and its points are measured again. The reply comes after the run, so the sample
-  // thread may have ended the group already; its end, queued behind this task, is failed then.
-  GroupEnd end;
-  {
-    std::lock_guard lock(groupMutex_);
-    if (id != groupId_) return;
-    refusedId_ = id;
-    if (!groupOpen_) return;
-    counters_.SdrLoopSkipN = LoopCounters::kSkipAll;
-    p_.rings.m_SkipBlocks = LoopCounters::kSkipAll;
-    groupOpen_ = false;
-    end = GroupEnd{id, true, false, false, index_};
-    stats_.groups++;
-  }
-  OnGroupEnded(end);
-}
-
-void ScanEngine::OnGroupEnded(const GroupEnd& ended) {
-  if (state_ != ScanState::kScanning || ended.id != groupId_) return;
-  GroupEnd end = ended;
-  const bool refused = end.id == refusedId_;
-  if (refused) {
-    // The group is closed, so the sample thread no longer appends to set 0.
-    AntIzms& set = p_.store.Set(0);
-    if (set.Count() > groupFirstPoint_) {
-      Log() << LogColour(kColourError) << "Плата не подтвердила прогон группы, её точки ("
-            << (set.Count() - groupFirstPoint_) << ") будут измерены заново \n";
-      set.SetCount(groupFirstPoint_);
-    }
-    plan_.RewindToMark(groupMark_);
-    end.failed = true;
-    end.setFull = false;
-    end.measured = 0;
-  }
+void ScanEngine::GroupDecided(const GroupEnd& end, bool refused) {
   p_.events.GroupEnded(stats_.points.load(), stats_.groups.load());
   if (end.setFull) {
     FinishScan(false, "Набор точек заполнен (" + std::to_string(p_.store.Set(0).Capacity()) +
                           " точек), сканирование остановлено");
     return;
   }
-  if (end.failed) {
-    ++stats_.syncFailures;
-    ++failedInRow_;
-    const bool more = end.measured > 0 ? plan_.AdvanceAfterBatch() : true;
-    if (single_) {
-      FinishScan(false, refused
-                            ? "Одно измерение не удалось: плата не подтвердила прогон"
-                            : "Одно измерение не удалось: не найдена синхропауза");
-      return;
-    }
-    if (!more) {
+  if (!end.failed) {
+    failedInRow_ = 0;
+    const bool more = plan_.AdvanceAfterBatch();
+    if (!more || single_) {
       FinishScan(true, "");
-      return;
-    }
-    if (failedInRow_ >= kMaxFailedGroups) {
-      FinishScan(false, std::to_string(kMaxFailedGroups) +
-                            " группы подряд не измерены (нет синхропаузы, потеряны отсчёты или плата не подтвердила "
-                            "запуск), сканирование прервано");
       return;
     }
     NextGroupOrPause();
     return;
   }
-  failedInRow_ = 0;
-  const bool more = plan_.AdvanceAfterBatch();
-  if (!more || single_) {
+  ++stats_.syncFailures;
+  ++failedInRow_;
+  const bool more = end.measured > 0 ? plan_.AdvanceAfterBatch() : true;
+  if (single_) {
+    FinishScan(false, refused ? "Одно измерение не удалось: плата не подтвердила прогон"
+                              : "Одно измерение не удалось: не найдена синхропауза");
+  } else if (!more) {
     FinishScan(true, "");
-    return;
+  } else if (failedInRow_ >= kMaxFailedGroups) {
+    FinishScan(false, std::to_string(kMaxFailedGroups) +
+                          " группы подряд не измерены (нет синхропаузы, потеряны отсчёты или плата не подтвердила "
+                          "запуск), сканирование прервано");
+  } else {
+    NextGroupOrPause();
   }
-  NextGroupOrPause();
 }
 
 void ScanEngine::NextGroupOrPause() {
@@ -349,11 +240,20 @@ void ScanEngine::PauseOrContinue() {
 }
 
 void ScanEngine::StopScan() {
+  if (state_ == ScanState::kIdle) return;
   p_.window.StopTimer(kWatchdogTimer);
   GoIdle();
+  handover_.Forget();
   plan_.StopPlan();
   state_ = ScanState::kIdle;
   pauseRequested_ = false;
+  ScanEndReport report;
+  report.stopped = true;
+  report.single = single_;
+  report.points = p_.store.Set(0).Count();
+  if (single_) singleNext_ = false;
+  single_ = false;
+  p_.events.ScanEnded(report);
 }
 
 void ScanEngine::Watchdog() {
@@ -365,8 +265,10 @@ void ScanEngine::Watchdog() {
   if (!loop_) return;
   const int64_t now = SteadyNowNs();
   const int64_t blocks = loop_->BlocksSeen();
-  // Data is expected only while the receiver back end is not told to drop everything.
-  if (blocks != lastBlocks_ || p_.rings.m_SkipBlocks.load() >= LoopCounters::kSkipAll) {
+  // Data is expected only while the receiver back end is not told to drop everything. The back
+  // end counts m_SkipBlocks down as it drops blocks, so the whole upper range means "everything"
+  // (between groups, while a run's reply is awaited for seconds).
+  if (blocks != lastBlocks_ || p_.rings.m_SkipBlocks.load() >= LoopCounters::kSkipAll / 2) {
     lastBlocks_ = blocks;
     lastBlocksNs_ = now;
     return;
@@ -376,68 +278,24 @@ void ScanEngine::Watchdog() {
   }
 }
 
-void ScanEngine::FinishScan(bool ok, const std::string& error) {
-  p_.window.StopTimer(kWatchdogTimer);
-  GoIdle();
-  const bool wasSingle = single_;
-  state_ = ScanState::kIdle;
-  pauseRequested_ = false;
-  ScanEndReport report;
-  report.ok = ok;
-  report.error = error;
-  report.single = wasSingle;
-  {
-    std::lock_guard lock(groupMutex_);
-    stats_.endNs = SteadyNowNs();
-    Log() << stats_.TotalLine();
-    Log() << stats_.WaitLine();
-    Log() << stats_.CostLine(meas_->ProcessingSeconds(), meas_->StageSeconds());
-  }
-  report.points = p_.store.Set(0).Count();
-  if (!ok) p_.box.Show(error);
-  if (wasSingle) {
-    p_.events.ShowSignal();
-  } else {
-    SaveAntRes(report);
-  }
-  p_.events.ScanEnded(report);
-  if (ok && cyclic_) {
-    if (!wasSingle) plan_.CopyToPrevious();
-    singleNext_ = false;
-    PostToWindow([this] {
-      if (state_ == ScanState::kIdle && cyclic_) StartScan();
-    });
-  }
+void ScanEngine::GroupStarted(uint64_t id) {
+  PostToWindow([this, id] { handover_.RunStarted(id); });
 }
 
-}  // namespace kavu
+void ScanEngine::GroupFinished(const GroupEnd& end) {
+  PostToWindow([this, end] { handover_.Finished(end); });
+}
 
-namespace kavu {
+void ScanEngine::ScanBlock(const float* a, const float* b, float peakA, float peakB) {
+  group_.ScanBlock(a, b, peakA, peakB);
+}
 
-void ScanEngine::SaveAntRes(ScanEndReport& report) {
-  const ScanPlanView view = plan_.View();
-  const std::shared_ptr<const SampleRatePlan> rate = p_.keeper.Published();
-  const BridgeSettings bridge = impedance_ ? impedance_->Bridge() : BridgeSettings{};
-  ScanSaveInputs in;
-  in.options = &options_;
-  in.description = p_.description;
-  in.plan = &view;
-  in.ratePlan = rate.get();
-  in.bridge = &bridge;
-  in.points = p_.store.Set(0).Count();
-  in.seconds = stats_.Seconds();
-  const std::time_t now = std::time(nullptr);
-  localtime_r(&now, &in.local);
-  const ScanSaveTexts t = ComposeScanSave(in);
-  report.save = p_.store.SaveScanResult(t.name, t.note);
-  report.saved = report.save.ok;
-  if (!report.save.ok) {
-    const std::string text = "Не удалось сохранить результат сканирования в " + report.save.path + ": " +
-                             report.save.error;
-    p_.box.Show(text);
-    report.ok = false;
-    report.error = report.error.empty() ? text : report.error + "\n" + text;
-  }
+void ScanEngine::ScanOverrun() { group_.ScanOverrun(); }
+
+void ScanEngine::PostToWindow(std::function<void()> task) {
+  p_.window.Post([alive = std::weak_ptr<const int>(alive_), task = std::move(task)] {
+    if (!alive.expired()) task();
+  });
 }
 
 }  // namespace kavu

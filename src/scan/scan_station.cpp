@@ -41,6 +41,7 @@ ScanStation::ScanStation(IWindowThread& window, INotice& notice, IScanEvents& ev
   ScanEngineParts parts{window, box_, board_, *gen_, *receivers_, *rings_, keeper_, *store_, events,
                         static_cast<const ISaveDescription*>(this)};
   engine_ = std::make_unique<ScanEngine>(parts, options.chain_capacity);
+  spectrum_.SetPlanSource(&keeper_);
   loop_ = std::make_unique<SampleLoop>(*rings_, engine_->Counters(), *engine_, &spectrum_);
   engine_->SetLoop(loop_.get());
   // Options that give no plan at all leave every user on the shipped defaults alike.
@@ -115,6 +116,7 @@ void ScanStation::Stop() {
   if (loop_) loop_->Stop();
   if (started_) {
     receivers_->Shutdown();
+    board_.CancelPending();  // an upload or a run's reply may still hold the port
     port_.Close();
     started_ = false;
   }

@@ -14,6 +14,12 @@ namespace kavu::sim {
 struct EmulatedBoardConfig {
   int buffer_size = kDefaultBufferSize;  // batch buffer reported by GetMKBufSz, bytes (1..65535)
   BoardTimer timer;        // reported by GetDelaysTimerInfo and used to time runs
+  // The serial line's rate: every byte in either direction takes 10 bits' time (start, 8 data,
+  // stop), so a command arrives, and its reply comes back, as late as on the real line. 0: the
+  // line takes no time.
+  int baud = 115200;
+  // Time one byte takes on the line, ns (0 at baud 0).
+  int64_t ByteNs() const { return baud > 0 ? 10'000'000'000LL / baud : 0; }
 };
 
 struct FirmwareReply {

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <ctime>
 #include <iterator>
 
 #include "sim/firmware_assumptions.h"
@@ -44,6 +45,7 @@ bool EmulatedBoard::Start(std::string* error) {
     device_path_ = pty_.SlavePath();
   }
   start_ns_ = clock_->NowNs();
+  line_in_free_ns_ = start_ns_;
   parser_ = BoardFrameParser{};
   firmware_ = BoardFirmware(*hw_, config_);  // a new device powers up afresh
   stop_ = false;
@@ -113,15 +115,16 @@ bool EmulatedBoard::WaitIdle(int timeout_ms) {
   return changed_.wait_for(lock, std::chrono::milliseconds(timeout_ms), [&] { return !busy_; });
 }
 
-int EmulatedBoard::PollTimeoutMs(int64_t now_ns) const {
+int64_t EmulatedBoard::PollTimeoutNs(int64_t now_ns) const {
+  constexpr int64_t kMaxNs = 1'000'000'000;
   int64_t due_ns = -1;
   if (pending_) {
     due_ns = pending_->due_ns;
   } else if (input_.empty() && parser_.GapDeadline() >= 0) {
     due_ns = start_ns_ + parser_.GapDeadline() * 1'000'000;
   }
-  int timeout = due_ns < 0 ? 1000 : static_cast<int>(std::clamp<int64_t>((due_ns - now_ns + 999'999) / 1'000'000, 0, 1000));
-  if (clock_ != &steady_) timeout = std::min(timeout, 2);  // another clock may jump: look often
+  int64_t timeout = due_ns < 0 ? kMaxNs : std::clamp<int64_t>(due_ns - now_ns, 0, kMaxNs);
+  if (clock_ != &steady_) timeout = std::min<int64_t>(timeout, 2'000'000);  // another clock may jump: look often
   return timeout;
 }
 
@@ -132,7 +135,9 @@ void EmulatedBoard::Run() {
     if (nfds == 2) {
       fds[1].events = static_cast<short>(POLLIN | (output_.empty() ? 0 : POLLOUT));
     }
-    ::poll(fds, nfds, PollTimeoutMs(clock_->NowNs()));
+    const int64_t wait_ns = PollTimeoutNs(clock_->NowNs());
+    const timespec wait{static_cast<time_t>(wait_ns / 1'000'000'000), static_cast<long>(wait_ns % 1'000'000'000)};
+    ::ppoll(fds, static_cast<nfds_t>(nfds), &wait, nullptr);
     uint64_t drained = 0;
     [[maybe_unused]] const ssize_t r = ::read(wake_fd_, &drained, sizeof drained);
     if (stop_) break;
@@ -225,8 +230,12 @@ void EmulatedBoard::Handle(BoardFrame frame, int64_t now_ns) {
     ClosePty();
     return;
   }
-  FirmwareReply reply = firmware_.Execute(frame, now_ns);
-  int64_t due_ns = now_ns;
+  // The frame is complete on the board when its last byte has crossed the line.
+  const int64_t arrived_ns =
+      std::max(now_ns, line_in_free_ns_) + static_cast<int64_t>(frame.raw.size()) * config_.ByteNs();
+  line_in_free_ns_ = arrived_ns;
+  FirmwareReply reply = firmware_.Execute(frame, arrived_ns);
+  int64_t due_ns = arrived_ns;
   if (frame.kind == BoardFrame::Kind::kBatch && !frame.check_ok) entry.note = "bad check byte";
   if (frame.kind == BoardFrame::Kind::kBatch && frame.check_ok && reply.bytes.size() > 0 &&
       reply.bytes[0] == kReplyBadFrame) {
@@ -261,6 +270,7 @@ void EmulatedBoard::Handle(BoardFrame frame, int64_t now_ns) {
   }
   entry.reply = reply.bytes;
   log_.Add(std::move(entry));
+  due_ns += static_cast<int64_t>(reply.bytes.size()) * config_.ByteNs();  // the reply's way back
   if (due_ns > now_ns) {
     pending_ = Pending{std::move(reply.bytes), due_ns};
   } else {

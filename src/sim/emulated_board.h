@@ -2,8 +2,11 @@
 // The emulated control board: firmware on the master side of a pseudo-terminal. The program
 // opens DevicePath() like any serial port. The board reads the byte stream on its own thread,
 // parses frames (split and merged reads alike), carries them out on the IBoardHardware behind it
-// and answers as the firmware would (sim/firmware_assumptions.h). A batch run's reply goes out
-// when its timeline has ended on the board clock; until then the board reads no command.
+// and answers as the firmware would (sim/firmware_assumptions.h). The serial line's time is
+// modelled (EmulatedBoardConfig::baud): a frame is carried out when its last byte would have
+// arrived, and its reply goes out when it would have crossed the line back. A batch run's reply
+// goes out when its timeline has ended on the board clock; until a reply has gone out the board
+// reads no command.
 //
 // Faults can be injected at any time (InjectFault); every frame is logged (CommandLog) so tests
 // can assert the order of commands and write the log out when they fail.
@@ -79,7 +82,8 @@ class EmulatedBoard {
   void QueueOutput(const std::vector<uint8_t>& bytes);
   void FlushOutput();
   void ClosePty();
-  int PollTimeoutMs(int64_t now_ns) const;
+  // How long the board thread may sleep, ns.
+  int64_t PollTimeoutNs(int64_t now_ns) const;
   int64_t MsSinceStart(int64_t now_ns) const { return (now_ns - start_ns_) / 1'000'000; }
 
   IBoardHardware* hw_;
@@ -109,6 +113,7 @@ class EmulatedBoard {
   std::deque<uint8_t> input_;
   std::vector<uint8_t> output_;
   std::optional<Pending> pending_;
+  int64_t line_in_free_ns_ = 0;  // when the line towards the board has carried all bytes so far
 };
 
 }  // namespace kavu::sim

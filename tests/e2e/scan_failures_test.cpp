@@ -2,12 +2,14 @@
 // lost, and the scan engine back to idle.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
 #include "e2e/bench_scan_fixture.h"
 #include "scan/bridge_settings.h"
 #include "sim/board_peripherals.h"
+#include "sim/emulated_board.h"
 #include "scan/impedance_computer.h"
 #include "shell/log_console.h"
 
@@ -31,6 +33,8 @@ class ScanFailures : public BenchScan {
   }
   void ExpectIdle() {
     EXPECT_EQ(station_->Engine().State(), ScanState::kIdle);
+    EXPECT_EQ(station_->Engine().Plan().View().current, -1) << "the plan still shows a scan";
+    EXPECT_FALSE(station_->Engine().SingleNextScan());
     EXPECT_EQ(station_->Engine().Counters().SdrLoopSkipN.load(), LoopCounters::kIdle);
     EXPECT_EQ(station_->Receivers().Rings().m_SkipBlocks.load(), 0);
   }
@@ -206,16 +210,56 @@ TEST_F(ScanFailures, StationTornDownWithTasksPendingDropsThem) {
   station_.reset();
   loop_.RunPending();
   EXPECT_EQ(events_.groupsEnded, ended);
-  EXPECT_TRUE(events_.ends.empty());
+  // The only end reported is the stop of the station's teardown, nothing from the dropped tasks.
+  ASSERT_EQ(events_.ends.size(), 1u);
+  EXPECT_TRUE(events_.ends[0].stopped);
 }
 
 TEST_F(ScanFailures, NoReplyToTheRunCommand) {
+  // The board plays the first group's run but its reply is lost: after the run reply's wait the
+  // group counts as not confirmed, its points are dropped and measured again.
   if (!Start("50")) return;
+  Log().SetCapture(true);
   Set(sim::VirtualBench::kBoardFaultName, "no-reply:5B:1");
   const auto end = Scan(kRanges, 50);
+  const std::string log = Log().TakeCaptured();
+  Log().SetCapture(false);
   ASSERT_TRUE(end);
   EXPECT_TRUE(end->ok) << end->error;
+  const std::vector<sim::BoardLogEntry> entries = bench_.Board().CommandLog().Entries();
+  const auto run = std::find_if(entries.begin(), entries.end(), [](const auto& e) { return e.code == 0x5B; });
+  ASSERT_NE(run, entries.end());
+  EXPECT_TRUE(run->reply.empty()) << "the first run was answered";
+  EXPECT_NE(run->note.find("fault no-reply"), std::string::npos) << run->note;
+  EXPECT_EQ(std::count_if(entries.begin(), entries.end(), [](const auto& e) { return e.code == 0x5B; }), 4)
+      << "three groups and the unconfirmed one again";
+  EXPECT_NE(log.find("Err ответ BigCmd2_Exec, RdSz=0"), std::string::npos);
+  EXPECT_NE(log.find("Плата не подтвердила прогон группы"), std::string::npos);
+  EXPECT_EQ(station_->Engine().Stats().syncFailures, 1);
+  EXPECT_EQ(station_->Engine().Stats().groups, 4);
   ExpectPlannedPrefix(kRanges, static_cast<int32_t>(Planned(kRanges).size()));
+  ExpectIdle();
+}
+
+TEST_F(ScanFailures, StopScanReportsTheEndWithoutSaving) {
+  if (!Start("50")) return;
+  station_->Engine().SetRangeText(kRanges);
+  loop_.Post([&] { station_->Engine().StartScan(); });
+  ASSERT_TRUE(loop_.RunUntil([&] { return events_.groupsEnded >= 1; }, std::chrono::seconds(20)));
+  const int32_t measured = station_->Store().Set(0).Count();
+  station_->Engine().StopScan();
+  ASSERT_EQ(events_.ends.size(), 1u);
+  EXPECT_TRUE(events_.ends[0].stopped);
+  EXPECT_TRUE(events_.ends[0].ok);
+  EXPECT_FALSE(events_.ends[0].saved);
+  EXPECT_GE(events_.ends[0].points, measured);
+  ExpectIdle();
+  // Stopping an idle engine reports nothing.
+  station_->Engine().StopScan();
+  EXPECT_EQ(events_.ends.size(), 1u);
+  // Whatever the board still answers for the stopped group changes nothing.
+  loop_.RunUntil([] { return false; }, std::chrono::milliseconds(500));
+  EXPECT_EQ(events_.ends.size(), 1u);
   ExpectIdle();
 }
 
@@ -269,7 +313,7 @@ TEST_F(ScanFailures, SingleMeasurementsMeasureOneGroupAndSaveNothing) {
   ExpectPlannedPrefix("140-146 0.25", firstGroup);
   ExpectIdle();
   // "Одно изм!": the generator's current frequency alone, with the receiver left as it is.
-  station_->Engine().SetSingleNextScan(false);
+  EXPECT_FALSE(station_->Engine().SingleNextScan()) << "the one-group request outlived its scan";
   const double f = station_->Gen().State().current_hz;
   const size_t before = events_.ends.size();
   loop_.Post([&] { station_->Engine().OnButtonScanOne(); });

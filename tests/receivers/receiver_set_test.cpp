@@ -2,6 +2,7 @@
 // change, the levels for the measurement, and automatic gain from a calibration table.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 
 #include "receivers/receiver_set.h"
@@ -54,6 +55,22 @@ TEST_F(ReceiverSetTest, TuningAppliesTheConverterShiftAndReports) {
   EXPECT_EQ(feed_.Center(), 5000u);
   EXPECT_FALSE(set_->Tune(5e9, nullptr, 0));
   EXPECT_NE(set_->TuneReport().find(" ERR "), std::string::npos);
+}
+
+TEST_F(ReceiverSetTest, TunedFrequencyIsTheWindowsFrequencyBeforeTheConverterShift) {
+  // What a single measurement mixes against: the frequency asked for, not the shifted one the
+  // receiver is physically tuned to.
+  Settings().WriteProfileInt("CDlgOptions", "m_IsConvertor", 1);
+  Settings().WriteProfileDouble("CDlgOptions", "m_ConvertorFShift", 100e6);
+  set_ = std::make_unique<ReceiverSet>(rings_, host_);
+  EXPECT_TRUE(std::isnan(set_->TunedFrequency())) << "no receiver open";
+  Open();
+  EXPECT_EQ(set_->TunedFrequency(), set_->Rtl().CurrentFrequency() - 100e6) << "not yet tuned here";
+  ASSERT_TRUE(set_->Tune(14.2e6, nullptr, 0));
+  EXPECT_EQ(feed_.Center(), 114'200'000u);
+  EXPECT_EQ(set_->TunedFrequency(), 14.2e6);
+  EXPECT_FALSE(set_->Tune(5e9, nullptr, 0));
+  EXPECT_EQ(set_->TunedFrequency(), 14.2e6) << "a failed tuning changes nothing";
 }
 
 TEST_F(ReceiverSetTest, RateChangeIsSharedAndReplans) {

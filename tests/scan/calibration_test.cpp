@@ -2,6 +2,9 @@
 // bridge and on one with a bilinear error, with and without the separating capacitor.
 #include "scan/calibration.h"
 
+#include <atomic>
+#include <thread>
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,6 +12,7 @@
 #include <vector>
 
 #include "results/ant_izm_file.h"
+#include "scan/calibration_keeper.h"
 #include "scan/impedance_computer.h"
 #include "shell/log_console.h"
 #include "support/temp_dir.h"
@@ -222,6 +226,59 @@ TEST(Calibration, NotAppliedUnlessOnAndValidAndSaysWhy) {
   EXPECT_TRUE(cal.InUse());
   EXPECT_EQ(cal.WhyNotInUse(), "");
   Log().SetCapture(false);
+}
+
+TEST(CalibrationKeeper, AComputationKeepsTheTableItStartedWith) {
+  // Two calibrations that correct the same ratios differently; one thread reloads them in turn
+  // while another computes. Every computation must come out wholly from one of the two tables.
+  test::TempDir dirA, dirB;
+  const BridgeSettings s;
+  const CalibrationSetup setupA = ThreePoint(dirA, s, Faulty), setupB = ThreePoint(dirB, s, Ideal);
+  CalibrationKeeper keeper(64);
+  EXPECT_FALSE(keeper.Current()->InUse()) << "a new keeper has no calibration in force";
+  std::vector<Complex> rhos;
+  for (int i = 0; i < kPoints; ++i) rhos.push_back(std::polar(0.2 + 0.02 * i, 0.1 * i));
+  const auto compute = [&](const Calibration& cal) {
+    std::vector<Complex> out;
+    for (int i = 0; i < kPoints; ++i) out.push_back(cal.CorrectRatio(rhos[static_cast<size_t>(i)], kF0 + i * kStep, s));
+    return out;
+  };
+  const std::vector<Complex> viaA = compute(*keeper.Reload(0, setupA, true));
+  const std::vector<Complex> viaB = compute(*keeper.Reload(0, setupB, true));
+  ASSERT_NE(viaA, viaB);
+
+  std::atomic<bool> stop{false};
+  std::atomic<int> reloads{0};
+  std::thread reloader([&] {
+    for (int i = 0; i < 60 && !stop; ++i) {
+      keeper.Reload(0, i % 2 ? setupB : setupA, true);
+      ++reloads;
+    }
+    stop = true;
+  });
+  int computations = 0, mixed = 0;
+  while (!stop) {
+    const std::shared_ptr<const Calibration> table = keeper.Current();
+    const std::vector<Complex> first = compute(*table);
+    std::this_thread::yield();
+    const std::vector<Complex> again = compute(*table);  // the table may have been reloaded meanwhile
+    if (!(first == again && (first == viaA || first == viaB))) ++mixed;
+    ++computations;
+  }
+  reloader.join();
+  EXPECT_EQ(reloads.load(), 60);
+  EXPECT_GT(computations, 0);
+  EXPECT_EQ(mixed, 0) << "of " << computations << " computations";
+  // An impedance computer made with a table keeps it, whatever is reloaded after.
+  keeper.Reload(0, setupA, true);
+  const ImpedanceComputer z(s, keeper.Current());
+  EXPECT_TRUE(z.CalibrationInUse());
+  AntIzms set(4);
+  set.Append(PointWithRatio(kF0, rhos[0]));
+  const Complex before = z.ComputeZ(set, 0, 0);
+  keeper.Reload(0, CalibrationSetup{}, false);
+  EXPECT_FALSE(keeper.Current()->InUse());
+  EXPECT_EQ(z.ComputeZ(set, 0, 0), before);
 }
 
 }  // namespace

@@ -187,6 +187,12 @@ TEST(EmulatedBoardClockTest, RunReplyWaitsForTheBoardClock) {
   EXPECT_FALSE(dev.WaitReadable(100));
   clock.now += 1'000'000;
   board.Wake();
+  // The run has ended, but at 115200 baud the 6 bytes of the command and the 4 of the reply
+  // take 10 × 86,805 ns on the line.
+  EXPECT_FALSE(dev.WaitReadable(100));
+  EXPECT_EQ(EmulatedBoardConfig{}.ByteNs(), 86'805);
+  clock.now += 10 * EmulatedBoardConfig{}.ByteNs();
+  board.Wake();
   ASSERT_TRUE(dev.WaitReadable(1000));
   EXPECT_EQ(dev.ReadSome(r, 4), 4);
   EXPECT_EQ(r[0], kReplyBigCmd);

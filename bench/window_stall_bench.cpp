@@ -1,0 +1,131 @@
+// How long the window thread is held during a bench scan whose every run reply comes 1.5 s late
+// (board fault late-reply on the run command): "140-150 0.5" at the shipped defaults.
+//   window_thread_max_stall_ms   the longest a task posted to the window thread waited to run
+//                                (a probe posts one every 5 ms from another thread)
+//   window_thread_max_stall_groups_ms   the same for tasks posted after StartScan returned: the
+//                                groups, their runs and the scan's end, without the generators'
+//                                initialisation at the start (a series of short blocking commands)
+//   scan_start_ms                how long StartScan held the window thread
+//   scan_run_reply_wait_ms       the anchor: the longest wait for one run's reply (the board's
+//                                timeline plus the 1.5 s delay), all of which a window thread
+//                                that waits for the reply spends blocked
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <thread>
+
+#include "bench_registry.h"
+#include "platform/event_loop.h"
+#include "scan/scan_station.h"
+#include "shell/error_box.h"
+#include "shell/settings_store.h"
+#include "sim/board_peripherals.h"
+#include "sim/virtual_bench.h"
+
+namespace kavu::bench {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+class EndOfScan : public IScanEvents {
+ public:
+  void ScanEnded(const ScanEndReport& r) override {
+    report = r;
+    done = true;
+  }
+  bool done = false;
+  ScanEndReport report;
+};
+
+// Posts a task every 5 ms and keeps the longest wait between posting and running.
+class StallProbe {
+ public:
+  explicit StallProbe(IWindowThread& window) : window_(window) {
+    thread_ = std::thread([this] {
+      while (!stop_) {
+        const Clock::time_point posted = Clock::now();
+        const bool afterStart = started.load();
+        window_.Post([this, posted, afterStart] {
+          const double ms = std::chrono::duration<double, std::milli>(Clock::now() - posted).count();
+          if (ms > longest_ms) longest_ms = ms;
+          if (afterStart && ms > longest_after_start_ms) longest_after_start_ms = ms;
+          --inFlight_;
+        });
+        ++inFlight_;
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      }
+    });
+  }
+  // Stops posting; the caller then runs the loop until Drained().
+  void Stop() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+  }
+  bool Drained() const { return inFlight_.load() == 0; }
+  double longest_ms = 0;  // window thread
+  double longest_after_start_ms = 0;
+  std::atomic<bool> started{false};
+
+ private:
+  IWindowThread& window_;
+  std::atomic<bool> stop_{false};
+  std::atomic<int> inFlight_{0};
+  std::thread thread_;
+};
+
+void WindowStallBench() {
+  sim::VirtualBench bench;
+  std::string error;
+  sim::VirtualBenchOptions options;
+  options.antenna = *sim::AntennaModel::Parse("series:R=50,L=100n,C=12.05p", &error);
+  if (!bench.Start(options, &error) || !bench.Set(sim::VirtualBench::kBoardFaultName, "late-reply:5B:-1", &error)) {
+    std::fprintf(stderr, "window stall bench: %s\n", error.c_str());
+    return;
+  }
+  Settings().WriteProfileString("CDlgOptions", "m_SaveResPath", bench.Folder() + "/results");
+  EventLoop loop;
+  RecordingNotice notice;
+  EndOfScan events;
+  double stall = 0, stallGroups = 0, startMs = 0, replyWait = 0;
+  {
+    ScanStation station(loop, notice, events);
+    if (!station.Start(&error)) {
+      std::fprintf(stderr, "window stall bench: %s\n", error.c_str());
+      return;
+    }
+    station.Engine().SetRangeText("140-150 0.5");
+    const size_t runsBefore = bench.Peripherals().Timelines().size();
+    StallProbe probe(loop);
+    loop.Post([&] {
+      const Clock::time_point t0 = Clock::now();
+      station.Engine().StartScan();
+      startMs = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+      probe.started = true;
+    });
+    loop.RunUntil([&] { return events.done; }, std::chrono::seconds(180));
+    probe.Stop();
+    loop.RunUntil([&] { return probe.Drained(); }, std::chrono::seconds(5));
+    station.Stop();
+    if (!events.done || !events.report.ok) {
+      std::fprintf(stderr, "window stall bench: the scan failed: %s\n", events.report.error.c_str());
+      return;
+    }
+    stall = probe.longest_ms;
+    stallGroups = probe.longest_after_start_ms;
+    const std::vector<sim::BatchTimeline> runs = bench.Peripherals().Timelines();
+    for (size_t i = runsBefore; i < runs.size(); ++i) {
+      const double ms = static_cast<double>(runs[i].duration_ticks) / runs[i].ticks_per_second * 1000.0 + 1500.0;
+      if (ms > replyWait) replyWait = ms;
+    }
+  }
+  bench.Stop();
+  BenchPrint("window_thread_max_stall_ms", stall);
+  BenchPrint("window_thread_max_stall_groups_ms", stallGroups);
+  BenchPrint("scan_start_ms", startMs);
+  BenchPrint("scan_run_reply_wait_ms", replyWait);
+}
+
+const BenchRegistrar window_stall_registrar("window_stall", WindowStallBench);
+
+}  // namespace
+}  // namespace kavu::bench

@@ -1,0 +1,68 @@
+#pragma once
+// ScanPreparation: what the window thread does before the sample thread can measure: per scan,
+// the options, the calibration in force and the bridge; per group, the plan's next group, the
+// generator at its first frequency, the receiver tuned and the frequency batch built. Blocking
+// short board commands only (the batch itself is uploaded by GroupHandover).
+#include <memory>
+#include <string>
+
+#include "board/gen_setup.h"
+#include "receivers/receiver_set.h"
+#include "scan/calibration_keeper.h"
+#include "scan/impedance_computer.h"
+#include "scan/rate_plan_keeper.h"
+#include "scan/scan_options.h"
+#include "scan/scan_plan.h"
+
+namespace kavu {
+
+struct PreparedGroup {
+  enum class Status { kOk, kNothingLeft, kFailed };
+  Status status = Status::kFailed;
+  GroupPlan group;
+  double tuning = 0;  // receiver tuning before the converter shift, whole Hz
+  FrequencyBatch batch;
+  std::shared_ptr<const SampleRatePlan> plan;
+  std::string error;  // kFailed: the error box's text
+};
+
+class ScanPreparation {
+ public:
+  struct Parts {
+    GenSetup& gen;
+    ReceiverSet& receivers;
+    ORatePlanKeeper& keeper;
+    OScanPlan& plan;
+    CalibrationKeeper& calibration;
+  };
+  // Reads the options from the settings once; later changes arrive through ApplyOptions.
+  explicit ScanPreparation(const Parts& parts) : p_(parts), options_(ScanOptions::Load()) {}
+
+  // The options every scan uses from its next group on. The owner applies a change here
+  // together with the generator set-up and the rate plan, so all three work from one set.
+  void ApplyOptions(const ScanOptions& options) { options_ = options; }
+
+  // Per scan: reloads the calibration (a new table, swapped in) and makes
+  // the impedance computer of the scan, which holds that table.
+  void LoadScanSettings();
+  const ScanOptions& Options() const { return options_; }
+  const ImpedanceComputer* Impedance() const { return impedance_.get(); }
+
+  // The next group of the plan: generator set to its first frequency, receiver tuned, batch
+  // built (its count may cut the group). kNothingLeft when the plan is done.
+  PreparedGroup NextGroup();
+  // A single measurement: the generator's current frequency alone, set again (a scan's batch
+  // leaves the generator elsewhere), mixed against the frequency the receiver was tuned to
+  // through the receiver set (before any converter shift); the receiver is not retuned.
+  PreparedGroup SingleGroup();
+
+ private:
+  static PreparedGroup Failed(std::string error);
+  bool BuildBatch(PreparedGroup& g);
+
+  Parts p_;
+  ScanOptions options_;
+  std::unique_ptr<ImpedanceComputer> impedance_;
+};
+
+}  // namespace kavu

@@ -1,0 +1,152 @@
+// The live spectrum: its averaging periods follow the rate plan, the sample thread allocates
+// nothing per frame, and windows are told about new frames at a bounded rate.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <new>
+#include <thread>
+#include <vector>
+
+#include "dsp/ombpf2.h"
+#include "platform/event_loop.h"
+#include "scan/live_spectrum.h"
+#include "scan/rate_plan_keeper.h"
+
+namespace {
+// Allocations made by this thread while counting is on (the replaced global operator new).
+thread_local bool t_counting = false;
+thread_local int t_allocations = 0;
+
+// Out of line, so the compiler does not pair a new-expression with free() and warn about it.
+[[gnu::noinline]] void* Obtain(std::size_t size) {
+  if (t_counting) ++t_allocations;
+  return std::malloc(size == 0 ? 1 : size);
+}
+[[gnu::noinline]] void Release(void* p) noexcept { std::free(p); }
+}  // namespace
+
+void* operator new(std::size_t size) {
+  if (void* p = Obtain(size)) return p;
+  throw std::bad_alloc();
+}
+void operator delete(void* p) noexcept { Release(p); }
+void operator delete(void* p, std::size_t) noexcept { Release(p); }
+
+namespace kavu {
+namespace {
+
+// `n` blocks of 1024 I/Q pairs: a constant offset (lands in bin 0).
+struct Blocks {
+  std::vector<float> a = std::vector<float>(2048, 0.25f);
+  void Feed(LiveSpectrum& s, int n, bool withB = false) {
+    for (int i = 0; i < n; ++i) s.Feed(a.data(), a.data(), withB ? a.data() : nullptr, withB ? a.data() : nullptr);
+  }
+};
+
+RatePlanInputs Inputs(double rate) {
+  RatePlanInputs in;
+  in.sampleRate = rate;
+  return in;
+}
+
+TEST(LiveSpectrumPlan, PeriodsComeFromThePublishedPlan) {
+  BPF2_InitGlobal(65536);
+  ORatePlanKeeper keeper(Inputs(2'400'000));
+  LiveSpectrum s;
+  s.SetPlanSource(&keeper);
+  Blocks blocks;
+  // 2.4 MS/s: 50 ms of graph = ⌊50 × 2400 / 1024⌋ = 117 blocks, 20 ms of waterfall = 46.
+  blocks.Feed(s, 1);
+  EXPECT_EQ(s.GraphBlocks(), keeper.Published()->GraphBlocks());
+  EXPECT_EQ(s.GraphBlocks(), 117);
+  EXPECT_EQ(s.WaterfallBlocks(), 46);
+  blocks.Feed(s, 233);
+  EXPECT_EQ(s.Graph().number, 2);  // 234 blocks: two whole graph periods
+  EXPECT_EQ(s.TakeLines().size(), 5u);
+  // A new receiver rate publishes a new plan; the spectrum follows it at the next block.
+  ASSERT_TRUE(keeper.RecomputePlan(240'000));
+  blocks.Feed(s, 1);
+  EXPECT_EQ(s.GraphBlocks(), 11);
+  EXPECT_EQ(s.WaterfallBlocks(), 4);
+  // Without a source, the periods set by hand hold.
+  s.SetPlanSource(nullptr);
+  s.SetPeriods(3, 7);
+  blocks.Feed(s, 1);
+  EXPECT_EQ(s.GraphBlocks(), 3);
+}
+
+TEST(LiveSpectrumPlan, FramesAreMadeWithoutAllocating) {
+  BPF2_InitGlobal(65536);
+  LiveSpectrum s;
+  s.SetPeriods(2, 1);
+  Blocks blocks;
+  blocks.Feed(s, 4, true);  // first use of every path
+  t_allocations = 0;
+  t_counting = true;
+  blocks.Feed(s, 40, true);
+  t_counting = false;
+  EXPECT_EQ(t_allocations, 0);
+  // The frames are whole: both inputs, numbered, the offset in bin 0.
+  const SpectrumFrame f = s.Graph();
+  EXPECT_EQ(f.number, 22);
+  ASSERT_EQ(f.a.size(), 2048u);
+  ASSERT_EQ(f.b.size(), 2048u);
+  EXPECT_GT(f.a[0], 1000 * f.a[5] + 1e-12f);
+  EXPECT_FLOAT_EQ(f.a[0], f.b[0]);
+  // The ring keeps the newest kMaxLines lines, oldest first.
+  blocks.Feed(s, static_cast<int>(LiveSpectrum::kMaxLines));
+  const std::vector<SpectrumFrame> lines = s.TakeLines();
+  ASSERT_EQ(lines.size(), LiveSpectrum::kMaxLines);
+  EXPECT_EQ(lines.back().number, lines.front().number + static_cast<int64_t>(LiveSpectrum::kMaxLines) - 1);
+  EXPECT_TRUE(lines.back().b.empty()) << "the last blocks had no second input";
+  EXPECT_TRUE(s.TakeLines().empty());
+}
+
+class CountingListener : public ISpectrumListener {
+ public:
+  void SpectrumFrameReady(int64_t number) override {
+    ++notices;
+    last = number;
+  }
+  int notices = 0;
+  int64_t last = 0;
+};
+
+TEST(LiveSpectrumPlan, WindowsAreToldOfNewFramesAtMostAboutSixtyTimesASecond) {
+  BPF2_InitGlobal(65536);
+  EventLoop loop;
+  CountingListener listener;
+  LiveSpectrum s;
+  s.SetPeriods(1, 1);  // a frame per block: far more than 60 per second
+  s.SetListener(&loop, &listener);
+  Blocks blocks;
+  const auto t0 = std::chrono::steady_clock::now();
+  std::thread sampleThread([&] {
+    for (int i = 0; i < 300; ++i) {
+      blocks.Feed(s, 1);
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+  });
+  loop.RunUntil([] { return false; }, std::chrono::milliseconds(400));
+  sampleThread.join();
+  loop.RunPending();
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+  EXPECT_GE(listener.notices, 2);
+  EXPECT_LE(listener.notices, static_cast<int>(seconds * 1000 / LiveSpectrum::kMinNoticeMs) + 1);
+  EXPECT_LE(listener.last, s.Graph().number);
+  EXPECT_GT(listener.last, 0);
+  // Gone before its notice ran: the notice is dropped.
+  auto gone = std::make_unique<LiveSpectrum>();
+  gone->SetPeriods(1, 1);
+  gone->SetListener(&loop, &listener);
+  const int before = listener.notices;
+  blocks.Feed(*gone, 1);
+  gone.reset();
+  loop.RunPending();
+  EXPECT_EQ(listener.notices, before);
+}
+
+}  // namespace
+}  // namespace kavu
