@@ -246,11 +246,11 @@ TEST_F(GenSetupTest, FailuresReachTheErrorBox) {
   EXPECT_TRUE(g->State().not_set);
   EXPECT_FALSE(g->State().on_checked);
 
-  desks_[1].m_GenRfmType = 6;  // a kind whose driver is not in this version
+  desks_[1].m_GenRfmType = 3;  // an Rfm69 on CS1, but nothing fitted there: RegOpMode reads FF
   hw_.SetSi5351Present(true);
   auto spi = Setup(101);
-  EXPECT_FALSE(spi->InitAllGens(1e6));
-  EXPECT_EQ(notice_.Texts().back(), "Ошибка начальной инициализации ad9833");
+  EXPECT_FALSE(spi->InitAllGens(433.92e6));
+  EXPECT_EQ(notice_.Texts().back(), "Ошибка начальной инициализации Rfm69");
 }
 
 }  // namespace
