@@ -42,6 +42,15 @@ BatchStep Ad9833BatchSteps::AppendFrequencyStep(double hz, std::vector<uint8_t>&
   return BatchStep::kAppended;
 }
 
+void Ad9833BatchSteps::AppendOutputOff(std::vector<uint8_t>& out) const {
+  out.insert(out.end(), {0x92, 0x00, 0x80});
+}
+
+void Ad9833BatchSteps::AppendOutputOn(std::vector<uint8_t>& out) const {
+  const uint16_t w = static_cast<uint16_t>(Ad9833ControlWord(desk_->m_dds_Forma) | (*toggle_ ? 0x0800 : 0));
+  out.insert(out.end(), {0x92, static_cast<uint8_t>(w >> 8), static_cast<uint8_t>(w & 0xFF)});
+}
+
 uint16_t Ad9833Gen::RunningControl() const {
   return static_cast<uint16_t>(Ad9833ControlWord(ctx_.desk->m_dds_Forma) | (toggle_ ? 0x0800 : 0));
 }

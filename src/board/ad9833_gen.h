@@ -28,8 +28,9 @@ class Ad9833BatchSteps : public IGenBatchSteps {
  public:
   Ad9833BatchSteps(const GenDesk& desk, int& toggle) : desk_(&desk), toggle_(&toggle) {}
   BatchStep AppendFrequencyStep(double hz, std::vector<uint8_t>& out, std::string& reason) override;
-  void AppendOutputOff(std::vector<uint8_t>&) const override {}
-  void AppendOutputOn(std::vector<uint8_t>&) const override {}
+  // The pause of synchronisation type 0: clock off (0080), then the running control word.
+  void AppendOutputOff(std::vector<uint8_t>& out) const override;
+  void AppendOutputOn(std::vector<uint8_t>& out) const override;
   uint64_t SaveBatchMemory() const override { return static_cast<uint64_t>(*toggle_); }
   void RestoreBatchMemory(uint64_t m) override { *toggle_ = static_cast<int>(m & 1); }
 

@@ -17,4 +17,21 @@ std::optional<double> GenPowerDbm(const GenDesk& d) {
   }
 }
 
+std::string GenFileNameText(int g, const GenDesks& desks, bool with_power) {
+  if (g == 0) return " si5351";
+  if (g > 0 && g < 3) return " si5351-" + std::to_string(g);
+  if (g < 100 || g >= 100 + kGenSlots) return "";
+  const GenDesk& d = desks[static_cast<size_t>(g - 100)];
+  switch (d.m_GenRfmType) {
+    case 1: return " rfm22b";
+    case 2: return " rfm23b";
+    case 3: case 4: case 5: return " rfm69";
+    case 6: return " dds_ad9833";
+    case 7:
+      return with_power ? " ADF4351+" + std::to_string(3 * d.m_ADF4351_Pow - 4) + "дБм" : " ADF4351";
+    case 8: return " si4463";
+    default: return "";
+  }
+}
+
 }  // namespace kavu

@@ -1,6 +1,7 @@
 #pragma once
 // The output power the options window shows for a slot's stored power setting, dBm.
 #include <optional>
+#include <string>
 
 #include "board/gen_desk.h"
 
@@ -11,5 +12,11 @@ namespace kavu {
 // (3p - 4); kind 8: Si4463 power (22.2 - 285 / (p + 5)). Nothing for kinds without a power
 // setting (0, 6).
 std::optional<double> GenPowerDbm(const GenDesk& desk);
+
+// The generator's part of a saved scan's file name, for generator list data `gen_num` (0..2
+// the Si5351 outputs, 100..102 the SPI slots of `desks`): " si5351", " si5351-<k>", " rfm22b",
+// " rfm23b", " rfm69", " dds_ad9833", " ADF4351" (+ "+<power>дБм" when `with_power`),
+// " si4463"; empty for anything else.
+std::string GenFileNameText(int gen_num, const GenDesks& desks, bool with_power);
 
 }  // namespace kavu

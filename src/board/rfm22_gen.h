@@ -30,8 +30,13 @@ class Rfm22BatchSteps : public IGenBatchSteps {
  public:
   explicit Rfm22BatchSteps(const GenDesk& desk) : desk_(&desk) {}
   BatchStep AppendFrequencyStep(double hz, std::vector<uint8_t>& out, std::string& reason) override;
-  void AppendOutputOff(std::vector<uint8_t>&) const override {}
-  void AppendOutputOn(std::vector<uint8_t>&) const override {}
+  // The pause of synchronisation type 0: transmitter off (register 07 = 03) and on (0B).
+  void AppendOutputOff(std::vector<uint8_t>& out) const override {
+    out.insert(out.end(), {0x92, 0x87, 0x03});
+  }
+  void AppendOutputOn(std::vector<uint8_t>& out) const override {
+    out.insert(out.end(), {0x92, 0x87, 0x0B});
+  }
 
  private:
   const GenDesk* desk_;

@@ -25,8 +25,13 @@ class Rfm69BatchSteps : public IGenBatchSteps {
  public:
   explicit Rfm69BatchSteps(const GenDesk& desk) : desk_(&desk) {}
   BatchStep AppendFrequencyStep(double hz, std::vector<uint8_t>& out, std::string& reason) override;
-  void AppendOutputOff(std::vector<uint8_t>&) const override {}
-  void AppendOutputOn(std::vector<uint8_t>&) const override {}
+  // The pause of synchronisation type 0: RegOpMode synthesiser (08), then transmit (0C).
+  void AppendOutputOff(std::vector<uint8_t>& out) const override {
+    out.insert(out.end(), {0x92, 0x81, 0x08});
+  }
+  void AppendOutputOn(std::vector<uint8_t>& out) const override {
+    out.insert(out.end(), {0x92, 0x81, 0x0C});
+  }
 
  private:
   const GenDesk* desk_;

@@ -30,8 +30,13 @@ class Si4463BatchSteps : public IGenBatchSteps {
  public:
   explicit Si4463BatchSteps(const GenDesk& desk) : desk_(&desk) {}
   BatchStep AppendFrequencyStep(double hz, std::vector<uint8_t>& out, std::string& reason) override;
-  void AppendOutputOff(std::vector<uint8_t>&) const override {}
-  void AppendOutputOn(std::vector<uint8_t>&) const override {}
+  // The pause of synchronisation type 0: CHANGE_STATE to READY, then START_TX.
+  void AppendOutputOff(std::vector<uint8_t>& out) const override {
+    out.insert(out.end(), {0x93, 0x34, 0x03, 0x00, 0xFE});
+  }
+  void AppendOutputOn(std::vector<uint8_t>& out) const override {
+    out.insert(out.end(), {0x92, 0x31, 0x00, 0xFE});
+  }
 
  private:
   const GenDesk* desk_;

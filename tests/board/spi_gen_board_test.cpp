@@ -170,10 +170,14 @@ TEST_F(SpiGenBoardTest, GroupBatchOfEachChipGivesTheTimeline) {
     ASSERT_TRUE(hw_.WaitForRuns(runs + 1, 3000));
     const sim::BatchTimeline t = *hw_.LastTimeline();
     EXPECT_TRUE(t.complete);
-    int probes = 0;
+    int probes = 0, pauses = 0;
     for (const sim::TimelineSegment& s : t.segments) {
-      if (s.kind != sim::SegmentKind::kAntennaSlot) continue;
       const sim::SourceState& src = s.state.sources[sim::kTimelineFirstSpiSource];
+      if (s.kind == sim::SegmentKind::kSyncPause) {  // "Выключение генератора": the chip is off
+        EXPECT_FALSE(src.on);
+        ++pauses;
+      }
+      if (s.kind != sim::SegmentKind::kAntennaSlot) continue;
       const double want = f[static_cast<size_t>(s.probe_index)];
       const double made = c.kind <= 2 && s.probe_index == 0 ? src.hz / Rfm22DirectFactor(0) : src.hz;
       EXPECT_TRUE(src.on);
@@ -181,6 +185,7 @@ TEST_F(SpiGenBoardTest, GroupBatchOfEachChipGivesTheTimeline) {
       ++probes;
     }
     EXPECT_EQ(probes, b.count);
+    EXPECT_EQ(pauses, 1);
     // The next group starts with the direct setting, which reaches what the batch could not.
     if (b.count < 12) {
       ASSERT_TRUE(g->SetGenFManual(f[static_cast<size_t>(b.count)]));

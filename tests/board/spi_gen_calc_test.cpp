@@ -100,6 +100,26 @@ TEST_F(SpiGenCalcTest, Rfm69FrequencyWordAndPower) {
   EXPECT_FALSE(GenPowerDbm(d).has_value());
 }
 
+TEST_F(SpiGenCalcTest, FileNameTextOfEachGenerator) {
+  GenDesks d{};
+  const int kinds[] = {1, 2, 4, 6, 7, 8};
+  const char* const texts[] = {" rfm22b", " rfm23b", " rfm69", " dds_ad9833", " ADF4351+5дБм", " si4463"};
+  for (size_t i = 0; i < 6; ++i) {
+    d[1].m_GenRfmType = kinds[i];
+    d[1].m_ADF4351_Pow = 3;
+    EXPECT_EQ(GenFileNameText(101, d, true), texts[i]);
+  }
+  EXPECT_EQ(GenFileNameText(101, d, false), " si4463");
+  d[1].m_GenRfmType = 7;
+  EXPECT_EQ(GenFileNameText(101, d, false), " ADF4351");
+  d[1].m_ADF4351_Pow = 0;
+  EXPECT_EQ(GenFileNameText(101, d, true), " ADF4351+-4дБм");
+  EXPECT_EQ(GenFileNameText(0, d, true), " si5351");
+  EXPECT_EQ(GenFileNameText(2, d, true), " si5351-2");
+  EXPECT_EQ(GenFileNameText(100, d, true), "");  // slot 0 empty
+  EXPECT_EQ(GenFileNameText(-111, d, true), "");
+}
+
 TEST_F(SpiGenCalcTest, Ad9833WordsToggleAndRange) {
   int toggle = 0;
   std::array<uint16_t, 3> w{};
