@@ -17,8 +17,7 @@ void Si4432Model::Reset() {
   regs_[0x77] = 0x80;
 }
 
-void Si4432Model::Write(uint8_t reg, uint8_t v) {
-  reg &= 0x7F;
+void Si4432Model::WriteReg(uint8_t reg, uint8_t v) {
   if (reg <= 0x02) return;  // read-only
   if (reg == 0x07 && (v & 0x80)) {
     Reset();
@@ -28,19 +27,7 @@ void Si4432Model::Write(uint8_t reg, uint8_t v) {
   regs_[reg] = v;
 }
 
-uint8_t Si4432Model::Transfer(uint8_t mosi) {
-  if (phase_ == 0) {
-    write_ = mosi & 0x80;
-    addr_ = mosi & 0x7F;
-    phase_ = 1;
-    return 0xFF;
-  }
-  const uint8_t reg = addr_;
-  addr_ = (addr_ + 1) & 0x7F;
-  if (write_) {
-    Write(reg, mosi);
-    return 0xFF;
-  }
+uint8_t Si4432Model::ReadReg(uint8_t reg) const {
   if (reg == 0x00) return fault_ == SpiChipFault::kWrongType ? 0x1F : regs_[0];
   if (reg == 0x02) {
     const uint8_t r7 = regs_[0x07];

@@ -10,14 +10,11 @@
 
 namespace kavu::sim {
 
-class Si4432Model : public ISpiChipModel {
+class Si4432Model : public BurstRegisterModel {
  public:
   explicit Si4432Model(const char* name = "rfm22") : name_(name) { Reset(); }
   const char* Name() const override { return name_; }
   int Mode() const override { return 0; }
-  void Select() override { phase_ = 0; }
-  uint8_t Transfer(uint8_t mosi) override;
-  void Deselect() override { phase_ = 0; }
   SourceState Output() const override;
 
   uint8_t Reg(uint8_t r) const { return regs_[r & 0x7F]; }
@@ -26,13 +23,11 @@ class Si4432Model : public ISpiChipModel {
 
  private:
   void Reset();
-  void Write(uint8_t reg, uint8_t v);
+  uint8_t ReadReg(uint8_t reg) const override;
+  void WriteReg(uint8_t reg, uint8_t v) override;
 
   const char* name_;
   std::array<uint8_t, 128> regs_{};
-  int phase_ = 0;  // 0: next byte is the address
-  bool write_ = false;
-  uint8_t addr_ = 0;
 };
 
 }  // namespace kavu::sim

@@ -49,6 +49,39 @@ class ISpiChipModel {
   SpiChipFault fault_ = SpiChipFault::kNone;
 };
 
+// A chip whose SPI transactions are an address byte (bit 7 set = write) followed by data for
+// consecutive registers (Si4432, SX1231): the address and burst handling, the registers left to
+// the chip.
+class BurstRegisterModel : public ISpiChipModel {
+ public:
+  void Select() override { addressed_ = false; }
+  void Deselect() override { addressed_ = false; }
+  uint8_t Transfer(uint8_t mosi) override {
+    if (!addressed_) {
+      addressed_ = true;
+      write_ = mosi & 0x80;
+      addr_ = mosi & 0x7F;
+      return IdleByte();
+    }
+    const uint8_t reg = addr_;
+    addr_ = (addr_ + 1) & 0x7F;
+    if (!write_) return ReadReg(reg);
+    WriteReg(reg, mosi);
+    return IdleByte();
+  }
+
+ protected:
+  virtual uint8_t ReadReg(uint8_t reg) const = 0;
+  virtual void WriteReg(uint8_t reg, uint8_t v) = 0;
+  // What the chip drives while it is written to.
+  virtual uint8_t IdleByte() const { return 0xFF; }
+
+ private:
+  bool addressed_ = false;
+  bool write_ = false;
+  uint8_t addr_ = 0;
+};
+
 // The chips the bench can fit, with the generator kind the program stores for each.
 struct SpiChipKind {
   const char* name;     // "si5351", "rfm22", "rfm23", "rfm69", "ad9833", "adf4351", "si4463"

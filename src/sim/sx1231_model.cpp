@@ -14,7 +14,7 @@ void Sx1231Model::Reset() {
   frf_ = 0xE4C000;
 }
 
-uint8_t Sx1231Model::Read(uint8_t reg) const {
+uint8_t Sx1231Model::ReadReg(uint8_t reg) const {
   if (reg == 0x10 && fault_ == SpiChipFault::kWrongType) return 0x00;
   if (reg == 0x27) {
     const int mode = (regs_[0x01] >> 2) & 7;
@@ -23,21 +23,11 @@ uint8_t Sx1231Model::Read(uint8_t reg) const {
   return regs_[reg];
 }
 
-uint8_t Sx1231Model::Transfer(uint8_t mosi) {
-  if (phase_ == 0) {
-    write_ = mosi & 0x80;
-    addr_ = mosi & 0x7F;
-    phase_ = 1;
-    return 0x00;
-  }
-  const uint8_t reg = addr_;
-  addr_ = (addr_ + 1) & 0x7F;
-  if (!write_) return Read(reg);
-  if (reg == 0x10 || reg == 0x27) return 0x00;  // read-only
-  if (fault_ == SpiChipFault::kReadBack && reg == 0x01) return 0x00;
-  regs_[reg] = mosi;
+void Sx1231Model::WriteReg(uint8_t reg, uint8_t v) {
+  if (reg == 0x10 || reg == 0x27) return;  // read-only
+  if (fault_ == SpiChipFault::kReadBack && reg == 0x01) return;
+  regs_[reg] = v;
   if (reg == 0x09) frf_ = static_cast<uint32_t>(regs_[0x07]) << 16 | regs_[0x08] << 8 | regs_[0x09];
-  return 0x00;
 }
 
 SourceState Sx1231Model::Output() const {

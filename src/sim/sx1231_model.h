@@ -11,14 +11,11 @@
 
 namespace kavu::sim {
 
-class Sx1231Model : public ISpiChipModel {
+class Sx1231Model : public BurstRegisterModel {
  public:
   Sx1231Model() { Reset(); }
   const char* Name() const override { return "rfm69"; }
   int Mode() const override { return 0; }
-  void Select() override { phase_ = 0; }
-  uint8_t Transfer(uint8_t mosi) override;
-  void Deselect() override { phase_ = 0; }
   SourceState Output() const override;
 
   uint8_t Reg(uint8_t r) const { return regs_[r & 0x7F]; }
@@ -28,13 +25,12 @@ class Sx1231Model : public ISpiChipModel {
 
  private:
   void Reset();
-  uint8_t Read(uint8_t reg) const;
+  uint8_t ReadReg(uint8_t reg) const override;
+  void WriteReg(uint8_t reg, uint8_t v) override;
+  uint8_t IdleByte() const override { return 0x00; }
 
   std::array<uint8_t, 128> regs_{};
   uint32_t frf_ = 0xE4C000;
-  int phase_ = 0;
-  bool write_ = false;
-  uint8_t addr_ = 0;
 };
 
 }  // namespace kavu::sim

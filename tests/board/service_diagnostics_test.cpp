@@ -4,9 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "board/serial_port.h"
-#include "shell/log_console.h"
-#include "sim/emulated_board.h"
+#include "pty_board.h"
 #include "sim/board_fault.h"
 #include "sim/board_peripherals.h"
 #include "sim/display_stub_model.h"
@@ -16,30 +14,13 @@ namespace {
 
 class ServiceDiagnosticsTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    Log().SetSink(OLogConsole::Sink::None);
-    Log().SetCapture(true);
-    Log().TakeCaptured();
-    board_ = std::make_unique<sim::EmulatedBoard>(hw_, sim::EmulatedBoardConfig{});
-    std::string error;
-    ASSERT_TRUE(board_->Start(&error)) << error;
-    const std::string path = board_->DevicePath();
-    port_.SetPathResolver([path](int) { return path; });
-    ASSERT_TRUE(port_.Open(901, OSerialPort::kBaud)) << port_.LastErrorText();
-  }
-  void TearDown() override {
-    port_.Close();
-    board_->Stop();
-    Log().SetCapture(false);
-    Log().SetSink(OLogConsole::Sink::Stdout);
-  }
-
-  std::string Logged() { return Log().TakeCaptured(); }
+  void SetUp() override { pty_.Start(hw_); }
+  std::string Logged() { return pty_.Logged(); }
 
   sim::BoardPeripherals hw_;
-  std::unique_ptr<sim::EmulatedBoard> board_;
-  OSerialPort port_;
-  OBoardProtocol proto_{port_};
+  test::PtyBoard pty_;
+  std::unique_ptr<sim::EmulatedBoard>& board_ = pty_.board;
+  OBoardProtocol& proto_ = pty_.proto;
   RecordingNotice notice_;
   ErrorBox box_{notice_};
   OServiceDiagnostics d_{proto_, box_};

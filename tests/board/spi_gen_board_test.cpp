@@ -14,9 +14,9 @@
 #include "sim/ad9833_model.h"
 #include "sim/adf4351_model.h"
 #include "sim/board_peripherals.h"
-#include "sim/emulated_board.h"
 #include "sim/si4463_model.h"
 #include "sim/spi_chip_model.h"
+#include "pty_board.h"
 #include "support/temp_dir.h"
 
 namespace kavu {
@@ -44,34 +44,22 @@ const ChipCase kCases[] = {
 class SpiGenBoardTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    Log().SetSink(OLogConsole::Sink::None);
-    Log().SetCapture(true);
-    Log().TakeCaptured();
     si_.FrefHz = 25e6;
     si_.OutHz = {-1.0, -1.0, -1.0};
     si_.CheckAndDerive();
   }
   void TearDown() override {
-    if (HasFailure() && board_) {
-      const std::string text = board_->CommandLog().Text();
+    if (HasFailure() && pty_.board) {
+      const std::string text = pty_.board->CommandLog().Text();
       std::fprintf(stderr, "--- board log (tail) ---\n%s\n",
                    text.substr(text.size() > 4000 ? text.size() - 4000 : 0).c_str());
     }
-    port_.Close();
-    if (board_) board_->Stop();
-    Log().SetCapture(false);
-    Log().SetSink(OLogConsole::Sink::Stdout);
   }
   // Fits chip `name` on CS0 as slot 0 of `kind` and starts the board.
   std::unique_ptr<GenSetup> Start(const char* name, int kind, sim::EmulatedBoardConfig cfg = {}) {
     hw_.FitSpiChip(0, sim::MakeSpiChipModel(name));
     desks_[0].m_GenRfmType = kind;
-    board_ = std::make_unique<sim::EmulatedBoard>(hw_, cfg);
-    std::string error;
-    EXPECT_TRUE(board_->Start(&error)) << error;
-    const std::string path = board_->DevicePath();
-    port_.SetPathResolver([path](int) { return path; });
-    EXPECT_TRUE(port_.Open(901, OSerialPort::kBaud)) << port_.LastErrorText();
+    pty_.Start(hw_, cfg);
     auto g = std::make_unique<GenSetup>(proto_, box_, clock_, si_, desks_, GenSetupOptions{});
     g->List().Build(si_, desks_, 0);
     EXPECT_TRUE(g->List().SelectData(100));
@@ -97,9 +85,8 @@ class SpiGenBoardTest : public ::testing::Test {
 
   test::ScopedSettings settings_;
   sim::BoardPeripherals hw_;
-  std::unique_ptr<sim::EmulatedBoard> board_;
-  OSerialPort port_;
-  OBoardProtocol proto_{port_};
+  test::PtyBoard pty_;
+  OBoardProtocol& proto_ = pty_.proto;
   RecordingNotice notice_;
   ErrorBox box_{notice_};
   FixedClock clock_;
@@ -112,7 +99,7 @@ TEST_F(SpiGenBoardTest, EveryChipFrom100kHzToItsTopThroughThePort) {
     SCOPED_TRACE(c.name);
     auto g = Start(c.name, c.kind);
     const double first = std::max(c.lo_hz, 1e6) * 1.01;
-    ASSERT_TRUE(g->InitAllGens(first)) << Log().TakeCaptured();
+    ASSERT_TRUE(g->InitAllGens(first)) << pty_.Logged();
     EXPECT_TRUE(notice_.Texts().empty());
     EXPECT_TRUE(Out().on);
     int accepted = 0, refused = 0;
@@ -138,8 +125,7 @@ TEST_F(SpiGenBoardTest, EveryChipFrom100kHzToItsTopThroughThePort) {
     EXPECT_FALSE(Out().on);
     ASSERT_TRUE(g->GenOn(true));
     EXPECT_TRUE(Out().on);
-    port_.Close();
-    board_->Stop();
+    pty_.Stop();
   }
 }
 
@@ -158,7 +144,7 @@ TEST_F(SpiGenBoardTest, GroupBatchOfEachChipGivesTheTimeline) {
   for (const auto& c : groups) {
     SCOPED_TRACE(std::string(c.name) + " " + std::to_string(c.f0));
     auto g = Start(c.name, c.kind);
-    ASSERT_TRUE(g->InitAllGens(c.f0)) << Log().TakeCaptured();
+    ASSERT_TRUE(g->InitAllGens(c.f0)) << pty_.Logged();
     std::vector<double> f;
     for (int k = 0; k < 12; ++k) f.push_back(c.f0 + k * c.step);
     FrequencyBatch b;
@@ -191,8 +177,7 @@ TEST_F(SpiGenBoardTest, GroupBatchOfEachChipGivesTheTimeline) {
       ASSERT_TRUE(g->SetGenFManual(f[static_cast<size_t>(b.count)]));
       EXPECT_NEAR(Out().hz, f[static_cast<size_t>(b.count)], Step(c.name, f[0]));
     }
-    port_.Close();
-    board_->Stop();
+    pty_.Stop();
   }
 }
 
@@ -232,15 +217,14 @@ TEST_F(SpiGenBoardTest, Adf4351DirectSettingWritesDividerThenR0AndFixedSlotRuns)
   EXPECT_NEAR(Out().hz, 1e9, 2000.0);
   EXPECT_FALSE(g->SetGenFManual(14e9));  // would need a VCO above 4.4 GHz
   EXPECT_NEAR(Out().hz, 1e9, 2000.0);
-  port_.Close();
-  board_->Stop();
+  pty_.Stop();
 
   // A fixed-frequency ADF4351 on CS1 is programmed and switched on at start.
   hw_.FitSpiChip(1, sim::MakeSpiChipModel("adf4351"));
   desks_[1].m_GenRfmType = 7;
   desks_[1].RfmFixFM = 50e6;
   auto g2 = Start("rfm69", 3);
-  ASSERT_TRUE(g2->InitAllGens(433e6)) << Log().TakeCaptured();
+  ASSERT_TRUE(g2->InitAllGens(433e6)) << pty_.Logged();
   const sim::SourceState fixed = hw_.AllSources()[sim::kTimelineFirstSpiSource + 1];
   EXPECT_TRUE(fixed.on);
   EXPECT_NEAR(fixed.hz, 50e6, 1.0);
@@ -263,31 +247,29 @@ TEST_F(SpiGenBoardTest, ChipFaultsGiveTheirTextsAndLeaveThePortUsable) {
   EXPECT_EQ(notice_.Questions().size(), 2u);  // not asked again
   hw_.SetSpiChipFault(0, sim::SpiChipFault::kReadBack);
   g->InitAllGens(434e6);
-  EXPECT_NE(Log().TakeCaptured().find("Ошибка, записанные регистры Rfm22 не прочлись корректно"),
+  EXPECT_NE(pty_.Logged().find("Ошибка, записанные регистры Rfm22 не прочлись корректно"),
             std::string::npos);
-  port_.Close();
-  board_->Stop();
+  pty_.Stop();
 
   auto r69 = Start("rfm69", 3);
   hw_.SetSpiChipFault(0, sim::SpiChipFault::kReadBack);
   EXPECT_FALSE(r69->InitAllGens(434e6));
-  EXPECT_NE(Log().TakeCaptured().find("Rfm69_RegOpMode=4 Old=4"), std::string::npos);
+  EXPECT_NE(pty_.Logged().find("Rfm69_RegOpMode=4 Old=4"), std::string::npos);
   EXPECT_EQ(notice_.Texts().back(), "Ошибка начальной инициализации Rfm69");
   EXPECT_GE(proto_.SpiOut(0), 0);  // the port still answers
-  port_.Close();
-  board_->Stop();
+  pty_.Stop();
 
   auto si = Start("si4463", 8);
   hw_.SetSpiChipFault(0, sim::SpiChipFault::kWrongType);
   EXPECT_FALSE(si->InitAllGens(434e6));
-  EXPECT_NE(Log().TakeCaptured().find("ЭТО НЕ si4463 !!!!!!!!!!!!! \n"), std::string::npos);
+  EXPECT_NE(pty_.Logged().find("ЭТО НЕ si4463 !!!!!!!!!!!!! \n"), std::string::npos);
   hw_.SetSpiChipFault(0, sim::SpiChipFault::kCtsWrong);
   EXPECT_FALSE(si->InitAllGens(434e6));
-  EXPECT_NE(Log().TakeCaptured().find("при ожидании ответа получен не допустимый байт = 7F"),
+  EXPECT_NE(pty_.Logged().find("при ожидании ответа получен не допустимый байт = 7F"),
             std::string::npos);
   hw_.SetSpiChipFault(0, sim::SpiChipFault::kCtsStuck);
   EXPECT_FALSE(si->InitAllGens(434e6));
-  EXPECT_NE(Log().TakeCaptured().find("тайм-аут при ожидании ответа"), std::string::npos);
+  EXPECT_NE(pty_.Logged().find("тайм-аут при ожидании ответа"), std::string::npos);
   EXPECT_EQ(notice_.Texts().back(), "Ошибка начальной инициализации si4463");
   hw_.SetSpiChipFault(0, sim::SpiChipFault::kNone);
   EXPECT_TRUE(si->InitAllGens(434e6));  // the port and the chip work on

@@ -23,7 +23,9 @@ TEST_F(ScanGenerators, EveryChipScansTheAntenna) {
     const char* file_text;  // the generator's part of the saved file's name
   } cases[] = {{"rfm22", "433-435 0.5", " rfm22b"},      {"rfm23", "300-302 0.5", " rfm23b"},
                {"rfm69", "433-435 0.5", " rfm69"},       {"ad9833", "10-10.1 0.025", " dds_ad9833"},
-               {"adf4351", "143-147 1", " ADF4351+-4дБм"}, {"si4463", "433-435 0.5", " si4463"}};
+               {"adf4351", "143-147 1", " ADF4351+-4дБм"}, {"si4463", "433-435 0.5", " si4463"},
+               // Above 1136 MHz on the Si4463's second harmonic.
+               {"si4463", "1200-1201 0.5", " si4463"}};
   const char* load = "150+75j";
   std::string error;
   const auto model = sim::AntennaModel::Parse(load, &error);

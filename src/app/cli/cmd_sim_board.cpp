@@ -165,6 +165,12 @@ int RunSimBoard(const std::vector<std::string>& args) {
     const sim::Si5351Output out = peripherals.Si5351Out(k);
     std::printf("si5351_clk%d_hz: %s%s\n", k, FormatG(out.hz, 12).c_str(), out.on ? "" : " (off)");
   }
+  const auto sources = peripherals.AllSources();
+  for (const auto& [cs, kind] : a.chips) {
+    const sim::SourceState& o = sources[static_cast<size_t>(sim::kTimelineFirstSpiSource + cs)];
+    std::printf("spi_cs%d_%s_hz: %s%s\n", cs, kind.c_str(), FormatG(o.hz, 12).c_str(),
+                o.on ? "" : " (off)");
+  }
   std::printf("commands: %zu\n", board.CommandLog().Size());
   return 0;
 }
