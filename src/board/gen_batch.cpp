@@ -113,19 +113,23 @@ bool MyBigCmdCreate(const BatchTimingInputs& in, std::span<const double> freqs, 
     return false;
   }
   const uint64_t pair_ticks = 2 * t.tz * static_cast<uint64_t>(in.ZondN & 0xFF);
+  const uint64_t memory_before = chip.SaveBatchMemory();
   const int n = static_cast<int>(freqs.size());
   int count = n;
   for (int k = 1; k < n; ++k) {
     const size_t pos_ok = b.size();
+    const uint64_t memory_ok = chip.SaveBatchMemory();
     std::string reason;
     const BatchStep step = chip.AppendFrequencyStep(freqs[static_cast<size_t>(k)], b, reason);
     if (step == BatchStep::kFailed) {
       LogRed("ODlgSpektr::MyBigCmdCreate() nf=" + std::to_string(k) + reason);
       error = "MyBigCmdCreate() nf=" + std::to_string(k) + reason;
+      chip.RestoreBatchMemory(memory_before);
       out = FrequencyBatch{};
       return false;
     }
     if (step == BatchStep::kEndGroup) {
+      chip.RestoreBatchMemory(memory_ok);
       b.resize(pos_ok);
       count = k;
       break;
@@ -137,6 +141,7 @@ bool MyBigCmdCreate(const BatchTimingInputs& in, std::span<const double> freqs, 
       std::snprintf(hex, sizeof hex, "%zX", pos_ok);
       LogRed("BigCmd урезана, nf=" + std::to_string(k) + " вместо m_Scan_FMsN = " +
              std::to_string(n) + " PosOK=" + std::to_string(pos_ok) + " == 0x" + hex + "\n");
+      chip.RestoreBatchMemory(memory_ok);
       b.resize(pos_ok);
       count = k;
       break;

@@ -2,8 +2,11 @@
 // The small interface every generator chip family offers to the generator set-up and to the
 // frequency-batch builder. One implementation per family, one file per family:
 //   si5351_gen.h      Si5351 outputs CLK0..CLK2 (generator list codes 0..2)
-//   (to come)         Rfm22/23, Rfm69, AD9833, ADF4351, Si4463 on the SPI chip selects
-//                     (generator list codes 100..102, one GenDesk per slot)
+//   rfm22_gen.h       Rfm22b / Rfm23b (kinds 1, 2)      } on the SPI chip selects CS0..CS2
+//   rfm69_gen.h       Rfm69 (kinds 3, 4, 5)             } (generator list codes 100..102,
+//   ad9833_gen.h      AD9833 (kind 6)                   }  one GenDesk per slot, the common
+//   adf4351_gen.h     ADF4351 (kind 7)                  }  context in spi_gen_base.h)
+//   si4463_gen.h      Si4463 (kind 8)                   }
 //
 // Adding a family:
 //   1. Write <family>_gen.h/.cpp with a class deriving from IGenChip. Its constructor takes what
@@ -44,6 +47,11 @@ class IGenBatchSteps {
                                         std::string& reason) = 0;
   virtual void AppendOutputOff(std::vector<uint8_t>& out) const = 0;
   virtual void AppendOutputOn(std::vector<uint8_t>& out) const = 0;
+  // What the chip will hold once the elements appended so far have run, for steps that depend
+  // on it (the AD9833's register in use). The builder saves it before each step and gives it
+  // back when it drops that step (buffer full, group ended) or the whole batch.
+  virtual uint64_t SaveBatchMemory() const { return 0; }
+  virtual void RestoreBatchMemory(uint64_t) {}
 };
 
 class IGenChip {

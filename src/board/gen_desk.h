@@ -35,7 +35,7 @@ struct GenDesk {
   double RfmFixFM = 0.0;             // fixed frequency, Hz; 0 = swept
   int32_t m_GenPowerSI4463 = 0;      // 0..127
   int32_t si4463_band = kSi4463BandUnknown;  // set by the Si4463 driver
-  // The ADF4351 register record is added with the ADF4351 driver.
+  // The ADF4351 register record (MyADF4351) is kept by the slot's driver (adf4351_gen.h).
 
   // The load checks (idempotent).
   void Check();

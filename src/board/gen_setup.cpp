@@ -2,7 +2,11 @@
 
 #include <algorithm>
 
-#include "board/gen_spi_unsupported.h"
+#include "board/ad9833_gen.h"
+#include "board/adf4351_gen.h"
+#include "board/rfm22_gen.h"
+#include "board/rfm69_gen.h"
+#include "board/si4463_gen.h"
 #include "platform/number_text.h"
 #include "shell/log_console.h"
 #include "shell/settings_store.h"
@@ -20,19 +24,22 @@ const char* InitFailureText(int kind) {
   }
 }
 
-// The chip driver of an SPI slot's kind. Every kind's driver comes with a later version; until
-// then the stand-in refuses clearly.
-std::unique_ptr<IGenChip> MakeSpiChip(const GenDesk& desk, GenState& gen) {
-  if (desk.m_GenRfmType < 1 || desk.m_GenRfmType >= kGenKindCount) return nullptr;
-  return std::make_unique<GenSpiUnsupported>(desk.m_GenRfmType, gen);
+// The chip driver of an SPI slot's kind (nullptr for an empty slot).
+std::unique_ptr<IGenChip> MakeSpiChip(const SpiGenContext& ctx) {
+  switch (ctx.desk->m_GenRfmType) {
+    case 1: case 2: return std::make_unique<Rfm22Gen>(ctx);
+    case 3: case 4: case 5: return std::make_unique<Rfm69Gen>(ctx);
+    case 6: return std::make_unique<Ad9833Gen>(ctx);
+    case 7: return std::make_unique<Adf4351Gen>(ctx);
+    case 8: return std::make_unique<Si4463Gen>(ctx);
+    default: return nullptr;
+  }
 }
 
-// The one place that decides which slots InitAllGens skips: a kind this version has no driver
-// for (the stand-in above) must not stop the other generators, the Si5351 outputs among them,
-// from being initialised. Choosing such a slot still fails, with the stand-in's text.
-bool HasDriver(const IGenChip* chip) {
-  return chip != nullptr && dynamic_cast<const GenSpiUnsupported*>(chip) == nullptr;
-}
+// The one place that decides which slots InitAllGens skips: a kind with no driver (a stored
+// kind outside 1..8) must not stop the other generators, the Si5351 outputs among them, from
+// being initialised.
+bool HasDriver(const IGenChip* chip) { return chip != nullptr; }
 
 }  // namespace
 
@@ -63,7 +70,13 @@ GenSetup::GenSetup(OBoardProtocol& board, ErrorBox& box, ISampleClock& clock,
     si_gens_[static_cast<size_t>(k)] = std::make_unique<Si5351Gen>(si5351_, k);
   }
   for (int i = 0; i < kGenSlots; ++i) {
-    spi_gens_[static_cast<size_t>(i)] = MakeSpiChip(desks_[static_cast<size_t>(i)], gen_);
+    SpiGenContext ctx;
+    ctx.board = board_;
+    ctx.desk = &desks_[static_cast<size_t>(i)];
+    ctx.gen = &gen_;
+    ctx.notice = &box_->Notice();
+    ctx.slot = i;
+    spi_gens_[static_cast<size_t>(i)] = MakeSpiChip(ctx);
   }
 }
 

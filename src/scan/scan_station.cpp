@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "board/gen_power.h"
 #include "scan/fft_start_up.h"
 #include "shell/log_console.h"
 #include "shell/settings_store.h"
@@ -195,19 +196,7 @@ std::string ScanStation::ExtraText() const {
 }
 
 std::string ScanStation::GeneratorText(bool with_power) const {
-  const int g = gen_->GetGenNum();
-  if (g == 0) return " si5351";
-  if (g > 0 && g < 100) return Printf(" si5351-%d", g);
-  if (g < 100 || g >= 100 + kGenSlots) return "";
-  const GenDesk& d = desks_[static_cast<size_t>(g - 100)];
-  switch (d.m_GenRfmType) {
-    case 1: return " rfm22b";
-    case 2: return " rfm23b";
-    case 3: case 4: case 5: return " rfm69";
-    case 6: return " dds_ad9833";
-    case 7: return with_power ? Printf(" ADF4351+%dдБм", 3 * d.m_ADF4351_Pow - 4) : " ADF4351";
-    default: return "";
-  }
+  return GenFileNameText(gen_->GetGenNum(), desks_, with_power);
 }
 
 }  // namespace kavu

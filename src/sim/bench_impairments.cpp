@@ -19,7 +19,7 @@ const std::vector<BenchImpairments::Item>& BenchImpairments::Items() {
       {"board_ppm", &B::board_ppm, -100000, 100000, "control board clock error, ppm (> 0: fast)"},
       {"gain_step_db", &B::gain_step_db, 0, 20, "random receiver gain step at every retune, dB rms"},
       {"latency_us", &B::latency_us, 0, 1e6, "run command arrival to timeline start, us"},
-      {"harmonics", &B::harmonics, 0, 1, "1: Si5351 outputs carry odd harmonics at 1/h"},
+      {"harmonics", &B::harmonics, 0, 1, "1: outputs carry harmonics at 1/h (Si5351: odd only)"},
       {"bridge_rt", &B::bridge_rt, 0.1, 1e6, "bridge upper resistors, Ohm"},
       {"bridge_rb", &B::bridge_rb, 0.1, 1e6, "bridge reference arm lower resistor, Ohm"},
       {"bridge_rd", &B::bridge_rd, 0.1, 1e6, "divider series resistor, Ohm"},

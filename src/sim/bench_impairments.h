@@ -34,7 +34,7 @@ struct BenchImpairments {
   double board_ppm = 0;         // control board clock error, ppm (its timer runs fast when > 0)
   double gain_step_db = 0.1;    // random receiver gain step at every retune (between groups), dB rms
   double latency_us = 500;      // from the run command's arrival to the start of its timeline, µs
-  double harmonics = 1;         // 1: Si5351 outputs carry their odd harmonics (square wave)
+  double harmonics = 1;         // 1: generator outputs carry their harmonics (Si5351: odd ones)
   double bridge_rt = 56;        // the bench's bridge: upper resistors, Ω
   double bridge_rb = 51;        // lower resistor of the reference arm, Ω
   double bridge_rd = 330;       // divider series resistor, Ω

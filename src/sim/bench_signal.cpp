@@ -104,6 +104,10 @@ Complex BenchSignal::ToneAmplitude(double f_hz, BridgeState bridge, int harmonic
   return imp_.ref_lsb * GainLinear() / norm_ * Divided(v, f_hz) / static_cast<double>(harmonic);
 }
 
+namespace {
+constexpr int kSpiHarmonics = 9;  // the Si4463 reaches 10 GHz with its 9th harmonic
+}  // namespace
+
 void BenchSignal::CollectTones(const TimelineState& st, std::vector<Tone>& out) const {
   out.clear();
   if (direct_ == 0 && center_ < kTunerLowestHz) return;
@@ -112,13 +116,16 @@ void BenchSignal::CollectTones(const TimelineState& st, std::vector<Tone>& out) 
     const SourceState& src = st.sources[static_cast<size_t>(s)];
     if (!src.on || !(src.hz > 0)) continue;
     const double f = src.hz * (1.0 + imp_.gen_ppm * 1e-6);
-    const bool square = s < kTimelineFirstSpiSource && imp_.harmonics != 0;
-    // Odd harmonics that fall inside the band (only the fundamental for SPI generators).
+    const bool spi = s >= kTimelineFirstSpiSource;
+    // Harmonics that fall inside the band: the odd ones of the Si5351's square wave; every one
+    // up to the kSpiHarmonics-th of an SPI generator's output stage.
     const double h_first = std::max(1.0, std::ceil(lo / f));
-    const double h_last = square ? std::floor(hi / f) : 1.0;
+    const double h_last = imp_.harmonics == 0 ? 1.0
+                          : spi ? std::min(std::floor(hi / f), static_cast<double>(kSpiHarmonics))
+                                : std::floor(hi / f);
     for (double hd = h_first; hd <= h_last && hd < 1000.0; hd += 1.0) {
       const auto h = static_cast<int>(hd);
-      if (h % 2 == 0) continue;
+      if (h % 2 == 0 && !spi) continue;
       const double fh = f * h;
       if (fh < lo || fh >= hi) continue;
       out.push_back({fh - center_, ToneAmplitude(fh, st.bridge, h), s, h});

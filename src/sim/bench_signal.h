@@ -3,7 +3,9 @@
 //
 // For every generator output that is on, the tone at its frequency (times 1 + gen_ppm·1e-6),
 // and for the Si5351 outputs (sources 0..2) its odd harmonics at 1/h of the fundamental's
-// amplitude (a square wave), each where it falls inside the receiver's band (centre ± rate/2).
+// amplitude (a square wave), for the SPI generators (sources 3..5) every harmonic up to the 9th
+// at 1/h (the Si4463 and ADF4351 scan on them), each where it falls inside the receiver's band
+// (centre ± rate/2).
 // Each tone passes the bridge: in the reference position the reference-node voltage, in the
 // antenna position that voltage times ρ = ExpectedRatio(bench bridge, antenna Z, f) of the
 // forward bridge model, switched off: nothing. Both reach the converter through the divider, so

@@ -6,12 +6,60 @@ namespace kavu::sim {
 
 BoardPeripherals::BoardPeripherals(double si5351_crystal_hz) : si5351_(si5351_crystal_hz) {}
 
+void BoardPeripherals::ChipSelectEdges(uint8_t before, uint8_t after) {
+  for (int cs = 0; cs < 3; ++cs) {
+    ISpiChipModel* chip = spi_[static_cast<size_t>(cs)].get();
+    const uint8_t line = static_cast<uint8_t>(1u << cs);
+    if (!chip || (before & line) == (after & line)) continue;
+    if (after & line) {
+      chip->Deselect();
+    } else {
+      chip->Select();
+    }
+  }
+}
+
 void BoardPeripherals::SetOutputs(uint8_t outputs) {
   std::lock_guard lock(mutex_);
+  ChipSelectEdges(outputs_, outputs);
   outputs_ = outputs;
 }
 
-uint8_t BoardPeripherals::SpiTransfer(uint8_t) { return 0xFF; }  // no SPI chip modelled yet
+uint8_t BoardPeripherals::SpiTransfer(uint8_t out) {
+  std::lock_guard lock(mutex_);
+  uint8_t in = 0xFF;
+  for (int cs = 0; cs < 3; ++cs) {
+    ISpiChipModel* chip = spi_[static_cast<size_t>(cs)].get();
+    if (!chip || (outputs_ & (1u << cs))) continue;
+    const uint8_t r = chip->Mode() == spi_mode_ ? chip->Transfer(out) : 0xFF;
+    in &= r;  // several selected chips fight over MISO: a low wins
+  }
+  return in;
+}
+
+void BoardPeripherals::FitSpiChip(int cs, std::unique_ptr<ISpiChipModel> chip) {
+  std::lock_guard lock(mutex_);
+  if (cs < 0 || cs > 2) return;
+  spi_[static_cast<size_t>(cs)] = std::move(chip);
+}
+
+bool BoardPeripherals::SetSpiChipFault(int cs, SpiChipFault fault) {
+  std::lock_guard lock(mutex_);
+  if (cs < 0 || cs > 2 || !spi_[static_cast<size_t>(cs)]) return false;
+  spi_[static_cast<size_t>(cs)]->SetFault(fault);
+  return true;
+}
+
+void BoardPeripherals::InspectSpiChip(int cs,
+                                      const std::function<void(const ISpiChipModel*)>& look) const {
+  std::lock_guard lock(mutex_);
+  look(cs >= 0 && cs <= 2 ? spi_[static_cast<size_t>(cs)].get() : nullptr);
+}
+
+std::array<SourceState, kTimelineSources> BoardPeripherals::AllSources() const {
+  std::lock_guard lock(mutex_);
+  return Sources();
+}
 
 void BoardPeripherals::SetSpiMode(uint8_t mode) {
   std::lock_guard lock(mutex_);
@@ -61,13 +109,28 @@ uint8_t BoardPeripherals::I2cWriteTransaction(uint8_t address, std::span<const u
   return err;
 }
 
-void BoardPeripherals::SpiTransaction(uint8_t, std::span<const uint8_t>) {}
+void BoardPeripherals::SpiTransaction(uint8_t outputs, std::span<const uint8_t> bytes) {
+  const uint8_t before = outputs_;
+  ChipSelectEdges(before, outputs);
+  for (int cs = 0; cs < 3; ++cs) {
+    ISpiChipModel* chip = spi_[static_cast<size_t>(cs)].get();
+    if (!chip || (outputs & (1u << cs)) || chip->Mode() != spi_mode_) continue;
+    for (uint8_t b : bytes) chip->Transfer(b);
+  }
+  ChipSelectEdges(outputs, static_cast<uint8_t>(outputs | 0x07));  // every chip select high again
+  outputs_ = static_cast<uint8_t>(before | 0x07);
+}
 
 std::array<SourceState, kTimelineSources> BoardPeripherals::Sources() const {
   std::array<SourceState, kTimelineSources> s{};
   for (int k = 0; k < Si5351Model::kOutputs; ++k) {
     const Si5351Output o = si5351_.Output(k);
     s[static_cast<size_t>(k)] = SourceState{o.hz, o.on};
+  }
+  for (int cs = 0; cs < 3; ++cs) {
+    if (const ISpiChipModel* chip = spi_[static_cast<size_t>(cs)].get()) {
+      s[static_cast<size_t>(kTimelineFirstSpiSource + cs)] = chip->Output();
+    }
   }
   return s;
 }

@@ -3,10 +3,10 @@
 // model on the I2C bus (address 0xC0), the bridge lines and chip selects of the output byte, the
 // SPI bus, the -5 V PWM, and the batch interpreter whose timelines it keeps.
 //
-// SPI generator models (Rfm22/23, Rfm69, AD9833, ADF4351, Si4463) are not here yet: SPI bytes
-// are accepted and answered with 0xFF, and sources 3..5 of the timeline stay off. To add one,
-// give this class a model per chip select, route SpiTransfer / SpiTransaction to the model whose
-// chip-select line is low, and report its output in Sources().
+// SPI generator models (sim/spi_chip_model.h) may be fitted on chip selects CS0..CS2: a chip
+// sees its chip select fall and rise (SetCS, and around each SPI element of a batch) and the
+// bytes exchanged meanwhile; its output is timeline source 3 + chip select. SPI bytes with no
+// chip selected, or to an empty chip select, are answered with 0xFF.
 //
 // Thread-safe: the emulated board's thread calls it; tests and the virtual bench read the models
 // and timelines from other threads.
@@ -22,6 +22,7 @@
 #include "sim/batch_timeline.h"
 #include "sim/board_hardware.h"
 #include "sim/si5351_model.h"
+#include "sim/spi_chip_model.h"
 
 namespace kavu::sim {
 
@@ -47,6 +48,14 @@ class BoardPeripherals : public IBoardHardware, private IBatchDevices {
   // The Si5351 does not acknowledge anything while absent (fault injection, or no chip fitted).
   void SetSi5351Present(bool present);
   uint8_t Outputs() const;
+  // Fits `chip` on chip select cs (0..2), replacing what was there (nullptr: empty).
+  void FitSpiChip(int cs, std::unique_ptr<ISpiChipModel> chip);
+  // Injects a fault into the chip on cs; false when none is fitted there.
+  bool SetSpiChipFault(int cs, SpiChipFault fault);
+  // Runs `look` with the chip on cs (nullptr when empty) under the lock; keep it short.
+  void InspectSpiChip(int cs, const std::function<void(const ISpiChipModel*)>& look) const;
+  // What every source generates now (Si5351 CLK0..2, then the SPI chips on CS0..2).
+  std::array<SourceState, kTimelineSources> AllSources() const;
   BridgeState Bridge() const;
   int SpiMode() const;
   // Timelines of the latest runs (at most kKeptTimelines), oldest first.
@@ -74,7 +83,9 @@ class BoardPeripherals : public IBoardHardware, private IBatchDevices {
   uint8_t outputs_ = kPowerOnOutputs;
   int spi_mode_ = 0;
   uint8_t pwm_period_ = 0, pwm_duty_ = 0;
-  bool i2c_addressed_ = false;  // the current transaction's address byte was sent
+  bool i2c_addressed_ = false;
+  std::array<std::unique_ptr<ISpiChipModel>, 3> spi_;
+  void ChipSelectEdges(uint8_t before, uint8_t after);  // the current transaction's address byte was sent
   std::deque<BatchTimeline> timelines_;
   size_t runs_ = 0;
   std::function<void(const BatchTimeline&)> listener_;

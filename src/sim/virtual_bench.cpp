@@ -7,6 +7,9 @@
 #include <filesystem>
 #include <limits>
 
+#include "board/gen_desk.h"
+#include "board/gen_list.h"
+#include "board/si5351_config.h"
 #include "shell/settings_store.h"
 #include "sim/board_command_log.h"
 #include "sim/board_fault.h"
@@ -65,6 +68,15 @@ bool VirtualBench::Start(VirtualBenchOptions options, std::string* error) {
   }
   clock_ = std::make_unique<Clock>(options_.impairments.board_ppm);
   peripherals_ = std::make_unique<BoardPeripherals>();
+  if (options_.gen != "si5351") {
+    auto chip = MakeSpiChipModel(options_.gen);
+    if (!chip) {
+      if (error) *error = "gen: неизвестный генератор '" + options_.gen + "'";
+      peripherals_.reset();
+      return false;
+    }
+    peripherals_->FitSpiChip(0, std::move(chip));
+  }
   board_ = std::make_unique<EmulatedBoard>(*peripherals_, options_.board, clock_.get());
   {
     std::lock_guard lock(mutex_);
@@ -149,7 +161,26 @@ bool VirtualBench::WriteSettings(std::string* error) {
   }
   previous_settings_ = Settings().Path();
   UseSettingsFile(settings_path_);
-  return true;
+  return SelectBenchGenerator(error);
+}
+
+// With an SPI chip fitted: slot 0 gets its kind and the generator list selects it.
+bool VirtualBench::SelectBenchGenerator(std::string* error) {
+  int kind = 0;
+  for (const SpiChipKind& k : SpiChipKinds()) {
+    if (options_.gen == k.name) kind = k.gen_kind;
+  }
+  if (kind == 0) return true;
+  SettingsStore& store = Settings();
+  store.WriteProfileInt(GenDesk::Section(0), "m_GenRfmType", kind);
+  GenList list;
+  list.Build(Si5351Config::Load(), LoadGenDesks(), 0);
+  const auto& items = list.Items();
+  for (size_t i = 0; i < items.size(); ++i) {
+    if (items[i].data == 100) return store.WriteProfileInt("ODlgSpektr", "m_GenNum", static_cast<int>(i));
+  }
+  if (error) *error = "gen: генератор на CS0 не попал в список генераторов";
+  return false;
 }
 
 void VirtualBench::Stop() {
@@ -181,6 +212,17 @@ void VirtualBench::Stop() {
 }
 
 bool VirtualBench::Set(std::string_view name, std::string_view value, std::string* error) {
+  if (name == kChipFaultName) {
+    bool ok = false;
+    const SpiChipFault f = SpiChipFaultFromName(value, &ok);
+    if (ok && peripherals_ && peripherals_->SetSpiChipFault(0, f)) return true;
+    if (error) {
+      *error = std::string(kChipFaultName) + ": '" + std::string(value) +
+               "' - ожидалось wrong-type, cts-stuck, cts-wrong, read-back или none, и генератор "
+               "на CS0 (gen=...)";
+    }
+    return false;
+  }
   if (name == kBoardFaultName) {
     // NAME[:COMMAND[:COUNT]], the command as a hexadecimal code (any when absent), the count of
     // matching commands (1 when absent, -1 every one).
@@ -241,10 +283,7 @@ bool VirtualBench::WriteEvidence(const std::string& folder) const {
 
 TimelineState VirtualBench::LiveState() const {
   TimelineState st;
-  for (int k = 0; k < 3; ++k) {
-    const Si5351Output o = peripherals_->Si5351Out(k);
-    st.sources[static_cast<size_t>(k)] = {o.hz, o.on};
-  }
+  st.sources = peripherals_->AllSources();
   st.bridge = peripherals_->Bridge();
   return st;
 }

@@ -52,6 +52,10 @@ struct VirtualBenchOptions {
   // Load the simulated library and attach it to this bench. A bench serving programs in other
   // processes (sim/bench_socket_server.h) leaves it off and serves Source() instead.
   bool attach_library = true;
+  // The generator chip on the board (sim/spi_chip_model.h SpiChipKinds): "si5351" (the board's
+  // own Si5351 on I2C) or an SPI chip, fitted on CS0 and configured as slot 0 and selected in the
+  // private settings.
+  std::string gen = "si5351";
 };
 
 class VirtualBench : private IBenchState {
@@ -77,11 +81,15 @@ class VirtualBench : private IBenchState {
   static constexpr int kBenchPort = 901;
   static constexpr const char* kReceiverKey = "RtlSdr Virtual bench";
   static constexpr const char* kBoardFaultName = "board_fault";
+  static constexpr const char* kGenName = "gen";
+  static constexpr const char* kChipFaultName = "chip_fault";
 
   EmulatedBoard& Board();
   BoardPeripherals& Peripherals();
   // Changes an impairment by name while running (takes effect for later samples; the bridge
-  // resistors, board_ppm and the seed apply from the next Start). The name "board_fault" injects a fault into the
+  // resistors, board_ppm and the seed apply from the next Start). The name "chip_fault" injects
+  // a fault into the SPI generator chip on CS0 (sim/spi_chip_model.h names: wrong-type,
+  // cts-stuck, cts-wrong, read-back, none). The name "board_fault" injects a fault into the
   // emulated board instead: value NAME[:COMMAND[:COUNT]] (sim/board_fault.h names, the command
   // code in hexadecimal, COUNT matching commands or -1 for all), for example "no-reply:5C".
   bool Set(std::string_view name, std::string_view value, std::string* error);
@@ -103,6 +111,7 @@ class VirtualBench : private IBenchState {
   TimelineState StateAt(int64_t t_ns, int64_t* next_change_ns) const override;
   TimelineState LiveState() const;
   bool WriteSettings(std::string* error);
+  bool SelectBenchGenerator(std::string* error);
   bool AttachLibrary(std::string* error);
 
   // Source callbacks (the simulated library's reading and calling threads).

@@ -28,8 +28,11 @@ bool BenchScan::Start(const std::string& load, const std::vector<std::string>& s
   if (boardBuffer_ > 0) o.board.buffer_size = boardBuffer_;
   std::vector<std::string> faults;
   for (const std::string& s : sets) {
-    if (s.rfind(sim::VirtualBench::kBoardFaultName, 0) == 0) {
+    if (s.rfind(sim::VirtualBench::kBoardFaultName, 0) == 0 ||
+        s.rfind(sim::VirtualBench::kChipFaultName, 0) == 0) {
       faults.push_back(s);
+    } else if (s.rfind(std::string(sim::VirtualBench::kGenName) + "=", 0) == 0) {
+      o.gen = s.substr(s.find('=') + 1);
     } else {
       EXPECT_TRUE(o.impairments.SetAssignment(s, &error)) << error;
     }

@@ -24,6 +24,23 @@ struct GenArgs {
   double mhz = 0.0;
   std::optional<int> gen;
   bool save = false;
+  NoticeAnswer answer = NoticeAnswer::kCancel;  // --answer: to the drivers' questions
+};
+
+// Keeps the errors for the final message; a driver's question is shown on stderr and answered
+// as --answer says.
+class AnsweringNotice : public RecordingNotice {
+ public:
+  explicit AnsweringNotice(NoticeAnswer a) : answer_(a) {}
+  NoticeAnswer AskYesNoCancel(const std::string& caption, const std::string& text) override {
+    static const char* const kWords[] = {"yes", "no", "cancel"};
+    std::fprintf(stderr, "%s: %s\n  -> %s (--answer)\n", caption.c_str(), text.c_str(),
+                 kWords[static_cast<int>(answer_)]);
+    return answer_;
+  }
+
+ private:
+  NoticeAnswer answer_;
 };
 
 // Parses the arguments; prints the reason and returns false when they do not make sense.
@@ -34,9 +51,16 @@ bool Parse(const std::vector<std::string>& args, GenArgs& out) {
     const bool has_value = i + 1 < args.size();
     if (a == "--save") {
       out.save = true;
-    } else if ((a == "--port" || a == "--freq" || a == "--gen") && !has_value) {
+    } else if ((a == "--port" || a == "--freq" || a == "--gen" || a == "--answer") && !has_value) {
       Fail(kName, a + " needs a value");
       return false;
+    } else if (a == "--answer") {
+      const std::string v = args[++i];
+      if (v != "yes" && v != "no" && v != "cancel") {
+        Fail(kName, "--answer expects yes, no or cancel, not \"" + v + "\"");
+        return false;
+      }
+      out.answer = v == "yes" ? NoticeAnswer::kYes : v == "no" ? NoticeAnswer::kNo : NoticeAnswer::kCancel;
     } else if (a == "--port") {
       const auto p = ParseInt(args[++i]);
       if (!p || *p == 0 || std::to_string(*p) != args[i]) {
@@ -81,7 +105,7 @@ int RunGen(const std::vector<std::string>& args) {
   if (a.save) Settings().WriteProfileInt("OSerialPortSelector", "m_PortSelect_0", a.port);
 
   OBoardProtocol board(port);
-  RecordingNotice notice;
+  AnsweringNotice notice(a.answer);
   ErrorBox box(notice);
   StartFft(65536);  // the sample-rate plan designs its filter with the FFT
   ORatePlanKeeper plan;
@@ -127,13 +151,16 @@ int RunGen(const std::vector<std::string>& args) {
 
 const CliRegistrar gen_registrar(
     {kName, "initialise the generators on a board and set a frequency",
-     "Usage: kavusdraa-cli gen --port N --freq MHZ [--gen CODE] [--save]\n\n"
+     "Usage: kavusdraa-cli gen --port N --freq MHZ [--gen CODE] [--answer yes|no|cancel] [--save]\n\n"
      "Opens serial port N (see `kavusdraa-cli ports`), initialises every generator as the\n"
      "program does at start (InitAllGens) and sets the selected generator to MHZ. Prints the\n"
      "generator and the frequency it really makes (for the Si5351: the fundamental and the odd\n"
      "harmonic used above the output's maximum), or the error text with exit status 1.\n\n"
      "  --gen CODE  use this entry of the generator list instead of the saved one:\n"
      "              0..2 Si5351 output CLK0..2, 100..102 SPI generator on CS0..2 (not saved)\n"
+     "  --answer A  the answer to a generator's question during initialisation (an Rfm22 that\n"
+     "              reports another device type: yes goes on and is not asked again); cancel\n"
+     "              when not given\n"
      "  --save      remember N as the program's serial port (otherwise the saved port stays)\n\n"
      "The generators and the Si5351 are configured by the program's options (settings file).\n"
      "The log goes to stderr.\n",

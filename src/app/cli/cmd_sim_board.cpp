@@ -14,6 +14,7 @@
 #include "app/cli/sim_wiring.h"
 #include "platform/number_text.h"
 #include "sim/board_peripherals.h"
+#include "sim/spi_chip_model.h"
 #include "sim/emulated_board.h"
 
 namespace kavu::cli {
@@ -27,6 +28,7 @@ struct SimBoardArgs {
   sim::EmulatedBoardConfig config;
   std::optional<sim::BoardFault> fault;
   bool quiet = false;
+  std::vector<std::pair<int, std::string>> chips;  // --chip CS:KIND
 };
 
 bool ParseFault(const std::string& text, sim::BoardFault& out) {
@@ -72,6 +74,15 @@ bool Parse(const std::vector<std::string>& args, SimBoardArgs& out) {
       if (a == "--buffer") out.config.buffer_size = *n;
       if (a == "--clock") out.config.timer.clock_hz = static_cast<uint32_t>(*n);
       if (a == "--divider") out.config.timer.divider = static_cast<uint32_t>(*n);
+    } else if (a == "--chip") {
+      const bool ok = v.size() > 2 && v[0] >= '0' && v[0] <= '2' && v[1] == ':' &&
+                      sim::MakeSpiChipModel(v.substr(2)) != nullptr;
+      if (!ok) {
+        Fail(kName, "--chip needs CS:KIND with CS 0..2 and KIND one of rfm22, rfm23, rfm69, ad9833, "
+                    "adf4351, si4463, not \"" + v + "\"");
+        return false;
+      }
+      out.chips.emplace_back(v[0] - '0', v.substr(2));
     } else if (a == "--fault") {
       sim::BoardFault f;
       if (!ParseFault(v, f)) {
@@ -112,6 +123,7 @@ int RunSimBoard(const std::vector<std::string>& args) {
   const sigset_t stop_signals = BlockStopSignals();
 
   sim::BoardPeripherals peripherals;
+  for (const auto& [cs, kind] : a.chips) peripherals.FitSpiChip(cs, sim::MakeSpiChipModel(kind));
   sim::EmulatedBoard board(peripherals, a.config);
   std::string error;
   if (!board.Start(&error)) return Fail(kName, "cannot start the emulated board: " + error);
@@ -153,6 +165,12 @@ int RunSimBoard(const std::vector<std::string>& args) {
     const sim::Si5351Output out = peripherals.Si5351Out(k);
     std::printf("si5351_clk%d_hz: %s%s\n", k, FormatG(out.hz, 12).c_str(), out.on ? "" : " (off)");
   }
+  const auto sources = peripherals.AllSources();
+  for (const auto& [cs, kind] : a.chips) {
+    const sim::SourceState& o = sources[static_cast<size_t>(sim::kTimelineFirstSpiSource + cs)];
+    std::printf("spi_cs%d_%s_hz: %s%s\n", cs, kind.c_str(), FormatG(o.hz, 12).c_str(),
+                o.on ? "" : " (off)");
+  }
   std::printf("commands: %zu\n", board.CommandLog().Size());
   return 0;
 }
@@ -160,7 +178,7 @@ int RunSimBoard(const std::vector<std::string>& args) {
 const CliRegistrar sim_board_registrar(
     {kName, "run the emulated control board on a pseudo-terminal",
      "Usage: kavusdraa-cli sim-board [--link PATH] [--buffer N] [--clock HZ] [--divider N]\n"
-     "                               [--fault KIND[:CODE]] [--log FILE] [--quiet]\n\n"
+     "                               [--fault KIND[:CODE]] [--chip CS:KIND] [--log FILE] [--quiet]\n\n"
      "Runs the emulated control board (with its Si5351 model) on a new pseudo-terminal until\n"
      "interrupted (Ctrl-C). Prints the device path; --link makes PATH a symbolic link to it (an\n"
      "existing link is replaced, any other file is left alone), removed again at the end.\n"
@@ -170,6 +188,8 @@ const CliRegistrar sim_board_registrar(
      "  --divider N    timer divider it reports (default 64)\n"
      "  --fault KIND   commit a fault on every command (or only on command CODE, hex):\n"
      "                 no-reply, short-reply, wrong-byte, late-reply, i2c-nack, unplug\n"
+     "  --chip CS:KIND fit a generator chip model on chip select CS (0..2): rfm22, rfm23, rfm69,\n"
+     "                 ad9833, adf4351, si4463 (may be repeated)\n"
      "  --log FILE     write the command log to FILE at the end\n\n"
      "At the end it prints the frequency each Si5351 output generates and the command count.\n\n"
      "Example, in two terminals:\n"

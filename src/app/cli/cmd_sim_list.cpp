@@ -5,6 +5,7 @@
 #include "app/cli/cli_command.h"
 #include "sim/bench_impairments.h"
 #include "sim/board_fault.h"
+#include "sim/spi_chip_model.h"
 
 namespace kavu::cli {
 namespace {
@@ -21,6 +22,13 @@ int RunSimList(const std::vector<std::string>& args) {
                     sim::BoardFaultKind::kI2cNack, sim::BoardFaultKind::kUnplug}) {
     std::printf(" %s", sim::BoardFaultName(kind));
   }
+  std::printf("\n\ngenerators (gen=KIND, the board's generator, selected in the bench's settings):\n");
+  for (const sim::SpiChipKind& k : sim::SpiChipKinds()) std::printf("  %-9s %s\n", k.name, k.meaning);
+  std::printf("chip faults (chip_fault=NAME, the SPI generator on CS0):");
+  for (auto f : {sim::SpiChipFault::kWrongType, sim::SpiChipFault::kCtsStuck,
+                 sim::SpiChipFault::kCtsWrong, sim::SpiChipFault::kReadBack, sim::SpiChipFault::kNone}) {
+    std::printf(" %s", sim::SpiChipFaultName(f));
+  }
   std::printf("\n");
   return 0;
 }
@@ -31,8 +39,9 @@ const CliRegistrar sim_list_registrar(
      "Lists every setting of the virtual bench (name, default, meaning): the receiver's\n"
      "impairments (noise, quantisation level, DC spike, generator phase wander, generator and\n"
      "board clock errors, gain steps), the bench's bridge resistors, the receiver faults, and\n"
-     "then the names of the faults the emulated board can commit. Each setting is changed by\n"
-     "name as NAME=VALUE where a bench is run.\n",
+     "then the names of the faults the emulated board can commit, the generator chips the\n"
+     "board can carry (gen=KIND) and the faults of those chips (chip_fault=NAME). Each setting\n"
+     "is changed by name as NAME=VALUE where a bench is run.\n",
      RunSimList});
 
 }  // namespace

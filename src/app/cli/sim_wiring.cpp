@@ -19,7 +19,9 @@ int StartBenchFromArgs(const char* name, const std::string& load, const std::vec
     const size_t eq = s.find('=');
     if (eq == std::string::npos) return Fail(name, "--sim-set expects NAME=VALUE, not \"" + s + "\"", 2);
     const std::string key = s.substr(0, eq), value = s.substr(eq + 1);
-    if (key == sim::VirtualBench::kBoardFaultName) {
+    if (key == sim::VirtualBench::kGenName) {
+      opts.gen = value;
+    } else if (key == sim::VirtualBench::kBoardFaultName || key == sim::VirtualBench::kChipFaultName) {
       later.emplace_back(key, value);
     } else if (!opts.impairments.Set(key, value, &error)) {
       return Fail(name, "--sim-set: " + error, 2);

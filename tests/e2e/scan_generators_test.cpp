@@ -1,0 +1,87 @@
+// Whole scans with each generator chip on the bench's board: the chip's model on CS0 turns what
+// the program sends through the serial port into the tone the receiver sees, so every point must
+// measure the antenna within the bounds of the Si5351 scans.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+
+#include "e2e/bench_scan_fixture.h"
+#include "scan/bridge_settings.h"
+#include "scan/impedance_computer.h"
+#include "sim/board_peripherals.h"
+
+namespace kavu::test {
+namespace {
+
+class ScanGenerators : public BenchScan {};
+
+TEST_F(ScanGenerators, EveryChipScansTheAntenna) {
+  const struct {
+    const char* gen;
+    const char* ranges;
+    const char* file_text;  // the generator's part of the saved file's name
+  } cases[] = {{"rfm22", "433-435 0.5", " rfm22b"},      {"rfm23", "300-302 0.5", " rfm23b"},
+               {"rfm69", "433-435 0.5", " rfm69"},       {"ad9833", "10-10.1 0.025", " dds_ad9833"},
+               {"adf4351", "143-147 1", " ADF4351+-4дБм"}, {"si4463", "433-435 0.5", " si4463"},
+               // Above 1136 MHz on the Si4463's second harmonic.
+               {"si4463", "1200-1201 0.5", " si4463"}};
+  const char* load = "150+75j";
+  std::string error;
+  const auto model = sim::AntennaModel::Parse(load, &error);
+  ASSERT_TRUE(model) << error;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.gen);
+    if (!Start(load, {"seed=5", std::string("gen=") + c.gen})) return;
+    const auto end = Scan(c.ranges);
+    ASSERT_TRUE(end);
+    EXPECT_TRUE(end->ok) << end->error;
+    EXPECT_TRUE(end->saved) << end->save.error;
+    EXPECT_NE(end->save.path.find(c.file_text), std::string::npos) << end->save.path;
+    const std::vector<double> planned = Planned(c.ranges);
+    const AntIzms& set = station_->Store().Set(0);
+    ASSERT_EQ(set.Count(), static_cast<int32_t>(planned.size()));
+    const ImpedanceComputer imp(LoadBridgeSettings(), nullptr);
+    for (int32_t i = 0; i < set.Count(); ++i) {
+      const double f = planned[static_cast<size_t>(i)];
+      const Complex want = model->Impedance(f);
+      const Complex z = imp.ComputeZ(set, i, -1);
+      const double tol = 0.005 * std::abs(want) + 0.2;
+      EXPECT_NEAR(z.real(), want.real(), tol) << f;
+      EXPECT_NEAR(z.imag(), want.imag(), tol) << f;
+    }
+    // The tone came from the chip on CS0, not from the Si5351.
+    const auto sources = bench_.Peripherals().AllSources();
+    EXPECT_TRUE(sources[sim::kTimelineFirstSpiSource].on);
+    EXPECT_FALSE(sources[0].on);
+    if (HasFailure()) return;
+    TearDown();
+  }
+}
+
+TEST_F(ScanGenerators, ChipFaultStopsTheStartWithItsText) {
+  if (!Start("50", {"gen=si4463", "chip_fault=cts-wrong"})) return;
+  station_->Engine().SetRangeText("433-434 0.5");
+  bool started = true, done = false;
+  loop_.Post([&] {
+    started = station_->Engine().StartScan();
+    done = true;
+  });
+  loop_.RunUntil([&] { return done; }, std::chrono::milliseconds(20000));
+  ASSERT_TRUE(done);
+  EXPECT_FALSE(started);
+  bool seen = false;
+  for (const std::string& t : notice_.Texts()) {
+    seen = seen || t.find("Ошибка начальной инициализации si4463") != std::string::npos;
+  }
+  EXPECT_TRUE(seen);
+  // The board and the port work on: without the fault the same station scans.
+  std::string error;
+  ASSERT_TRUE(bench_.Set(sim::VirtualBench::kChipFaultName, "none", &error)) << error;
+  const auto end = Scan("433-434 0.5");
+  ASSERT_TRUE(end);
+  EXPECT_TRUE(end->ok) << end->error;
+}
+
+}  // namespace
+}  // namespace kavu::test
