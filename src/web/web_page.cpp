@@ -143,7 +143,7 @@ function Setka_Create(lo, hi, minStep) {
   }
   return lines;
 }
-var GRID = ["#d2d2d2", "#c8c8c8", "#a0a0a0"];
+var GRID = ["#d2d2d2", "#c8c8c8", "#a0a0a0"], NAMES = ["R", "X", "|R+jX|", "КСВ"];
 function quantity(k, set, i, z0) {
   var r = set.r[i], x = set.x[i];
   return k === 0 ? r : k === 1 ? x : k === 2 ? Math.sqrt(r * r + x * x) : swrOf(r, x, z0);
@@ -190,9 +190,12 @@ function draw() {
       g.fillText(l.text, labelW - 2, vy(l.v) + 5); });
     fgrid.forEach(function (l) { if (l.v < fLo || l.v > fHi) return; g.strokeStyle = GRID[l.kind]; g.beginPath();
       g.moveTo(fx(l.v), top); g.lineTo(fx(l.v), top + h); g.stroke(); });
-    g.lineWidth = 2; var ci = 0;
+    g.lineWidth = 2; var ci = 0, legendX = labelW + 8;
     pan.forEach(function (k) { sets.forEach(function (s) {
-      g.strokeStyle = COLORS[ci++ % COLORS.length]; g.beginPath(); var pen = false;
+      var colour = COLORS[ci++ % COLORS.length], name = NAMES[k] + (s === prev && pred ? " пред" : "");
+      g.fillStyle = colour; g.textAlign = "left"; g.font = "16px serif";
+      g.fillText(name, legendX, top + 16); legendX += g.measureText(name).width + 14;
+      g.strokeStyle = colour; g.beginPath(); var pen = false;
       for (var i = 0; i < s.f.length; i++) { var v = quantity(k, s, i, z0), f = s.f[i] / 1e6;
         if (!isFinite(v) || !isFinite(f)) { pen = false; continue; }
         if (pen) g.lineTo(fx(f), vy(v)); else g.moveTo(fx(f), vy(v)); pen = true; }
@@ -202,7 +205,8 @@ function draw() {
   [2, 1, 0].forEach(function (kind) { fgrid.forEach(function (l) {
     if (l.kind !== kind || l.v < fLo || l.v > fHi) return;
     g.font = kind === 2 ? "bold 16px serif" : "16px serif";
-    var w = g.measureText(l.text).width, x = fx(l.v), a = x - w / 2 - 5, b = x + w / 2 + 5;
+    var w = g.measureText(l.text).width, x = Math.max(labelW + w / 2, Math.min(W - w / 2 - 2, fx(l.v)));
+    var a = x - w / 2 - 5, b = x + w / 2 + 5;
     if (used.some(function (u) { return a < u[1] && b > u[0]; })) return;
     used.push([a, b]); g.fillText(l.text, x, H - 6); }); });
   window.kavuPlotted = {cur: cur.f.length, prev: prev.f.length, panels: panels.length};
