@@ -8,6 +8,7 @@
 #include "board/port_list.h"
 #include "board/serial_port.h"
 #include "shell/log_console.h"
+#include "web/ovirt_net_com.h"
 #include "web/raw_client_fixture.h"
 
 namespace kavu::test {
@@ -148,6 +149,63 @@ TEST(BridgeRegistration, ThePortOpensOnlyWhileTheServerRuns) {
   EXPECT_FALSE(port.Open(kNetworkPortNumber, OSerialPort::kBaud));
   EXPECT_EQ(port.LastErrorText(),
             "Сетевой com-порт недоступен! Включите в настройках запуск Http сервера и перезапустите программу\n");
+}
+
+}  // namespace
+}  // namespace kavu::test
+
+namespace kavu::test {
+namespace {
+
+class RecordingSink : public IOutsideEventSink {
+ public:
+  void PostOutsideEvent(const OutsideEventTicket& t, int bytes) override { posted.push_back({t.slot, bytes}); }
+  std::vector<std::pair<int, int>> posted;
+};
+
+TEST(OVirtNetComWaits, ACancelWakesOnlyItsOwnConnection) {
+  OVirtNetCom bridge;
+  RecordingSink sink;
+  const OutsideEventTicket mine{&sink, 3, 11}, other{&sink, 4, 12}, stale_slot{&sink, 3, 10};
+  const int id = bridge.NewDownload();
+  bridge.InitMyIOEvent(id, mine);
+  EXPECT_TRUE(sink.posted.empty());
+  bridge.CancelMyIOEvent(other);       // another connection closing: not this wait
+  bridge.CancelMyIOEvent(stale_slot);  // the same slot's earlier connection: not this wait
+  EXPECT_TRUE(sink.posted.empty());
+  bridge.CancelMyIOEvent(mine);
+  EXPECT_EQ(sink.posted, (std::vector<std::pair<int, int>>{{3, 0}}));
+  // A stale id is told to give up; bytes already waiting wake at once.
+  bridge.InitMyIOEvent(id - 1, other);
+  const uint8_t b[] = {9};
+  EXPECT_EQ(bridge.Send(b, 1), 1u);
+  bridge.InitMyIOEvent(id, mine);
+  EXPECT_EQ(sink.posted, (std::vector<std::pair<int, int>>{{3, 0}, {4, -1}, {3, 0}}));
+  uint8_t out[8];
+  EXPECT_EQ(bridge.TakeDownload(id, out, 8), 1);
+  EXPECT_EQ(bridge.TakeDownload(id - 1, out, 8), -1);
+}
+
+TEST(OVirtNetComWaits, FullRingsPushBackInsteadOfOverwriting) {
+  OVirtNetCom bridge;
+  std::vector<uint8_t> data(5000, 7);
+  EXPECT_EQ(bridge.Send(data.data(), data.size()), 4095u);  // one byte short of the ring
+  EXPECT_EQ(bridge.Send(data.data(), 1), 0u);
+  uint8_t out[5000];
+  EXPECT_EQ(bridge.TakeDownload(bridge.DownloadId(), out, 100), 100);
+  EXPECT_EQ(bridge.Send(data.data(), 500), 100u);
+
+  bridge.ReaderAttached(true);
+  EXPECT_EQ(bridge.UploadRoom(), 4095);
+  EXPECT_EQ(bridge.Upload(data.data(), 5000), 4095);
+  EXPECT_EQ(bridge.UploadRoom(), 0);
+  RecordingSink sink;
+  EXPECT_TRUE(bridge.WaitUploadRoom({&sink, 1, 1}));
+  bridge.ReceiveRead(10);  // the reader took 10 bytes
+  EXPECT_EQ(sink.posted, (std::vector<std::pair<int, int>>{{1, 0}}));
+  EXPECT_EQ(bridge.UploadRoom(), 10);
+  EXPECT_FALSE(bridge.WaitUploadRoom({&sink, 1, 1}));
+  EXPECT_EQ(bridge.LostBytes(), 0);
 }
 
 }  // namespace
