@@ -16,6 +16,8 @@ PACKAGES=(
   librtlsdr0 libhackrf0               # real receiver libraries, loaded at run time
   locales                             # the ru_RU.UTF-8 locale used by number-parsing tests
   python3
+  chromium nodejs npm                 # the web page's tests (headless Chromium, npm playwright-core)
+  nginx-light                         # anchor of the web benchmark; its service is never started
 )
 PACKAGES+=("$@")                      # extra packages from a caller (scripts/setup-cross.sh)
 
@@ -25,7 +27,15 @@ for p in "${PACKAGES[@]}"; do
 done
 if [ "${#missing[@]}" -gt 0 ]; then
   $SUDO apt-get update -qq
+  # Packages with a system service (nginx) must not start it: the benchmark runs its own.
+  no_start=0
+  if [ ! -e /usr/sbin/policy-rc.d ]; then
+    printf '#!/bin/sh\nexit 101\n' | $SUDO tee /usr/sbin/policy-rc.d >/dev/null
+    $SUDO chmod +x /usr/sbin/policy-rc.d
+    no_start=1
+  fi
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  if [ "$no_start" = 1 ]; then $SUDO rm -f /usr/sbin/policy-rc.d; fi
 fi
 
 # The Russian locale: number parsing must not depend on LC_NUMERIC.

@@ -90,11 +90,14 @@ bool OSerialPort::OpenNetwork() {
   }
   Log() << "Открываю сетевой com-порт (мост Cеть - Angroid - usb_host)\n";
   ring_read_ = bridge->ReceiveWriteIndex();
+  bridge->ReaderAttached(true);
+  bridge->ReceiveRead(ring_read_);
   network_ = true;
   return true;
 }
 
 void OSerialPort::Close() {
+  if (INetworkSerialBridge* bridge = network_ ? NetworkSerialBridge() : nullptr) bridge->ReaderAttached(false);
   network_ = false;
   device_.Close();
   device_open_ = false;
@@ -102,7 +105,10 @@ void OSerialPort::Close() {
 
 void OSerialPort::Write(const uint8_t* data, size_t count) {
   if (network_) {
-    if (INetworkSerialBridge* bridge = NetworkSerialBridge()) bridge->Send(data, count);
+    INetworkSerialBridge* bridge = NetworkSerialBridge();
+    if (bridge && bridge->Send(data, count) == count) return;
+    KeepError(EAGAIN);
+    Log() << LogColour(kColourError) << "ОШИБКА записи данных com-порт !!! \n" << LogColour(kColourNormal);
     return;
   }
   if (!device_.IsOpen()) return;
@@ -128,6 +134,7 @@ bool OSerialPort::ReadSome(uint8_t* buffer, int max, int* count) {
       buffer[i] = ring[ring_read_];
       ring_read_ = (ring_read_ + 1) % INetworkSerialBridge::kRingSize;
     }
+    if (n > 0) bridge->ReceiveRead(ring_read_);
     *count = n;
     return true;
   }

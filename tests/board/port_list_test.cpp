@@ -113,7 +113,10 @@ class FakeBridge : public INetworkSerialBridge {
  public:
   const uint8_t* ReceiveRing() const override { return ring; }
   int ReceiveWriteIndex() const override { return write; }
-  void Send(const uint8_t* data, size_t count) override { sent.insert(sent.end(), data, data + count); }
+  size_t Send(const uint8_t* data, size_t count) override {
+    sent.insert(sent.end(), data, data + count);
+    return count;
+  }
   bool WaitForData(int seen, int) override { return write != seen; }
   void Put(uint8_t b) {
     ring[write] = b;

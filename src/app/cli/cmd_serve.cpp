@@ -1,0 +1,151 @@
+// kavusdraa-cli serve: the analyzer without windows, used from a browser through the built-in
+// web server, until Ctrl-C or SIGTERM.
+#include <signal.h>
+
+#include <atomic>
+#include <cstdio>
+#include <thread>
+
+#include "app/cli/cli_command.h"
+#include "app/cli/sim_wiring.h"
+#include "platform/event_loop.h"
+#include "platform/number_text.h"
+#include "scan/scan_station.h"
+#include "shell/error_box.h"
+#include "shell/log_console.h"
+#include "sim/virtual_bench.h"
+#include "web/station_web_analyzer.h"
+#include "web/web_server.h"
+
+namespace kavu::cli {
+namespace {
+
+constexpr const char* kName = "serve";
+
+struct ServeArgs {
+  std::string sim;  // empty: the hardware of the settings
+  std::vector<std::string> simSets;
+  std::string address;
+  int port = 8888;
+  std::string range = "140-150 0.5";
+  std::string folder;
+};
+
+class ServeEvents : public IScanEvents {
+ public:
+  void ScanEnded(const ScanEndReport& r) override {
+    Log() << "serve: скан закончен, точек " << r.points << (r.saved ? ", сохранён " + r.save.path : std::string())
+          << (r.ok ? std::string() : ", ошибка: " + r.error) << "\n";
+  }
+};
+
+bool Parse(const std::vector<std::string>& args, ServeArgs& a) {
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& k = args[i];
+    if (i + 1 >= args.size()) {
+      Fail(kName, k + " needs a value (see --help)");
+      return false;
+    }
+    const std::string& v = args[++i];
+    if (k == "--sim") {
+      a.sim = v;
+    } else if (k == "--sim-set") {
+      a.simSets.push_back(v);
+    } else if (k == "--address") {
+      a.address = v;
+    } else if (k == "--range") {
+      a.range = v;
+    } else if (k == "--folder") {
+      a.folder = v;
+    } else if (k == "--port") {
+      const auto p = ParseInt(v);
+      if (!p || std::to_string(*p) != v || *p < 0 || *p > 65535) {
+        Fail(kName, "--port expects 0..65535, not \"" + v + "\"");
+        return false;
+      }
+      a.port = *p;
+    } else {
+      Fail(kName, "unknown argument \"" + k + "\" (see --help)");
+      return false;
+    }
+  }
+  if (!a.simSets.empty() && a.sim.empty()) {
+    Fail(kName, "--sim-set needs --sim (the virtual bench)");
+    return false;
+  }
+  return true;
+}
+
+int RunServe(const std::vector<std::string>& args) {
+  ServeArgs a;
+  if (!Parse(args, a)) return 2;
+  const sigset_t stop_signals = BlockStopSignals();
+  ::signal(SIGPIPE, SIG_IGN);
+  sim::VirtualBench bench;
+  if (!a.sim.empty()) {
+    if (const int status = StartBenchFromArgs(kName, a.sim, a.simSets, sim::VirtualBenchOptions{}, bench))
+      return status;
+  }
+  int status = 0;
+  {
+    EventLoop loop;
+    StderrNotice notice;
+    ServeEvents events;
+    ScanStation station(loop, notice, events);
+    StationWebAnalyzer analyzer(station, loop, a.range, false);
+    WebServer web(&analyzer);
+    // The bridge is registered before the saved port is opened, so a saved port -33 opens.
+    if (web.Start({a.address, a.port, a.folder, nullptr}) != 0) {
+      status = Fail(kName, web.Socket().ErrorText());
+    } else {
+      std::string error;
+      if (!station.Start(&error)) {
+        status = Fail(kName, error);
+      } else {
+        const int port = web.Socket().Port();
+        if (a.address.empty()) {
+          std::printf("listening on every address, port %d: http://127.0.0.1:%d/ (web folder %s)\n", port, port,
+                      web.Folder().c_str());
+        } else {
+          std::printf("listening on %s, port %d: http://%s:%d/ (web folder %s)\n", a.address.c_str(), port,
+                      a.address.c_str(), port, web.Folder().c_str());
+        }
+        std::fflush(stdout);
+        std::atomic<bool> done{false};
+        std::thread waiter([&] {
+          const timespec tick{0, 100'000'000};
+          while (!done.load() && sigtimedwait(&stop_signals, nullptr, &tick) <= 0) {
+          }
+          loop.Quit();
+        });
+        loop.Run();
+        done.store(true);
+        waiter.join();
+        std::printf("stopping\n");
+      }
+    }
+    web.Stop();
+    station.Stop();
+  }
+  bench.Stop();
+  return status;
+}
+
+const CliRegistrar serve_registrar(
+    {kName, "run the analyzer headless, used from a browser through the built-in web server",
+     "Usage: kavusdraa-cli serve [--sim LOAD] [--sim-set NAME=VALUE]... [--address A] [--port P]\n"
+     "                          [--range TEXT] [--folder DIR]\n\n"
+     "Opens the port and receiver of the settings (or the virtual bench with --sim, as for scan),\n"
+     "starts the web server and serves the analyzer's page until Ctrl-C or SIGTERM: the page shows\n"
+     "the current and previous scan, starts and pauses scans, edits the scan ranges and mirrors\n"
+     "the log. The network serial port (-33) works through the server.\n\n"
+     "  --address A   bind to this local address only (for example 127.0.0.1: this computer only,\n"
+     "                or the address of one network card); default: every address (the page is\n"
+     "                reachable from the whole local network)\n"
+     "  --port P      TCP port (default 8888; 0 picks a free one, printed at start)\n"
+     "  --range TEXT  the scan ranges the page's \"Старт\" scans (default \"140-150 0.5\")\n"
+     "  --folder DIR  the web folder (default ~/.local/share/kavusdraa/SdrAntAAHttp)\n",
+     RunServe});
+
+}  // namespace
+}  // namespace kavu::cli

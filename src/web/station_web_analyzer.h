@@ -1,0 +1,47 @@
+#pragma once
+// StationWebAnalyzer: the web application's view of a ScanStation. Points are read from the
+// results store (sets 0 and 1) with R and X computed as the results show them; actions are posted
+// to the window thread, where the engine runs them as its buttons would.
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "scan/calibration.h"
+#include "scan/impedance_computer.h"
+#include "scan/scan_station.h"
+#include "web/web_analyzer.h"
+
+namespace kavu {
+
+class StationWebAnalyzer : public IWebAnalyzer {
+ public:
+  // Window thread. The engine gets `range_text` and `cyclic` at once.
+  StationWebAnalyzer(ScanStation& station, IWindowThread& window, std::string range_text, bool cyclic);
+  ~StationWebAnalyzer() override;
+
+  int32_t Generation(int set) const override;
+  int32_t Count(int set) const override;
+  void Point(int set, int32_t index, float* freq_hz, float* r, float* x) const override;
+  int32_t ErrorCount() const override { return errors_.load(); }
+  bool Cyclic() const override;
+  std::string RangeText() const override;
+  void PostStartScan() override;
+  void PostPauseOrContinue() override;
+  void PostRange(bool cyclic, const std::string& text) override;
+
+  static constexpr int kRefreshTimer = 130000;
+
+ private:
+  ScanStation& station_;
+  IWindowThread& window_;
+  Calibration calibration_;
+  std::unique_ptr<ImpedanceComputer> impedance_;
+  mutable std::mutex mutex_;
+  std::string rangeText_;
+  bool cyclic_ = false;
+  std::atomic<int32_t> errors_{0};
+  std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+};
+
+}  // namespace kavu

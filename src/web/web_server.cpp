@@ -1,0 +1,68 @@
+#include "web/web_server.h"
+
+#include <sys/stat.h>
+
+#include <fstream>
+
+#include "board/network_serial_bridge.h"
+#include "platform/user_paths.h"
+#include "shell/log_console.h"
+#include "web/console_mirror.h"
+#include "web/okavu_http_aasdr1.h"
+#include "web/web_folder.h"
+
+namespace kavu {
+
+WebServer::WebServer(IWebAnalyzer* analyzer) : analyzer_(analyzer), icon_(ProgramIcon()) {}
+
+WebServer::~WebServer() { Stop(); }
+
+bool UnpackHttp(const std::string& folder) {
+  if (!MakeDirs(folder)) {
+    Log() << LogColour(kColourError) << "ОШИБКА, нет могу создать " << folder << "\n" << LogColour(kColourNormal);
+    return false;
+  }
+  const std::string existing = FindNameIgnoringCase(folder, "index.html");
+  if (!existing.empty()) return true;
+  const std::string path = folder + "/Index.html";
+  Log() << LogColour(kColourNotice) << "Ради http создаём " << path << "\n" << LogColour(kColourNormal);
+  const std::string page = WebPageCp1251();
+  std::ofstream out(path, std::ios::binary);
+  out.write(page.data(), static_cast<std::streamsize>(page.size()));
+  out.close();
+  if (!out) {
+    Log() << LogColour(kColourError) << "ОШИБКА, нет могу создать " << path << "\n" << LogColour(kColourNormal);
+    return false;
+  }
+  return true;
+}
+
+int WebServer::Start(const WebServerOptions& options) {
+  folder_ = options.folder.empty() ? DefaultWebFolder() : options.folder;
+  UnpackHttp(folder_);
+  INetworkSerialBridge* const previous = NetworkSerialBridge();
+  SetNetworkSerialBridge(&bridge_);
+  registered_ = true;
+  const std::string folder = folder_;
+  socket_ = std::make_unique<OKavuSocket>(
+      [this, folder] {
+        auto h = std::make_unique<OKavuHttpAASdr1>(analyzer_, &bridge_, &icon_, &LogConsoleMirrorText);
+        h->SetWebFolder(folder);
+        return h;
+      },
+      options.clock);
+  const int result = socket_->Listen(options.address, options.port);
+  if (result != 0) {
+    SetNetworkSerialBridge(previous);
+    registered_ = false;
+  }
+  return result;
+}
+
+void WebServer::Stop() {
+  if (registered_ && NetworkSerialBridge() == &bridge_) SetNetworkSerialBridge(nullptr);
+  registered_ = false;
+  if (socket_) socket_->Stop();
+}
+
+}  // namespace kavu

@@ -1,0 +1,212 @@
+// The network serial bridge through the server: every byte arrives once and in order, with the
+// port reading slowly (upload) and the phone reading slowly (download).
+#include <gtest/gtest.h>
+
+#include <thread>
+
+#include "board/network_serial_bridge.h"
+#include "board/port_list.h"
+#include "board/serial_port.h"
+#include "shell/log_console.h"
+#include "web/ovirt_net_com.h"
+#include "web/raw_client_fixture.h"
+
+namespace kavu::test {
+namespace {
+
+std::string Pattern(size_t n, int seed) {
+  std::string s(n, '\0');
+  for (size_t i = 0; i < n; ++i) s[i] = static_cast<char>((i * 13 + i / 256 + static_cast<size_t>(seed)) & 0xFF);
+  return s;
+}
+
+const std::string kUploadHead = "POST /KavuSdrAA1_ComPort_send.dat HTTP/1.0\r\nHost: phone\r\n\r\n";
+const std::string kDownload = "POST /kavusdraa1_comport_rcv.dat HTTP/1.0\r\nContent-Length: 0\r\n\r\n";
+
+class Bridge : public ::testing::Test {
+ protected:
+  void SetUp() override { ASSERT_EQ(srv.started, 0); }
+  TestServer srv;
+};
+
+TEST_F(Bridge, UploadUnderBackPressureLosesNothing) {
+  OSerialPort port;
+  ASSERT_TRUE(port.Open(kNetworkPortNumber, OSerialPort::kBaud)) << port.LastErrorText();
+  const std::string data = Pattern(300000, 1);
+  RawClient phone(srv.Port());
+  ASSERT_TRUE(phone.Send(kUploadHead + data.substr(0, 9000)));  // more than the ring holds, at once
+  std::thread sender([&] { phone.Send(data.substr(9000)); });
+  std::string got;
+  uint8_t buf[700];
+  const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+  while (got.size() < data.size() && std::chrono::steady_clock::now() < end) {
+    int n = 0;
+    port.ReadSome(buf, sizeof buf, &n);  // a slow reader: the ring fills up again and again
+    got.append(reinterpret_cast<char*>(buf), static_cast<size_t>(n));
+    if (n == 0) std::this_thread::sleep_for(std::chrono::microseconds(300));
+  }
+  sender.join();
+  ASSERT_EQ(got.size(), data.size());
+  EXPECT_TRUE(got == data);
+  EXPECT_EQ(srv.server.Bridge().LostBytes(), 0);
+  port.Close();
+}
+
+TEST_F(Bridge, DownloadRingFullMakesWritesShortNotLost) {
+  RawClient phone(srv.Port());
+  ASSERT_TRUE(phone.Send(kDownload));
+  const std::string head = phone.ReadUntil("\r\n\r\n");
+  const Answer a = ParseAnswer(head);
+  ASSERT_EQ(a.statusLine, "HTTP/1.0 200 OK");
+  EXPECT_NE(a.HeaderValue("Set-Cookie"), "");  // the visitor id comes before Connection: close
+  const std::string data = Pattern(200000, 2);
+  std::thread writer([&] {
+    size_t sent = 0;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (sent < data.size() && std::chrono::steady_clock::now() < end) {
+      const size_t n = srv.server.Bridge().Send(reinterpret_cast<const uint8_t*>(data.data()) + sent,
+                                                std::min<size_t>(5000, data.size() - sent));
+      EXPECT_LE(n, 4095u);
+      sent += n;
+      if (n == 0) std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+  });
+  std::string got = a.body;
+  while (got.size() < data.size()) {
+    const std::string part = phone.ReadSome(3000, 5000);
+    if (part.empty()) break;
+    got += part;
+  }
+  writer.join();
+  ASSERT_EQ(got.size(), data.size());
+  EXPECT_TRUE(got == data);
+}
+
+TEST_F(Bridge, ANewDownloadSupersedesTheOldOne) {
+  RawClient first(srv.Port());
+  ASSERT_TRUE(first.Send(kDownload));
+  ASSERT_FALSE(first.ReadUntil("\r\n\r\n").empty());
+  EXPECT_TRUE(WaitFor([&] { return srv.server.Bridge().DownloadId() == 1; }));
+  const uint8_t stale[] = {1, 2, 3};
+  srv.server.Bridge().Send(stale, 3);
+  std::string early = first.ReadSome(10, 2000);  // the first download carries these
+  EXPECT_EQ(early, "\1\2\3");
+  RawClient second(srv.Port());
+  ASSERT_TRUE(second.Send(kDownload));
+  EXPECT_TRUE(first.WaitClosed(3000));  // woken, found stale, closed
+  const std::string head2 = second.ReadUntil("\r\n\r\n");
+  const std::string fresh = "fresh";
+  srv.server.Bridge().Send(reinterpret_cast<const uint8_t*>(fresh.data()), fresh.size());
+  const std::string got = ParseAnswer(head2).body + second.ReadSome(100, 2000);
+  EXPECT_EQ(got, "fresh");
+}
+
+TEST_F(Bridge, LiveBridgeConnectionsOutliveTheirDeadlines) {
+  RawClient down(srv.Port());
+  ASSERT_TRUE(down.Send(kDownload));
+  ASSERT_FALSE(down.ReadUntil("\r\n\r\n").empty());
+  srv.AdvanceAndTick(400000);
+  srv.AdvanceAndTick(400000);
+  EXPECT_FALSE(down.WaitClosed(200));
+  EXPECT_EQ(srv.server.Socket().Statistics()[7], 1);
+  const uint8_t b[] = {'k'};
+  srv.server.Bridge().Send(b, 1);
+  EXPECT_EQ(down.ReadSome(10, 2000), "k");
+}
+
+TEST_F(Bridge, UploadsWithoutAReaderAreReportedLostAndNewUploadsSupersede) {
+  Log().SetCapture(true);
+  RawClient first(srv.Port());
+  ASSERT_TRUE(first.Send(kUploadHead + "12345"));
+  EXPECT_TRUE(WaitFor([&] { return srv.server.Bridge().LostBytes() == 5; }));
+  RawClient second(srv.Port());
+  ASSERT_TRUE(second.Send(kUploadHead + "67"));
+  EXPECT_TRUE(WaitFor([&] { return srv.server.Bridge().LostBytes() == 7; }));
+  ASSERT_TRUE(first.Send("8"));  // the first upload's next block: refused, connection closed
+  EXPECT_TRUE(first.WaitClosed(3000));
+  const std::string log = Log().TakeCaptured();
+  Log().SetCapture(false);
+  EXPECT_NE(log.find("Сетевой com-порт не открыт: потеряно байт 5"), std::string::npos);
+  EXPECT_NE(log.find("Прервано новым соед"), std::string::npos);
+  EXPECT_EQ(ParseAnswer(Exchange(srv.Port(), "POST /other.dat HTTP/1.0\r\n\r\nxx")).statusLine, "");
+}
+
+TEST(BridgeRegistration, ThePortOpensOnlyWhileTheServerRuns) {
+  TempDir dir;
+  FakeClock clock;
+  {
+    WebServer web(nullptr);
+    ASSERT_EQ(web.Start({"127.0.0.1", 0, dir.Path(), &clock}), 0);
+    EXPECT_EQ(NetworkSerialBridge(), &web.Bridge());
+    {
+      WebServer clash(nullptr);  // the same port: bind fails, the running server keeps its bridge
+      EXPECT_EQ(clash.Start({"127.0.0.1", web.Socket().Port(), dir.Path(), &clock}), 4);
+      EXPECT_EQ(NetworkSerialBridge(), &web.Bridge());
+    }
+    EXPECT_EQ(NetworkSerialBridge(), &web.Bridge());
+  }
+  OSerialPort port;
+  EXPECT_FALSE(port.Open(kNetworkPortNumber, OSerialPort::kBaud));
+  EXPECT_EQ(port.LastErrorText(),
+            "Сетевой com-порт недоступен! Включите в настройках запуск Http сервера и перезапустите программу\n");
+}
+
+}  // namespace
+}  // namespace kavu::test
+
+namespace kavu::test {
+namespace {
+
+class RecordingSink : public IOutsideEventSink {
+ public:
+  void PostOutsideEvent(const OutsideEventTicket& t, int bytes) override { posted.push_back({t.slot, bytes}); }
+  std::vector<std::pair<int, int>> posted;
+};
+
+TEST(OVirtNetComWaits, ACancelWakesOnlyItsOwnConnection) {
+  OVirtNetCom bridge;
+  RecordingSink sink;
+  const OutsideEventTicket mine{&sink, 3, 11}, other{&sink, 4, 12}, stale_slot{&sink, 3, 10};
+  const int id = bridge.NewDownload();
+  bridge.InitMyIOEvent(id, mine);
+  EXPECT_TRUE(sink.posted.empty());
+  bridge.CancelMyIOEvent(other);       // another connection closing: not this wait
+  bridge.CancelMyIOEvent(stale_slot);  // the same slot's earlier connection: not this wait
+  EXPECT_TRUE(sink.posted.empty());
+  bridge.CancelMyIOEvent(mine);
+  EXPECT_EQ(sink.posted, (std::vector<std::pair<int, int>>{{3, 0}}));
+  // A stale id is told to give up; bytes already waiting wake at once.
+  bridge.InitMyIOEvent(id - 1, other);
+  const uint8_t b[] = {9};
+  EXPECT_EQ(bridge.Send(b, 1), 1u);
+  bridge.InitMyIOEvent(id, mine);
+  EXPECT_EQ(sink.posted, (std::vector<std::pair<int, int>>{{3, 0}, {4, -1}, {3, 0}}));
+  uint8_t out[8];
+  EXPECT_EQ(bridge.TakeDownload(id, out, 8), 1);
+  EXPECT_EQ(bridge.TakeDownload(id - 1, out, 8), -1);
+}
+
+TEST(OVirtNetComWaits, FullRingsPushBackInsteadOfOverwriting) {
+  OVirtNetCom bridge;
+  std::vector<uint8_t> data(5000, 7);
+  EXPECT_EQ(bridge.Send(data.data(), data.size()), 4095u);  // one byte short of the ring
+  EXPECT_EQ(bridge.Send(data.data(), 1), 0u);
+  uint8_t out[5000];
+  EXPECT_EQ(bridge.TakeDownload(bridge.DownloadId(), out, 100), 100);
+  EXPECT_EQ(bridge.Send(data.data(), 500), 100u);
+
+  bridge.ReaderAttached(true);
+  EXPECT_EQ(bridge.UploadRoom(), 4095);
+  EXPECT_EQ(bridge.Upload(data.data(), 5000), 4095);
+  EXPECT_EQ(bridge.UploadRoom(), 0);
+  RecordingSink sink;
+  EXPECT_TRUE(bridge.WaitUploadRoom({&sink, 1, 1}));
+  bridge.ReceiveRead(10);  // the reader took 10 bytes
+  EXPECT_EQ(sink.posted, (std::vector<std::pair<int, int>>{{1, 0}}));
+  EXPECT_EQ(bridge.UploadRoom(), 10);
+  EXPECT_FALSE(bridge.WaitUploadRoom({&sink, 1, 1}));
+  EXPECT_EQ(bridge.LostBytes(), 0);
+}
+
+}  // namespace
+}  // namespace kavu::test
