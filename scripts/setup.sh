@@ -15,6 +15,7 @@ PACKAGES=(
   librtlsdr0 libhackrf0               # real receiver libraries, loaded at run time
   locales                             # the ru_RU.UTF-8 locale used by number-parsing tests
   python3
+  qt6-base-dev qt6-qpa-plugins xvfb imagemagick  # desktop windows, offscreen window tests, README pictures
 )
 
 missing=()

@@ -266,3 +266,21 @@ TEST(GraphPanelSettingsTest, RoundTripAndLimits) {
 
 }  // namespace
 }  // namespace kavu
+
+#include "results/help_links.h"
+
+namespace kavu {
+namespace {
+
+TEST(HelpLinksTest, AddressesAndSuffixes) {
+  EXPECT_EQ(HelpAddress("https://h.example/", "CDlgRX", HelpButtonSuffix()),
+            "https://h.example/KavuSdrAA/Prog1/Help/CDlgRX/B");
+  EXPECT_EQ(HelpF1Suffix(1, 1124, 0, 35, 7), "HI&1,1124,0;35,7");
+  // Without a base: the README as a local file (the test runs from the build tree).
+  const std::string local = HelpAddress("", "DlgSelectGraph", "B");
+  EXPECT_EQ(local.rfind("file://", 0), 0u) << local;
+  EXPECT_NE(local.find("README.md"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace kavu
