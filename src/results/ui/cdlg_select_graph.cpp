@@ -37,6 +37,8 @@ const char* NumberLabel(const std::string& key) {
   return it == labels.end() ? "" : it->second;
 }
 
+constexpr int kBoxCol = 6;  // the command buttons take the first columns
+
 constexpr const char* kDuoKeys[] = {"m_IsNS", "m_IsONS", "m_IsDeltaA", "m_IsDeltaA_B",
                                     "m_IsFAZA_Duo", "m_UseDuoFaza", "m_UseDuoAmpl"};
 
@@ -71,7 +73,7 @@ void CDlg_SelectGraph::BuildBoxes(QGridLayout* grid) {
   for (const auto& k : GraphPanelSettings::CheckKeys()) {
     auto* box = new TriStateBox(QString::fromUtf8(k.caption), k.tristate, this);
     boxes_[k.key] = box;
-    grid->addWidget(box, i % 3, i / 3);
+    grid->addWidget(box, i % 5, kBoxCol + i / 5);
     ++i;
     connect(box, &QCheckBox::stateChanged, this, [this, field = k.field, box] {
       if (loading_) return;
@@ -84,7 +86,7 @@ void CDlg_SelectGraph::BuildBoxes(QGridLayout* grid) {
 }
 
 void CDlg_SelectGraph::BuildNumbers(QGridLayout* grid) {
-  int col = 11, row = 0;
+  int col = kBoxCol + 8, row = 0;
   for (const auto& k : GraphPanelSettings::NumberKeys()) {
     QWidget* control;
     QLineEdit* edit;
@@ -108,7 +110,7 @@ void CDlg_SelectGraph::BuildNumbers(QGridLayout* grid) {
     numbers_[k.key] = control;
     grid->addWidget(new QLabel(QString::fromUtf8(NumberLabel(k.key)), this), row, col);
     grid->addWidget(control, row, col + 1);
-    if (++row == 3) row = 0, col += 2;
+    if (++row == 5) row = 0, col += 2;
   }
   auto* spin = new QSpinBox(this);
   spin->setRange(-1000000, 1000000);
@@ -124,11 +126,11 @@ void CDlg_SelectGraph::BuildNumbers(QGridLayout* grid) {
     Exchange(false);
     emit changed();
   });
-  grid->addWidget(spin, 0, 10);
+  grid->addWidget(spin, 0, kBoxCol + 7);
 }
 
 void CDlg_SelectGraph::BuildButtons(QGridLayout* grid) {
-  const int col = 18;
+  const int col = 0;
   auto button = [&](const char* text, int code, int row, int c) {
     auto* b = new QPushButton(QString::fromUtf8(text), this);
     connect(b, &QPushButton::clicked, this, [this, code] { emit command(code); });
@@ -156,14 +158,14 @@ void CDlg_SelectGraph::BuildButtons(QGridLayout* grid) {
   }
   cal_box_ = new QCheckBox("Калибр 1", this);
   connect(cal_box_, &QCheckBox::clicked, this, [this](bool on) { emit calibrationToggled(on); });
-  grid->addWidget(cal_box_, 0, col + 5);
+  grid->addWidget(cal_box_, 3, col + 1, 1, 2);
   cal_setup_ = new QPushButton("Настр...", this);
   connect(cal_setup_, &QPushButton::clicked, this, [this] { emit calibrationSetupAsked(); });
-  grid->addWidget(cal_setup_, 1, col + 5);
+  grid->addWidget(cal_setup_, 3, col + 3, 1, 2);
   auto* help = new QPushButton("Справка F1", this);
   connect(help, &QPushButton::clicked, this, [this] { emit helpAsked(); });
-  grid->addWidget(help, 2, col + 5);
-  grid->setColumnStretch(col + 6, 1);
+  grid->addWidget(help, 4, col);
+  grid->setColumnStretch(kBoxCol + 14, 1);
 }
 
 QLineEdit* CDlg_SelectGraph::EditOf(const GraphPanelSettings::NumberKey& key) const {

@@ -4,6 +4,8 @@
 #include <QFileDialog>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include "results/help_links.h"
@@ -36,7 +38,14 @@ CShowDataWindow::CShowDataWindow(ResultsStore& store, QWidget* parent) : QWidget
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
-  layout->addWidget(panel_);
+  // The panel scrolls sideways on a narrow screen instead of widening the window past it.
+  auto* strip = new QScrollArea(this);
+  strip->setWidget(panel_);
+  strip->setWidgetResizable(true);
+  strip->setFrameShape(QFrame::NoFrame);
+  strip->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  strip->setFixedHeight(panel_->sizeHint().height() + strip->horizontalScrollBar()->sizeHint().height());
+  layout->addWidget(strip);
   layout->addWidget(graph_, 1);
   rebuild_timer_.setSingleShot(true);
   rebuild_timer_.setInterval(10);
