@@ -166,7 +166,7 @@ void GraphPainter::PaintLines(QPainter& p, OGrList& list, int g, const TGrDia& h
   const AxisMapping vm = AxisMapping::Vertical(axis, pane.top, pane.bottom);
   const int lines = list.GetLineCount(g);
   const bool all_fit = lines <= 19 && pane.Height() >= (TextHeight() + 4) * lines;
-  std::vector<QPointF> poly;
+  std::vector<QLineF> segs;
   for (int l = 0; l < lines; ++l) {
     OGrListItem& line = list.GetLine(g, l);
     if (!line.IsShown() && !all_fit) continue;
@@ -181,9 +181,13 @@ void GraphPainter::PaintLines(QPainter& p, OGrList& list, int g, const TGrDia& h
     auto flush = [&] {
       if (raw_.size() >= 2) {
         MergeColumns(raw_, merged_);
-        poly.clear();
-        for (const auto& q : merged_) poly.emplace_back(q.x, q.y);
-        p.drawPolyline(poly.data(), static_cast<int>(poly.size()));
+        // Separate short strokes: the rasteriser fills each on its own, where one long
+        // self-overlapping polyline costs it every edge on every scan line.
+        segs.clear();
+        for (size_t k = 1; k < merged_.size(); ++k) {
+          segs.emplace_back(merged_[k - 1].x, merged_[k - 1].y, merged_[k].x, merged_[k].y);
+        }
+        p.drawLines(segs.data(), static_cast<int>(segs.size()));
       }
       raw_.clear();
     };
