@@ -59,12 +59,23 @@ std::string Seconds(double s, int digits, int width) {
   return StripZeros(t);
 }
 
-std::string HoursMinutesSeconds(double v, int32_t p) {
+// |v| rounded and split into units of 3600, of 60 within them, and the rest.
+struct Sexagesimal {
+  Rounded r;
+  long long big, mid;
+  double rest;
+};
+
+Sexagesimal Split(double v, int32_t p) {
   const Rounded r = RoundAbs(v, p);
+  const auto big = static_cast<long long>(std::floor(r.value / 3600));
+  const auto mid = static_cast<long long>(std::floor((r.value - 3600.0 * big) / 60));
+  return {r, big, mid, r.value - 3600.0 * big - 60.0 * mid};
+}
+
+std::string HoursMinutesSeconds(double v, int32_t p) {
+  const auto [r, h, m, s] = Split(v, p);
   if (r.value == 0) return "0";
-  const auto h = static_cast<long long>(std::floor(r.value / 3600));
-  const auto m = static_cast<long long>(std::floor((r.value - 3600.0 * h) / 60));
-  const double s = r.value - 3600.0 * h - 60.0 * m;
   std::string out = r.negative ? "-" : "";
   if (s < r.unit / 2) {
     if (h != 0 && m != 0) return out + std::to_string(h) + " ч " + std::to_string(m) + " мин";
@@ -82,11 +93,8 @@ std::string HoursMinutesSeconds(double v, int32_t p) {
 }
 
 std::string DegreesMinutesSeconds(double v, int32_t p) {
-  const Rounded r = RoundAbs(v, p);
+  const auto [r, d, m, s] = Split(v, p);
   if (r.value == 0) return "0";
-  const auto d = static_cast<long long>(std::floor(r.value / 3600));
-  const auto m = static_cast<long long>(std::floor((r.value - 3600.0 * d) / 60));
-  const double s = r.value - 3600.0 * d - 60.0 * m;
   std::string out = r.negative ? "-" : "";
   if (d != 0) out += std::to_string(d) + "° ";
   if (m != 0) out += std::to_string(m) + "' ";
