@@ -66,3 +66,16 @@ function(kavu_test_suite name)
   gtest_discover_tests(${name} PROPERTIES LABELS ${K_LABEL} TIMEOUT ${K_TIMEOUT}
     DISCOVERY_TIMEOUT 60)
 endfunction()
+
+# kavu_ui_library(NAME DEPS lib...)
+# The Qt windows of one subsystem: every .cpp in src/<subsystem>/ui, with AUTOMOC (only here, to
+# keep the build cheap). The only libraries that link Qt.
+function(kavu_ui_library name)
+  cmake_parse_arguments(K "" "" "DEPS" ${ARGN})
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*.h)
+  add_library(${name} STATIC ${srcs})
+  set_target_properties(${name} PROPERTIES AUTOMOC ON)
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_compile_options(${name} PRIVATE ${KAVU_WARNINGS})
+  target_link_libraries(${name} PUBLIC ${K_DEPS} Qt6::Widgets)
+endfunction()

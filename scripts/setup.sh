@@ -18,6 +18,7 @@ PACKAGES=(
   python3
   chromium nodejs npm                 # the web page's tests (headless Chromium, npm playwright-core)
   nginx-light                         # anchor of the web benchmark; its service is never started
+  qt6-base-dev qt6-qpa-plugins xvfb imagemagick  # desktop windows, offscreen window tests, README pictures
 )
 PACKAGES+=("$@")                      # extra packages from a caller (scripts/setup-cross.sh)
 

@@ -1,27 +1,38 @@
-// kavusdraa: the desktop program. Its start-up sequence runs here; the windows are not part of
-// this build yet, so the program says so and ends after the start-up.
-#include <cstdio>
+// kavusdraa: the desktop program. With a scan file on the command line it is a viewer: only the
+// results window opens, maximised, on that file; closing it ends the program. Without a file the
+// main analyzer window would open; until it exists the results window opens on the last file.
+#include <QApplication>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "results/results_store.h"
+#include "results/ui/cshow_data_window.h"
 #include "shell/command_line.h"
 #include "shell/log_console.h"
 #include "shell/start_up.h"
+#include "shell/ui/qt_notice.h"
 
 int main(int argc, char** argv) {
   using namespace kavu;
+  QApplication app(argc, argv);
+  // Qt has just switched the C library to the user's locale; numbers are read with a point.
+  RestoreCNumericLocale();
   PrintBanner();
   std::vector<std::string> args(argv + 1, argv + argc);
   const CommandLineOptions options = ParseCommandLine(args);
-  if (!options.file_name.empty()) {
+  if (options.file_name.empty()) {
+    Log() << LogColour(kColourNotice)
+          << "Главное окно анализатора ещё не сделано: открываю окно результатов "
+             "(сканирование: kavusdraa-cli scan).\n"
+          << LogColour(kColourNormal);
+  } else {
     Log() << "openname = " << options.file_name << "\n";
-    auto store = std::make_unique<ResultsStore>();
-    store->LoadAnts(options.file_name);
-    Log() << "Файл [" << store->Set(0).Count() << "]: " << store->file_name0 << "\n";
   }
-  Log() << LogColour(kColourNotice)
-        << "The windows are not built yet: use kavusdraa-cli (kavusdraa-cli --help).\n"
-        << LogColour(kColourNormal);
-  return 0;
+  // The store lives for the whole run; the window may be closed and made again.
+  auto store = std::make_unique<ResultsStore>();
+  auto window = std::make_unique<CShowDataWindow>(*store);
+  window->LoadAnts(options.file_name);
+  window->showMaximized();
+  return app.exec();
 }

@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Makes the README's pictures from bench scans: three scans of a series-resonant antenna model on
+# the virtual bench, the results window on the first with the other two as comparison files
+# (under Xvfb), and the same scan drawn by `kavusdraa-cli plot`.
+#   scripts/screenshots.sh [BUILD_DIR]      (default build/) → docs/images/*.png
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+build="${1:-$root/build}"
+cli="$build/src/app/kavusdraa-cli"
+desktop="$build/src/app/kavusdraa"
+out="$root/docs/images"
+tmp="$(mktemp -d)"
+xvfb_pid=""
+app_pid=""
+cleanup() {
+  [ -n "$app_pid" ] && kill "$app_pid" 2>/dev/null || true
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true
+  rm -rf "$tmp"
+}
+trap cleanup EXIT
+mkdir -p "$out"
+# A private settings file: the user's own settings are never touched.
+export XDG_CONFIG_HOME="$tmp/config"
+ini="$XDG_CONFIG_HOME/KavuPublicSoft/KavuAntIzmSdr/AntIzmSdr_2021.ini"
+mkdir -p "$(dirname "$ini")"
+printf '[CDlgOptions]\nm_SaveResPath=%s\n' "$tmp/results" > "$ini"
+
+range="10-17 0.05"
+"$cli" scan --sim series:R=38,L=1.2u,C=120p --range "$range" -o "$tmp/antenna.kant" >/dev/null
+"$cli" scan --sim series:R=60,L=1.25u,C=118p --range "$range" -o "$tmp/before.kant" >/dev/null
+"$cli" scan --sim series:R=25,L=1.15u,C=125p --range "$range" -o "$tmp/after.kant" >/dev/null
+
+cat >> "$ini" <<INI
+[CShowDataWindow]
+sFileName1=$tmp/before.kant
+sFileName2=$tmp/after.kant
+[CDlg_SelectGraph]
+m_IsFile1=1
+m_IsFile2=1
+m_IsMarkers=0
+INI
+
+display=":$((90 + RANDOM % 100))"
+Xvfb "$display" -screen 0 1600x900x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+sleep 1
+DISPLAY="$display" QT_QPA_PLATFORM=xcb "$desktop" -geometry 1600x900+0+0 "$tmp/antenna.kant" >/dev/null 2>&1 &
+app_pid=$!
+sleep 4
+import -display "$display" -window root "$out/results_window.png"
+kill "$app_pid" 2>/dev/null || true
+app_pid=""
+
+"$cli" plot "$tmp/antenna.kant" -o "$out/plot_swr_rx.png" --size 1200x600 --graphs R,X,KSV >/dev/null
+echo "$out/results_window.png"
+echo "$out/plot_swr_rx.png"

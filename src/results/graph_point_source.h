@@ -1,0 +1,24 @@
+#pragma once
+// What the result lines need beyond the stored points: the impedance of a point (bridge model,
+// calibration, cable) and the calibration corrections of single quantities. The results window
+// implements it on top of the impedance computation; tests give fixed values.
+#include <complex>
+#include <cstdint>
+
+#include "results/ant_izms.h"
+
+namespace kavu {
+
+class IGraphPointSource {
+ public:
+  virtual ~IGraphPointSource() = default;
+  // R + jX of point `index` of `set` in Ω: the second-channel corrections when the set has them
+  // and the panel asks for them; through the cable when `cable` is set.
+  virtual std::complex<double> Impedance(const AntIzms& set, int64_t index, bool cable) const = 0;
+  // Corrections at frequency f (Hz), 0 while the calibration that provides them is off.
+  virtual double RatioCorrectionDb(double f_hz) const { (void)f_hz; return 0; }
+  virtual double PhaseCorrectionRad(double f_hz) const { (void)f_hz; return 0; }
+  virtual double LevelCorrectionDb(int which, double f_hz) const { (void)which, (void)f_hz; return 0; }
+};
+
+}  // namespace kavu

@@ -1,0 +1,23 @@
+#include "results/ui/results_point_source.h"
+
+namespace kavu {
+
+BridgeSettings BridgeFromPanel(const GraphPanelSettings& p) {
+  BridgeSettings b;
+  b.rt = p.m_Most1, b.rb = p.m_Most2, b.rd = p.m_Most3, b.rg = p.m_Most4, b.cs_pf = p.m_Most5;
+  b.z0 = p.m_RCable;
+  b.cable_m = p.m_LenCable;
+  b.trans_len = p.m_IsTransLen;
+  b.use_duo_ampl = p.m_UseDuoAmpl;
+  b.use_duo_faza = p.m_UseDuoFaza;
+  return b;
+}
+
+ResultsPointSource::ResultsPointSource(const GraphPanelSettings& panel, const Calibration* calibration)
+    : computer_(BridgeFromPanel(panel), calibration && calibration->InUse() ? calibration : nullptr) {}
+
+std::complex<double> ResultsPointSource::Impedance(const AntIzms& set, int64_t index, bool cable) const {
+  return computer_.ComputeZ(set, index, cable ? 1 : 0);
+}
+
+}  // namespace kavu

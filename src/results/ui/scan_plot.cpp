@@ -1,0 +1,98 @@
+#include "results/ui/scan_plot.h"
+
+#include <QApplication>
+#include <QImage>
+#include <QPainter>
+#include <cstdlib>
+#include <memory>
+
+#include "results/gr_list_ekg.h"
+#include "results/graph_autoscale.h"
+#include "results/results_store.h"
+#include "results/ui/graph_painter.h"
+#include "results/ui/results_point_source.h"
+#include "shell/settings_store.h"
+#include "shell/ui/qt_notice.h"
+
+namespace kavu {
+namespace {
+
+bool ApplyGraphChoice(GraphPanelSettings& p, const std::vector<std::string>& names, std::string& error) {
+  if (names.empty()) return true;
+  for (const auto& k : GraphPanelSettings::CheckKeys()) {
+    if (!k.tristate) p.*k.field = 0;
+  }
+  p.m_IsMarkers = 0;
+  struct Choice { const char* name; int32_t GraphPanelSettings::*field; };
+  static const Choice kChoices[] = {
+      {"r", &GraphPanelSettings::m_IsR},      {"x", &GraphPanelSettings::m_IsX},
+      {"rx", &GraphPanelSettings::m_IsRX},    {"c", &GraphPanelSettings::m_IsC},
+      {"l", &GraphPanelSettings::m_IsL},      {"ksv", &GraphPanelSettings::m_IsKSV},
+      {"ksvg", &GraphPanelSettings::m_IsKSVG}, {"faza", &GraphPanelSettings::m_IsFAZA},
+      {"delay", &GraphPanelSettings::m_IsDelay}, {"ppm", &GraphPanelSettings::m_IsPPM}};
+  for (std::string n : names) {
+    for (auto& ch : n) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    bool found = false;
+    for (const auto& c : kChoices) {
+      if (n == c.name) p.*c.field = 1, found = true;
+    }
+    if (!found) {
+      error = "unknown quantity \"" + n + "\" (R, X, RX, C, L, KSV, KSVG, FAZA, Delay, PPM)";
+      return false;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+bool RenderScanPlot(const ScanPlotRequest& rq, std::string& error) {
+  if (rq.width < 200 || rq.height < 150 || rq.width > 10000 || rq.height > 10000) {
+    error = "size must be from 200x150 to 10000x10000";
+    return false;
+  }
+  std::unique_ptr<QApplication> app;
+  if (!QCoreApplication::instance()) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    static int argc = 1;
+    static char name[] = "kavusdraa-cli";
+    static char* argv[] = {name, nullptr};
+    app = std::make_unique<QApplication>(argc, argv);
+    RestoreCNumericLocale();
+  }
+  auto store = std::make_unique<ResultsStore>();
+  ScanFileReport report;
+  if (!store->LoadAntIzmsFile(rq.scan_file, store->Set(0), &report) || store->Set(0).Count() == 0) {
+    error = "\"" + rq.scan_file + "\": " + (store->Set(0).Count() == 0 ? "no points" : report.Describe());
+    return false;
+  }
+  GraphPanelSettings panel;
+  panel.Load(Settings());
+  panel.m_IsPredScan = 0;
+  panel.m_IsFile.fill(0);
+  if (!ApplyGraphChoice(panel, rq.graphs, error)) return false;
+  ResultsPointSource source(panel, nullptr);
+  OGrList_EKG list(*store, panel, source);
+  BuildResultsGraphList(list, panel, *store);
+  QImage img(rq.width, rq.height, QImage::Format_RGB32);
+  img.fill(Qt::white);
+  TGrDia horizontal;
+  AutoscaleOnAttach(list, horizontal);
+  GraphPainter painter;
+  GraphLayoutInput in;
+  in.width = rq.width, in.height = rq.height, in.panes = list.GetGraphCount();
+  in.scroll_h = 4, in.scroll_v = 4, in.text_h = painter.TextHeight();
+  const GraphLayout layout = ComputeGraphLayout(in);
+  {
+    QPainter p(&img);
+    painter.Prepare(&list, horizontal, layout, rq.width);
+    painter.Paint(p, &list, horizontal, layout, rq.width);
+  }
+  if (!img.save(QString::fromStdString(rq.png_file), "PNG")) {
+    error = "cannot write \"" + rq.png_file + "\"";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace kavu
