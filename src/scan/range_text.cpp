@@ -116,14 +116,14 @@ ParsedRanges ParseRanges(std::string_view text) {
     } else {
       r.step = B.value * 1e6;
       r.end = E.value * 1e6;
-      if (r.end >= r.start && !(r.end + r.step > r.end)) {
-        Refuse(out, "Диапазон '" + group + "' не принят: шаг не меняет частоту\n");
-        break;
-      }
     }
     // Numbers that are finite in MHz can still overflow in Hz ("1e303-1e304 1").
     if (!std::isfinite(r.start) || !std::isfinite(r.end) || !std::isfinite(r.step)) {
       Refuse(out, "Диапазон '" + group + "' не принят: число не конечно\n");
+      break;
+    }
+    if (!count && r.end >= r.start && !(r.end + r.step > r.end)) {
+      Refuse(out, "Диапазон '" + group + "' не принят: шаг не меняет частоту\n");
       break;
     }
     if (static_cast<int>(out.ranges.size()) >= kMaxScanRanges) {
