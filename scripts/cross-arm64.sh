@@ -23,7 +23,7 @@ fi
 
 cmake -S "$root" -B "$out/core" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_PREFIX_PATH="$out/gtest" \
-  -DKAVU_BENCH=OFF -DKAVU_WERROR=ON "${launcher[@]}" >/dev/null
+  -DKAVU_BENCH=OFF -DKAVU_GUI=OFF -DKAVU_WERROR=ON "${launcher[@]}" >/dev/null
 cmake --build "$out/core" -j "$(nproc)"
 aarch64-linux-gnu-readelf -h "$out/core/src/app/kavusdraa-cli" | grep -q AArch64 || { echo "not an arm64 build"; exit 1; }
 (cd "$out/core" && ctest --output-on-failure -j "$(nproc)" -L unit --timeout 900 "$@")
