@@ -16,11 +16,14 @@ PACKAGES=(
   librtlsdr0 libhackrf0               # real receiver libraries, loaded at run time
   locales                             # the ru_RU.UTF-8 locale used by number-parsing tests
   python3
-  chromium nodejs npm                 # the web page's tests (headless Chromium, npm playwright-core)
+  chromium                            # the web page's tests (headless Chromium, npm playwright-core)
   nginx-light                         # anchor of the web benchmark; its service is never started
   qt6-base-dev qt6-qpa-plugins xvfb imagemagick  # desktop windows, offscreen window tests, README pictures
 )
 PACKAGES+=("$@")                      # extra packages from a caller (scripts/setup-cross.sh)
+# Node and npm for the page test, from Debian unless a node that brings its own npm is installed
+# (Debian's npm cannot be installed beside such a node).
+if ! command -v npm >/dev/null 2>&1; then PACKAGES+=(nodejs npm); fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do
@@ -34,9 +37,10 @@ if [ "${#missing[@]}" -gt 0 ]; then
     printf '#!/bin/sh\nexit 101\n' | $SUDO tee /usr/sbin/policy-rc.d >/dev/null
     $SUDO chmod +x /usr/sbin/policy-rc.d
     no_start=1
+    trap '$SUDO rm -f /usr/sbin/policy-rc.d' EXIT  # removed also when the install fails
   fi
   $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}"
-  if [ "$no_start" = 1 ]; then $SUDO rm -f /usr/sbin/policy-rc.d; fi
+  if [ "$no_start" = 1 ]; then $SUDO rm -f /usr/sbin/policy-rc.d; trap - EXIT; fi
 fi
 
 # The Russian locale: number parsing must not depend on LC_NUMERIC.
