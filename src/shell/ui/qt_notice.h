@@ -12,6 +12,8 @@ class QtNotice : public INotice {
   explicit QtNotice(QWidget* parent = nullptr) : parent_(parent) {}
   void SetParent(QWidget* parent) { parent_ = parent; }
   void ShowError(int number, const std::string& text) override;
+  // A modal question with Yes / No / Cancel and the error icon; closing the box is Cancel.
+  NoticeAnswer AskYesNoCancel(const std::string& caption, const std::string& text) override;
 
  private:
   QPointer<QWidget> parent_;

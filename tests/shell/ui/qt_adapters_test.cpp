@@ -8,6 +8,7 @@
 #include <vector>
 #include <thread>
 #include <QThread>
+#include <QAbstractButton>
 #include <QMessageBox>
 
 #include "shell/ui/qt_notice.h"
@@ -79,6 +80,36 @@ TEST(QtNoticeTest, ShowsTheNumberedErrorBox) {
   notice.ShowError(3, "Нет ответа от платы");
   EXPECT_EQ(title, "ОШИБКА 3");
   EXPECT_EQ(text, "Нет ответа от платы");
+}
+
+// The generator set-up asks the user which device type was fitted; each button is its answer and
+// closing the box is Cancel.
+TEST(QtNoticeTest, AsksYesNoCancelAndReturnsTheButtonPressed) {
+  test::QtTestApp();
+  QtNotice notice;
+  const struct {
+    QMessageBox::StandardButton press;  // NoButton: the box closed by its title bar
+    NoticeAnswer answer;
+  } cases[] = {{QMessageBox::Yes, NoticeAnswer::kYes},
+               {QMessageBox::No, NoticeAnswer::kNo},
+               {QMessageBox::NoButton, NoticeAnswer::kCancel}};
+  for (const auto& c : cases) {
+    QString title;
+    QTimer::singleShot(50, [&] {
+      for (QWidget* w : QApplication::topLevelWidgets()) {
+        auto* box = qobject_cast<QMessageBox*>(w);
+        if (box == nullptr || !box->isVisible()) continue;
+        title = box->windowTitle();
+        if (c.press == QMessageBox::NoButton) {
+          box->close();
+        } else {
+          box->button(c.press)->click();
+        }
+      }
+    });
+    EXPECT_EQ(notice.AskYesNoCancel("Тип чипа", "Установлен Rfm23?"), c.answer);
+    EXPECT_EQ(title, "Тип чипа");
+  }
 }
 
 }  // namespace
