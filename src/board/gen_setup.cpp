@@ -36,10 +36,6 @@ std::unique_ptr<IGenChip> MakeSpiChip(const SpiGenContext& ctx) {
   }
 }
 
-// The one place that decides which slots InitAllGens skips: a kind with no driver (a stored
-// kind outside 1..8) must not stop the other generators, the Si5351 outputs among them, from
-// being initialised.
-bool HasDriver(const IGenChip* chip) { return chip != nullptr; }
 
 }  // namespace
 
@@ -129,7 +125,9 @@ bool GenSetup::InitSpiSlots() {
     const int kind = desks_[static_cast<size_t>(i)].m_GenRfmType;
     if (kind == 0) continue;
     IGenChip* chip = spi_gens_[static_cast<size_t>(i)].get();
-    if (!HasDriver(chip)) {
+    // A kind with no driver must not stop the other generators, the Si5351 outputs among them,
+    // from being initialised.
+    if (chip == nullptr) {
       Log() << "Генератор на SPI c CS" << i << " (" << GenKind(kind).options_text
             << ") пропущен: эта версия программы его не поддерживает \n";
       continue;
