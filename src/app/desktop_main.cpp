@@ -2,6 +2,7 @@
 // results window opens, maximised, on that file; closing it ends the program. Without a file the
 // main analyzer window would open; until it exists the results window opens on the last file.
 #include <QApplication>
+#include <QScreen>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,6 +34,12 @@ int main(int argc, char** argv) {
   auto store = std::make_unique<ResultsStore>();
   auto window = std::make_unique<CShowDataWindow>(*store);
   window->LoadAnts(options.file_name);
+  // Without a window manager (a bare X server, a kiosk) "maximised" is ignored and the window
+  // would open at the panel's small size hint, with no room for the graphs: start at the
+  // screen's available size, which a window manager then maximises as usual.
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    window->resize(screen->availableGeometry().size());
+  }
   window->showMaximized();
   return app.exec();
 }
