@@ -143,6 +143,8 @@ class ScanStation : private IReceiverSetHost, private ISaveDescription {
   ResultsStore& Store() { return *store_; }
   ReceiverSet& Receivers() { return *receivers_; }
   OSerialPort& Port() { return port_; }
+  // The board link, for the main window's bridge switch and service tests (idle board only).
+  OBoardProtocol& Board() { return board_; }
   ORatePlanKeeper& Keeper() { return keeper_; }
   SampleLoop& Loop() { return *loop_; }
   LiveSpectrum& Spectrum() { return spectrum_; }

@@ -1,0 +1,269 @@
+// ODlgSpektr: what its buttons, lists and menus do.
+#include <QDialog>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTextBrowser>
+#include <QVBoxLayout>
+#include <cstdio>
+
+#include "board/service_diagnostics.h"
+#include "scan/ui/odlg_spektr.h"
+#include "scan/ui/spektr_texts.h"
+#include "shell/log_console.h"
+#include "shell/settings_store.h"
+
+namespace kavu {
+namespace {
+
+// The bridge switch: output bits and the texts of the three buttons.
+struct BridgeButton {
+  uint8_t bits;
+  const char* no_port;
+  const char* failed;
+};
+constexpr BridgeButton kBridge[3] = {
+    {8, "ODlgSpektr::OnBnClickedRadio1() - Com-порт не открыт, устр-во управления АА программе не доступно",
+     "ODlgSpektr::OnBnClickedRadio1() - ошибка, вызов SetCS() вернул ошибку"},
+    {16, "ODlgSpektr::OnBnClickedRadio2() - Com-порт не открыт, устр-во управления АА программе не доступно",
+     "ODlgSpektr::OnBnClickedRadio2() - ошибка, вызов SetCS() вернул ошибку"},
+    {0, "ODlgSpektr::OnBnClickedRadio3() - Com-порт не открыт, устр-во управления программе АА не доступно",
+     "ODlgSpektr::OnBnClickedRadio3() - ошибка, вызов SetCS() вернул ошибку"}};
+constexpr uint8_t kBridgeMask = 231;
+
+}  // namespace
+
+void ODlgSpektr::StoreRangeText() {
+  station_->Spektr().SaveScanDia(range_->text().toStdString());
+  station_->Engine().SetRangeText(station_->Spektr().m_ScanDia);
+}
+
+void ODlgSpektr::StartScan(bool single_group) {
+  StoreRangeText();
+  if (results_->isVisible() && !station_->Engine().Cyclic()) results_->close();
+  station_->Engine().SetSingleNextScan(single_group);
+  if (station_->Engine().StartScan()) {
+    ScanButtons(true);
+    gen_output_->setEnabled(true);
+  } else {
+    station_->Engine().SetSingleNextScan(false);
+  }
+  UpdateResultLines();
+  UpdateTuning();
+}
+
+void ODlgSpektr::OnButtonScanOne() {
+  if (station_->Engine().State() != ScanState::kIdle) return;
+  if (station_->Engine().OnButtonScanOne()) ScanButtons(true);
+  UpdateResultLines();
+}
+
+void ODlgSpektr::PauseOrContinue() { station_->Engine().PauseOrContinue(); }
+
+void ODlgSpektr::SetF(double hz) {
+  Log() << "SetF manual F=" << hz / 1e6 << "\n";
+  station_->Spektr().SaveFM_Sdr(hz);
+  sdr_freq_->SetValueText(QString::fromStdString(MhzEditText(station_->Spektr().m_FM_Sdr)));
+  sdr_freq_->SetFailed(!station_->Receivers().Tune(station_->Spektr().m_FM_Sdr, nullptr, 0));
+  UpdateTuning();
+}
+
+void ODlgSpektr::SetGenFManual(double hz) {
+  station_->Spektr().SaveFM_Gen(hz);
+  const double f = station_->Spektr().m_FM_Gen;
+  gen_freq_->SetValueText(QString::fromStdString(MhzEditText(f)));
+  const bool ok = station_->Port().IsOpen() && station_->Gen().SetGenFManual(f);
+  if (!ok) {
+    Log() << LogColour(kColourError) << "ODlgSpektr::SetGenFManual() - не удалось установить частоту генератора в "
+          << f / 1e6 << " МГц " << station_->Gen().State().error_text << "\n" << LogColour(kColourNormal);
+  }
+  gen_freq_->SetFailed(!ok);
+  UpdateTuning();
+}
+
+void ODlgSpektr::TuneFromDoubleClick(double fraction_of_width) {
+  double rate = station_->Receivers().ActiveSampleRate();
+  if (rate <= 0) rate = station_->Keeper().Inputs().sampleRate;
+  double receiver = station_->Receivers().TunedFrequency();
+  if (!std::isfinite(receiver)) receiver = station_->Spektr().m_FM_Sdr;
+  SetGenFManual(DoubleClickFrequency(fraction_of_width, rate, receiver));
+  view_->update();
+}
+
+bool ODlgSpektr::BoardFree(const char* operation) {
+  if (station_->Engine().State() != ScanState::kScanning && !station_->Board().Busy()) return true;
+  station_->Box().Show(std::string(operation) + " - устройство управления занято сканированием, повторите после паузы "
+                                                "или окончания сканирования");
+  return false;
+}
+
+void ODlgSpektr::OnBridge(int button) {
+  if (button < 0 || button > 2) return;
+  for (int i = 0; i < 3; ++i) bridge_[i]->setChecked(i == button);
+  const BridgeButton& b = kBridge[button];
+  if (!station_->Port().IsOpen()) {
+    bridge_[button]->setChecked(false);
+    station_->Box().Show(b.no_port);
+    return;
+  }
+  if (!BoardFree("ODlgSpektr::OnBnClickedRadio")) {
+    bridge_[button]->setChecked(false);
+    return;
+  }
+  if (!station_->Board().SetCS(b.bits, kBridgeMask)) {
+    bridge_[button]->setChecked(false);
+    station_->Box().Show(b.failed);
+    return;
+  }
+  if (button == 2) setWindowTitle(QString::fromUtf8("off - спец. режим выкл. сигнала"));
+}
+
+void ODlgSpektr::OnGenOutput(bool on) {
+  if (!BoardFree("ODlgSpektr::OnGenOutput()") || !station_->Gen().GenOn(on)) {
+    gen_output_->setChecked(!on);
+    inform(true, QString::fromUtf8("ОШИБКА УПРАВЛЕНИЯ ВЫХОДНЫМ СИГНАЛОМ"),
+           QString::fromUtf8("Не удалось активировать / дезактивировать выход генератора ВЧ"));
+  }
+}
+
+void ODlgSpektr::OnReceiverChosen(int index) {
+  if (filling_) return;
+  station_->ChooseReceiver(index);
+  ReceiversListed();
+  UpdateTuning();
+}
+
+void ODlgSpektr::OnPortChosen(int index) {
+  if (filling_) return;
+  const StationView v = station_->View();
+  if (index < 0 || index >= static_cast<int>(v.ports.size())) return;
+  const int number = v.ports[static_cast<size_t>(index)].number;
+  if (number == 0) {
+    station_->ClosePort();
+  } else {
+    station_->OpenPort(number);
+  }
+  PortsChanged();
+}
+
+void ODlgSpektr::OnGeneratorChosen(int index) {
+  if (filling_ || !BoardFree("ODlgSpektr::OnSelchangeGen()")) return;
+  switch (station_->ChooseGenerator(index)) {
+    case GenChoice::kNeedsOptions:
+      NotBuiltYet(QString::fromUtf8("Окно \"Настройки...\""));
+      station_->OptionsChanged();
+      break;
+    case GenChoice::kInitialised:
+      gen_output_->setEnabled(true);
+      break;
+    case GenChoice::kFailed:
+    case GenChoice::kRefused:
+      break;
+  }
+  UpdateTuning();
+}
+
+void ODlgSpektr::OnReceiverSettings(bool checked) {
+  if (filling_ || !checked) return;
+  const StationView v = station_->View();
+  const auto& entries = station_->Receivers().Entries();
+  const int sel = v.receiver;
+  ShowReceiverSettings(sel >= 0 && sel < static_cast<int>(entries.size())
+                           ? WindowKindOfCode(entries[static_cast<size_t>(sel)].code)
+                           : ReceiverKind::kRtlSdr);
+}
+
+void ODlgSpektr::ShowResults() {
+  if (results_->isVisible()) {
+    results_->raise();
+    results_->activateWindow();
+    return;
+  }
+  // Without a window manager "maximised" is ignored: start at the screen's available size.
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) results_->resize(screen->availableGeometry().size());
+  results_->Rebuild();
+  results_->showMaximized();
+}
+
+void ODlgSpektr::NotBuiltYet(const QString& what) {
+  inform(false, QString::fromUtf8("ИНФО"),
+         what + QString::fromUtf8(": эта функция в программе ещё не сделана."));
+}
+
+void ODlgSpektr::OnShowFilter() { NotBuiltYet(QString::fromUtf8("Показ фильтра НЧ")); }
+void ODlgSpektr::OnShowSignal() { NotBuiltYet(QString::fromUtf8("Показ изм сигнала")); }
+void ODlgSpektr::ShowRtlSdrWindow() { NotBuiltYet(QString::fromUtf8("Окно настроек RTL-SDR")); }
+
+void ODlgSpektr::MenuCommand(int id) {
+  switch (id) {
+    case 20000:
+      NotBuiltYet(QString::fromUtf8("Перепрошивка МК"));
+      return;
+    case 20001:
+      NotBuiltYet(QString::fromUtf8("Окно \"Настройки...\""));
+      return;
+    case 20002:
+      OnButtonScanOne();
+      return;
+    case 20003:
+      ShowResults();
+      return;
+    case 20999:
+      ShowAbout();
+      return;
+    default:
+      ServiceTest(id);
+  }
+}
+
+void ODlgSpektr::ServiceTest(int id) {
+  if (!station_->Port().IsOpen()) {
+    station_->Box().Show("Com-порт не открыт, устройство управления не доступно");
+    return;
+  }
+  if (!BoardFree("ODlgSpektr::OnCommand()")) return;
+  OServiceDiagnostics d(station_->Board(), station_->Box());
+  if (id == 20100) {
+    d.DeselectAndReadTimer();
+  } else if (id >= 20101 && id <= 20103) {
+    Log() << "Выбор SPI абонента CS" << id - 20101 << "=0\n";
+    d.SelectCs(id - 20101);
+  } else if (id >= 20104 && id <= 20107) {
+    Log() << "Выбор SPI mode " << id - 20104 << "\n";
+    d.SelectSpiMode(id - 20104);
+  } else if (id == 20108) {
+    d.SendSpiByte();
+  } else if (id == 20200) {
+    d.I2cScan();
+  } else if (id == 20300 || id == 20301) {
+    const int divider = station_->Gen().Options().m_MinusGenDivider;
+    d.MinusGenPwm(id == 20300, divider);
+  }
+}
+
+void ODlgSpektr::ShowAbout() {
+  if (about_) {
+    about_->raise();
+    return;
+  }
+  auto* box = new QDialog(this);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->setObjectName("about");
+  box->setWindowTitle(QString::fromUtf8("О программе KavuSdrAA"));
+  auto* text = new QTextBrowser(box);
+  text->setObjectName("aboutText");
+  text->setOpenExternalLinks(true);
+  text->setPlainText(QString::fromUtf8(
+      "Антенный анализатор на основе компьютерного Sdr-приёмника\n"
+      "Программа для компьютера: управление генераторами ВЧ и измерительным мостом,\n"
+      "получение данных от Sdr приёмника и их обработка, визуализация измерений\n\n"
+      "Версия 4.08 от 14.01.2023 \n\n"
+      "Сборка для Linux: окна Qt 6, виртуальный стенд для работы без оборудования\n"
+      "(kavusdraa --demo).\n"));
+  auto* v = new QVBoxLayout(box);
+  v->addWidget(text);
+  box->resize(620, 260);
+  about_ = box;
+  box->show();
+}
+
+}  // namespace kavu
