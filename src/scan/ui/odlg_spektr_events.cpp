@@ -74,6 +74,10 @@ void ODlgSpektr::ShowInfo(const std::string& text) {
 
 void ODlgSpektr::StatusLine(const std::string& text, bool overload) {
   SetStatus(QString::fromStdString(text), overload ? kOverloadColour : QColor());
+  // A group is being sent: also for scans started without these buttons (the next cycle of a
+  // cyclic scan, the web page).
+  ScanButtons(station_->Engine().State() != ScanState::kIdle);
+  UpdateResultLines();
 }
 
 void ODlgSpektr::Title(const std::string& text) { setWindowTitle(QString::fromStdString(text)); }

@@ -216,7 +216,9 @@ void ODlgSpektr::Connect() {
     station_->Engine().SetCyclic(on);
   });
   connect(options_, &QPushButton::clicked, this, [this] { MenuCommand(20001); });
-  connect(gen_switch_on_, &QPushButton::clicked, this, [this] { station_->SwitchOnGenerators(); });
+  connect(gen_switch_on_, &QPushButton::clicked, this, [this] {
+    if (BoardFree("ODlgSpektr::OnBnClickedGenOn()") && station_->SwitchOnGenerators()) gen_output_->setEnabled(true);
+  });
   connect(gen_output_, &QCheckBox::clicked, this, &ODlgSpektr::OnGenOutput);
   for (int i = 0; i < 3; ++i) connect(bridge_[i], &QPushButton::clicked, this, [this, i] { OnBridge(i); });
   connect(scan_one_, &QPushButton::clicked, this, &ODlgSpektr::OnButtonScanOne);

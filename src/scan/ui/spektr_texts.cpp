@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 
 #include "platform/number_text.h"
 
@@ -30,24 +29,22 @@ std::string MhzEditText(double hz) { return FormatTrimmed(hz / 1e6, 9) + " МГ�
 std::vector<std::string> ResultLines(const MeasuredPoint& last, const ScanRange* ranges, int count) {
   std::vector<std::string> lines;
   if (last.f > 0) {
-    char buf[160];
-    std::snprintf(buf, sizeof buf, "f=%0.3f, Z=(%0.3f, %0.3f), КСВ=%0.2f  ", last.f / 1e6, last.r, last.x, last.swr);
-    lines.emplace_back(buf);
+    lines.push_back("f=" + FormatFixed(last.f / 1e6, 3) + ", Z=(" + FormatFixed(last.r, 3) + ", " +
+                    FormatFixed(last.x, 3) + "), КСВ=" + FormatFixed(last.swr, 2) + "  ");
   }
   for (int i = 0; i < count; ++i) lines.push_back(RangeSummaryLine(ranges[i]) + "    ");
   return lines;
 }
 
 std::string ReceiveStatusText(const ReceiveFigures& f) {
-  char buf[128];
+  // Numbers through FormatFixed: the window's locale may use a decimal comma.
   const double block_ms = f.rate_sps > 0 ? f.max_block / f.rate_sps * 1000.0 : 0.0;
-  std::snprintf(buf, sizeof buf, "Поток %0.3f МВыб/с, блок %u (%0.1f мс)", f.rate_sps / 1e6, f.max_block, block_ms);
-  std::string s = buf;
+  std::string s = "Поток " + FormatFixed(f.rate_sps / 1e6, 3) + " МВыб/с, блок " + std::to_string(f.max_block) +
+                  " (" + FormatFixed(block_ms, 1) + " мс)";
   s += "; Пик " + FormatTrimmed(f.peak_a, 3);
   if (f.has_b) s += "/" + FormatTrimmed(f.peak_b, 3);
   if (f.has_spectrum) {
-    std::snprintf(buf, sizeof buf, ", спектр [%0.0f - %0.0f] дб", f.spectrum_min_db, f.spectrum_max_db);
-    s += buf;
+    s += ", спектр [" + FormatFixed(f.spectrum_min_db, 0) + " - " + FormatFixed(f.spectrum_max_db, 0) + "] дб";
   }
   if (f.rtl) {
     if (f.direct_mode == 2) {
@@ -55,8 +52,7 @@ std::string ReceiveStatusText(const ReceiveFigures& f) {
     } else if (f.direct_mode == 1) {
       s += ", InI";
     } else {
-      std::snprintf(buf, sizeof buf, ", G=%0.1f", f.gain_db);
-      s += buf;
+      s += ", G=" + FormatFixed(f.gain_db, 1);
     }
   }
   return s;
