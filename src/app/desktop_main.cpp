@@ -1,45 +1,104 @@
 // kavusdraa: the desktop program. With a scan file on the command line it is a viewer: only the
-// results window opens, maximised, on that file; closing it ends the program. Without a file the
-// main analyzer window would open; until it exists the results window opens on the last file.
+// results window opens, maximised, on that file; closing it ends the program. Otherwise the main
+// analyzer window runs from start to exit. With --demo or --sim LOAD the virtual bench (emulated
+// control board, simulated receiver, bridge and antenna) is started first and stands in for the
+// hardware: its own settings file selects its port and receiver, the user's settings are left
+// alone, and it is stopped after the window has closed the port and the receiver.
 #include <QApplication>
 #include <QScreen>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "results/results_store.h"
 #include "results/ui/cshow_data_window.h"
+#include "scan/ui/odlg_spektr.h"
 #include "shell/command_line.h"
 #include "shell/log_console.h"
 #include "shell/start_up.h"
 #include "shell/ui/qt_notice.h"
+#include "shell/ui/qt_window_thread.h"
+#include "sim/antenna_model.h"
+#include "sim/virtual_bench.h"
+
+namespace {
+
+using namespace kavu;
+
+// Without a window manager (a bare X server, a kiosk) "maximised" is ignored and a window would
+// open at its small size hint: start at the screen's available size.
+void FitToScreen(QWidget& w) {
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) w.resize(screen->availableGeometry().size());
+}
+
+int ViewFile(QApplication& app, const std::string& file) {
+  Log() << "openname = " << file << "\n";
+  // The store lives for the whole run; the window may be closed and made again.
+  auto store = std::make_unique<ResultsStore>();
+  auto window = std::make_unique<CShowDataWindow>(*store);
+  window->LoadAnts(file);
+  FitToScreen(*window);
+  window->showMaximized();
+  return app.exec();
+}
+
+// Starts the bench with the antenna `load`; false after saying why on standard error.
+bool StartBench(const std::string& load, sim::VirtualBench& bench) {
+  std::string error;
+  const auto model = sim::AntennaModel::Parse(load, &error);
+  if (!model) {
+    std::fprintf(stderr, "kavusdraa: --sim: %s\n", error.c_str());
+    return false;
+  }
+  sim::VirtualBenchOptions o;
+  o.antenna = *model;
+  if (!bench.Start(o, &error)) {
+    std::fprintf(stderr, "kavusdraa: the virtual bench did not start: %s\n", error.c_str());
+    return false;
+  }
+  Log() << LogColour(kColourNotice) << "Виртуальный стенд: антенна " << load << ", плата на COM"
+        << sim::VirtualBench::kBenchPort << "\n" << LogColour(kColourNormal);
+  return true;
+}
+
+int RunAnalyzer(QApplication& app) {
+  QtWindowThread window_thread;
+  QtNotice notice;
+  int code = 0;
+  {
+    ODlgSpektr main_window(window_thread, notice);
+    notice.SetParent(&main_window);
+    QObject::connect(&main_window, &ODlgSpektr::Finished, &app, [&](int c) {
+      code = c;
+      app.quit();
+    });
+    main_window.resize(1400, 640);
+    main_window.show();
+    main_window.StartUp();
+    app.exec();
+  }
+  return code;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
-  using namespace kavu;
   QApplication app(argc, argv);
   // Qt has just switched the C library to the user's locale; numbers are read with a point.
   RestoreCNumericLocale();
   PrintBanner();
   std::vector<std::string> args(argv + 1, argv + argc);
   const CommandLineOptions options = ParseCommandLine(args);
-  if (options.file_name.empty()) {
-    Log() << LogColour(kColourNotice)
-          << "Главное окно анализатора ещё не сделано: открываю окно результатов "
-             "(сканирование: kavusdraa-cli scan).\n"
-          << LogColour(kColourNormal);
-  } else {
-    Log() << "openname = " << options.file_name << "\n";
+  if (!options.error.empty()) {
+    std::fprintf(stderr, "kavusdraa: %s\n", options.error.c_str());
+    return 2;
   }
-  // The store lives for the whole run; the window may be closed and made again.
-  auto store = std::make_unique<ResultsStore>();
-  auto window = std::make_unique<CShowDataWindow>(*store);
-  window->LoadAnts(options.file_name);
-  // Without a window manager (a bare X server, a kiosk) "maximised" is ignored and the window
-  // would open at the panel's small size hint, with no room for the graphs: start at the
-  // screen's available size, which a window manager then maximises as usual.
-  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
-    window->resize(screen->availableGeometry().size());
-  }
-  window->showMaximized();
-  return app.exec();
+  const bool bench_wanted = options.demo || !options.sim_load.empty();
+  if (!options.file_name.empty() && !bench_wanted) return ViewFile(app, options.file_name);
+  sim::VirtualBench bench;
+  if (bench_wanted && !StartBench(options.demo ? sim::kDemoAntennaText : options.sim_load, bench)) return 1;
+  const int code = RunAnalyzer(app);
+  bench.Stop();
+  return code;
 }

@@ -25,6 +25,16 @@ CommandLineOptions ParseCommandLine(const std::vector<std::string>& args) {
       Log() << "Указан ключ отключения автовыбора sdr-приёмника \n";
       Settings().WriteProfileString("ODlgSpektr", "m_SelectSdrKey", "");
       opt.clear_receiver_key = true;
+    } else if (a == "--demo") {
+      opt.demo = true;
+    } else if (a == "--sim") {
+      if (i + 1 >= args.size() || args[i + 1].empty()) {
+        opt.error = "--sim needs the antenna as its value, for example --sim 50 or --sim series:R=50,L=100n,C=12.05p";
+        Log() << LogColour(kColourError) << opt.error << "\n" << LogColour(kColourNormal);
+        continue;
+      }
+      opt.sim_load = args[++i];
+      Log() << "аргумент cmd i=" << static_cast<int>(i + 1) << " = " << opt.sim_load << "\n";
     } else if (a[0] == '-') {
       Log() << " видимо это неизвестный ключ, пока игнорирую";
     } else {

@@ -16,6 +16,9 @@
 
 namespace kavu::sim {
 
+// The demo's antenna: a series R-L-C resonant at 145 MHz (50 Ω there), 100 nH with 12.05 pF.
+inline constexpr const char* kDemoAntennaText = "series:R=50,L=100n,C=12.05p";
+
 class AntennaModel {
  public:
   // A fixed 50 Ω load.

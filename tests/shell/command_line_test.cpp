@@ -77,5 +77,25 @@ TEST_F(CommandLineTest, AvxDisableIsNeverAFileName) {
   EXPECT_EQ(o.file_name, "/tmp/x.kant");
 }
 
+TEST_F(CommandLineTest, DemoAndSimChooseTheVirtualBench) {
+  auto o = ParseCommandLine({"--demo"});
+  EXPECT_TRUE(o.demo);
+  EXPECT_TRUE(o.sim_load.empty());
+  EXPECT_TRUE(o.file_name.empty());
+  // The load after --sim is its value, never a scan file, even when it looks like one.
+  o = ParseCommandLine({"--sim", "series:R=50,L=100n,C=12.05p", "/tmp/a.kant"});
+  EXPECT_FALSE(o.demo);
+  EXPECT_EQ(o.sim_load, "series:R=50,L=100n,C=12.05p");
+  EXPECT_EQ(o.file_name, "/tmp/a.kant");
+  EXPECT_TRUE(o.error.empty());
+  o = ParseCommandLine({"--sim", "a.s1p"});
+  EXPECT_EQ(o.sim_load, "a.s1p");
+  EXPECT_TRUE(o.file_name.empty());
+  // --sim without its value is an error, not a bench with no antenna.
+  o = ParseCommandLine({"--sim"});
+  EXPECT_TRUE(o.sim_load.empty());
+  EXPECT_NE(o.error.find("--sim needs"), std::string::npos) << o.error;
+}
+
 }  // namespace
 }  // namespace kavu

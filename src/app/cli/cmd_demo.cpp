@@ -1,19 +1,18 @@
 // kavusdraa-cli demo: a whole scan on the virtual bench with a built-in antenna.
 #include "app/cli/cli_command.h"
 #include "app/cli/scan_run.h"
+#include "sim/antenna_model.h"
 
 namespace kavu::cli {
 namespace {
 
-// A series RLC antenna resonant at 145 MHz (50 Ω there): 100 nH with 12.05 pF.
-constexpr const char* kDemoAntenna = "series:R=50,L=100n,C=12.05p";
 constexpr const char* kDemoRanges = "140-150 0.5; 425-440 1";
 
 int RunDemo(const std::vector<std::string>& args) {
   if (!args.empty()) return Fail("demo", "takes no arguments (see --help)", 2);
   ScanRunArgs a;
   a.range = kDemoRanges;
-  a.sim = kDemoAntenna;
+  a.sim = sim::kDemoAntennaText;
   return RunScan("demo", a);
 }
 
