@@ -67,6 +67,10 @@ QWidget* ODlgSpektr::BuildReceiverRow() {
   status_->setMinimumWidth(200);
   status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
   h->addWidget(status_, 1);
+  show_filter_ = Button("Показ фильтра НЧ...", "showFilter", row);
+  show_signal_ = Button("Показ изм сигнала...", "showSignal", row);
+  show_graphs_ = Button("Показ графиков...", "showGraphs", row);
+  for (QPushButton* b : {show_filter_, show_signal_, show_graphs_}) h->addWidget(b);
   options_ = Button("Настройки...", "options", row);
   h->addWidget(options_);
   menu_button_ = new QToolButton(row);
@@ -99,7 +103,8 @@ QWidget* ODlgSpektr::BuildGeneratorRow() {
   h->addWidget(Label("Com:", row));
   port_list_ = new QComboBox(row);
   port_list_->setObjectName("portList");
-  port_list_->setMinimumContentsLength(14);
+  port_list_->setMinimumContentsLength(16);
+  port_list_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
   h->addWidget(port_list_);
   h->addWidget(Label("Ген:", row));
   gen_list_ = new QComboBox(row);
@@ -130,6 +135,8 @@ QWidget* ODlgSpektr::BuildScanRow() {
   for (int i = 0; i < 3; ++i) {
     bridge_[i] = Button(texts[i], names[i], row);
     bridge_[i]->setCheckable(true);
+    bridge_[i]->setMinimumWidth(bridge_[i]->fontMetrics().horizontalAdvance("Ант") + 24);
+    bridge_[i]->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     h->addWidget(bridge_[i]);
   }
   scan_one_ = Button("Одно изм!", "scanOne", row);
@@ -138,6 +145,7 @@ QWidget* ODlgSpektr::BuildScanRow() {
   range_ = new QLineEdit(row);
   range_->setObjectName("range");
   range_->setMaxLength(8192);
+  range_->setMinimumWidth(range_->fontMetrics().horizontalAdvance("140-150 0.5; 425-440 1") + 16);
   h->addWidget(range_, 1);
   scan_ = Button("Сканировать!", "scan", row);
   scan_->installEventFilter(this);  // notes Shift on the click that starts a scan
@@ -149,10 +157,7 @@ QWidget* ODlgSpektr::BuildScanRow() {
   cyclic_->setObjectName("cyclic");
   h->addWidget(cyclic_);
   misc_ = Button("Разное...", "misc", row);
-  show_filter_ = Button("Показ фильтра НЧ...", "showFilter", row);
-  show_signal_ = Button("Показ изм сигнала...", "showSignal", row);
-  show_graphs_ = Button("Показ графиков...", "showGraphs", row);
-  for (QPushButton* b : {misc_, show_filter_, show_signal_, show_graphs_}) h->addWidget(b);
+  h->addWidget(misc_);
   return row;
 }
 
