@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Makes the README's pictures from bench scans: three scans of a series-resonant antenna model on
 # the virtual bench, the results window on the first with the other two as comparison files
-# (under Xvfb), and the same scan drawn by `kavusdraa-cli plot`.
+# (under Xvfb), the main window during a scan of `kavusdraa --demo`, and the same scan drawn by
+# `kavusdraa-cli plot`.
 #   scripts/screenshots.sh [BUILD_DIR]      (default build/) → docs/images/*.png
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -51,6 +52,21 @@ import -display "$display" -window root "$out/results_window.png"
 kill "$app_pid" 2>/dev/null || true
 app_pid=""
 
+# The main window on the demo bench, early in a scan ("Сканировать!" by its key F5).
+DISPLAY="$display" QT_QPA_PLATFORM=xcb "$desktop" --demo >/dev/null 2>&1 &
+app_pid=$!
+sleep 5
+win="$(DISPLAY="$display" xdotool search --sync --name "Антенный анализатор|rtlsdr|Virtual|Fsdr" | head -1)"
+DISPLAY="$display" xdotool windowmove "$win" 0 0 windowsize "$win" 1600 700
+sleep 1
+DISPLAY="$display" xdotool windowfocus --sync "$win" key F5
+sleep 0.6  # the demo's 37 points take about 1.5 s; then the results window covers the screen
+import -display "$display" -window root -crop 1600x700+0+0 "$out/main_window.png"
+kill "$app_pid" 2>/dev/null || true
+wait "$app_pid" 2>/dev/null || true
+app_pid=""
+
 "$cli" plot "$tmp/antenna.kant" -o "$out/plot_swr_rx.png" --size 1200x600 --graphs R,X,KSV >/dev/null
 echo "$out/results_window.png"
 echo "$out/plot_swr_rx.png"
+echo "$out/main_window.png"

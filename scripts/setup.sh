@@ -19,6 +19,7 @@ PACKAGES=(
   chromium                            # the web page's tests (headless Chromium, npm playwright-core)
   nginx-light                         # anchor of the web benchmark; its service is never started
   qt6-base-dev qt6-qpa-plugins xvfb imagemagick  # desktop windows, offscreen window tests, README pictures
+  xdotool                             # README pictures: presses the main window's scan button
 )
 PACKAGES+=("$@")                      # extra packages from a caller (scripts/setup-cross.sh)
 # Node and npm for the page test, from Debian unless a node that brings its own npm is installed
