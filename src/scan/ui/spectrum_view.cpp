@@ -1,15 +1,30 @@
-// First cut of the live picture: the background, the result lines and the double click. The
-// spectrum, the marker and the waterfall are drawn by the next version of this file.
+// The live picture, drawn in layers: light grey upper half, generator marker, spectrum curves
+// (column plotter), the waterfall ring below, and the result lines over the waterfall.
 #include "scan/ui/spectrum_view.h"
 
 #include <QMouseEvent>
 #include <QPainter>
 
+#include "results/ui/graph_painter.h"
+#include "scan/spectrum_geometry.h"
+
 namespace kavu {
 
+namespace geo = spectrum_geometry;
+
+namespace {
+
+const QColor kUpperBackground(192, 192, 192);
+const QColor kCurveB(0, 0, 255);
+const QColor kPreviousCycleBackground(255, 255, 190);
+
+}  // namespace
+
 SpectrumView::SpectrumView(LiveSpectrum& spectrum, const SpektrSettings& settings, QWidget* parent)
-    : QWidget(parent), spectrum_(spectrum), settings_(settings) {
+    : QWidget(parent), spectrum_(spectrum), settings_(settings), waterfall_(width()) {
   setMinimumHeight(120);
+  // Every pixel is painted each time: Qt need not clear the background first.
+  setAttribute(Qt::WA_OpaquePaintEvent);
 }
 
 SpectrumView::~SpectrumView() = default;
@@ -28,19 +43,67 @@ void SpectrumView::SetResultLines(const std::vector<std::string>& lines, bool pr
   update();
 }
 
-void SpectrumView::SpectrumFrameReady(int64_t /*number*/) { update(); }
+void SpectrumView::SpectrumFrameReady(int64_t /*number*/) { ShowFrame(spectrum_.Graph(), spectrum_.TakeLines()); }
+
+void SpectrumView::ShowFrame(SpectrumFrame graph, const std::vector<SpectrumFrame>& lines) {
+  if (graph.number > 0) graph_ = std::move(graph);
+  waterfall_.Resize(width());  // a hidden widget gets its resize event only when shown
+  for (const SpectrumFrame& line : lines) waterfall_.AddLine(line.a, settings_.m_VdMin, settings_.m_VdMax);
+  update();
+}
 
 void SpectrumView::paintEvent(QPaintEvent* /*event*/) {
   QPainter p(this);
+  PaintTo(p);
+}
+
+void SpectrumView::PaintTo(QPainter& p) {
   const int middle = height() / 2;
-  p.fillRect(0, 0, width(), middle, QColor(192, 192, 192));
-  p.fillRect(0, middle, width(), height() - middle, Qt::black);
-  const int step = p.fontMetrics().height();
+  waterfall_.Resize(width());
+  p.fillRect(0, 0, width(), middle, kUpperBackground);
+  DrawMarker(p);
+  DrawCurve(p, graph_.a, Qt::black, middle);
+  DrawCurve(p, graph_.b, kCurveB, middle);
+  const QRect below(0, middle, width(), height() - middle);
+  waterfall_.Draw(p, below);
+  if (below.height() > WaterfallImage::kRows)
+    p.fillRect(0, middle + WaterfallImage::kRows, width(), below.height() - WaterfallImage::kRows, Qt::black);
+  DrawResultLines(p, middle);
+}
+
+void SpectrumView::DrawMarker(QPainter& p) const {
+  const auto m = geo::Marker(receiver_hz_, rate_hz_, generator_hz_, bandwidth_hz_, width());
+  if (!m) return;
+  p.setPen(QPen(GraphPainter::LineColour(m->colour), 2));
+  const int half = std::max(m->w, 10);
+  const int top = 0;
+  p.drawLine(m->x - half, top + 1, m->x + half, top + 1);
+  p.drawLine(m->x - m->w, top, m->x - m->w, top + 3);
+  p.drawLine(m->x + m->w, top, m->x + m->w, top + 3);
+}
+
+void SpectrumView::DrawCurve(QPainter& p, const std::vector<float>& bins, const QColor& colour, int middle) {
+  if (bins.size() != static_cast<size_t>(geo::kBins) || middle < 1) return;
+  const int w = width();
+  plotter_.Begin();
+  for (int j = 0; j < geo::kBins; ++j) {
+    const double level = geo::LevelDb(bins[static_cast<size_t>(geo::DisplayBin(j))]);
+    plotter_.Add(geo::BinColumn(j, w), geo::SpectrumRow(level, settings_.m_GrMin, settings_.m_GrMax, 0, middle));
+  }
+  plotter_.Finish();
+  p.setPen(QPen(colour, 1));
+  plotter_.Draw(p);
+}
+
+void SpectrumView::DrawResultLines(QPainter& p, int middle) const {
+  const QFontMetrics metrics(font());
+  const int step = metrics.height();
   int y = middle;
+  p.setFont(font());
   for (const std::string& line : result_lines_) {
     const QString text = QString::fromStdString(line);
-    const QRect box(10, y, p.fontMetrics().horizontalAdvance(text), step);
-    p.fillRect(box, previous_cycle_ ? QColor(255, 255, 190) : QColor(Qt::white));
+    const QRect box(10, y, metrics.horizontalAdvance(text), step);
+    p.fillRect(box, previous_cycle_ ? kPreviousCycleBackground : QColor(Qt::white));
     p.setPen(Qt::black);
     p.drawText(box, Qt::AlignLeft | Qt::AlignVCenter, text);
     y += step;
@@ -49,6 +112,11 @@ void SpectrumView::paintEvent(QPaintEvent* /*event*/) {
 
 void SpectrumView::mouseDoubleClickEvent(QMouseEvent* event) {
   if (width() > 0) emit DoubleClicked(event->position().x() / width());
+}
+
+void SpectrumView::resizeEvent(QResizeEvent* event) {
+  waterfall_.Resize(width());
+  QWidget::resizeEvent(event);
 }
 
 }  // namespace kavu

@@ -17,6 +17,8 @@
 
 #include "scan/live_spectrum.h"
 #include "scan/spektr_settings.h"
+#include "scan/ui/column_plotter.h"
+#include "scan/ui/waterfall_image.h"
 
 namespace kavu {
 
@@ -38,12 +40,22 @@ class SpectrumView : public QWidget, public ISpectrumListener {
   // ISpectrumListener (window thread).
   void SpectrumFrameReady(int64_t number) override;
 
+  // What SpectrumFrameReady does with the frames it takes: `graph` becomes the drawn spectrum and
+  // each of `lines` (oldest first) a waterfall row coloured with the current limits; a repaint is
+  // scheduled (coalesced, so frames arriving faster than the screen cost one repaint). A graph
+  // of the wrong size draws no curve; a line of the wrong size is skipped.
+  void ShowFrame(SpectrumFrame graph, const std::vector<SpectrumFrame>& lines);
+  // Draws the whole picture as paintEvent does (for an offscreen image of the view's size).
+  void PaintTo(QPainter& painter);
+  const WaterfallImage& Waterfall() const { return waterfall_; }
+
  signals:
   void DoubleClicked(double fraction_of_width);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
 
  private:
   LiveSpectrum& spectrum_;
@@ -51,6 +63,14 @@ class SpectrumView : public QWidget, public ISpectrumListener {
   double receiver_hz_ = 0, rate_hz_ = 0, generator_hz_ = 0, bandwidth_hz_ = 0;
   std::vector<std::string> result_lines_;
   bool previous_cycle_ = false;
+  SpectrumFrame graph_;
+  WaterfallImage waterfall_;
+  ColumnPlotter plotter_;
+
+  // The layers, top to bottom; `middle` is the first row of the waterfall.
+  void DrawMarker(QPainter& p) const;
+  void DrawCurve(QPainter& p, const std::vector<float>& bins, const QColor& colour, int middle);
+  void DrawResultLines(QPainter& p, int middle) const;
 };
 
 }  // namespace kavu
