@@ -20,6 +20,8 @@ PACKAGES=(
   nginx-light                         # anchor of the web benchmark; its service is never started
   qt6-base-dev qt6-qpa-plugins xvfb imagemagick  # desktop windows, offscreen window tests, README pictures
   xdotool                             # README pictures: presses the main window's scan button
+  desktop-file-utils                  # desktop-file-validate: the desktop entry's check
+  appstream                           # appstreamcli validate: the metainfo's check
 )
 PACKAGES+=("$@")                      # extra packages from a caller (scripts/setup-cross.sh)
 # Node and npm for the page test, from Debian unless a node that brings its own npm is installed

@@ -243,6 +243,12 @@ void ORtlSdr::MyStop() {
 
 bool ORtlSdr::RestartStreaming() {
   if (thread_.joinable()) StopThread();
+  // Never started (nothing to deliver to): the new buffer size applies at the first start.
+  if (!sink_) {
+    if (status_ >= 1) return true;
+    SetErrorText("устройство rtlsdr не открыто");
+    return false;
+  }
   return MyStart(frequency_, sink_, context_);
 }
 

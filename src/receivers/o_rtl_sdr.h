@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -67,10 +68,13 @@ class ORtlSdr {
   bool SetCenterFreq(double frequency_hz, const double* batch, int n);
   bool SetDirectMode(double frequency_hz);
   bool SetMyAru(bool forced, const double* batch, int n);
+  // On success SamplingF() is `rate`; a rate the library refuses leaves SamplingF() at the rate
+  // the device reports (still in force).
   bool SetSampleRate(int32_t rate);
   bool SetTunerGain(int32_t gain);
   // Cancels and restarts the reading with the stored frequency, sink and context (after a buffer
-  // size change); the device stays open.
+  // size change); the device stays open. An open device that never streamed is left as it is
+  // (true): the new buffer size applies at its first start.
   bool RestartStreaming();
   void MyStop();
 
@@ -89,6 +93,16 @@ class ORtlSdr {
   int32_t CurGA() const { return cur_ga_.load(); }
   // Nearest entry of the gain list to `value` (first of equally near); −1 with an empty list.
   int32_t NearestGainIndex(int32_t value) const;
+  // Read from the open device through the library: nothing while the device is closed or when
+  // the library lacks the function. Sample rate in samples per second, tuner gain in tenths of
+  // dB, crystal frequencies in Hz with the library's result code.
+  struct XtalReading {
+    uint32_t rtl_hz = 0, tuner_hz = 0;
+    int code = 0;
+  };
+  std::optional<uint32_t> ReadSampleRate() const;
+  std::optional<int32_t> ReadTunerGain() const;
+  std::optional<XtalReading> ReadXtal() const;
 
   // Stored settings (the setters also store them).
   int32_t RtlDirectMode() const { return direct_choice_; }

@@ -169,6 +169,8 @@ bool ORtlSdr::SetSampleRate(int32_t rate) {
   if (e != 0) {
     SetErrorText("rtlsdr_set_sample_rate() вернула err=" + std::to_string(e) +
                  ", FS=" + std::to_string(rate));
+    // A refused rate leaves the device at its old one: the plan must go on using that.
+    if (api_.get_sample_rate) sampling_f_ = static_cast<int32_t>(api_.get_sample_rate(dev_));
     return false;
   }
   return true;
@@ -190,6 +192,23 @@ bool ORtlSdr::SetTunerGain(int32_t gain) {
     return false;
   }
   return true;
+}
+
+std::optional<uint32_t> ORtlSdr::ReadSampleRate() const {
+  if (!dev_ || !api_.get_sample_rate) return std::nullopt;
+  return api_.get_sample_rate(dev_);
+}
+
+std::optional<int32_t> ORtlSdr::ReadTunerGain() const {
+  if (!dev_ || !api_.get_tuner_gain) return std::nullopt;
+  return api_.get_tuner_gain(dev_);
+}
+
+std::optional<ORtlSdr::XtalReading> ORtlSdr::ReadXtal() const {
+  if (!dev_ || !api_.get_xtal_freq) return std::nullopt;
+  XtalReading r;
+  r.code = api_.get_xtal_freq(dev_, &r.rtl_hz, &r.tuner_hz);
+  return r;
 }
 
 }  // namespace kavu

@@ -31,6 +31,7 @@ class SimFeed {
   uint32_t Rate() const { return rate_; }
   uint32_t Center() const { return center_; }
   int32_t Direct() const { return direct_; }
+  int32_t Gain() const { return gain_; }  // tenths of dB, as last configured
   int Configures() const { return configures_; }
 
  private:
@@ -49,6 +50,7 @@ class SimFeed {
   std::atomic<uint32_t> rate_{2'048'000};
   std::atomic<uint32_t> center_{0};
   std::atomic<int32_t> direct_{0};
+  std::atomic<int32_t> gain_{0};
   std::atomic<int> configures_{0};
   std::atomic<int32_t> fault_{kKavuSimRtlOk};
   mutable std::mutex mutex_;

@@ -36,7 +36,7 @@ std::vector<std::string> SimFeed::LogLines() const {
   return log_;
 }
 
-void SimFeed::Configure(void* ctx, uint32_t rate, uint32_t center, int32_t, int32_t direct) {
+void SimFeed::Configure(void* ctx, uint32_t rate, uint32_t center, int32_t gain, int32_t direct) {
   auto* self = static_cast<SimFeed*>(ctx);
   std::lock_guard lock(self->mutex_);
   // Keep the clock continuous across a rate change.
@@ -47,6 +47,7 @@ void SimFeed::Configure(void* ctx, uint32_t rate, uint32_t center, int32_t, int3
   self->rate_ = rate;
   self->center_ = center;
   self->direct_ = direct;
+  self->gain_ = gain;
   ++self->configures_;
 }
 
