@@ -11,9 +11,6 @@ namespace {
 constexpr const char* kSwitchSection = "CDlgCalibrate";
 constexpr const char* kNameKeys[3] = {"m_Cal1Name", "m_Cal2Name", "m_Cal3Name"};
 constexpr const char* kLoadKeys[3] = {"m_Cal1R", "m_Cal2R", "m_Cal3R"};
-constexpr double kLoadMin[3] = {1, 0, 0};
-constexpr double kLoadMax[3] = {1000, 999999, 999999};
-constexpr double kLoadDefault[3] = {50, 0, CalibrationSetup::kOpenOhm};
 
 int32_t IntInRange(const std::string& section, const char* key, int32_t def, int32_t lo, int32_t hi) {
   const int32_t v = Settings().GetProfileInt(section, key, def);
@@ -36,7 +33,8 @@ CalibrationSetup LoadCalibrationSetup(int number) {
   s.is_korr_a = LoadCheck(section, "m_IsKorrA", false) ? 1 : 0;
   for (int i = 0; i < 3; ++i) {
     s.names[i] = Settings().GetProfileString(section, kNameKeys[i], "");
-    s.loads_ohm[i] = LoadRealEdit(section, kLoadKeys[i], kLoadDefault[i], kLoadMin[i], kLoadMax[i]);
+    s.loads_ohm[i] = LoadRealEdit(section, kLoadKeys[i], CalibrationSetup::kLoadDefault[i],
+                                   CalibrationSetup::kLoadMin[i], CalibrationSetup::kLoadMax[i]);
   }
   return s;
 }
