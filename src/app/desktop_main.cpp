@@ -9,6 +9,7 @@
 
 #include "results/results_store.h"
 #include "results/ui/cshow_data_window.h"
+#include "scan/ui/calibration_window_install.h"
 #include "shell/command_line.h"
 #include "shell/log_console.h"
 #include "shell/start_up.h"
@@ -33,6 +34,7 @@ int main(int argc, char** argv) {
   // The store lives for the whole run; the window may be closed and made again.
   auto store = std::make_unique<ResultsStore>();
   auto window = std::make_unique<CShowDataWindow>(*store);
+  InstallCalibrationWindow(*window);
   window->LoadAnts(options.file_name);
   // Without a window manager (a bare X server, a kiosk) "maximised" is ignored and the window
   // would open at the panel's small size hint, with no room for the graphs: start at the

@@ -13,7 +13,8 @@ namespace {
 
 constexpr size_t kMaxSpansShown = 6;
 constexpr int kRatioSamples = 201;  // frequencies compared across two files' common band
-constexpr const char* kSingular = ": калибровка по трём точкам из них вырождена, сопротивления не будут вычислены";
+constexpr const char* kSingular = ": калибровка по трём точкам из них невозможна, сопротивления не будут вычислены";
+constexpr const char* kNearlySingular = ": калибровка по трём точкам из них почти вырождена, малый шум сильно искажает сопротивления";
 
 std::string Mhz(double hz) { return FormatTrimmed(hz * 1e-6, 3); }
 
@@ -138,7 +139,7 @@ std::vector<std::string> CalibrationWarnings(const Calibration& cal) {
       const Nearest n = NearestRatios(cal, i, j, lo, hi);
       if (n.fraction < kNearRatioFraction) {
         out.push_back("Файлы " + Pair(i, j) + " измеряют почти одно и то же сопротивление (на " + Mhz(n.f_hz) +
-                      " МГц отношения A/O различаются на " + FormatTrimmed(n.fraction * 100, 2) + " %)" + kSingular);
+                      " МГц отношения A/O различаются на " + FormatTrimmed(n.fraction * 100, 2) + " %)" + kNearlySingular);
       }
     }
   }

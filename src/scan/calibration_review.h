@@ -43,7 +43,8 @@ inline constexpr double kNearRatioFraction = 0.02;
 // - two files measure nearly the same impedance somewhere in their common frequencies (their
 //   smoothed ratios differ by less than kNearRatioFraction of the largest of them);
 // - the tables have no frequency in common.
-// Each says that the calibration from them is singular: the impedances would not be finite.
+// The first two make the calibration impossible (its impedances are not numbers); the third
+// makes it so sensitive to noise that its impedances are not to be trusted.
 std::vector<std::string> CalibrationWarnings(const Calibration& calibration);
 
 }  // namespace kavu

@@ -39,17 +39,23 @@ CalibrationSetup LoadCalibrationSetup(int number) {
   return s;
 }
 
-bool SaveCalibrationSetup(int number, const CalibrationSetup& setup) {
+bool SaveCalibrationSetup(int number, const CalibrationSetup& setup, const CalibrationSetup* before) {
   const std::string section = CalibrationSection(number);
   SettingsStore& st = Settings();
-  bool ok = st.WriteProfileInt(section, "m_CalType", setup.cal_type);
-  ok &= st.WriteProfileInt(section, "m_Aper2", setup.aper2);
-  ok &= st.WriteProfileInt(section, "m_IsMed", setup.is_med);
-  ok &= st.WriteProfileInt(section, "m_IsKorrAO", setup.is_korr_ao);
-  ok &= st.WriteProfileInt(section, "m_IsKorrA", setup.is_korr_a);
-  for (int i = 0; i < 3; ++i) {
-    ok &= st.WriteProfileString(section, kNameKeys[i], setup.names[i]);
-    ok &= st.WriteProfileDouble(section, kLoadKeys[i], setup.loads_ohm[i]);
+  bool ok = true;
+  auto write_int = [&](const char* key, int32_t CalibrationSetup::*field) {
+    if (!before || before->*field != setup.*field) ok &= st.WriteProfileInt(section, key, setup.*field);
+  };
+  write_int("m_CalType", &CalibrationSetup::cal_type);
+  write_int("m_Aper2", &CalibrationSetup::aper2);
+  write_int("m_IsMed", &CalibrationSetup::is_med);
+  write_int("m_IsKorrAO", &CalibrationSetup::is_korr_ao);
+  write_int("m_IsKorrA", &CalibrationSetup::is_korr_a);
+  for (size_t i = 0; i < 3; ++i) {
+    if (!before || before->names[i] != setup.names[i]) ok &= st.WriteProfileString(section, kNameKeys[i], setup.names[i]);
+    if (!before || before->loads_ohm[i] != setup.loads_ohm[i]) {
+      ok &= st.WriteProfileDouble(section, kLoadKeys[i], setup.loads_ohm[i]);
+    }
   }
   return ok;
 }

@@ -32,8 +32,9 @@ std::string CalibrationSection(int number);
 // Reads set-up `number` (clamped to 0 … 5). Integers outside their range read as the default,
 // the check boxes as 0/1; loads outside their range read as the default.
 CalibrationSetup LoadCalibrationSetup(int number);
-// Writes every key of set-up `number`; false when a write failed.
-bool SaveCalibrationSetup(int number, const CalibrationSetup& setup);
+// Writes every key of set-up `number`, or with `before` only the keys whose value differs from
+// it (each write is flushed to disk); false when a write failed.
+bool SaveCalibrationSetup(int number, const CalibrationSetup& setup, const CalibrationSetup* before = nullptr);
 
 // Section "CDlgCalibrate": m_IsCal (default 1) and m_VarCal (default 0, 0 … 5).
 struct CalibrationSwitch {

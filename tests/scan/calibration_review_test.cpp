@@ -118,6 +118,12 @@ struct ThreeFiles {
     setup.names = {ScanWithRatio(dir, "load.kant", {1.0, 0.02}), ScanWithRatio(dir, "short.kant", {0.01, 0}),
                    ScanWithRatio(dir, "open.kant", {1.7, -0.05})};
   }
+  // The calibration's answer for one ratio.
+  std::complex<double> Corrected() {
+    Calibration cal(1024);
+    cal.Load(0, setup, true);
+    return cal.CorrectRatio({0.5, 0.1}, 143e6, BridgeSettings{});
+  }
   std::vector<std::string> Warnings() {
     Calibration cal(1024);
     cal.Load(0, setup, true);
@@ -135,30 +141,36 @@ bool AnyContains(const std::vector<std::string>& lines, const std::string& part)
 TEST(CalibrationReview, WarnsAboutFilesThatMakeTheThreePointCalibrationSingular) {
   ThreeFiles f;
   EXPECT_TRUE(f.Warnings().empty());
+  EXPECT_TRUE(std::isfinite(f.Corrected().real()));
 
   // The same scan under another name: the calibration's answer is not a number.
   std::filesystem::copy_file(f.setup.names[0], f.dir.File("copy.kant"));
   f.setup.names[2] = f.dir.File("copy.kant");
   auto w = f.Warnings();
   ASSERT_EQ(w.size(), 1u);
-  EXPECT_EQ(w[0], "Файлы 1 и 3 — одно и то же сканирование: калибровка по трём точкам из них вырождена, "
+  EXPECT_EQ(w[0], "Файлы 1 и 3 — одно и то же сканирование: калибровка по трём точкам из них невозможна, "
                   "сопротивления не будут вычислены");
-  Calibration cal(1024);
-  cal.Load(0, f.setup, true);
-  EXPECT_TRUE(std::isnan(cal.CorrectRatio({0.5, 0.1}, 143e6, BridgeSettings{}).real()));
+  EXPECT_TRUE(std::isnan(f.Corrected().real()));
 
   // Nearly the same impedance: 0.5 % apart.
   f.setup.names[2] = ScanWithRatio(f.dir, "near.kant", {1.005, 0.02});
   w = f.Warnings();
   ASSERT_EQ(w.size(), 1u);
   EXPECT_TRUE(AnyContains(w, "Файлы 1 и 3 измеряют почти одно и то же сопротивление")) << w[0];
+  EXPECT_TRUE(AnyContains(w, "почти вырождена")) << w[0];
   // 5 % apart is a different load.
   f.setup.names[2] = ScanWithRatio(f.dir, "far.kant", {1.05, 0.02});
   EXPECT_TRUE(f.Warnings().empty());
 
-  // The same load given twice, and two files without a common frequency.
-  f.setup.names[2] = ScanWithRatio(f.dir, "high.kant", {1.7, 0}, 200e6);
+  // The same load given twice: impossible too.
   f.setup.loads_ohm = {50, 50, CalibrationSetup::kOpenOhm};
+  w = f.Warnings();
+  ASSERT_EQ(w.size(), 1u);
+  EXPECT_TRUE(AnyContains(w, "Файлам 1 и 2 задана одна и та же нагрузка 50 Ом: калибровка по трём точкам из них невозможна"))
+      << w[0];
+  EXPECT_TRUE(std::isnan(f.Corrected().real()));
+  // And two files without a common frequency.
+  f.setup.names[2] = ScanWithRatio(f.dir, "high.kant", {1.7, 0}, 200e6);
   w = f.Warnings();
   EXPECT_TRUE(AnyContains(w, "Файлам 1 и 2 задана одна и та же нагрузка 50 Ом")) << ::testing::PrintToString(w);
   EXPECT_TRUE(AnyContains(w, "У файлов 1 и 3 нет общих частот")) << ::testing::PrintToString(w);
