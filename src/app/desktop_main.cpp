@@ -13,6 +13,7 @@
 
 #include "results/results_store.h"
 #include "results/ui/cshow_data_window.h"
+#include "scan/ui/calibration_window_install.h"
 #include "scan/ui/odlg_spektr.h"
 #include "shell/command_line.h"
 #include "shell/log_console.h"
@@ -37,6 +38,7 @@ int ViewFile(QApplication& app, const std::string& file) {
   // The store lives for the whole run; the window may be closed and made again.
   auto store = std::make_unique<ResultsStore>();
   auto window = std::make_unique<CShowDataWindow>(*store);
+  InstallCalibrationWindow(*window);
   window->LoadAnts(file);
   FitToScreen(*window);
   window->showMaximized();

@@ -1,5 +1,6 @@
 #include "scan/calibration.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "dsp/complex_linear_solve.h"
@@ -79,6 +80,13 @@ Complex Calibration::CorrectRatio(Complex rho, double f_hz, const BridgeSettings
     e[i] = ExpectedRatio(bridge, setup_.loads_ohm[static_cast<size_t>(i)], f_hz);
   }
   if (used == 1) return rho / c[0] * e[0];
+  // Two calibration scans with the same ratio but different loads ask one ratio to be two
+  // loads: the system may still solve, but the map it gives sends that ratio to infinity and
+  // every other one somewhere wrong.
+  const double scale = std::max({std::abs(c[0]), std::abs(c[1]), std::abs(c[2])});
+  for (int i = 0; i < 3; ++i) {
+    if (!(std::abs(c[i] - c[(i + 1) % 3]) > 1e-12 * scale)) return missing;
+  }
   // x₀ − cᵢ·eᵢ·x₁ − eᵢ·x₂ = −cᵢ, so that eᵢ = (cᵢ + x₀) / (x₁·cᵢ + x₂).
   std::array<std::array<Complex, 3>, 3> a;
   std::array<Complex, 3> b, x;

@@ -11,9 +11,6 @@ namespace {
 constexpr const char* kSwitchSection = "CDlgCalibrate";
 constexpr const char* kNameKeys[3] = {"m_Cal1Name", "m_Cal2Name", "m_Cal3Name"};
 constexpr const char* kLoadKeys[3] = {"m_Cal1R", "m_Cal2R", "m_Cal3R"};
-constexpr double kLoadMin[3] = {1, 0, 0};
-constexpr double kLoadMax[3] = {1000, 999999, 999999};
-constexpr double kLoadDefault[3] = {50, 0, CalibrationSetup::kOpenOhm};
 
 int32_t IntInRange(const std::string& section, const char* key, int32_t def, int32_t lo, int32_t hi) {
   const int32_t v = Settings().GetProfileInt(section, key, def);
@@ -36,22 +33,29 @@ CalibrationSetup LoadCalibrationSetup(int number) {
   s.is_korr_a = LoadCheck(section, "m_IsKorrA", false) ? 1 : 0;
   for (int i = 0; i < 3; ++i) {
     s.names[i] = Settings().GetProfileString(section, kNameKeys[i], "");
-    s.loads_ohm[i] = LoadRealEdit(section, kLoadKeys[i], kLoadDefault[i], kLoadMin[i], kLoadMax[i]);
+    s.loads_ohm[i] = LoadRealEdit(section, kLoadKeys[i], CalibrationSetup::kLoadDefault[i],
+                                   CalibrationSetup::kLoadMin[i], CalibrationSetup::kLoadMax[i]);
   }
   return s;
 }
 
-bool SaveCalibrationSetup(int number, const CalibrationSetup& setup) {
+bool SaveCalibrationSetup(int number, const CalibrationSetup& setup, const CalibrationSetup* before) {
   const std::string section = CalibrationSection(number);
   SettingsStore& st = Settings();
-  bool ok = st.WriteProfileInt(section, "m_CalType", setup.cal_type);
-  ok &= st.WriteProfileInt(section, "m_Aper2", setup.aper2);
-  ok &= st.WriteProfileInt(section, "m_IsMed", setup.is_med);
-  ok &= st.WriteProfileInt(section, "m_IsKorrAO", setup.is_korr_ao);
-  ok &= st.WriteProfileInt(section, "m_IsKorrA", setup.is_korr_a);
-  for (int i = 0; i < 3; ++i) {
-    ok &= st.WriteProfileString(section, kNameKeys[i], setup.names[i]);
-    ok &= st.WriteProfileDouble(section, kLoadKeys[i], setup.loads_ohm[i]);
+  bool ok = true;
+  auto write_int = [&](const char* key, int32_t CalibrationSetup::*field) {
+    if (!before || before->*field != setup.*field) ok &= st.WriteProfileInt(section, key, setup.*field);
+  };
+  write_int("m_CalType", &CalibrationSetup::cal_type);
+  write_int("m_Aper2", &CalibrationSetup::aper2);
+  write_int("m_IsMed", &CalibrationSetup::is_med);
+  write_int("m_IsKorrAO", &CalibrationSetup::is_korr_ao);
+  write_int("m_IsKorrA", &CalibrationSetup::is_korr_a);
+  for (size_t i = 0; i < 3; ++i) {
+    if (!before || before->names[i] != setup.names[i]) ok &= st.WriteProfileString(section, kNameKeys[i], setup.names[i]);
+    if (!before || before->loads_ohm[i] != setup.loads_ohm[i]) {
+      ok &= st.WriteProfileDouble(section, kLoadKeys[i], setup.loads_ohm[i]);
+    }
   }
   return ok;
 }

@@ -19,6 +19,11 @@ struct CalibrationSetup {
   int32_t is_korr_a = 0;   // m_IsKorrA: "Исправлять |Вх|"
   std::array<std::string, 3> names;                 // m_Cal1Name … m_Cal3Name: scan files
   std::array<double, 3> loads_ohm = {50, 0, kOpenOhm};  // m_Cal1R (1 … 1000), m_Cal2R, m_Cal3R (0 … 999999)
+
+  // The loads' defaults and limits, Ω, for files 1 … 3.
+  static constexpr std::array<double, 3> kLoadDefault = {50, 0, kOpenOhm};
+  static constexpr std::array<double, 3> kLoadMin = {1, 0, 0};
+  static constexpr std::array<double, 3> kLoadMax = {1000, kOpenOhm, kOpenOhm};
 };
 
 // The section name of set-up `number` (0 … 5): "Calibrate%d".
@@ -27,8 +32,9 @@ std::string CalibrationSection(int number);
 // Reads set-up `number` (clamped to 0 … 5). Integers outside their range read as the default,
 // the check boxes as 0/1; loads outside their range read as the default.
 CalibrationSetup LoadCalibrationSetup(int number);
-// Writes every key of set-up `number`; false when a write failed.
-bool SaveCalibrationSetup(int number, const CalibrationSetup& setup);
+// Writes every key of set-up `number`, or with `before` only the keys whose value differs from
+// it (each write is flushed to disk); false when a write failed.
+bool SaveCalibrationSetup(int number, const CalibrationSetup& setup, const CalibrationSetup* before = nullptr);
 
 // Section "CDlgCalibrate": m_IsCal (default 1) and m_VarCal (default 0, 0 … 5).
 struct CalibrationSwitch {

@@ -67,8 +67,8 @@ class Reader {
   size_t pos_ = 0;
 };
 
-void Refuse(ParsedRanges& out, std::string line) {
-  LogRed(line);
+void Refuse(ParsedRanges& out, std::string line, bool log) {
+  if (log) LogRed(line);
   out.refusals.push_back(std::move(line));
 }
 
@@ -80,7 +80,7 @@ void LogRange(int index, const ScanRange& r) {
 
 }  // namespace
 
-ParsedRanges ParseRanges(std::string_view text) {
+ParsedRanges ParseRanges(std::string_view text, bool log) {
   std::string s(text);
   std::replace(s.begin(), s.end(), ',', '.');
   std::replace(s.begin(), s.end(), '-', ' ');
@@ -96,7 +96,7 @@ ParsedRanges ParseRanges(std::string_view text) {
     const Token B = in.Number();
     const std::string group = S.text + "-" + E.text + " " + (count ? "N" : "") + (log ? "L" : "") + B.text;
     if (S.bad || E.bad || B.bad) {
-      Refuse(out, "Диапазон '" + group + "' не принят: число не конечно\n");
+      Refuse(out, "Диапазон '" + group + "' не принят: число не конечно\n", log);
       break;
     }
     if (S.value <= 0 || E.value <= 0 || B.value <= 0) break;
@@ -119,24 +119,24 @@ ParsedRanges ParseRanges(std::string_view text) {
     }
     // Numbers that are finite in MHz can still overflow in Hz ("1e303-1e304 1").
     if (!std::isfinite(r.start) || !std::isfinite(r.end) || !std::isfinite(r.step)) {
-      Refuse(out, "Диапазон '" + group + "' не принят: число не конечно\n");
+      Refuse(out, "Диапазон '" + group + "' не принят: число не конечно\n", log);
       break;
     }
     if (!count && r.end >= r.start && !(r.end + r.step > r.end)) {
-      Refuse(out, "Диапазон '" + group + "' не принят: шаг не меняет частоту\n");
+      Refuse(out, "Диапазон '" + group + "' не принят: шаг не меняет частоту\n", log);
       break;
     }
     if (static_cast<int>(out.ranges.size()) >= kMaxScanRanges) {
       surplus.push_back(group);
       continue;
     }
-    LogRange(static_cast<int>(out.ranges.size()), r);
+    if (log) LogRange(static_cast<int>(out.ranges.size()), r);
     out.ranges.push_back(r);
   }
   if (!surplus.empty()) {
     std::string line = "Диапазонов больше " + std::to_string(kMaxScanRanges) + ", не используются:";
     for (const auto& g : surplus) line += " " + g;
-    Refuse(out, line + "\n");
+    Refuse(out, line + "\n", log);
   }
   return out;
 }

@@ -25,7 +25,8 @@ struct ParsedRanges {
 // a number that is not finite ("nan", "inf", overflow, also once turned into Hz) and at a plain range whose step is too
 // small to change the frequency: such a scan would never end. Ranges beyond the 32nd are named
 // in one red line and not used. Every accepted range is logged ("Диапазон ...").
-// Success (for the caller) means at least one range.
-ParsedRanges ParseRanges(std::string_view text);
+// Success (for the caller) means at least one range. With `log` false nothing is written to the
+// log (a window that only looks at the plan); the refusals are returned all the same.
+ParsedRanges ParseRanges(std::string_view text, bool log = true);
 
 }  // namespace kavu

@@ -58,8 +58,12 @@ CShowDataWindow::CShowDataWindow(ResultsStore& store, QWidget* parent) : QWidget
     SaveCalibrationSwitch(sw);
     UpdateCalibration();
     Rebuild();
+    if (on && !calibration_.IsCalibrationValid() && open_calibration) open_calibration();
   });
-  connect(panel_, &CDlg_SelectGraph::calibrationSetupAsked, this, [this] { NotBuiltYet("Окно калибровки"); });
+  connect(panel_, &CDlg_SelectGraph::calibrationSetupAsked, this, [this] {
+    if (open_calibration) return open_calibration();
+    NotBuiltYet("Окно калибровки");
+  });
   connect(panel_, &CDlg_SelectGraph::helpAsked, this, [this] { Help(HelpButtonSuffix()); });
   graph_->Horizontal().m_IsLog = Settings().GetProfileInt(kSection, "IsLogDia", 0);
   for (int s = 1; s <= 6; ++s) {

@@ -35,6 +35,9 @@ class CShowDataWindow : public QWidget {
   std::function<bool()> scan_running = [] { return false; };
   // The desktop's URL handler for help; null: the default. Replaced in tests.
   std::function<bool(const QString&)> open_link;
+  // Opens the calibration window: the panel's "Настр..." button, and switching calibration on
+  // while it is not valid. Null: the program has no calibration window (a notice says so).
+  std::function<void()> open_calibration;
   // Opens the panel's help page with the given suffix.
   void Help(const std::string& suffix);
 
