@@ -57,7 +57,8 @@ SwrCircleFit FitSwrCircleGamma(const std::vector<std::complex<double>>& gamma_po
   }
   if (n == 0) return Refused("нет точек");
   const double d = std::sqrt(sum / n);
-  if (!(d > 0 && d < 1)) return Refused(d >= 1 ? "|Г| не меньше 1" : "все точки в центре");
+  // d within rounding of 0 would give an SWR of 1 that prints as "1" and draws nothing.
+  if (!(d > 1e-6 && d < 1)) return Refused(d >= 1 ? "|Г| не меньше 1" : "все точки в центре");
   if (!(z0 > 0) || !std::isfinite(z0)) return Refused("Z0 не больше 0");
   SwrCircleFit circle = FitAxisCircle(gamma_points);
   SwrCircleFit f;

@@ -27,7 +27,8 @@ SwrCircleFit FitSwrCircleRx(const std::vector<std::complex<double>>& z_points);
 
 // Circle diagram (points are Γ values against z0): s = (1 + d)/(1 − d) with d the root mean
 // square of |Γ|, Rc = z0; the circle's x0 and radius are reported when they can be fitted.
-// Refused without finite points or when d ≥ 1 or d = 0 (s would not exceed 1).
+// Refused without finite points, when d ≥ 1, or when d is within 1e-6 of 0 (s would not
+// measurably exceed 1).
 SwrCircleFit FitSwrCircleGamma(const std::vector<std::complex<double>>& gamma_points, double z0);
 
 }  // namespace kavu

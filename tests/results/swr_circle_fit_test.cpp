@@ -72,6 +72,7 @@ TEST(SwrCircleFitTest, CircleDiagramUsesTheRmsOfGamma) {
   EXPECT_NEAR(f.x0, 0, 1e-9);
   EXPECT_FALSE(FitSwrCircleGamma({}, 50).ok);
   EXPECT_FALSE(FitSwrCircleGamma({{0, 0}, {0, 0}}, 50).ok);  // all matched: no SWR above 1
+  EXPECT_FALSE(FitSwrCircleGamma({{1e-9, 0}}, 50).ok);       // matched within rounding
   EXPECT_FALSE(FitSwrCircleGamma({{1, 0}, {-1, 0}}, 50).ok);  // on the rim
 }
 
