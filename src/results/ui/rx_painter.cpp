@@ -23,6 +23,18 @@ void SetRange(TGrDia& axis, double lo, double hi) {
   axis.m_Full1 = axis.m_Show1 = hi;
 }
 
+// Every (SWR, cable impedance) pair of the two lists, with the pen of the cable's colour set.
+template <class Fn>
+void ForSwrCircles(QPainter& p, const RxDiagramSettings& s, Fn fn) {
+  const auto cables = ParseRxList(s.sRCabs);
+  const auto swrs = ParseRxList(s.sKSVs);
+  p.setBrush(Qt::NoBrush);
+  for (size_t m = 0; m < cables.size(); ++m) {
+    p.setPen(QPen(GraphPainter::LineColour(static_cast<int>(m)), 1));
+    for (double swr : swrs) fn(swr, cables[m]);
+  }
+}
+
 }  // namespace
 
 QColor RxPainter::PaletteColour(int index) {
@@ -96,20 +108,14 @@ void RxPainter::PaintPlane(QPainter& p, const QRect& area, const RxScene& scene)
     return QPointF(ClampPixel(mr.ToPixel(z.real()), plot.left(), plot.right(), 50),
                    ClampPixel(mx.ToPixel(z.imag()), plot.top(), plot.bottom(), 50));
   });
-  const auto cables = ParseRxList(scene.settings.sRCabs);
-  const auto swrs = ParseRxList(scene.settings.sKSVs);
-  p.setBrush(Qt::NoBrush);
-  for (size_t m = 0; m < cables.size(); ++m) {
-    p.setPen(QPen(GraphPainter::LineColour(static_cast<int>(m)), 1));
-    for (double s : swrs) {
-      const auto c = RxSwrCircle(s, cables[m]);
-      if (!c) continue;
-      const QRectF r(QPointF(mr.ToPixel(c->x - c->radius), mx.ToPixel(c->radius)),
-                     QPointF(mr.ToPixel(c->x + c->radius), mx.ToPixel(-c->radius)));
-      // A circle hundreds of plot widths across shows nothing but a straight edge.
-      if (r.width() < 1e6 && r.height() < 1e6) p.drawEllipse(r);
-    }
-  }
+  ForSwrCircles(p, scene.settings, [&](double swr, double rc) {
+    const auto c = RxSwrCircle(swr, rc);
+    if (!c) return;
+    const QRectF r(QPointF(mr.ToPixel(c->x - c->radius), mx.ToPixel(c->radius)),
+                   QPointF(mr.ToPixel(c->x + c->radius), mx.ToPixel(-c->radius)));
+    // A circle hundreds of plot widths across shows nothing but a straight edge.
+    if (r.width() < 1e6 && r.height() < 1e6) p.drawEllipse(r);
+  });
   p.restore();
   PaintPlaneLabels(p, area);
 }
@@ -145,15 +151,9 @@ void RxPainter::PaintChart(QPainter& p, const QRect& area, const RxScene& scene)
   const CircleChart chart(area);
   chart.PaintGrid(p, scene.z0, fonts_.FontOf(0));
   PaintData(p, scene, [&](std::complex<double> z) { return chart.ToPixel(RxGamma(z, scene.z0)); });
-  const auto cables = ParseRxList(scene.settings.sRCabs);
-  const auto swrs = ParseRxList(scene.settings.sKSVs);
-  p.setBrush(Qt::NoBrush);
-  for (size_t m = 0; m < cables.size(); ++m) {
-    p.setPen(QPen(GraphPainter::LineColour(static_cast<int>(m)), 1));
-    for (double s : swrs) {
-      if (const auto c = GammaSwrCircle(s, cables[m], scene.z0)) chart.PaintGammaCircle(p, c->x, c->radius);
-    }
-  }
+  ForSwrCircles(p, scene.settings, [&](double swr, double rc) {
+    if (const auto c = GammaSwrCircle(swr, rc, scene.z0)) chart.PaintGammaCircle(p, c->x, c->radius);
+  });
 }
 
 void RxPainter::PaintData(QPainter& p, const RxScene& scene, const Mapper& map) {
@@ -184,15 +184,20 @@ void RxPainter::PaintScale(QPainter& p, const QRect& area, const RxScene& scene)
   const QFont& font = fonts_.FontOf(0);
   p.setFont(font);
   p.setPen(Qt::black);
-  const int text_h = QFontMetrics(font).height();
+  const QFontMetrics fm(font);
+  // A label centred under x, moved inward when it would leave the area.
+  auto label = [&](int x, int y, const QString& t) {
+    const int w = fm.horizontalAdvance(t) + 2;
+    const int left = std::clamp(x - w / 2, area.left(), std::max(area.left(), area.right() - w));
+    p.drawText(QRect(left, y, w, fm.height()), Qt::AlignLeft | Qt::AlignTop, t);
+  };
   const double f0 = scene.settings.m_ShowFMin, f1 = scene.settings.m_ShowFMax;
   for (int k = 0; k <= 5; ++k) {
     const int x = at.x() + k * len / 5;
     p.drawLine(x, at.y(), x, at.y() + 15);
-    const QString t = QString::fromStdString(FormatTrimmed(f0 + k * (f1 - f0) / 5, 1));
-    p.drawText(QRect(x - 40, at.y() + 15, 80, text_h), Qt::AlignHCenter | Qt::AlignTop, t);
+    label(x, at.y() + 15, QString::fromStdString(FormatTrimmed(f0 + k * (f1 - f0) / 5, 1)));
   }
-  p.drawText(QRect(at.x() - 40, at.y() + 15 + text_h, 80, text_h), Qt::AlignHCenter | Qt::AlignTop, "МГц");
+  label(at.x(), at.y() + 15 + fm.height(), "МГц");
 }
 
 }  // namespace kavu
