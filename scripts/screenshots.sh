@@ -67,6 +67,8 @@ wait "$app_pid" 2>/dev/null || true
 app_pid=""
 
 "$cli" plot "$tmp/antenna.kant" -o "$out/plot_swr_rx.png" --size 1200x600 --graphs R,X,KSV >/dev/null
+"$cli" plot "$tmp/antenna.kant" -o "$out/circle_chart.png" --size 800x800 --chart >/dev/null
+echo "$out/circle_chart.png"
 echo "$out/results_window.png"
 echo "$out/plot_swr_rx.png"
 echo "$out/main_window.png"

@@ -56,6 +56,24 @@ TEST_F(CliPlotTest, WritesAPngOfTheAskedSize) {
   EXPECT_EQ(Be32(png, 20), 360u);
 }
 
+TEST_F(CliPlotTest, DrawsTheRxDiagramInBothModes) {
+  const std::string scan = Scan(100);
+  const auto rx = Cli({"plot", scan, "-o", dir_.File("rx.png"), "--size", "500x400", "--rx"});
+  ASSERT_EQ(rx.exit_status, 0) << rx.err;
+  const auto chart = Cli({"plot", scan, "-o", dir_.File("chart.png"), "--size", "500x400", "--chart"});
+  ASSERT_EQ(chart.exit_status, 0) << chart.err;
+  const std::string a = ReadAll(dir_.File("rx.png")), b = ReadAll(dir_.File("chart.png"));
+  ASSERT_GT(a.size(), 24u);
+  ASSERT_GT(b.size(), 24u);
+  EXPECT_EQ(b.substr(0, 8), "\x89PNG\r\n\x1a\n");
+  EXPECT_EQ(Be32(b, 16), 500u);
+  EXPECT_EQ(Be32(b, 20), 400u);
+  EXPECT_NE(a, b);  // two different pictures of the same points
+  const auto both = Cli({"plot", scan, "-o", dir_.File("x.png"), "--rx", "--chart"});
+  EXPECT_EQ(both.exit_status, 1);
+  EXPECT_NE(both.err.find("exclude"), std::string::npos) << both.err;
+}
+
 TEST_F(CliPlotTest, RefusesBadRequestsWithAReason) {
   const std::string scan = Scan(10);
   struct Case {

@@ -1,5 +1,6 @@
-// kavusdraa-cli plot FILE.kant -o FILE.png [--size WxH] [--graphs LIST]: the scan's graphs as a
-// picture, drawn by the graph window's own painter without a window.
+// kavusdraa-cli plot FILE.kant -o FILE.png [--size WxH] [--graphs LIST | --rx | --chart]: the
+// scan's graphs, or its R and X diagram, as a picture drawn by the windows' own painters without
+// a window.
 #include <cstdio>
 #include <sstream>
 
@@ -11,12 +12,15 @@ namespace kavu::cli {
 namespace {
 
 constexpr const char* kHelp =
-    "usage: kavusdraa-cli plot FILE.kant -o FILE.png [--size WxH] [--graphs LIST]\n"
+    "usage: kavusdraa-cli plot FILE.kant -o FILE.png [--size WxH] [--graphs LIST | --rx | --chart]\n"
     "Draws the scan's graphs as the results window shows them into a PNG picture.\n"
     "  -o FILE.png     the picture to write\n"
     "  --size WxH      picture size in pixels (default 1600x900)\n"
     "  --graphs LIST   comma-separated quantities: R, X, RX, C, L, KSV, KSVG, FAZA, Delay, PPM\n"
-    "                  (default: the graph-selection panel's stored choice)\n";
+    "                  (default: the graph-selection panel's stored choice)\n"
+    "  --rx            instead of graphs: the R and X diagram, impedance in the R-X plane\n"
+    "  --chart         instead of graphs: the circle diagram of the reflection coefficient\n"
+    "                  (both with the diagram's stored SWR and cable-impedance lists)\n";
 
 int Run(const std::vector<std::string>& args) {
   if (WantsHelp(args)) {
@@ -41,6 +45,10 @@ int Run(const std::vector<std::string>& args) {
       for (std::string item; std::getline(ss, item, ',');) {
         if (!item.empty()) rq.graphs.push_back(item);
       }
+    } else if (a == "--rx" || a == "--chart") {
+      const auto kind = a == "--rx" ? ScanPlotRequest::kRxPlane : ScanPlotRequest::kCircleChart;
+      if (rq.kind != ScanPlotRequest::kGraphs && rq.kind != kind) return Fail("plot", "--rx and --chart exclude each other");
+      rq.kind = kind;
     } else if (!a.empty() && a[0] == '-') {
       return Fail("plot", "unknown option \"" + a + "\" (see --help)");
     } else if (rq.scan_file.empty()) {

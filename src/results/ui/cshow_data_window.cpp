@@ -102,6 +102,16 @@ void CShowDataWindow::Rebuild() {
   graph_->SetList(list.get());
   list_ = std::move(list);
   source_ = std::move(source);
+  if (rx_) rx_->Recalc();
+}
+
+void CShowDataWindow::ShowRxDiagram() {
+  if (!rx_) {
+    rx_ = new CDlgRX(*store_, [this] { return CDlgRX::Inputs{&list_panel_, source_.get()}; }, this);
+  }
+  rx_->showNormal();
+  rx_->raise();
+  rx_->activateWindow();
 }
 
 void CShowDataWindow::Command(int code) {
@@ -109,7 +119,7 @@ void CShowDataWindow::Command(int code) {
   if (code >= 2700 && code <= 2705) return OpenComparison(code - 2700);
   if (code == 2799) return OpenCurrent();
   if (code >= 2800 && code <= 2805) return ComparisonBoxChanged(code - 2800);
-  if (code == 3100) return NotBuiltYet("Диаграмма R и X");
+  if (code == 3100) return ShowRxDiagram();
   if (code == 11000) return UpdateCalibration(), Rebuild();
 }
 

@@ -13,6 +13,7 @@
 #include "results/gr_list_ekg.h"
 #include "results/results_store.h"
 #include "results/ui/cdlg_graph.h"
+#include "results/ui/cdlg_rx.h"
 #include "results/ui/cdlg_select_graph.h"
 #include "results/ui/results_point_source.h"
 
@@ -53,6 +54,8 @@ class CShowDataWindow : public QWidget {
   CDlgGraph& Graph() { return *graph_; }
   CDlg_SelectGraph& Panel() { return *panel_; }
   OGrList_EKG& List() { return *list_; }
+  // The R and X diagram (command 3100); null until first opened.
+  CDlgRX* RxDiagram() { return rx_; }
 
  protected:
   void keyPressEvent(QKeyEvent* e) override;
@@ -66,6 +69,7 @@ class CShowDataWindow : public QWidget {
   void NotBuiltYet(const QString& what);
   void TitleForSlot(const char* format, int slot);
   void UpdateCalibration();
+  void ShowRxDiagram();
 
   ResultsStore* store_;
   CDlg_SelectGraph* panel_;
@@ -75,6 +79,7 @@ class CShowDataWindow : public QWidget {
   std::unique_ptr<OGrList_EKG> list_;
   GraphPanelSettings list_panel_;  // the settings the list was built from
   QTimer rebuild_timer_;
+  CDlgRX* rx_ = nullptr;  // child window, made on first use
 };
 
 }  // namespace kavu

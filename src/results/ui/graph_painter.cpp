@@ -13,26 +13,6 @@ namespace {
 constexpr QRgb kLineColours[19] = {
     0x000000, 0xcc0000, 0x0000cc, 0xcc00cc, 0xcccc00, 0x00cccc, 0x00cc00, 0x666600, 0x660066, 0x006666,
     0x66cc00, 0xcc6600, 0x6600cc, 0xcc0066, 0x0066cc, 0x00cc66, 0x660000, 0x006600, 0x000066};
-constexpr int kMaxGridLines = 200;
-
-QPen GridPen(int cls) {
-  if (cls < 0) return QPen(QColor(210, 210, 210), 1, Qt::DotLine);
-  return QPen(cls == 0 ? QColor(200, 200, 200) : QColor(160, 160, 160), 1, Qt::SolidLine);
-}
-
-// The grid lines of an axis inside its visible range, at most 200, as (value, class).
-template <class Fn>
-void ForGridLines(const TGrDia& axis, Fn fn) {
-  int drawn = 0;
-  for (int32_t i = 0; i < axis.Setka_GetN() && drawn < kMaxGridLines; ++i) {
-    double v;
-    std::string text;
-    const int cls = axis.Setka_GetText(i, v, text);
-    if (v < axis.m_Show0 || v > axis.m_Show1) continue;
-    ++drawn;
-    fn(v, cls, text);
-  }
-}
 
 }  // namespace
 
@@ -52,6 +32,11 @@ QColor GraphPainter::LineColour(int n, bool band) {
     c = QColor(light(c.red()), light(c.green()), light(c.blue()));
   }
   return c;
+}
+
+QPen GraphPainter::GridPen(int cls) {
+  if (cls < 0) return QPen(QColor(210, 210, 210), 1, Qt::DotLine);
+  return QPen(cls == 0 ? QColor(200, 200, 200) : QColor(160, 160, 160), 1, Qt::SolidLine);
 }
 
 int GraphPainter::TextHeight() const {

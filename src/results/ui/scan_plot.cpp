@@ -11,6 +11,7 @@
 #include "results/results_store.h"
 #include "results/ui/graph_painter.h"
 #include "results/ui/results_point_source.h"
+#include "results/ui/rx_painter.h"
 #include "shell/settings_store.h"
 #include "shell/ui/qt_notice.h"
 
@@ -44,6 +45,28 @@ bool ApplyGraphChoice(GraphPanelSettings& p, const std::vector<std::string>& nam
   return true;
 }
 
+bool SavePng(const QImage& img, const std::string& path, std::string& error) {
+  if (img.save(QString::fromStdString(path), "PNG")) return true;
+  error = "cannot write \"" + path + "\"";
+  return false;
+}
+
+// The R and X diagram of set 0 over its whole frequency range.
+void PaintRxDiagram(QImage& img, ResultsStore& store, const GraphPanelSettings& panel, bool chart) {
+  ResultsPointSource source(panel, nullptr);
+  const std::vector<RxSeries> series = GatherRxSeries(store, panel, source);
+  const RxRange range = RxSeriesRange(series);
+  RxScene scene;
+  scene.series = &series;
+  scene.settings.Load(Settings(), range);
+  scene.settings.m_Mode = chart ? 1 : 0;
+  scene.settings.m_ShowFMin = range.lo, scene.settings.m_ShowFMax = range.hi;
+  scene.z0 = panel.m_RCable, scene.rmax = panel.m_RMax;
+  scene.scale_at = QPoint(10, 10);
+  QPainter p(&img);
+  RxPainter().Paint(p, img.rect(), scene);
+}
+
 }  // namespace
 
 bool RenderScanPlot(const ScanPlotRequest& rq, std::string& error) {
@@ -71,6 +94,11 @@ bool RenderScanPlot(const ScanPlotRequest& rq, std::string& error) {
   panel.m_IsPredScan = 0;
   panel.m_IsFile.fill(0);
   if (!ApplyGraphChoice(panel, rq.graphs, error)) return false;
+  if (rq.kind != ScanPlotRequest::kGraphs) {
+    QImage img(rq.width, rq.height, QImage::Format_RGB32);
+    PaintRxDiagram(img, *store, panel, rq.kind == ScanPlotRequest::kCircleChart);
+    return SavePng(img, rq.png_file, error);
+  }
   ResultsPointSource source(panel, nullptr);
   OGrList_EKG list(*store, panel, source);
   BuildResultsGraphList(list, panel, *store);
@@ -88,11 +116,7 @@ bool RenderScanPlot(const ScanPlotRequest& rq, std::string& error) {
     painter.Prepare(&list, horizontal, layout, rq.width);
     painter.Paint(p, &list, horizontal, layout, rq.width);
   }
-  if (!img.save(QString::fromStdString(rq.png_file), "PNG")) {
-    error = "cannot write \"" + rq.png_file + "\"";
-    return false;
-  }
-  return true;
+  return SavePng(img, rq.png_file, error);
 }
 
 }  // namespace kavu

@@ -13,6 +13,10 @@ struct ScanPlotRequest {
   // Quantities to draw ("R", "X", "RX", "C", "L", "KSV", "KSVG", "FAZA", "Delay", "PPM",
   // case-insensitive); empty: the panel's stored choice.
   std::vector<std::string> graphs;
+  // What to draw: the graphs, or the R and X diagram's R–X plane or circle diagram over the
+  // scan's whole frequency range (with the diagram's stored lists and colour mode).
+  enum Kind { kGraphs, kRxPlane, kCircleChart };
+  Kind kind = kGraphs;
 };
 
 // Draws and writes the PNG. False with the reason in `error` (file unreadable or empty, unknown
