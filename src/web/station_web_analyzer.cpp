@@ -45,6 +45,7 @@ void StationWebAnalyzer::PostStartScan() {
   std::weak_ptr<int> alive = alive_;
   window_.Post([this, alive] {
     if (alive.expired()) return;
+    if (hooks_.start_scan) return hooks_.start_scan();
     station_.Engine().SetRangeText(RangeText());
     station_.Engine().StartScan();
   });
@@ -53,7 +54,9 @@ void StationWebAnalyzer::PostStartScan() {
 void StationWebAnalyzer::PostPauseOrContinue() {
   std::weak_ptr<int> alive = alive_;
   window_.Post([this, alive] {
-    if (!alive.expired()) station_.Engine().PauseOrContinue();
+    if (alive.expired()) return;
+    if (hooks_.pause_or_continue) return hooks_.pause_or_continue();
+    station_.Engine().PauseOrContinue();
   });
 }
 
@@ -66,6 +69,7 @@ void StationWebAnalyzer::PostRange(bool cyclic, const std::string& text) {
   std::weak_ptr<int> alive = alive_;
   window_.Post([this, alive, cyclic, text] {
     if (alive.expired()) return;
+    if (hooks_.range_changed) return hooks_.range_changed(cyclic, text);
     station_.Engine().SetCyclic(cyclic);
     station_.Engine().SetRangeText(text);
   });

@@ -3,6 +3,7 @@
 // results store (sets 0 and 1) with R and X computed as the results show them; actions are posted
 // to the window thread, where the engine runs them as its buttons would.
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -32,6 +33,17 @@ class StationWebAnalyzer : public IWebAnalyzer {
 
   static constexpr int kRefreshTimer = 130000;
 
+  // How the page's actions reach a front end with windows: each hook that is set runs on the
+  // window thread in place of the engine call, so the main window does what its own button does
+  // and shows it (the range edit and the cyclic box follow the page). Unset: the engine is driven
+  // directly (the headless server). Window thread, before the server starts.
+  struct Hooks {
+    std::function<void()> start_scan;
+    std::function<void()> pause_or_continue;
+    std::function<void(bool cyclic, const std::string& text)> range_changed;
+  };
+  void SetHooks(Hooks hooks) { hooks_ = std::move(hooks); }
+
  private:
   ScanStation& station_;
   IWindowThread& window_;
@@ -41,6 +53,7 @@ class StationWebAnalyzer : public IWebAnalyzer {
   std::string rangeText_;
   bool cyclic_ = false;
   std::atomic<int32_t> errors_{0};
+  Hooks hooks_;
   std::shared_ptr<int> alive_ = std::make_shared<int>(0);
 };
 
