@@ -133,6 +133,8 @@ TEST_F(RtlSdrTest, RatesGainsAndSettings) {
   }
   EXPECT_FALSE(rtl_.SetSampleRate(500'000));
   EXPECT_EQ(rtl_.ErrorText(), "rtlsdr_set_sample_rate() вернула err=-22, FS=500000");
+  EXPECT_EQ(rtl_.SamplingF(), 2'400'000);  // the refused rate is not taken as the device's
+  EXPECT_EQ(rtl_.ReadSampleRate(), 2'400'000u);
   EXPECT_TRUE(rtl_.SetTunerGain(297));
   EXPECT_EQ(rtl_.CurGA(), 297);
   Settings().WriteProfileInt("ODlgRtlSdr", "m_RtlBufSzStep", -5);
@@ -141,6 +143,20 @@ TEST_F(RtlSdrTest, RatesGainsAndSettings) {
   rtl_.MyStop();
   EXPECT_FALSE(rtl_.SetTunerGain(100));
   EXPECT_EQ(rtl_.ErrorText(), "устройство rtlsdr не открыто");
+}
+
+TEST_F(RtlSdrTest, ARestartBeforeTheFirstStartLeavesTheDongleOpenAndIdle) {
+  OpenWith(1.0);
+  EXPECT_TRUE(rtl_.RestartStreaming());
+  EXPECT_EQ(rtl_.Status(), 1);
+  ASSERT_FALSE(feed_->LogLines().empty());  // the open was logged
+  for (const std::string& l : feed_->LogLines()) EXPECT_NE(l.rfind("start", 0), 0u) << l;
+  rtl_.MyStop();
+  EXPECT_FALSE(rtl_.RestartStreaming());
+  EXPECT_EQ(rtl_.ErrorText(), "устройство rtlsdr не открыто");
+  EXPECT_FALSE(rtl_.ReadSampleRate().has_value());
+  EXPECT_FALSE(rtl_.ReadTunerGain().has_value());
+  EXPECT_FALSE(rtl_.ReadXtal().has_value());
 }
 
 TEST_F(RtlSdrTest, AnUnpluggedDongleEndsTheReadWithItsError) {

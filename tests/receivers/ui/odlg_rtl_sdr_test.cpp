@@ -155,13 +155,6 @@ TEST_F(RtlWindowTest, ARateChoiceReachesTheLibraryAndIsAnnounced) {
   EXPECT_EQ(set_->ActiveSampleRate(), 2'048'000.0);
 }
 
-TEST_F(RtlWindowTest, ARateTheLibraryRefusesKeepsTheRateInForce) {
-  Make(true);
-  EXPECT_FALSE(set_->Rtl().SetSampleRate(5'000'000));
-  EXPECT_EQ(set_->Rtl().ErrorText(), "rtlsdr_set_sample_rate() вернула err=-22, FS=5000000");
-  EXPECT_NEAR(set_->Rtl().SamplingF(), 2'400'000, 1);
-}
-
 TEST_F(RtlWindowTest, WithoutAnOpenDongleEveryControlRefusesAndCallsNothing) {
   Make(false);
   ASSERT_EQ(set_->Rtl().Status(), 0);
