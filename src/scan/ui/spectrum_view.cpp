@@ -25,6 +25,8 @@ SpectrumView::SpectrumView(LiveSpectrum& spectrum, const SpektrSettings& setting
   setMinimumHeight(120);
   // Every pixel is painted each time: Qt need not clear the background first.
   setAttribute(Qt::WA_OpaquePaintEvent);
+  repaintLater_.setSingleShot(true);
+  connect(&repaintLater_, &QTimer::timeout, this, qOverload<>(&QWidget::update));
 }
 
 SpectrumView::~SpectrumView() = default;
@@ -49,10 +51,20 @@ void SpectrumView::ShowFrame(SpectrumFrame graph, const std::vector<SpectrumFram
   if (graph.number > 0) graph_ = std::move(graph);
   waterfall_.Resize(width());  // a hidden widget gets its resize event only when shown
   for (const SpectrumFrame& line : lines) waterfall_.AddLine(line.a, settings_.m_VdMin, settings_.m_VdMax);
-  update();
+  ScheduleRepaint();
+}
+
+void SpectrumView::ScheduleRepaint() {
+  if (repaintLater_.isActive()) return;  // the held-back repaint will show this frame too
+  const qint64 since = lastPaint_.isValid() ? lastPaint_.elapsed() : kMinRepaintMs;
+  if (since >= kMinRepaintMs)
+    update();
+  else
+    repaintLater_.start(static_cast<int>(kMinRepaintMs - since));
 }
 
 void SpectrumView::paintEvent(QPaintEvent* /*event*/) {
+  lastPaint_.start();
   QPainter p(this);
   PaintTo(p);
 }

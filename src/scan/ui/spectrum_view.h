@@ -10,6 +10,8 @@
 //
 // A double click is not handled here: it is reported through DoubleClicked with the pointer's
 // place as a fraction of the width (0 at the left edge), and the main window tunes from it.
+#include <QElapsedTimer>
+#include <QTimer>
 #include <QWidget>
 #include <cstdint>
 #include <string>
@@ -42,9 +44,10 @@ class SpectrumView : public QWidget, public ISpectrumListener {
 
   // What SpectrumFrameReady does with the frames it takes: `graph` becomes the drawn spectrum and
   // each of `lines` (oldest first) a waterfall row coloured with the current limits; a repaint is
-  // scheduled (coalesced, so frames arriving faster than the screen cost one repaint). A graph
+  // scheduled: at most one per kMinRepaintMs, frames arriving faster share it. A graph
   // of the wrong size draws no curve; a line of the wrong size is skipped.
   void ShowFrame(SpectrumFrame graph, const std::vector<SpectrumFrame>& lines);
+  static constexpr int kMinRepaintMs = 16;  // about 60 repaints per second at most
   // Draws the whole picture as paintEvent does (for an offscreen image of the view's size).
   void PaintTo(QPainter& painter);
   const WaterfallImage& Waterfall() const { return waterfall_; }
@@ -66,6 +69,10 @@ class SpectrumView : public QWidget, public ISpectrumListener {
   SpectrumFrame graph_;
   WaterfallImage waterfall_;
   ColumnPlotter plotter_;
+  QElapsedTimer lastPaint_;  // since the last paintEvent
+  QTimer repaintLater_;      // a repaint held back by the cap
+
+  void ScheduleRepaint();
 
   // The layers, top to bottom; `middle` is the first row of the waterfall.
   void DrawMarker(QPainter& p) const;
