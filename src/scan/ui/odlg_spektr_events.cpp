@@ -13,6 +13,7 @@ const QColor kStartColour(255, 255, 190);
 
 void ODlgSpektr::SetStatus(const QString& text, const QColor& background) {
   status_->setText(text);
+  status_->setToolTip(text);
   QPalette p = status_->palette();
   p.setColor(QPalette::Window, background.isValid() ? background : palette().color(QPalette::Window));
   status_->setPalette(p);

@@ -38,6 +38,13 @@ void ODlgSpektr::BuildControls() {
   outer->addWidget(BuildReceiverRow());
   outer->addWidget(BuildGeneratorRow());
   outer->addWidget(BuildScanRow());
+  // The status line has a row of its own: its texts are long (the receive status, a group's).
+  status_ = new QLabel(QString::fromUtf8(kInitialStatus), this);
+  status_->setObjectName("status");
+  status_->setAutoFillBackground(true);
+  status_->setMargin(2);
+  status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  outer->addWidget(status_);
   view_ = new SpectrumView(station_->Spectrum(), station_->Spektr(), this);
   view_->setObjectName("spectrumView");
   view_->setMinimumHeight(200);
@@ -61,12 +68,7 @@ QWidget* ODlgSpektr::BuildReceiverRow() {
   sdr_freq_ = new FreqEdit(row);
   sdr_freq_->setObjectName("sdrFreq");
   h->addWidget(sdr_freq_);
-  status_ = new QLabel(QString::fromUtf8(kInitialStatus), row);
-  status_->setObjectName("status");
-  status_->setAutoFillBackground(true);
-  status_->setMinimumWidth(200);
-  status_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-  h->addWidget(status_, 1);
+  h->addStretch(1);
   show_filter_ = Button("Показ фильтра НЧ...", "showFilter", row);
   show_signal_ = Button("Показ изм сигнала...", "showSignal", row);
   show_graphs_ = Button("Показ графиков...", "showGraphs", row);
@@ -135,8 +137,7 @@ QWidget* ODlgSpektr::BuildScanRow() {
   for (int i = 0; i < 3; ++i) {
     bridge_[i] = Button(texts[i], names[i], row);
     bridge_[i]->setCheckable(true);
-    bridge_[i]->setMinimumWidth(bridge_[i]->fontMetrics().horizontalAdvance("Ант") + 24);
-    bridge_[i]->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    bridge_[i]->setFixedWidth(bridge_[i]->fontMetrics().horizontalAdvance("Ант") + 24);
     h->addWidget(bridge_[i]);
   }
   scan_one_ = Button("Одно изм!", "scanOne", row);
