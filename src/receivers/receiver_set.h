@@ -114,6 +114,8 @@ class ReceiverSet : public IReceiverLevels {
   // Closes ExtIO, SDRplay, RTL-SDR, HackRF in this order (the program's shutdown).
   void Shutdown();
 
+  // The external converter option: the receiver is tuned m_ConvertorFShift away.
+  bool IsConvertor() const { return is_convertor_; }
   ORtlSdr& Rtl() { return rtl_; }
   const ORtlSdr& Rtl() const { return rtl_; }
   HackRfProbe& HackRf() { return hackrf_; }

@@ -5,6 +5,7 @@
 #include <QKeyEvent>
 #include <QMessageBox>
 
+#include "scan/ui/calibration_window_install.h"
 #include "scan/ui/spektr_texts.h"
 #include "shell/log_console.h"
 
@@ -16,6 +17,7 @@ ODlgSpektr::ODlgSpektr(IWindowThread& window, INotice& notice, const ScanStation
   o.station_events = this;
   station_ = std::make_unique<ScanStation>(window, notice, static_cast<IScanEvents&>(*this), o);
   results_ = std::make_unique<CShowDataWindow>(station_->Store());
+  InstallCalibrationWindow(*results_);
   results_->setWindowTitle(QString::fromUtf8("Результаты"));
   results_->scan_running = [this] { return station_->Engine().State() != ScanState::kIdle; };
   inform = [this](bool error, const QString& caption, const QString& text) {
@@ -44,6 +46,8 @@ void ODlgSpektr::StartUp() {
   if (started_) return;
   started_ = true;
   SetStatus(QString::fromUtf8(kInitialStatus), QColor(255, 255, 190));
+  // The web server first: it registers the network serial port, so a saved port -33 opens.
+  StartWebServer();
   station_->StartUp();
   const SpektrSettings& s = station_->Spektr();
   gr_min_->setText(QString::number(s.m_GrMin));
@@ -99,6 +103,7 @@ void ODlgSpektr::Shutdown() {
   if (shut_down_) return;
   shut_down_ = true;
   receive_timer_.stop();
+  StopWebServer();
   // A running scan is stopped, the sample loop joined, the receivers and then the port closed.
   station_->Stop();
 }

@@ -26,10 +26,14 @@
 #include <memory>
 #include <string>
 
+#include "receivers/ui/odlg_rtl_sdr.h"
 #include "results/ui/cshow_data_window.h"
 #include "scan/scan_station.h"
 #include "scan/ui/freq_edit.h"
 #include "scan/ui/spectrum_view.h"
+#include "web/http_server_settings.h"
+#include "web/station_web_analyzer.h"
+#include "web/web_server.h"
 
 namespace kavu {
 
@@ -73,6 +77,11 @@ class ODlgSpektr : public QWidget, private IStationEvents, private IScanEvents {
   void OnShowFilter();                // "Показ фильтра НЧ..."
   void OnShowSignal();                // "Показ изм сигнала..."
   void ShowRtlSdrWindow();            // the RTL-SDR settings window
+  ODlgRtlSdr* RtlSdrWindow() { return rtl_window_; }
+  // The web server, running when the options had it on at start (null otherwise).
+  WebServer* Web() { return web_.get(); }
+  // Overrides the stored web server options (tests: a free port); before StartUp.
+  void SetHttpServerSettings(const HttpServerSettings& h) { http_ = h; }
   void ShowAbout();
   // A service menu command (the numbers of "Разное...": 20000 … 20999).
   void MenuCommand(int id);
@@ -127,6 +136,10 @@ class ODlgSpektr : public QWidget, private IStationEvents, private IScanEvents {
   // False, with the error box naming `operation`, while a scan holds the board.
   bool BoardFree(const char* operation);
   void Shutdown();
+  // Windows and the web server (odlg_spektr_windows.cpp).
+  void StartWebServer();
+  void StopWebServer();
+  void WebRangeChanged(bool cyclic, const std::string& text);
 
   IWindowThread& window_;
   std::unique_ptr<ScanStation> station_;
@@ -165,6 +178,10 @@ class ODlgSpektr : public QWidget, private IStationEvents, private IScanEvents {
   QMenu* window_menu_ = nullptr;
   QMenu* service_menu_ = nullptr;
   SpectrumView* view_ = nullptr;
+  QPointer<ODlgRtlSdr> rtl_window_;
+  HttpServerSettings http_ = HttpServerSettings::Load();
+  std::unique_ptr<StationWebAnalyzer> web_analyzer_;
+  std::unique_ptr<WebServer> web_;
 };
 
 }  // namespace kavu

@@ -63,7 +63,9 @@ void ODlgSpektr::SetF(double hz) {
   Log() << "SetF manual F=" << hz / 1e6 << "\n";
   station_->Spektr().SaveFM_Sdr(hz);
   sdr_freq_->SetValueText(QString::fromStdString(MhzEditText(station_->Spektr().m_FM_Sdr)));
-  sdr_freq_->SetFailed(!station_->Receivers().Tune(station_->Spektr().m_FM_Sdr, nullptr, 0));
+  const bool tuned = station_->Receivers().Tune(station_->Spektr().m_FM_Sdr, nullptr, 0);
+  sdr_freq_->SetFailed(!tuned);
+  if (tuned && rtl_window_) rtl_window_->ShowTuned(station_->Spektr().m_FM_Sdr / 1e6, station_->Receivers().IsConvertor());
   UpdateTuning();
 }
 
@@ -191,7 +193,6 @@ void ODlgSpektr::NotBuiltYet(const QString& what) {
 
 void ODlgSpektr::OnShowFilter() { NotBuiltYet(QString::fromUtf8("Показ фильтра НЧ")); }
 void ODlgSpektr::OnShowSignal() { NotBuiltYet(QString::fromUtf8("Показ изм сигнала")); }
-void ODlgSpektr::ShowRtlSdrWindow() { NotBuiltYet(QString::fromUtf8("Окно настроек RTL-SDR")); }
 
 void ODlgSpektr::MenuCommand(int id) {
   switch (id) {

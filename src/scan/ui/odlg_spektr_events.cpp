@@ -60,10 +60,10 @@ void ODlgSpektr::ReceiverStatusChanged(const ReceiverStatus& status) {
 void ODlgSpektr::ShowReceiverSettings(ReceiverKind kind) {
   if (kind == ReceiverKind::kRtlSdr) {
     ShowRtlSdrWindow();
-  } else {
-    NotBuiltYet(QString::fromUtf8("Окно настроек ") + QString::fromUtf8(KindName(kind)));
+    return;  // the box stays checked while the window is shown
   }
-  // Until the settings windows exist nothing stays open for the box to show.
+  NotBuiltYet(QString::fromUtf8("Окно настроек ") + QString::fromUtf8(KindName(kind)));
+  // Until the other settings windows exist nothing stays open for the box to show.
   filling_ = true;
   sdr_settings_->setChecked(false);
   filling_ = false;
