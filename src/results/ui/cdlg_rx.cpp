@@ -67,6 +67,7 @@ QWidget* CDlgRX::BuildWindowRow() {
   });
   window_edit_ = new QLineEdit(row);
   window_edit_->setReadOnly(true);
+  window_edit_->setObjectName("1032");
   window_edit_->setMaximumWidth(160);
   lo_ = new QRadioButton("НЧ", row);
   hi_ = new QRadioButton("ВЧ", row);
@@ -92,16 +93,18 @@ QWidget* CDlgRX::BuildListRow() {
   h->addWidget(colours_);
   h->addWidget(new QLabel("КСВ:", row));
   swr_edit_ = new QLineEdit(row);
+  swr_edit_->setObjectName("1035");
   h->addWidget(swr_edit_, 1);
   h->addWidget(SpinButtons(row, "Первый КСВ ±0.1", [this](int d) { StepSwr(d); }));
   h->addWidget(new QLabel("для Rкаб:", row));
   cable_edit_ = new QLineEdit(row);
+  cable_edit_->setObjectName("1039");
   h->addWidget(cable_edit_, 1);
   h->addWidget(SpinButtons(row, "Первое Rкаб ±0.1 Ом", [this](int d) { StepCable(d); }));
   auto lists_edited = [this] { SetLists(swr_edit_->text(), cable_edit_->text()); };
   connect(swr_edit_, &QLineEdit::editingFinished, this, lists_edited);
   connect(cable_edit_, &QLineEdit::editingFinished, this, lists_edited);
-  auto* fit = new QPushButton("Подобрать!", row);
+  auto* fit = new QPushButton("&Подобрать!", row);
   connect(fit, &QPushButton::clicked, this, &CDlgRX::Fit);
   h->addWidget(fit);
   mode_rx_ = new QRadioButton("RX", row);
@@ -177,13 +180,14 @@ void CDlgRX::SetMode(int mode) {
   Recalc();
 }
 
+// The spins start from the edit's text: a list typed but not yet left is not lost.
 void CDlgRX::StepSwr(int steps) {
-  settings_.sKSVs = StepFirstNumber(settings_.sKSVs, steps, 1, 99, 1.1);
+  settings_.sKSVs = StepFirstNumber(swr_edit_->text().toStdString(), steps, 1, 99, 1.1);
   Changed();
 }
 
 void CDlgRX::StepCable(int steps) {
-  settings_.sRCabs = StepFirstNumber(settings_.sRCabs, steps, 1, 999, 50);
+  settings_.sRCabs = StepFirstNumber(cable_edit_->text().toStdString(), steps, 1, 999, 50);
   Changed();
 }
 

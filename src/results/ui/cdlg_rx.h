@@ -5,6 +5,8 @@
 // impedances, a read-out under the pointer and a fit of an SWR circle to the points
 // ("Подобрать!"). Reads the results store and the results window's panel settings and point
 // source through `inputs` each time it recomputes; keeps its own settings in section "CDlgRX".
+// The edits carry their control numbers as object names: "1032" window, "1035" SWR list,
+// "1039" cable list.
 #include <QWidget>
 #include <functional>
 #include <vector>

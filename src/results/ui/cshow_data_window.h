@@ -48,8 +48,8 @@ class CShowDataWindow : public QWidget {
   void Rebuild();
   // The commands of the panel (0x1051's wParam).
   void Command(int code);
-  // Repaint after points were appended (timer 17777).
-  void DataChanged() { graph_->Invalidate(); }
+  // Repaint after points were appended (timer 17777); an open R and X diagram follows the scan.
+  void DataChanged() { graph_->Invalidate(); if (rx_ && rx_->isVisible()) rx_->Recalc(); }
 
   CDlgGraph& Graph() { return *graph_; }
   CDlg_SelectGraph& Panel() { return *panel_; }

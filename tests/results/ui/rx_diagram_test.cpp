@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <QLineEdit>
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
@@ -174,17 +175,36 @@ TEST(RxDiagramTest, ControlsRewriteTheStoredSettings) {
   EXPECT_EQ(Settings().GetProfileString("CDlgRX", "sKSVs", ""), "1.3 1.3 1.5 2 4");
   rx.StepCable(-5);
   EXPECT_EQ(rx.CableText(), "49.5");
+  // A list typed but not yet left is what the spin steps from.
+  QLineEdit* cable = rx.findChild<QLineEdit*>("1039");
+  ASSERT_NE(cable, nullptr);
+  cable->setText("75 300");
+  rx.StepCable(1);
+  EXPECT_EQ(rx.CableText(), "75.1 300");
+  rx.StepCable(-6);
+  EXPECT_EQ(rx.CableText(), "74.5 300");
   rx.SetColourType(2);
   EXPECT_EQ(Settings().GetProfileInt("CDlgRX", "m_ColorType", 0), 2);
   // The window now holds only the matched point: no SWR above 1 to fit, the lists stay.
   rx.Fit();
   EXPECT_EQ(rx.SwrText(), "1.3 1.3 1.5 2 4");
-  EXPECT_EQ(rx.CableText(), "49.5");
+  EXPECT_EQ(rx.CableText(), "74.5 300");
   // The results window's rebuild reaches the diagram: hiding slot 1 removes its set.
   f.window->Panel().SetFileBox(1, false);
   f.window->Rebuild();
   EXPECT_EQ(rx.Series().size(), 1u);
   EXPECT_EQ(rx.windowTitle(), "Диапазон данных 15 - 15 МГц, Z0 = 51 Ом");
+}
+
+TEST(RxDiagramTest, FollowsPointsAppendedByAScan) {
+  DiagramFixture f;
+  ASSERT_EQ(f.Rx().Series()[0].points.size(), 1u);
+  AntIzm p = f.store->Set(0).At(0);
+  p.freqHz = 16e6;
+  ASSERT_TRUE(f.store->Set(0).Append(p));
+  f.window->DataChanged();  // what the scan's repaint timer calls
+  EXPECT_EQ(f.Rx().Series()[0].points.size(), 2u);
+  EXPECT_EQ(f.Rx().windowTitle(), "Диапазон данных 15 - 20 МГц, Z0 = 51 Ом");
 }
 
 TEST(RxDiagramTest, ReadoutAndColourScaleFollowThePointer) {
