@@ -135,6 +135,7 @@ TEST_F(OneSignalSnapshotTest, TurnedBackSlotsShowTheReferenceStillAndTheAntennaA
 }
 
 TEST(OneSignalSnapshot, EmptyStoresGiveEmptySeriesAndNoBands) {
+  BPF2_InitGlobal(65536);
   auto chain = OSignalChain::Create(4096);
   AntIzms set(4);
   OMeasurement m(*chain, set);

@@ -1,6 +1,8 @@
 #include "scan/ui/cdlg_bpf_show.h"
 
+#include <QScreen>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "scan/scan_station.h"
 
@@ -24,7 +26,9 @@ CDlgBpfShow::CDlgBpfShow(std::shared_ptr<const SampleRatePlan> plan, QWidget* pa
     graph_->AddColourBand(-list_.BandHalfKhz(), list_.BandHalfKhz(), kBandRgb);
     graph_->SetList(&list_);
   }
-  resize(900, 560);
+  // At most nine tenths of the screen, for small screens and large scale factors.
+  const QSize avail = screen() ? screen()->availableGeometry().size() : QSize(900, 560);
+  resize(std::min(900, avail.width() * 9 / 10), std::min(560, avail.height() * 9 / 10));
 }
 
 CDlgBpfShow::CDlgBpfShow(ScanStation& station, QWidget* parent) : CDlgBpfShow(station.Keeper().Published(), parent) {}

@@ -1,7 +1,9 @@
 #include "scan/ui/cdlg_one_signal.h"
 
-#include <QHBoxLayout>
+#include <QGridLayout>
+#include <QScreen>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "scan/scan_station.h"
 
@@ -22,21 +24,24 @@ CDlgOneSignal::CDlgOneSignal(ScanEngine& engine, QWidget* parent) : QDialog(pare
 
   auto* top = new QVBoxLayout(this);
   top->setContentsMargins(4, 4, 4, 4);
-  auto* row = new QHBoxLayout;
+  // Two rows of boxes, so the view fits a small screen at a large scale factor.
+  auto* row = new QGridLayout;
   auto fields = choice_.Fields();
   for (size_t i = 0; i < boxes_.size(); ++i) {
     auto* box = new QCheckBox(QString::fromUtf8(kBoxTexts[i]), this);
     box->setObjectName(QString::number(kBoxIds[i]));
     box->setChecked(*fields[i].second != 0);
     connect(box, &QCheckBox::toggled, this, [this, i](bool on) { BoxToggled(static_cast<int>(i), on); });
-    row->addWidget(box);
+    row->addWidget(box, static_cast<int>(i / 4), static_cast<int>(i % 4));
     boxes_[i] = box;
   }
-  row->addStretch(1);
+  row->setColumnStretch(4, 1);
   top->addLayout(row);
   graph_ = new CDlgGraph(this);
   top->addWidget(graph_, 1);
-  resize(980, 640);
+  // At most nine tenths of the screen, for small screens and large scale factors.
+  const QSize avail = screen() ? screen()->availableGeometry().size() : QSize(980, 640);
+  resize(std::min(980, avail.width() * 9 / 10), std::min(640, avail.height() * 9 / 10));
 
   connect(&poll_, &QTimer::timeout, this, &CDlgOneSignal::Poll);
   poll_.start(kPollMs);
