@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
+#include "results/graph_curves.h"
+#include "shell/log_console.h"
+
 namespace kavu {
 namespace {
 
@@ -42,6 +45,10 @@ void AutoscaleOnAttach(OGrList& list, TGrDia& horizontal) {
         double x0, x1, y0, y1;
         line.GetFunctionXRange(x0, x1);
         line.GetFunctionYRange(y0, y1);
+        if (!TGrDia::IsValidRange(y0, y1) && TGrDia::IsValidRange(x0, x1) &&
+            SampledFunctionRange(line, x0, x1, y0, y1)) {
+          Log() << "Расчет диа изм mi=" << y0 << " ma=" << y1 << "\n";
+        }
         horizontal.ExtendFull(x0, x1);
         axis.ExtendFull(y0, y1);
         continue;

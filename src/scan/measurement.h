@@ -82,6 +82,14 @@ class OMeasurement {
   void ResetTimers();
   // The phase model of the last repetition measured (one-signal view).
   const OPhaseModel& Model() const { return model_; }
+  // The last group's timeline as StartGroup took it (one-signal view): q and p in decimated
+  // samples, the decimated rate rD in Hz, the guard G, the repetitions N, the frequency count.
+  double SlotLen() const { return q_; }
+  double PauseLen() const { return p_; }
+  double DecimatedRate() const { return rD_; }
+  int GuardLen() const { return G_; }
+  int Repetitions() const { return N_; }
+  int GroupCount() const { return count_; }
   // One-signal view: decimated sample k, and raw (undecimated) sample k, turned back by the
   // current phase model, e^(−jφ); 0 outside the stored samples. Raw sample k lies at decimated
   // position (k − 511) / D − 1.

@@ -89,7 +89,7 @@ bool ScanEngine::StartScan() {
     GoIdle();
     return false;
   }
-  BeginScan(singleNext_);
+  BeginScan(singleNext_ || SignalViewOpen());
   return SetScanF();
 }
 
@@ -253,6 +253,7 @@ void ScanEngine::StopScan() {
   report.points = p_.store.Set(0).Count();
   if (single_) singleNext_ = false;
   single_ = false;
+  ++scansEnded_;
   p_.events.ScanEnded(report);
 }
 

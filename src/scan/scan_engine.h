@@ -127,6 +127,15 @@ class ScanEngine : public IScanBlockSink, private IGroupEvents, private IHandove
   // flag is cleared when that scan ends).
   void SetSingleNextScan(bool on) { singleNext_ = on; }
   bool SingleNextScan() const { return singleNext_; }
+  // The one-signal view is open while `token` lives: every scan started then measures one group,
+  // and no scan that ends then is saved. An empty or expired token: scans as usual.
+  void SetSignalView(std::weak_ptr<const void> token) { signalView_ = std::move(token); }
+  bool SignalViewOpen() const { return !signalView_.expired(); }
+  // Scans ended so far (finished or stopped), window thread: a view compares it to take the
+  // stores once per scan. The stores below are stable while State() is kIdle.
+  uint64_t ScansEnded() const { return scansEnded_; }
+  const OMeasurement& Measurement() const { return *meas_; }
+  const OSignalChain& Chain() const { return *chain_; }
 
   // The options every scan uses from its next group on (window thread). The engine reads them
   // from the settings once, when made; the owner applies a change here together with the
@@ -195,6 +204,8 @@ class ScanEngine : public IScanBlockSink, private IGroupEvents, private IHandove
   int64_t lastBlocksNs_ = 0;
   int32_t lastOverloadA_ = 0, lastOverloadB_ = 0;
   bool hasB_ = false;
+  std::weak_ptr<const void> signalView_;
+  uint64_t scansEnded_ = 0;
 };
 
 }  // namespace kavu

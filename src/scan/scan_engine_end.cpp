@@ -30,7 +30,7 @@ void ScanEngine::FinishScan(bool ok, const std::string& error) {
   if (!ok) p_.box.Show(error);
   if (wasSingle) {
     p_.events.ShowSignal();
-  } else {
+  } else if (!SignalViewOpen()) {
     SaveAntRes(report);
   }
   // However the scan ended, the plan's view shows no scan in progress (the save above still
@@ -38,6 +38,7 @@ void ScanEngine::FinishScan(bool ok, const std::string& error) {
   plan_.StopPlan();
   // A one-group scan asked for with SetSingleNextScan is one scan, not every scan from now on.
   singleNext_ = false;
+  ++scansEnded_;
   p_.events.ScanEnded(report);
   if (ok && cyclic_) {
     if (!wasSingle) plan_.CopyToPrevious();

@@ -17,6 +17,7 @@ CDlgGraph::CDlgGraph(QWidget* parent) : QWidget(parent) {
   setMouseTracking(true);
   setFocusPolicy(Qt::StrongFocus);
   horizontal_.ResetForGraph(1);
+  painter_.SetColourBands(&bands_);
   hbar_ = new QScrollBar(Qt::Horizontal, this);
   connect(hbar_, &QScrollBar::actionTriggered, this, [this](int a) { OnBarAction(-1, a); });
   Relayout();
@@ -41,6 +42,18 @@ void CDlgGraph::SetList(OGrList* list) {
   selected_ = std::clamp(selected_, 0, std::max(n - 1, 0));
   Relayout();
   Changed();
+}
+
+bool CDlgGraph::AddColourBand(double from, double to, uint32_t rgb) {
+  if (static_cast<int>(bands_.size()) >= kMaxColourBands) return false;
+  bands_.push_back({from, to, rgb});
+  Invalidate();
+  return true;
+}
+
+void CDlgGraph::ClearColourBands() {
+  bands_.clear();
+  Invalidate();
 }
 
 void CDlgGraph::Invalidate() {

@@ -31,6 +31,12 @@ class CDlgGraph : public QWidget {
   int PlotLeft() const { return painter_.PlotLeft(); }
   int PlotRight() const { return painter_.PlotRight(); }
 
+  // Colour bands filled behind the lines of every pane over their stretch of the horizontal
+  // axis. At most kMaxColourBands: beyond that nothing is added and false is returned.
+  bool AddColourBand(double from, double to, uint32_t rgb);
+  void ClearColourBands();
+  const std::vector<GraphColourBand>& ColourBands() const { return bands_; }
+
   // The cached drawing is redrawn at the next paint (data or ranges changed).
   void Invalidate();
   // Renders now (if needed) and returns the cached image; for tests and pictures.
@@ -70,6 +76,7 @@ class CDlgGraph : public QWidget {
   GraphLayout layout_;
   QScrollBar* hbar_;
   std::vector<QScrollBar*> vbars_;
+  std::vector<GraphColourBand> bands_;
   QImage cache_;
   bool dirty_ = true;
   int renders_ = 0;

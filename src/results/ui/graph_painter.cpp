@@ -122,6 +122,13 @@ void GraphPainter::PaintPane(QPainter& p, OGrList& list, int g, const TGrDia& ho
   p.save();
   p.setClipRect(plot);
   p.fillRect(plot, Qt::white);
+  if (bands_ && horizontal.ShowValid()) {
+    const AxisMapping h = AxisMapping::Horizontal(horizontal, plot_left_, plot_right_);
+    for (const GraphColourBand& band : *bands_) {
+      const PixelSpan s = ColourBandSpan(band, h, plot_left_, plot_right_);
+      if (!s.Empty()) p.fillRect(QRect(s.left, plot.top(), s.right - s.left, plot.height()), QColor::fromRgb(band.rgb));
+    }
+  }
   if (axis.m_IsGrid) {
     const AxisMapping v = AxisMapping::Vertical(axis, pane.top, pane.bottom);
     ForGridLines(axis, [&](double val, int cls, const std::string&) {
@@ -149,50 +156,83 @@ void GraphPainter::PaintLines(QPainter& p, OGrList& list, int g, const TGrDia& h
   if (!axis.ShowValid() || !horizontal.ShowValid()) return;
   const AxisMapping hm = AxisMapping::Horizontal(horizontal, plot_left_, plot_right_);
   const AxisMapping vm = AxisMapping::Vertical(axis, pane.top, pane.bottom);
+  const PixelRect plot{plot_left_, pane.top, plot_right_, pane.bottom};
   const int lines = list.GetLineCount(g);
   const bool all_fit = lines <= 19 && pane.Height() >= (TextHeight() + 4) * lines;
-  std::vector<QLineF> segs;
-  for (int l = 0; l < lines; ++l) {
-    OGrListItem& line = list.GetLine(g, l);
-    if (!line.IsShown() && !all_fit) continue;
-    const QColor colour = LineColour(l, line.HasBand());
-    p.setPen(QPen(colour, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-    p.setBrush(colour);
-    int32_t first, end, step;
-    line.GetIndexRange(horizontal.m_Show0, horizontal.m_Show1, plot_right_ - plot_left_, first, end, step);
-    step = std::max(step, 1);
-    raw_.clear();
-    int last_mx = INT32_MIN, last_my = INT32_MIN;
-    auto flush = [&] {
-      if (raw_.size() >= 2) {
-        MergeColumns(raw_, merged_);
-        // Separate short strokes: the rasteriser fills each on its own, where one long
-        // self-overlapping polyline costs it every edge on every scan line.
-        segs.clear();
-        for (size_t k = 1; k < merged_.size(); ++k) {
-          segs.emplace_back(merged_[k - 1].x, merged_[k - 1].y, merged_[k].x, merged_[k].y);
+  // Band lines first, so the ordinary lines stay visible over them.
+  for (int pass = 0; pass < 2; ++pass) {
+    for (int l = 0; l < lines; ++l) {
+      OGrListItem& line = list.GetLine(g, l);
+      const bool band = line.HasBand() != 0;
+      if (band != (pass == 0) || (!line.IsShown() && !all_fit)) continue;
+      const QColor colour = LineColour(l, band);
+      if (band && line.GetKind() == 0) {
+        int32_t first, end, step;
+        line.GetIndexRange(horizontal.m_Show0, horizontal.m_Show1, plot_right_ - plot_left_, first, end, step);
+        p.setPen(Qt::NoPen);
+        p.setBrush(colour);
+        for (const BandQuad& q : BandLineQuads(line, hm, vm, plot, first, end, step)) {
+          const QPointF pts[4] = {{q.p[0].x, q.p[0].y}, {q.p[1].x, q.p[1].y}, {q.p[2].x, q.p[2].y}, {q.p[3].x, q.p[3].y}};
+          p.drawPolygon(pts, 4);
         }
-        p.drawLines(segs.data(), static_cast<int>(segs.size()));
+        continue;
       }
-      raw_.clear();
-    };
-    for (int32_t i = first; i < end; i += step) {
-      double x, y;
-      const int32_t flags = line.GetPoint(i, x, y);
-      if (flags & kGrInvalid) continue;
-      const double px = ClampPixel(hm.ToPixel(x), plot_left_, plot_right_, 32000);
-      const double py = ClampPixel(vm.ToPixel(y), pane.top, pane.bottom, 30);
-      if (flags & kGrNewSegment) flush();
-      raw_.push_back({px, py});
-      if (!(flags & kGrNoMarker)) {
-        const int mx = static_cast<int>(px), my = static_cast<int>(py);
-        if (mx != last_mx || my != last_my) p.drawEllipse(QPointF(px, py), 3, 3);
-        last_mx = mx, last_my = my;
+      p.setPen(QPen(colour, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+      p.setBrush(colour);
+      if (line.GetKind() == 1) {
+        PaintFunction(p, line, hm, vm, plot);
+      } else {
+        PaintPointLine(p, line, hm, vm, pane);
       }
-      if (flags & kGrEndSegment) flush();
     }
-    flush();
   }
+}
+
+void GraphPainter::StrokeMerged(QPainter& p) {
+  if (raw_.size() >= 2) {
+    MergeColumns(raw_, merged_);
+    // Separate short strokes: the rasteriser fills each on its own, where one long
+    // self-overlapping polyline costs it every edge on every scan line.
+    segs_.clear();
+    for (size_t k = 1; k < merged_.size(); ++k) {
+      segs_.emplace_back(merged_[k - 1].x, merged_[k - 1].y, merged_[k].x, merged_[k].y);
+    }
+    p.drawLines(segs_.data(), static_cast<int>(segs_.size()));
+  }
+  raw_.clear();
+}
+
+void GraphPainter::PaintFunction(QPainter& p, OGrListItem& line, const AxisMapping& hm, const AxisMapping& vm,
+                                 const PixelRect& plot) {
+  for (std::vector<PixelPoint>& piece : FunctionCurvePixels(line, hm, vm, plot)) {
+    raw_ = std::move(piece);
+    StrokeMerged(p);
+  }
+}
+
+void GraphPainter::PaintPointLine(QPainter& p, OGrListItem& line, const AxisMapping& hm, const AxisMapping& vm,
+                                  const PixelRect& pane) {
+  int32_t first, end, step;
+  line.GetIndexRange(hm.ToValue(plot_left_), hm.ToValue(plot_right_), plot_right_ - plot_left_, first, end, step);
+  step = std::max(step, 1);
+  raw_.clear();
+  int last_mx = INT32_MIN, last_my = INT32_MIN;
+  for (int32_t i = first; i < end; i += step) {
+    double x, y;
+    const int32_t flags = line.GetPoint(i, x, y);
+    if (flags & kGrInvalid) continue;
+    const double px = ClampPixel(hm.ToPixel(x), plot_left_, plot_right_, 32000);
+    const double py = ClampPixel(vm.ToPixel(y), pane.top, pane.bottom, 30);
+    if (flags & kGrNewSegment) StrokeMerged(p);
+    raw_.push_back({px, py});
+    if (!(flags & kGrNoMarker)) {
+      const int mx = static_cast<int>(px), my = static_cast<int>(py);
+      if (mx != last_mx || my != last_my) p.drawEllipse(QPointF(px, py), 3, 3);
+      last_mx = mx, last_my = my;
+    }
+    if (flags & kGrEndSegment) StrokeMerged(p);
+  }
+  StrokeMerged(p);
 }
 
 void GraphPainter::PaintValueLabels(QPainter& p, TGrDia& axis, const PixelRect& pane) {

@@ -7,6 +7,7 @@
 #include <QPainter>
 
 #include "results/gr_list.h"
+#include "results/graph_curves.h"
 #include "results/graph_layout.h"
 
 namespace kavu {
@@ -29,12 +30,20 @@ class GraphPainter {
   int PlotRight() const { return plot_right_; }
   int TextHeight() const;
 
+  // Colour bands filled behind every pane's lines (not owned; null: none).
+  void SetColourBands(const std::vector<GraphColourBand>* bands) { bands_ = bands; }
+
   // Paints the whole window area (size width × height) after Prepare.
   void Paint(QPainter& p, OGrList* list, TGrDia& horizontal, const GraphLayout& layout, int width);
 
  private:
   void PaintPane(QPainter& p, OGrList& list, int g, const TGrDia& horizontal, const PixelRect& pane);
   void PaintLines(QPainter& p, OGrList& list, int g, const TGrDia& horizontal, const PixelRect& pane);
+  void PaintPointLine(QPainter& p, OGrListItem& line, const AxisMapping& hm, const AxisMapping& vm,
+                      const PixelRect& pane);
+  void PaintFunction(QPainter& p, OGrListItem& line, const AxisMapping& hm, const AxisMapping& vm,
+                     const PixelRect& plot);
+  void StrokeMerged(QPainter& p);
   void PaintValueLabels(QPainter& p, TGrDia& axis, const PixelRect& pane);
   void PaintLegend(QPainter& p, OGrList& list, int g, const PixelRect& pane);
   void PaintFrequencyLabels(QPainter& p, TGrDia& horizontal, const GraphLayout& layout, int width);
@@ -43,6 +52,8 @@ class GraphPainter {
   QFont thin_, normal_, heavy_;
   int plot_left_ = 0, plot_right_ = 0;
   std::vector<PixelPoint> raw_, merged_;  // reused between lines
+  std::vector<QLineF> segs_;
+  const std::vector<GraphColourBand>* bands_ = nullptr;
 };
 
 // The grid lines of an axis inside its visible range, at most 200, as (value, class, label).
