@@ -265,9 +265,16 @@ TEST_F(GenSetupTest, InitAllGensAsyncDoesWhatTheBlockingOneDoesOffTheWindowThrea
   EventLoop loop;
   proto_.SetWindowThread(&loop);
   auto g = Setup(0);
-  Log().TakeCaptured();  // the port's opening
   ASSERT_TRUE(g->InitAllGens(14.2e6));
+  // The reference: a fresh blocking set-up on the chip as the first one left it.
+  clock_ = FakeSampleClock{};
+  // The last frames have no reply: give the board the moment it needs to log them.
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  board_->CommandLog().Clear();
+  Log().TakeCaptured();
+  ASSERT_TRUE(Setup(0)->InitAllGens(14.2e6));
   const std::string blockingLog = Log().TakeCaptured();
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
   const std::vector<sim::BoardLogEntry> blocking = board_->CommandLog().Entries();
   ASSERT_EQ(clock_.replans, 1);
   board_->CommandLog().Clear();
@@ -286,8 +293,12 @@ TEST_F(GenSetupTest, InitAllGensAsyncDoesWhatTheBlockingOneDoesOffTheWindowThrea
   EXPECT_FALSE(a->Initialising());
   EXPECT_FALSE(proto_.Busy());
   EXPECT_EQ(Log().TakeCaptured(), blockingLog);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
   const std::vector<sim::BoardLogEntry> async = board_->CommandLog().Entries();
-  ASSERT_EQ(async.size(), blocking.size());
+  std::string a_text, b_text;
+  for (const auto& e : async) a_text += sim::BoardCommandLog::Hex(e.request, 40) + "\n";
+  for (const auto& e : blocking) b_text += sim::BoardCommandLog::Hex(e.request, 40) + "\n";
+  ASSERT_EQ(a_text, b_text);
   for (size_t i = 0; i < async.size(); ++i) EXPECT_EQ(async[i].request, blocking[i].request) << i;
   // The rate plan is the window thread's: re-made there, after the exchange.
   EXPECT_EQ(clock_.replans, 1);
