@@ -3,8 +3,8 @@
 //   window_thread_max_stall_ms   the longest a task posted to the window thread waited to run
 //                                (a probe posts one every 5 ms from another thread)
 //   window_thread_max_stall_groups_ms   the same for tasks posted after StartScan returned: the
-//                                groups, their runs and the scan's end, without the generators'
-//                                initialisation at the start (a series of short blocking commands)
+//                                generators' initialisation (on the board's thread), the groups,
+//                                their runs and the scan's end with its save (on the saver's thread)
 //   scan_start_ms                how long StartScan held the window thread
 //   scan_run_reply_wait_ms       the anchor: the longest wait for one run's reply (the board's
 //                                timeline plus the 1.5 s delay), all of which a window thread

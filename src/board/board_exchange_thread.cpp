@@ -33,6 +33,11 @@ bool BoardExchangeThread::Running() const {
   return running_;
 }
 
+bool BoardExchangeThread::OnThread() const {
+  std::lock_guard lock(mutex_);
+  return thread_.joinable() && thread_.get_id() == std::this_thread::get_id();
+}
+
 void BoardExchangeThread::Loop() {
   std::unique_lock lock(mutex_);
   for (;;) {

@@ -22,6 +22,8 @@ class BoardExchangeThread {
   // Blocks until no job runs.
   void WaitIdle();
   bool Running() const;
+  // True when called from inside a job.
+  bool OnThread() const;
 
  private:
   void Loop();

@@ -60,7 +60,9 @@ int OBoardProtocol::TransactNow(const char* command, const uint8_t* request, siz
 int OBoardProtocol::Transact(const char* command, const uint8_t* request, size_t request_len,
                              uint8_t* reply, int reply_len, int timeout_ms) {
   WaitForPort(command);
-  return TransactNow(command, request, request_len, reply, reply_len, timeout_ms);
+  // Inside a job a cancelled exchange ends the command's wait too.
+  return TransactNow(command, request, request_len, reply, reply_len, timeout_ms,
+                     OnExchangeThread() ? &cancel_ : nullptr);
 }
 
 bool OBoardProtocol::SetCS(uint8_t bits, uint8_t mask) {

@@ -1,7 +1,7 @@
 #pragma once
 // OBoardProtocol: the commands of the control board over an OSerialPort, with the state the
 // program keeps about the board. Every command is written whole and its reply read before the
-// next one (window thread only). A failed command returns false (or a negative number) and logs
+// next one (window thread only, or inside a RunAsync job on the exchange thread). A failed command returns false (or a negative number) and logs
 // the reason in red; nothing is retried.
 //
 // One command at a time: the long exchanges (a batch upload, a run and its reply, up to seconds)
@@ -27,6 +27,7 @@
 #include "board/board_exchange_thread.h"
 #include "board/serial_port.h"
 #include "platform/event_loop.h"
+#include "shell/error_box.h"
 
 namespace kavu {
 
@@ -103,6 +104,18 @@ class OBoardProtocol {
   // called) at once.
   void BigCmd2Async(const uint8_t* data, int len, bool exec, std::function<void(bool)> done);
   void BigCmd2_ExecAsync(std::function<void(bool)> done);
+  // Runs `job` on the exchange thread as one exchange, queued like the batches: the blocking
+  // commands it calls go straight to the port, in order, with nothing queued coming between
+  // them, and give up early when the exchange is cancelled. `done(job's result)` runs later on
+  // the window thread. A closed port or no window thread: `done(false)` as for BigCmd2Async, and
+  // the job is not run. The job must not touch what the window thread uses meanwhile.
+  void RunAsync(const char* name, std::function<bool()> job, std::function<void(bool)> done);
+  // True inside a job of RunAsync (on the exchange thread).
+  bool OnExchangeThread() const { return thread_.OnThread(); }
+  // A question to the user from anywhere: inside a job it is asked on the window thread and the
+  // job waits for the answer, which is Cancel when the exchange is cancelled or the window thread
+  // waits for the port meanwhile (it could not answer); elsewhere it is asked at once.
+  NoticeAnswer Ask(INotice& notice, const std::string& caption, const std::string& text);
   // An asynchronous exchange holds the port (until its `done` has run).
   bool Busy() const { return busy_; }
   // Runs `fn` on the window thread when the port is free: at once when no exchange holds it,
@@ -156,6 +169,7 @@ class OBoardProtocol {
     int got = 0;
     int64_t start_ns = 0;
     std::function<bool(const uint8_t* reply, int got)> check;  // window thread, logs failures
+    std::function<bool()> job;  // RunAsync: run instead of the request
     std::function<void(bool)> done;
   };
   // Stores the batch's length and duration and builds its frame in frame_; false when the
@@ -197,6 +211,7 @@ class OBoardProtocol {
   bool busy_ = false;  // an asynchronous exchange holds the port (window thread)
   std::deque<std::function<void()>> queue_;
   std::atomic<bool> cancel_{false};
+  std::atomic<bool> window_waits_{false};  // the window thread waits for the exchange thread
   double longest_exchange_ms_ = 0;
   int waited_for_port_ = 0;
   std::shared_ptr<const int> alive_ = std::make_shared<const int>(0);

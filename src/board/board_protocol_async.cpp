@@ -1,5 +1,8 @@
 // OBoardProtocol's exchanges that do not block the window thread, and the port's queue.
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <optional>
 
 #include "board/board_protocol.h"
 #include "shell/log_console.h"
@@ -43,6 +46,50 @@ void OBoardProtocol::BigCmd2_ExecAsync(std::function<void(bool)> done) {
   Submit(std::move(x));
 }
 
+void OBoardProtocol::RunAsync(const char* name, std::function<bool()> job, std::function<void(bool)> done) {
+  if (!port_->IsOpen() || !window_) {
+    FailSoon(std::move(done));
+    return;
+  }
+  auto x = std::make_shared<Exchange>();
+  x->name = name;
+  x->timeout_ms = kBatchReplyMs;  // not used: the job's commands keep their own time-outs
+  x->job = std::move(job);
+  x->check = [](const uint8_t*, int n) { return n == 1; };
+  x->done = std::move(done);
+  Submit(std::move(x));
+}
+
+NoticeAnswer OBoardProtocol::Ask(INotice& notice, const std::string& caption, const std::string& text) {
+  if (!OnExchangeThread() || !window_) return notice.AskYesNoCancel(caption, text);
+  struct Question {
+    std::mutex mutex;
+    std::condition_variable answered;
+    std::optional<NoticeAnswer> answer;
+    bool abandoned = false;
+  };
+  auto q = std::make_shared<Question>();
+  window_->Post([q, &notice, caption, text] {
+    {
+      std::lock_guard lock(q->mutex);
+      if (q->abandoned) return;
+    }
+    const NoticeAnswer a = notice.AskYesNoCancel(caption, text);
+    std::lock_guard lock(q->mutex);
+    q->answer = a;
+    q->answered.notify_all();
+  });
+  std::unique_lock lock(q->mutex);
+  while (!q->answer) {
+    if (cancel_.load() || window_waits_.load()) {
+      q->abandoned = true;
+      return NoticeAnswer::kCancel;
+    }
+    q->answered.wait_for(lock, std::chrono::milliseconds(20));
+  }
+  return *q->answer;
+}
+
 void OBoardProtocol::FailSoon(std::function<void(bool)> done) {
   if (!window_) {
     if (done) done(false);
@@ -76,8 +123,12 @@ void OBoardProtocol::Start(std::shared_ptr<Exchange> x) {
   if (x->timeout_ms == 0) x->timeout_ms = RunReplyTimeoutMs(last_batch_ticks_);
   x->start_ns = NowNs();
   thread_.Run([this, x, alive = std::weak_ptr<const int>(alive_)] {
-    x->got = TransactNow(x->name, x->request.data(), x->request.size(), x->reply, x->want, x->timeout_ms,
-                         &cancel_);
+    if (x->job) {
+      x->got = x->job() ? 1 : 0;
+    } else {
+      x->got = TransactNow(x->name, x->request.data(), x->request.size(), x->reply, x->want, x->timeout_ms,
+                           &cancel_);
+    }
     // The window thread is told last: from here on the port is the window thread's again.
     window_->Post([this, x, alive] {
       if (!alive.expired()) Finish(x);
@@ -114,11 +165,14 @@ void OBoardProtocol::WhenFree(std::function<void()> fn) {
 }
 
 void OBoardProtocol::WaitForPort(const char* command) {
-  if (!thread_.Running()) return;
+  // A job's own commands own the port already.
+  if (!thread_.Running() || OnExchangeThread()) return;
   ++waited_for_port_;
   Log() << LogColour(kColourNotice) << "Команда " << command << " ждёт ответа на предыдущую команду\n"
         << LogColour(kColourNormal);
+  window_waits_ = true;
   thread_.WaitIdle();
+  window_waits_ = false;
 }
 
 void OBoardProtocol::CancelPending() {

@@ -76,6 +76,10 @@ GenSetup::GenSetup(OBoardProtocol& board, ErrorBox& box, ISampleClock& clock,
   }
 }
 
+GenSetup::~GenSetup() {
+  if (initialising_) board_->CancelPending();
+}
+
 IGenChip* GenSetup::ChipFor(int s) {
   if (s >= 0 && s < Si5351Config::kOutputs) return si_gens_[static_cast<size_t>(s)].get();
   if (s >= 100 && s < 100 + kGenSlots) return spi_gens_[static_cast<size_t>(s - 100)].get();
@@ -85,7 +89,8 @@ IGenChip* GenSetup::ChipFor(int s) {
 bool GenSetup::SelectTarget(int slot) {
   board_->m_Rfm_Gen = slot;
   if (board_->SetBigCmdAbonent()) return true;
-  LogRed("m_Rfm_Gen=" + std::to_string(slot) + " ошибка исполнения SetBigCmdAbonent() \n");
+  last_init_error_ = "m_Rfm_Gen=" + std::to_string(slot) + " ошибка исполнения SetBigCmdAbonent() ";
+  LogRed(last_init_error_ + "\n");
   return false;
 }
 
@@ -96,23 +101,28 @@ bool GenSetup::InitBoard() {
   const int duty = d == 0 ? 0 : d / 2;
   Log() << "Ген -5в делитель " << period << " Shim=" << duty << "\n";
   if (!board_->SetMinusGenPeriod(static_cast<uint8_t>(period), static_cast<uint8_t>(duty))) {
-    box_->Show("InitAllGens() - не удалось задать режим генератору -5в, вероятно устройство "
+    Fail("InitAllGens() - не удалось задать режим генератору -5в, вероятно устройство "
                "управления не работает или нет связи с ним");
     return false;
   }
   if (!board_->GetMKBufSz()) {
-    box_->Show("InitAllGens() - не удалось определить объём буфера в МК, вероятно устройство "
+    Fail("InitAllGens() - не удалось определить объём буфера в МК, вероятно устройство "
                "управления не работает");
     return false;
   }
   if (!board_->GetDelaysTimerInfo()) {
-    box_->Show("InitAllGens() - не удалось определить параметры таймера МК, вероятно "
+    Fail("InitAllGens() - не удалось определить параметры таймера МК, вероятно "
                "устройство управления не работает");
     return false;
   }
   if (board_->TicksPerSecond() != clock_->PlannedTickRateHz()) {
     Log() << "Обнаружено изменение настроек таймера МК \n";
-    clock_->ReplanForBoardTimer(board_->TimerClock(), board_->TimerDivider());
+    // The rate plan is the window thread's: inside an exchange it is re-made afterwards.
+    if (board_->OnExchangeThread()) {
+      replan_deferred_ = true;
+    } else {
+      clock_->ReplanForBoardTimer(board_->TimerClock(), board_->TimerDivider());
+    }
   }
   gen_.bridge_reference = true;
   board_->SetCS(0x28, 0xE7);
@@ -139,23 +149,72 @@ bool GenSetup::InitSpiSlots() {
       LogRed("irfm=" + std::to_string(i) + " ошибка исполнения SetSpiModeToGen() \n");
     }
     if (!chip->Init()) {
-      box_->Show(InitFailureText(kind));
+      Fail(InitFailureText(kind));
       return false;
     }
   }
   return true;
 }
 
-bool GenSetup::InitAllGens(double hz) {
+namespace {
+constexpr const char* kPortClosedText =
+    "InitAllGens() - ком-порт не открыт, включение генераторов не возможно. Выбирете ком-порт для работы";
+}  // namespace
+
+bool GenSetup::BeginInit() {
   Log() << "\nИНИЦИАЛИЗАЦИЯ ГЕНЕРАТОРОВ ВЧ ***************** \n";
+  last_init_error_.clear();
   gen_.on_checked = false;
   gen_.on_enabled = false;
   gen_.not_set = true;
   if (!board_->Port().IsOpen()) {
-    box_->Show("InitAllGens() - ком-порт не открыт, включение генераторов не возможно. "
-               "Выбирете ком-порт для работы");
+    Fail(kPortClosedText);
     return false;
   }
+  return true;
+}
+
+void GenSetup::Fail(const std::string& text) {
+  last_init_error_ = text;
+  if (board_->OnExchangeThread()) {
+    deferred_boxes_.push_back(text);
+  } else {
+    box_->Show(text);
+  }
+}
+
+void GenSetup::ApplyDeferred() {
+  if (replan_deferred_) clock_->ReplanForBoardTimer(board_->TimerClock(), board_->TimerDivider());
+  replan_deferred_ = false;
+  std::vector<std::string> boxes;
+  boxes.swap(deferred_boxes_);
+  for (const std::string& text : boxes) box_->Show(text);
+}
+
+bool GenSetup::InitAllGens(double hz) { return BeginInit() && InitRest(hz); }
+
+bool GenSetup::InitAllGensAsync(double hz, std::function<void(bool)> done) {
+  if (!BeginInit()) return false;
+  initialising_ = true;
+  auto ran = std::make_shared<bool>(false);
+  board_->RunAsync(
+      "InitAllGens",
+      [this, hz, ran] {
+        *ran = true;
+        return InitRest(hz);
+      },
+      [this, ran, alive = std::weak_ptr<const int>(alive_), done = std::move(done)](bool ok) {
+        if (alive.expired()) return;
+        initialising_ = false;
+        // The port closed before the exchange's turn came: nothing reached the board.
+        if (!*ran) Fail(kPortClosedText);
+        ApplyDeferred();
+        if (done) done(ok);
+      });
+  return true;
+}
+
+bool GenSetup::InitRest(double hz) {
   if (!InitBoard()) return false;
   si5351_.Si5351_Init(GetGenNum());  // its result is not a reason to stop: SPI sources may work
   if (!InitSpiSlots()) return false;
@@ -164,12 +223,15 @@ bool GenSetup::InitAllGens(double hz) {
   if (!SelectTarget(board_->m_Rfm_Gen)) return false;
   const bool ok1 = SetGenFManual(hz);
   if (!ok1) {
-    box_->Show("InitAllGens() - SetGenFManual() вернула ошибку !!!\n" + gen_.error_text);
+    Fail("InitAllGens() - SetGenFManual() вернула ошибку !!!\n" + gen_.error_text);
   }
   gen_.on_enabled = true;
   const bool ok2 = GenOn(true);
   gen_.on_checked = ok2;
-  if (!ok2) LogRed("InitAllGens() - GenOn() вернула ошибку !!! \n");
+  if (!ok2) {
+    if (ok1) last_init_error_ = "InitAllGens() - GenOn() вернула ошибку !!! ";
+    LogRed("InitAllGens() - GenOn() вернула ошибку !!! \n");
+  }
   return ok1 && ok2;
 }
 

@@ -2,13 +2,17 @@
 // Generator set-up of the main window: the initialisation of all generators (InitAllGens),
 // setting a frequency by hand (SetGenFManual), switching the output (GenOn) and the frequency
 // batch of a scan group (MyBigCmdCreate), dispatching by the generator list's selection to the
-// chip families (gen_chip.h). Window thread only.
+// chip families (gen_chip.h). Window thread only, except that InitAllGensAsync runs the
+// initialisation's commands on the board's exchange thread.
 //
 // Requires a board protocol on an open port for anything to reach the board; user-visible
 // failures go through the error box, details to the log.
 #include <array>
+#include <functional>
 #include <memory>
 #include <span>
+#include <string>
+#include <vector>
 
 #include "board/board_protocol.h"
 #include "board/gen_batch.h"
@@ -37,6 +41,10 @@ class GenSetup {
   // and the slot descriptions are taken as they are (loaded and checked by the caller).
   GenSetup(OBoardProtocol& board, ErrorBox& box, ISampleClock& clock, const Si5351Config& si,
            const GenDesks& desks, const GenSetupOptions& options);
+  // Waits for an initialisation still running on the exchange thread (its result is dropped).
+  ~GenSetup();
+  GenSetup(const GenSetup&) = delete;
+  GenSetup& operator=(const GenSetup&) = delete;
 
   GenList& List() { return list_; }
   GenState& State() { return gen_; }
@@ -45,6 +53,16 @@ class GenSetup {
 
   // Initialises every generator at frequency `hz` and switches the selected one on.
   bool InitAllGens(double hz);
+  // The same without holding up the window thread: the port check and the first log line now,
+  // the board's commands as one exchange on the exchange thread (queued behind a pending batch
+  // or run), then on the window thread the timer re-plan and the error boxes, in the order they
+  // arose, and last `done(result)`. False (done never called): the port is not open (its error
+  // box was shown). While it runs, State() and Si5351() belong to the exchange thread: read
+  // them only when Initialising() is false.
+  bool InitAllGensAsync(double hz, std::function<void(bool)> done);
+  bool Initialising() const { return initialising_; }
+  // The text of the last error box of the last initialisation (empty when it showed none).
+  const std::string& LastInitError() const { return last_init_error_; }
   // Sets the selected generator to `hz`; false (with not_set and the error text) on failure.
   bool SetGenFManual(double hz);
   // Switches the selected generator's output.
@@ -60,6 +78,14 @@ class GenSetup {
 
  private:
   IGenChip* ChipFor(int gen_num);
+  // InitAllGens' first steps (log, flags, the port check); false when the port is not open.
+  bool BeginInit();
+  // InitAllGens from the -5 V generator on.
+  bool InitRest(double hz);
+  // The error box now, or after the exchange when called inside one.
+  void Fail(const std::string& text);
+  // What InitRest left for the window thread when it ran on the exchange thread.
+  void ApplyDeferred();
   bool InitBoard();
   bool InitSpiSlots();
   bool SelectTarget(int slot);
@@ -75,6 +101,11 @@ class GenSetup {
   OSi5351 si5351_;
   std::array<std::unique_ptr<Si5351Gen>, Si5351Config::kOutputs> si_gens_;
   std::array<std::unique_ptr<IGenChip>, kGenSlots> spi_gens_;
+  bool initialising_ = false;
+  std::shared_ptr<const int> alive_ = std::make_shared<const int>(0);
+  bool replan_deferred_ = false;
+  std::vector<std::string> deferred_boxes_;
+  std::string last_init_error_;
 };
 
 }  // namespace kavu

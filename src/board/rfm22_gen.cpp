@@ -109,8 +109,8 @@ bool Rfm22Gen::WriteAll(std::initializer_list<std::pair<uint8_t, uint8_t>> regs)
 bool Rfm22Gen::AskDeviceType() {
   if (!Settings().GetProfileInt("ODlgSpektr", "IsCheckRfm22Cfg", 1)) return true;
   const NoticeAnswer a =
-      ctx_.notice ? ctx_.notice->AskYesNoCancel(
-                        "ОШИБКА",
+      ctx_.notice ? ctx_.board->Ask(
+                        *ctx_.notice, "ОШИБКА",
                         "Похоже, что генератор №2 это не Rfm22/Rfm23! Нажмите <Да>, чтобы всё "
                         "равно продолжить, и <Нет>, чтобы попытаться выбрать правильный тип "
                         "радиомодуля в настройках")

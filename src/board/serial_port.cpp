@@ -145,6 +145,7 @@ bool OSerialPort::ReadSome(uint8_t* buffer, int max, int* count) {
     return true;
   }
   const int e = static_cast<int>(-n);
+  read_error_ = e;
   if (e == EIO || e == ENXIO || e == ENODEV) {
     HangUp(e);
   } else {

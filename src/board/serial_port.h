@@ -54,6 +54,8 @@ class OSerialPort {
   int ReadAll(uint8_t* buffer, int wanted, int timeout_ms, const std::atomic<bool>* cancel = nullptr);
 
   uint32_t LastErrorCode() const { return last_error_; }
+  // The error of the last ReadSome that failed (LastErrorCode keeps the first error only).
+  int LastReadError() const { return read_error_; }
   const std::string& LastErrorText() const { return last_error_text_; }
 
   // How port numbers become device paths; PortPathForNumber unless replaced (tests).
@@ -71,6 +73,7 @@ class OSerialPort {
   int ring_read_ = 0;
   int port_ = 0;
   uint32_t last_error_ = 0;
+  int read_error_ = 0;
   std::string last_error_text_;
   std::function<std::string(int)> resolver_;
 };

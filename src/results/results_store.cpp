@@ -91,31 +91,49 @@ void ResultsStore::StartNewScanSets(bool has_duo) {
 
 SaveOutcome ResultsStore::SaveScanResult(const std::string& name,
                                          const std::optional<std::string>& note) {
+  const SaveOutcome out = WriteScanSave(PrepareScanSave(name, note));
+  CommitScanSave(out);
+  return out;
+}
+
+ScanSaveJob ResultsStore::PrepareScanSave(const std::string& name, const std::optional<std::string>& note) {
+  ScanSaveJob job;
+  job.folder = ResultsFolder();
+  job.name = name;
+  job.note = note;
+  const AntIzms& current = Set(0);
+  job.current.assign(current.Data(), current.Data() + current.Count());
+  const AntIzms& previous = Set(1);
+  job.previous.assign(previous.Data(), previous.Data() + previous.Count());
+  return job;
+}
+
+SaveOutcome ResultsStore::WriteScanSave(const ScanSaveJob& job) {
   SaveOutcome out;
-  out.note = note;
-  AntIzms& current = Set(0);
-  const int32_t count = current.Count();
+  out.note = job.note;
+  const auto count = static_cast<int32_t>(job.current.size());
   if (count == 0) {
     out.ok = true;
     Log() << "ResultsStore::SaveScanResult() - нет точек, файлы не тронуты\n";
     return out;
   }
-  const std::string folder = ResultsFolder();
-  MakeDirs(folder);  // an existing folder is fine; a failure shows in the write below
-  out.path = folder + "/" + name + ".kant";
-  out.ok = out.written = WriteScanFile(out.path, current.Data(), count, note, &out.error);
-  if (out.written) {
-    file_name0 = out.path;
-    Settings().WriteProfileString("CShowDataWindow", "sFileName0", out.path);
-  }
+  MakeDirs(job.folder);  // an existing folder is fine; a failure shows in the write below
+  out.path = job.folder + "/" + job.name + ".kant";
+  out.ok = out.written = WriteScanFile(out.path, job.current.data(), count, job.note, &out.error);
+  if (out.written) Settings().WriteProfileString("CShowDataWindow", "sFileName0", out.path);
   std::string old_error;
-  const std::string old_path = folder + "/LastAntIzm_Old.kant";
-  if (Set(1).Count() == 0 && ScanFileHoldsPoints(old_path)) return out;  // keep the older previous scan
-  if (!WriteScanFile(old_path, Set(1).Data(), Set(1).Count(), std::nullopt, &old_error)) {
+  const std::string old_path = job.folder + "/LastAntIzm_Old.kant";
+  const auto old_count = static_cast<int32_t>(job.previous.size());
+  if (old_count == 0 && ScanFileHoldsPoints(old_path)) return out;  // keep the older previous scan
+  if (!WriteScanFile(old_path, job.previous.data(), old_count, std::nullopt, &old_error)) {
     Log() << LogColour(kColourError) << "ResultsStore::SaveScanResult() - " << old_error << "\n"
           << LogColour(kColourNormal);
   }
   return out;
+}
+
+void ResultsStore::CommitScanSave(const SaveOutcome& outcome) {
+  if (outcome.written) file_name0 = outcome.path;
 }
 
 void ResultsStore::LoadAnts(const std::string& command_line_file) {

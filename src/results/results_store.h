@@ -12,6 +12,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "results/ant_izm_file.h"
 #include "results/ant_izms.h"
@@ -24,6 +25,15 @@ struct SaveOutcome {
   std::string path;      // the scan file's full path (also when the write failed; empty: no points)
   std::string error;     // why it failed
   std::optional<std::string> note;  // the note written (or meant) with the points
+};
+
+// A scan's save taken apart for a writer thread: what is written, copied when the scan ended.
+struct ScanSaveJob {
+  std::string folder;                // the results folder at the time of the copy
+  std::string name;                  // file name without folder and extension
+  std::optional<std::string> note;
+  std::vector<AntIzm> current;       // set 0's points
+  std::vector<AntIzm> previous;      // set 1's points
 };
 
 class ResultsStore {
@@ -61,6 +71,14 @@ class ResultsStore {
   // nothing (ok, not written): a scan that measured nothing never replaces an earlier one. An
   // empty set 1 never replaces a LastAntIzm_Old.kant that holds points.
   SaveOutcome SaveScanResult(const std::string& name, const std::optional<std::string>& note);
+  // SaveScanResult in three steps, so the files can be written away from the window thread:
+  // PrepareScanSave copies sets 0 and 1 and the folder (window thread, while no scan appends);
+  // WriteScanSave writes them with the same rules, and on success makes "sFileName0" the new
+  // file (any thread; saves are written one after the other, in the order they were prepared);
+  // CommitScanSave then makes it set 0's name (window thread).
+  ScanSaveJob PrepareScanSave(const std::string& name, const std::optional<std::string>& note);
+  static SaveOutcome WriteScanSave(const ScanSaveJob& job);
+  void CommitScanSave(const SaveOutcome& outcome);
 
   // Loading at start: set 0 from the setting "sFileName0" (or `command_line_file` when given),
   // set 1 from LastAntIzm_Old.kant; sets 2..5 emptied.

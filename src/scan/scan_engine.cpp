@@ -29,7 +29,8 @@ ScanEngine::ScanEngine(const ScanEngineParts& parts, int64_t chain_capacity)
       meas_(std::make_unique<OMeasurement>(MakeChain(chain_, chain_capacity), p_.store.Set(0))),
       prep_({p_.gen, p_.receivers, p_.keeper, plan_, calibration_}),
       group_({*chain_, *meas_, p_.store, counters_, p_.rings, stats_, *this}),
-      handover_({p_.board, group_, counters_, p_.rings, plan_, p_.store, *this}) {
+      handover_({p_.board, group_, counters_, p_.rings, plan_, p_.store, *this}),
+      saver_(p_.window) {
   meas_->SetScanPlan(&plan_);
   meas_->SetLevels(&p_.receivers);
   p_.board.SetWindowThread(&p_.window);
@@ -84,13 +85,38 @@ bool ScanEngine::StartScan() {
     return false;
   }
   std::array<double, kMaxGroupFrequencies> first{};
-  if (plan_.NextFrequencies(first.data(), kMaxGroupFrequencies) < 1 || !p_.gen.InitAllGens(first[0])) {
+  const uint64_t token = ++startToken_;
+  // The generators' commands run on the board's thread; the scan goes on in GeneratorsReady.
+  if (plan_.NextFrequencies(first.data(), kMaxGroupFrequencies) < 1 ||
+      !p_.gen.InitAllGensAsync(first[0], [this, token, alive = std::weak_ptr<const int>(alive_)](bool ok) {
+        if (!alive.expired()) GeneratorsReady(token, ok);
+      })) {
     plan_.StopPlan();
     GoIdle();
     return false;
   }
+  startPending_ = true;
+  return true;
+}
+
+void ScanEngine::GeneratorsReady(uint64_t token, bool ok) {
+  if (!startPending_ || token != startToken_) return;  // called off by StopScan
+  startPending_ = false;
+  if (!ok) {
+    plan_.StopPlan();
+    GoIdle();
+    ScanEndReport report;
+    report.ok = false;
+    report.started = false;
+    report.error = p_.gen.LastInitError().empty() ? "InitAllGens() - генераторы ВЧ не инициализированы"
+                                                  : p_.gen.LastInitError();
+    report.points = p_.store.Set(0).Count();
+    singleNext_ = false;
+    p_.events.ScanEnded(report);
+    return;
+  }
   BeginScan(singleNext_ || SignalViewOpen());
-  return SetScanF();
+  SetScanF();
 }
 
 bool ScanEngine::OnButtonScanOne() {
@@ -240,6 +266,18 @@ void ScanEngine::PauseOrContinue() {
 }
 
 void ScanEngine::StopScan() {
+  if (startPending_) {
+    // The generators' initialisation finishes on its own; the scan it was for is called off.
+    startPending_ = false;
+    plan_.StopPlan();
+    ScanEndReport report;
+    report.stopped = true;
+    report.started = false;
+    report.single = singleNext_;
+    report.points = p_.store.Set(0).Count();
+    p_.events.ScanEnded(report);
+    return;
+  }
   if (state_ == ScanState::kIdle) return;
   p_.window.StopTimer(kWatchdogTimer);
   GoIdle();

@@ -44,6 +44,7 @@
 #include "scan/sample_loop.h"
 #include "scan/scan_group_state.h"
 #include "scan/scan_plan.h"
+#include "scan/scan_saver.h"
 #include "scan/scan_preparation.h"
 #include "scan/scan_stats.h"
 
@@ -58,6 +59,7 @@ struct ScanEndReport {
   bool stopped = false;       // ended by StopScan (nothing saved)
   bool saved = false;
   SaveOutcome save;           // when a save was attempted
+  bool started = true;        // false: the generators' initialisation failed, nothing was measured
   int32_t points = 0;
 };
 
@@ -146,12 +148,20 @@ class ScanEngine : public IScanBlockSink, private IGroupEvents, private IHandove
   // Window thread. None of these waits for the board: a group's upload and run go out without
   // blocking and their replies come back as window-thread tasks. When an earlier exchange still
   // holds the port, StartScan and OnButtonScanOne start once it is free (they return true then).
+  // StartScan's generator initialisation also runs as such an exchange: the scan begins when it
+  // succeeded; when it failed (its error boxes shown) ScanEnded reports ok and started false.
   // False: the scan did not start (the reason went to the error box).
   bool StartScan();
+  // StartScan waits for the generators' initialisation (State() is still kIdle then).
+  bool Starting() const { return startPending_; }
+  // Waits until the files of every ended scan are written and reports those ends now (program
+  // exit, a front end that must see the files). The destructor writes them too, unreported.
+  void FlushSaves();
   bool OnButtonScanOne();
   void PauseOrContinue();
   // Ends a running or paused scan at once (no save) and reports it through ScanEnded with
-  // `stopped` set; idle afterwards. Does nothing while idle.
+  // `stopped` set; idle afterwards. A start waiting for the generators is called off the same
+  // way. Does nothing while idle.
   void StopScan();
 
   // IScanBlockSink (sample thread).
@@ -177,7 +187,13 @@ class ScanEngine : public IScanBlockSink, private IGroupEvents, private IHandove
   void FinishScan(bool ok, const std::string& error);
   void Watchdog();
   void UpdateStatus(double f0, int count, double span);
-  void SaveAntRes(ScanEndReport& report);
+  // Composes the file name and note and queues the save; the end is reported when it is written
+  // (then the next cyclic scan is started when `again`).
+  void SaveAntRes(const ScanEndReport& report, bool again);
+  // ScanEnded, then the next cyclic scan when `again`.
+  void ReportEnd(const ScanEndReport& report, bool again);
+  // Continues StartScan once the generators' initialisation `token` ended.
+  void GeneratorsReady(uint64_t token, bool ok);
   // Any thread: runs `task` on the window thread, unless the engine is gone by then.
   void PostToWindow(std::function<void()> task);
 
@@ -206,6 +222,9 @@ class ScanEngine : public IScanBlockSink, private IGroupEvents, private IHandove
   bool hasB_ = false;
   std::weak_ptr<const void> signalView_;
   uint64_t scansEnded_ = 0;
+  bool startPending_ = false;  // StartScan waits for the generators' initialisation
+  uint64_t startToken_ = 0;
+  ScanSaver saver_;  // last: written out before the rest goes
 };
 
 }  // namespace kavu

@@ -28,27 +28,32 @@ void ScanEngine::FinishScan(bool ok, const std::string& error) {
   }
   report.points = p_.store.Set(0).Count();
   if (!ok) p_.box.Show(error);
-  if (wasSingle) {
-    p_.events.ShowSignal();
-  } else if (!SignalViewOpen()) {
-    SaveAntRes(report);
-  }
+  const bool again = ok && cyclic_;
+  if (wasSingle) p_.events.ShowSignal();
+  // While the measured-signal view is open a scan is looked at, not kept: nothing is saved.
+  const bool save = !wasSingle && !SignalViewOpen();
+  // The points are copied for the save before anything else can touch the sets.
+  if (save) SaveAntRes(report, again);
   // However the scan ended, the plan's view shows no scan in progress (the save above still
   // described the ranges as scanned).
   plan_.StopPlan();
   // A one-group scan asked for with SetSingleNextScan is one scan, not every scan from now on.
   singleNext_ = false;
   ++scansEnded_;
+  if (again && !wasSingle) plan_.CopyToPrevious();
+  if (!save) ReportEnd(report, again);
+}
+
+void ScanEngine::ReportEnd(const ScanEndReport& report, bool again) {
   p_.events.ScanEnded(report);
-  if (ok && cyclic_) {
-    if (!wasSingle) plan_.CopyToPrevious();
+  if (again) {
     PostToWindow([this] {
       if (state_ == ScanState::kIdle && cyclic_) StartScan();
     });
   }
 }
 
-void ScanEngine::SaveAntRes(ScanEndReport& report) {
+void ScanEngine::SaveAntRes(const ScanEndReport& report, bool again) {
   const ScanPlanView view = plan_.View();
   const std::shared_ptr<const SampleRatePlan> rate = p_.keeper.Published();
   const BridgeSettings bridge = prep_.Impedance() ? prep_.Impedance()->Bridge() : BridgeSettings{};
@@ -63,15 +68,21 @@ void ScanEngine::SaveAntRes(ScanEndReport& report) {
   const std::time_t now = std::time(nullptr);
   localtime_r(&now, &in.local);
   const ScanSaveTexts t = ComposeScanSave(in);
-  report.save = p_.store.SaveScanResult(t.name, t.note);
-  report.saved = report.save.written;  // a scan with no point writes nothing
-  if (!report.save.ok) {
-    const std::string text = "Не удалось сохранить результат сканирования в " + report.save.path + ": " +
-                             report.save.error;
-    p_.box.Show(text);
-    report.ok = false;
-    report.error = report.error.empty() ? text : report.error + "\n" + text;
-  }
+  // The files are written on the saver's thread; the scan's end is reported once they are.
+  saver_.Save(p_.store.PrepareScanSave(t.name, t.note), [this, end = report, again](const SaveOutcome& save) mutable {
+    p_.store.CommitScanSave(save);
+    end.save = save;
+    end.saved = save.written;  // a scan with no point writes nothing
+    if (!save.ok) {
+      const std::string text = "Не удалось сохранить результат сканирования в " + save.path + ": " + save.error;
+      p_.box.Show(text);
+      end.ok = false;
+      end.error = end.error.empty() ? text : end.error + "\n" + text;
+    }
+    ReportEnd(end, again);
+  });
 }
+
+void ScanEngine::FlushSaves() { saver_.Flush(); }
 
 }  // namespace kavu

@@ -56,7 +56,9 @@ ScanStation::ScanStation(IWindowThread& window, INotice& notice, IScanEvents& ev
   selector_ = std::make_unique<OSerialPortSelector>(port_, port_view_, &box_);
 }
 
-ScanStation::~ScanStation() { Stop(); }
+// The front end may be half gone here: scans' files still queued are written by the engine's
+// destructor, but no end is reported any more.
+ScanStation::~ScanStation() { Halt(false); }
 
 StationStart ScanStation::StartUp() {
   if (started_) return start_;
@@ -76,6 +78,7 @@ StationStart ScanStation::StartUp() {
   OptionsChanged();
   loop_->Start();
   receivers_->AutoSelect();
+  window_.StartTimer(kSerialPollTimer, kSerialPollMs, [this] { PollSerial(); });
   start_.receiver_open = receivers_->ActiveSampleRate() > 0;
   if (!start_.receiver_open) start_.receiver_error = receivers_->Status().text;
   return start_;
@@ -111,11 +114,16 @@ bool ScanStation::SetRate(int32_t rate_hz, std::string* error) {
   return ok;
 }
 
-void ScanStation::Stop() {
-  if (engine_ && engine_->State() != ScanState::kIdle) engine_->StopScan();
+void ScanStation::Stop() { Halt(true); }
+
+void ScanStation::Halt(bool report_saves) {
+  if (engine_ && (engine_->State() != ScanState::kIdle || engine_->Starting())) engine_->StopScan();
+  // Every ended scan's files are written (and reported) before the station stops.
+  if (engine_ && report_saves) engine_->FlushSaves();
   if (selector_) selector_->Detach();
   if (loop_) loop_->Stop();
   if (started_) {
+    window_.StopTimer(kSerialPollTimer);
     receivers_->Shutdown();
     board_.CancelPending();  // an upload or a run's reply may still hold the port
     port_.Close();

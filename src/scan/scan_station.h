@@ -20,6 +20,7 @@
 // Window thread: everything except what the engine and the loop do on the sample thread. The
 // station knows nothing of the virtual bench: it uses whatever port and receiver the settings
 // name (the bench writes its own settings file for that).
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -101,6 +102,7 @@ enum class GenChoice {
   kFailed,        // InitAllGens failed (its error box was shown)
   kNeedsOptions,  // the entry "настройте сперва": open the options window, then OptionsChanged
   kRefused,       // no such entry
+  kStarted,       // ChooseGeneratorAsync: InitAllGens runs; its `done` tells how it ended
 };
 
 class ScanStation : private IReceiverSetHost, private ISaveDescription {
@@ -119,6 +121,8 @@ class ScanStation : private IReceiverSetHost, private ISaveDescription {
   bool Start(std::string* error);
   // Sets an RTL-SDR rate (one of kRtlSdrRates) and re-plans; false with the reason.
   bool SetRate(int32_t rate_hz, std::string* error);
+  // Stops the scan, waits for the files of ended scans (their ends are reported now), then the
+  // loop, the receivers and the port.
   void Stop();
 
   // Opens port `number` (as listed; -33 the network bridge) and remembers it; an error box
@@ -133,6 +137,23 @@ class ScanStation : private IReceiverSetHost, private ISaveDescription {
   GenChoice ChooseGenerator(int index);
   // "Включить": InitAllGens at m_FM_Gen.
   bool SwitchOnGenerators();
+  // The same two without holding up the window thread (GenSetup::InitAllGensAsync): the board's
+  // commands run on its exchange thread and `done(ok)` follows on the window thread. False /
+  // kFailed at once (done not called) when the port is not open (the error box was shown);
+  // ChooseGeneratorAsync answers kRefused and kNeedsOptions at once, as ChooseGenerator does.
+  bool SwitchOnGeneratorsAsync(std::function<void(bool)> done);
+  GenChoice ChooseGeneratorAsync(int index, std::function<void(bool)> done);
+
+  // Serial poll, every kSerialPollMs from StartUp to Stop (timer kSerialPollTimer): when the
+  // port is free (never between a batch's upload and its run's reply, see OBoardProtocol::
+  // WhenFree), up to kSerialPollBytes that the board sent on its own are read and logged as
+  // "Принято n байт: 0a, 0b, ..." (the first 128 bytes). A failing read of an open port closes
+  // the port (PortsChanged) and shows the error box "Ошибка при запросе данных с выбранного
+  // порта" with the system's text. PollSerial polls once now (the timer calls it).
+  static constexpr int kSerialPollTimer = 1;
+  static constexpr int kSerialPollMs = 100;
+  static constexpr int kSerialPollBytes = 8192;
+  void PollSerial();
   // The options were changed (options window closed, web page): reads them once and gives the
   // same values to the generator set-up, the rate plan (at the rate in use) and the engine.
   // When they give no rate plan, nothing changes and the error box says so; false then.
@@ -158,7 +179,10 @@ class ScanStation : private IReceiverSetHost, private ISaveDescription {
   // Gives `scan` (with `gen`'s own keys) to the three users; false (nothing changed) when no
   // rate plan can be made from them at `rate_hz`.
   bool ApplyOptions(const ScanOptions& scan, GenSetupOptions gen, double rate_hz);
+  void Halt(bool report_saves);
   void NotifyPorts();
+  // The serial poll's read, with the port free.
+  void ReadUnasked();
   std::string PortErrorText() const;
   // IReceiverSetHost
   void SampleRateChanged(double rate_hz) override;
@@ -196,6 +220,8 @@ class ScanStation : private IReceiverSetHost, private ISaveDescription {
   std::unique_ptr<OSerialPortSelector> selector_;  // ends (detached) before the source
   bool started_ = false;
   StationStart start_;
+  bool poll_queued_ = false;  // a poll waits in the board's WhenFree queue
+  std::vector<uint8_t> poll_buffer_;
 };
 
 }  // namespace kavu

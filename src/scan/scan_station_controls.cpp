@@ -44,6 +44,17 @@ GenChoice ScanStation::ChooseGenerator(int index) {
 
 bool ScanStation::SwitchOnGenerators() { return gen_->InitAllGens(settings_.m_FM_Gen); }
 
+GenChoice ScanStation::ChooseGeneratorAsync(int index, std::function<void(bool)> done) {
+  if (!gen_->List().Select(index)) return GenChoice::kRefused;
+  settings_.m_GenNum = index;
+  if (gen_->GetGenNum() < 0) return GenChoice::kNeedsOptions;
+  return gen_->InitAllGensAsync(settings_.m_FM_Gen, std::move(done)) ? GenChoice::kStarted : GenChoice::kFailed;
+}
+
+bool ScanStation::SwitchOnGeneratorsAsync(std::function<void(bool)> done) {
+  return gen_->InitAllGensAsync(settings_.m_FM_Gen, std::move(done));
+}
+
 StationView ScanStation::View() const {
   StationView v;
   v.ports = port_view_.Items();

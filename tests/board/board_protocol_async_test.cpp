@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -143,6 +144,78 @@ TEST_F(BoardProtocolAsyncTest, CancelLetsThePortGoAndDropsTheQueue) {
   EXPECT_EQ(ran, 0);
   EXPECT_FALSE(queued);
   EXPECT_FALSE(proto_.Busy());
+}
+
+TEST_F(BoardProtocolAsyncTest, JobRunsItsCommandsInOneExchangeInTheQueuesOrder) {
+  hw_.SetBatchDurationTicks(25'000);  // 200 ms
+  const uint8_t batch[] = {0x7F, 0xFF, 0xFF};
+  std::vector<std::string> order;
+  std::thread::id jobThread;
+  proto_.BigCmd2Async(batch, sizeof batch, true, [&](bool ok) { order.push_back(ok ? "run" : "run failed"); });
+  // Queued behind the run; its blocking commands go straight out, none of them waits or logs so.
+  proto_.RunAsync(
+      "Job",
+      [&] {
+        jobThread = std::this_thread::get_id();
+        return proto_.SetCS(0x28, 0xE7) && proto_.GetMKBufSz() && proto_.SetCS(0x08, 0xE7);
+      },
+      [&](bool ok) { order.push_back(ok ? "job" : "job failed"); });
+  proto_.WhenFree([&] { order.push_back("after"); });
+  EXPECT_TRUE(order.empty());
+  ASSERT_TRUE(RunUntil([&] { return order.size() == 3; }));
+  EXPECT_EQ(order, (std::vector<std::string>{"run", "job", "after"}));
+  EXPECT_NE(jobThread, std::this_thread::get_id());
+  EXPECT_EQ(Codes(), (std::vector<int>{sim::kCmdBigCmdStoreRun, sim::kCmdSetCs, sim::kCmdGetMkBufSz, sim::kCmdSetCs}));
+  EXPECT_EQ(Logged().find("ждёт ответа"), std::string::npos);
+  EXPECT_EQ(proto_.BufferSize(), 8192);
+
+  // A job's failure comes back as false; a closed port runs nothing and answers false.
+  bool jobRan = false;
+  int result = -1;
+  proto_.RunAsync(
+      "Job",
+      [&] {
+        proto_.SetCS(0, 0xE7);
+        return false;
+      },
+      [&](bool ok) { result = ok; });
+  ASSERT_TRUE(RunUntil([&] { return result >= 0; }));
+  EXPECT_EQ(result, 0);
+  port_.Close();
+  result = -1;
+  proto_.RunAsync(
+      "Job",
+      [&] {
+        jobRan = true;
+        return true;
+      },
+      [&](bool ok) { result = ok; });
+  loop_.RunPending();
+  EXPECT_EQ(result, 0);
+  EXPECT_FALSE(jobRan);
+}
+
+TEST_F(BoardProtocolAsyncTest, QuestionFromAJobIsAskedOnTheWindowThread) {
+  RecordingNotice notice;
+  notice.SetAnswer(NoticeAnswer::kYes);
+  int result = -1;
+  proto_.RunAsync("Job", [&] { return proto_.Ask(notice, "ОШИБКА", "Продолжить?") == NoticeAnswer::kYes; },
+                  [&](bool ok) { result = ok; });
+  ASSERT_TRUE(RunUntil([&] { return result >= 0; }));
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ(notice.Questions(), (std::vector<std::string>{"ОШИБКА\nПродолжить?"}));
+
+  // Cancelled while the question waits for the window thread: the job hears Cancel, and the
+  // question is never put.
+  result = -1;
+  proto_.RunAsync("Job", [&] { return proto_.Ask(notice, "ОШИБКА", "Ещё?") == NoticeAnswer::kYes; },
+                  [&](bool ok) { result = ok; });
+  const auto t0 = Clock::now();
+  proto_.CancelPending();
+  EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(500));
+  ASSERT_TRUE(RunUntil([&] { return result >= 0; }));
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(notice.Questions().size(), 1u);
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <memory>
 #include <thread>
 
+#include "platform/event_loop.h"
 #include "shell/log_console.h"
 #include "sim/board_peripherals.h"
 #include "sim/emulated_board.h"
@@ -26,8 +27,10 @@ class FakeSampleClock : public ISampleClock {
   void ReplanForBoardTimer(double clock_hz, double divider) override {
     rate_ = clock_hz / divider;
     ++replans;
+    replan_thread = std::this_thread::get_id();
   }
   int replans = 0;
+  std::thread::id replan_thread;
 
  private:
   double rate_ = 156'250.0;
@@ -253,6 +256,84 @@ TEST_F(GenSetupTest, FailuresReachTheErrorBox) {
   auto spi = Setup(101);
   EXPECT_FALSE(spi->InitAllGens(433.92e6));
   EXPECT_EQ(notice_.Texts().back(), "Ошибка начальной инициализации Rfm69");
+}
+
+TEST_F(GenSetupTest, InitAllGensAsyncDoesWhatTheBlockingOneDoesOffTheWindowThread) {
+  sim::EmulatedBoardConfig config;
+  config.timer = {16'000'000, 128};  // another tick rate than the plan's: a re-plan follows
+  Start(config);
+  EventLoop loop;
+  proto_.SetWindowThread(&loop);
+  auto g = Setup(0);
+  ASSERT_TRUE(g->InitAllGens(14.2e6));
+  // The reference: a fresh blocking set-up on the chip as the first one left it.
+  clock_ = FakeSampleClock{};
+  // The last frames have no reply: give the board the moment it needs to log them.
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  board_->CommandLog().Clear();
+  Log().TakeCaptured();
+  ASSERT_TRUE(Setup(0)->InitAllGens(14.2e6));
+  const std::string blockingLog = Log().TakeCaptured();
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  const std::vector<sim::BoardLogEntry> blocking = board_->CommandLog().Entries();
+  ASSERT_EQ(clock_.replans, 1);
+  board_->CommandLog().Clear();
+
+  // The same again from a fresh set-up (the plan still expects the old tick rate).
+  clock_ = FakeSampleClock{};
+  auto a = Setup(0);
+  int result = -1;
+  ASSERT_TRUE(a->InitAllGensAsync(14.2e6, [&](bool ok) { result = ok; }));
+  // Nothing waited on the board here: the outcome comes later as a window-thread task.
+  EXPECT_EQ(result, -1);
+  EXPECT_TRUE(a->Initialising());
+  EXPECT_TRUE(proto_.Busy());
+  ASSERT_TRUE(loop.RunUntil([&] { return result >= 0; }, std::chrono::seconds(15)));
+  EXPECT_EQ(result, 1);
+  EXPECT_FALSE(a->Initialising());
+  EXPECT_FALSE(proto_.Busy());
+  EXPECT_EQ(Log().TakeCaptured(), blockingLog);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  const std::vector<sim::BoardLogEntry> async = board_->CommandLog().Entries();
+  std::string a_text, b_text;
+  for (const auto& e : async) a_text += sim::BoardCommandLog::Hex(e.request, 40) + "\n";
+  for (const auto& e : blocking) b_text += sim::BoardCommandLog::Hex(e.request, 40) + "\n";
+  ASSERT_EQ(a_text, b_text);
+  for (size_t i = 0; i < async.size(); ++i) EXPECT_EQ(async[i].request, blocking[i].request) << i;
+  // The rate plan is the window thread's: re-made there, after the exchange.
+  EXPECT_EQ(clock_.replans, 1);
+  EXPECT_EQ(clock_.replan_thread, std::this_thread::get_id());
+  EXPECT_TRUE(a->State().on_checked);
+  EXPECT_NEAR(hw_.Si5351Out(0).hz, 14.2e6, 0.2);
+  EXPECT_TRUE(notice_.Texts().empty());
+
+  // A failure shows the same boxes, before `done` hears of it.
+  hw_.SetSi5351Present(false);
+  EXPECT_FALSE(g->InitAllGens(14e6));
+  const std::vector<std::string> blockingBoxes = notice_.Texts();
+  ASSERT_EQ(blockingBoxes.size(), 1u);
+  size_t boxesAtDone = 0;
+  result = -1;
+  ASSERT_TRUE(a->InitAllGensAsync(14e6, [&](bool ok) {
+    result = ok;
+    boxesAtDone = notice_.Texts().size();
+  }));
+  EXPECT_EQ(notice_.Texts().size(), 1u);  // not shown from the exchange thread
+  ASSERT_TRUE(loop.RunUntil([&] { return result >= 0; }, std::chrono::seconds(15)));
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(boxesAtDone, 2u);
+  ASSERT_EQ(notice_.Texts().size(), 2u);
+  EXPECT_EQ(notice_.Texts()[1], blockingBoxes[0]);
+  EXPECT_EQ(a->LastInitError(), blockingBoxes[0]);
+  EXPECT_FALSE(a->State().on_checked);
+
+  // A closed port is refused at once with its box, and `done` is never called.
+  port_.Close();
+  bool called = false;
+  EXPECT_FALSE(a->InitAllGensAsync(14e6, [&](bool) { called = true; }));
+  loop.RunPending();
+  EXPECT_FALSE(called);
+  EXPECT_EQ(notice_.Texts().back().rfind("InitAllGens() - ком-порт не открыт", 0), 0u);
 }
 
 }  // namespace

@@ -62,14 +62,20 @@ TEST_F(ScanGenerators, EveryChipScansTheAntenna) {
 TEST_F(ScanGenerators, ChipFaultStopsTheStartWithItsText) {
   if (!Start("50", {"gen=si4463", "chip_fault=cts-wrong"})) return;
   station_->Engine().SetRangeText("433-434 0.5");
-  bool started = true, done = false;
-  loop_.Post([&] {
-    started = station_->Engine().StartScan();
-    done = true;
-  });
-  loop_.RunUntil([&] { return done; }, std::chrono::milliseconds(20000));
-  ASSERT_TRUE(done);
-  EXPECT_FALSE(started);
+  bool started = false;
+  loop_.Post([&] { started = station_->Engine().StartScan(); });
+  loop_.RunUntil([&] { return !events_.ends.empty(); }, std::chrono::milliseconds(20000));
+  // The generators are initialised on the board's thread: the start is taken, and its failure
+  // ends the scan before anything was measured.
+  EXPECT_TRUE(started);
+  ASSERT_EQ(events_.ends.size(), 1u);
+  EXPECT_FALSE(events_.ends[0].ok);
+  EXPECT_FALSE(events_.ends[0].started);
+  EXPECT_FALSE(events_.ends[0].saved);
+  EXPECT_NE(events_.ends[0].error.find("Ошибка начальной инициализации si4463"), std::string::npos)
+      << events_.ends[0].error;
+  EXPECT_EQ(station_->Engine().State(), ScanState::kIdle);
+  EXPECT_FALSE(station_->Engine().Starting());
   bool seen = false;
   for (const std::string& t : notice_.Texts()) {
     seen = seen || t.find("Ошибка начальной инициализации si4463") != std::string::npos;

@@ -247,7 +247,7 @@ int ScanOnStation(const char* name, const ScanRunArgs& args, const sigset_t& sto
   loop.StopTimer(kProgressTimer);
   station.Stop();
   progress.Finish();
-  if (!started && !signal) return Fail(name, "the scan did not start (see the error above)");
+  if ((!started || !events.report_.started) && !signal) return Fail(name, "the scan did not start (see the error above)");
   PrintPoints(station);
   const ScanEndReport& r = events.report_;
   if (r.save.written) std::printf("saved: %s\n", r.save.path.c_str());
