@@ -157,6 +157,7 @@ void ODlgSpektr::OnGeneratorChosen(int index) {
     case GenChoice::kInitialised:
       gen_output_->setEnabled(true);
       break;
+    case GenChoice::kStarted:  // only the asynchronous choice answers this
     case GenChoice::kFailed:
     case GenChoice::kRefused:
       break;
