@@ -139,7 +139,7 @@ std::vector<std::string> CalibrationWarnings(const Calibration& cal) {
       const Nearest n = NearestRatios(cal, i, j, lo, hi);
       if (n.fraction < kNearRatioFraction) {
         out.push_back("Файлы " + Pair(i, j) + " измеряют почти одно и то же сопротивление (на " + Mhz(n.f_hz) +
-                      " МГц отношения A/O различаются на " + FormatTrimmed(n.fraction * 100, 2) + " %)" + kNearlySingular);
+                      " МГц отношения A/O различаются на " + FormatTrimmed(n.fraction * 100, 2) + "\u00a0%)" + kNearlySingular);
       }
     }
   }

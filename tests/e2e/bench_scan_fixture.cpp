@@ -75,6 +75,24 @@ std::optional<ScanEndReport> BenchScan::Scan(const std::string& ranges, double t
   return events_.ends.back();
 }
 
+std::vector<std::string> BenchScan::ScanLoads(const std::vector<std::string>& loads,
+                                             const std::vector<std::string>& sets, const std::string& ranges,
+                                             const std::string& folder, const std::string& prefix) {
+  std::vector<std::string> files;
+  for (size_t i = 0; i < loads.size(); ++i) {
+    if (!Start(loads[i], sets)) break;
+    const auto end = Scan(ranges);
+    if (!end || !end->saved) {
+      ADD_FAILURE() << "scan of " << loads[i] << (end ? " not saved: " + end->save.error : std::string());
+      break;
+    }
+    files.push_back(folder + "/" + prefix + std::to_string(i) + ".kant");
+    std::filesystem::copy_file(end->save.path, files.back());
+    TearDown();
+  }
+  return files;
+}
+
 std::vector<double> BenchScan::Planned(const std::string& ranges) {
   OScanPlan p;
   std::vector<double> out;

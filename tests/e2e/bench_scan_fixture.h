@@ -29,6 +29,10 @@ class RecordingEvents : public IScanEvents {
   EventLoop& loop_;
 };
 
+// A bridge whose resistors are 5 % off their nominal values, with a fixed noise seed.
+inline const std::vector<std::string> kOffBridgeSets = {"bridge_rt=58.8", "bridge_rb=48.45", "bridge_rd=346.5",
+                                                        "bridge_rg=22.8", "seed=11"};
+
 class BenchScan : public ::testing::Test {
  protected:
   void TearDown() override;
@@ -39,6 +43,11 @@ class BenchScan : public ::testing::Test {
              const std::vector<std::pair<std::string, std::string>>& options = {});
   // Runs one scan of `ranges` until it ends (or `timeout_s`); the end report.
   std::optional<ScanEndReport> Scan(const std::string& ranges, double timeout_s = 40);
+  // Scans each load in turn, each on a fresh bench with the impairments `sets`, and keeps a
+  // copy of every saved scan in `folder` as "<prefix><i>.kant". The paths; fewer than the loads
+  // when a scan failed (the failure is recorded).
+  std::vector<std::string> ScanLoads(const std::vector<std::string>& loads, const std::vector<std::string>& sets,
+                                     const std::string& ranges, const std::string& folder, const std::string& prefix);
   // The planned frequencies of `ranges`, in order (Hz).
   static std::vector<double> Planned(const std::string& ranges);
 

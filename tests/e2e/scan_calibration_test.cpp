@@ -19,26 +19,16 @@ namespace {
 
 class ScanCalibration : public BenchScan {};
 
-const std::vector<std::string> kOffBridge = {"bridge_rt=58.8", "bridge_rb=48.45", "bridge_rd=346.5",
-                                             "bridge_rg=22.8", "seed=11"};
 constexpr const char* kRanges = "140-146 0.25";
 // The calibration scans are finer, so their smoothing averages over more points.
 constexpr const char* kCalRanges = "140-146 0.1";
 
 TEST_F(ScanCalibration, ThreeLoadsBringAnOffBridgeBack) {
   TempDir keep;
-  const char* loads[] = {"50", "0", "999999"};
-  std::array<std::string, 3> files;
-  for (int i = 0; i < 3; ++i) {
-    if (!Start(loads[i], kOffBridge)) return;
-    const auto end = Scan(kCalRanges);
-    ASSERT_TRUE(end);
-    ASSERT_TRUE(end->saved) << end->save.error;
-    files[static_cast<size_t>(i)] = keep.File("cal" + std::to_string(i) + ".kant");
-    std::filesystem::copy_file(end->save.path, files[static_cast<size_t>(i)]);
-    TearDown();
-  }
-  if (!Start("25-30j", kOffBridge)) return;
+  const auto scans = ScanLoads({"50", "0", "999999"}, kOffBridgeSets, kCalRanges, keep.Path(), "cal");
+  ASSERT_EQ(scans.size(), 3u);
+  const std::array<std::string, 3> files = {scans[0], scans[1], scans[2]};
+  if (!Start("25-30j", kOffBridgeSets)) return;
   CalibrationSetup setup;
   setup.cal_type = 1;
   setup.names = files;

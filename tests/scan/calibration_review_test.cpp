@@ -13,6 +13,7 @@
 #include "results/ant_izm_file.h"
 #include "scan/calibration.h"
 #include "scan/calibration_load_text.h"
+#include "support/point_with_ratio.h"
 #include "support/temp_dir.h"
 
 namespace kavu {
@@ -69,14 +70,7 @@ TEST(CalibrationReview, PlanSpansFollowTheRangeText) {
   EXPECT_TRUE(PlanSpans("nan-5 1").empty());
 }
 
-AntIzm PointWithRatio(double f, std::complex<double> rho) {
-  AntIzm p = EmptyAntIzm();
-  p.freqHz = f;
-  p.o = -30;
-  p.a = -30 + 20 * std::log10(std::abs(rho));
-  p.phase = -std::arg(rho);
-  return p;
-}
+using test::PointWithRatio;
 
 // A scan of 61 points from 140 to 146 MHz whose ratio A/O is `rho` everywhere.
 std::string ScanWithRatio(const test::TempDir& dir, const std::string& name, std::complex<double> rho,

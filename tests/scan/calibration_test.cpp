@@ -15,6 +15,7 @@
 #include "scan/calibration_keeper.h"
 #include "scan/impedance_computer.h"
 #include "shell/log_console.h"
+#include "support/point_with_ratio.h"
 #include "support/temp_dir.h"
 
 namespace kavu {
@@ -32,14 +33,7 @@ Complex Faulty(Complex e, double f) {
 Complex Ideal(Complex e, double) { return e; }
 using BridgeFault = std::function<Complex(Complex, double)>;
 
-AntIzm PointWithRatio(double f, Complex rho) {
-  AntIzm p = EmptyAntIzm();
-  p.freqHz = f;
-  p.o = -30;
-  p.a = -30 + 20 * std::log10(std::abs(rho));
-  p.phase = -std::arg(rho);
-  return p;
-}
+using test::PointWithRatio;
 
 // The scan file of a load measured on the given bridge.
 std::string ScanOfLoad(const test::TempDir& dir, const std::string& name, const BridgeSettings& s,

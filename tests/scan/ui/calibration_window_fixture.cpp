@@ -10,6 +10,7 @@
 #include "scan/ui/calibration_window_install.h"
 #include "shell/settings_store.h"
 #include "shell/ui/qt_test_app.h"
+#include "support/point_with_ratio.h"
 
 namespace kavu::test {
 
@@ -56,13 +57,8 @@ QCheckBox* CalibrationWindowFixture::PanelCalibrationBox() const {
 
 std::string CalibrationWindowFixture::ScanFile(const std::string& name, double rho, int points, double f0,
                                                double step) const {
-  std::vector<AntIzm> p(static_cast<size_t>(points), EmptyAntIzm());
-  for (int i = 0; i < points; ++i) {
-    AntIzm& a = p[static_cast<size_t>(i)];
-    a.freqHz = f0 + i * step;
-    a.o = -30;
-    a.a = -30 + 20 * std::log10(rho);
-  }
+  std::vector<AntIzm> p;
+  for (int i = 0; i < points; ++i) p.push_back(PointWithRatio(f0 + i * step, rho));
   const std::string path = dir.File(name);
   EXPECT_TRUE(WriteScanFile(path, p.data(), points, std::nullopt));
   return path;

@@ -218,6 +218,15 @@ TEST(CalibrationWindow, SwitchingOnWhileNotValidOpensTheWindow) {
   EXPECT_TRUE(first->isVisible());
 }
 
+TEST(CalibrationWindow, WithoutItTheResultsWindowSaysSo) {
+  CalibrationWindowFixture f;
+  f.results->open_calibration = nullptr;
+  f.ClickSetupButton();
+  EXPECT_EQ(f.dialog, nullptr);
+  ASSERT_EQ(f.boxes.size(), 1u);
+  EXPECT_TRUE(f.boxes[0].startsWith("Окно калибровки")) << f.boxes[0].toStdString();
+}
+
 TEST(CalibrationWindow, ThreeFilesChosenLookRight) {
   CalibrationWindowFixture f("140-150 0.5; 425-440 1");
   f.ClickSetupButton();
