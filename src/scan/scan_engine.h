@@ -154,6 +154,9 @@ class ScanEngine : public IScanBlockSink, private IGroupEvents, private IHandove
   bool StartScan();
   // StartScan waits for the generators' initialisation (State() is still kIdle then).
   bool Starting() const { return startPending_; }
+  // A scan is starting, running or paused, or an ended scan's save is not reported yet: its
+  // ScanEnded is still to come.
+  bool Busy() const { return state_ != ScanState::kIdle || startPending_ || saver_.Pending() > 0; }
   // Waits until the files of every ended scan are written and reports those ends now (program
   // exit, a front end that must see the files). The destructor writes them too, unreported.
   void FlushSaves();

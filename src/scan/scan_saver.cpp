@@ -32,7 +32,7 @@ void ScanSaver::Flush() {
 
 int ScanSaver::Pending() const {
   std::lock_guard lock(mutex_);
-  return static_cast<int>(queue_.size());
+  return static_cast<int>(queue_.size() + written_.size());
 }
 
 void ScanSaver::Loop() {

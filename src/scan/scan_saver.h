@@ -32,7 +32,7 @@ class ScanSaver {
   void Save(ScanSaveJob job, Done done);
   // Window thread: waits until everything queued is written, then runs the `done`s not yet run.
   void Flush();
-  // Saves queued or being written.
+  // Saves queued, being written, or written with their `done` not run yet.
   int Pending() const;
 
  private:

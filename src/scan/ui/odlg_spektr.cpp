@@ -19,7 +19,7 @@ ODlgSpektr::ODlgSpektr(IWindowThread& window, INotice& notice, const ScanStation
   results_ = std::make_unique<CShowDataWindow>(station_->Store());
   InstallCalibrationWindow(*results_);
   results_->setWindowTitle(QString::fromUtf8("Результаты"));
-  results_->scan_running = [this] { return station_->Engine().State() != ScanState::kIdle; };
+  results_->scan_running = [this] { return station_->Engine().Busy(); };
   inform = [this](bool error, const QString& caption, const QString& text) {
     QMessageBox box(error ? QMessageBox::Critical : QMessageBox::Information, caption, text, QMessageBox::Ok, this);
     box.exec();

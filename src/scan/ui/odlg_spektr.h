@@ -29,6 +29,7 @@
 #include "receivers/ui/odlg_rtl_sdr.h"
 #include "results/ui/cshow_data_window.h"
 #include "scan/scan_station.h"
+#include "scan/ui/cdlg_one_signal.h"
 #include "scan/ui/freq_edit.h"
 #include "scan/ui/spectrum_view.h"
 #include "web/http_server_settings.h"
@@ -179,6 +180,7 @@ class ODlgSpektr : public QWidget, private IStationEvents, private IScanEvents {
   QMenu* service_menu_ = nullptr;
   SpectrumView* view_ = nullptr;
   QPointer<ODlgRtlSdr> rtl_window_;
+  QPointer<CDlgOneSignal> signal_view_;  // deletes itself when closed
   HttpServerSettings http_ = HttpServerSettings::Load();
   std::unique_ptr<StationWebAnalyzer> web_analyzer_;
   std::unique_ptr<WebServer> web_;

@@ -52,7 +52,7 @@ void ODlgSpektr::StartScan(bool single_group) {
 }
 
 void ODlgSpektr::OnButtonScanOne() {
-  if (station_->Engine().State() != ScanState::kIdle) return;
+  if (station_->Engine().State() != ScanState::kIdle || station_->Engine().Starting()) return;
   if (station_->Engine().OnButtonScanOne()) ScanButtons(true);
   UpdateResultLines();
 }
@@ -92,7 +92,8 @@ void ODlgSpektr::TuneFromDoubleClick(double fraction_of_width) {
 }
 
 bool ODlgSpektr::BoardFree(const char* operation) {
-  if (station_->Engine().State() != ScanState::kScanning && !station_->Board().Busy()) return true;
+  const ScanEngine& engine = station_->Engine();
+  if (engine.State() != ScanState::kScanning && !engine.Starting() && !station_->Board().Busy()) return true;
   station_->Box().Show(std::string(operation) + " - устройство управления занято сканированием, повторите после паузы "
                                                 "или окончания сканирования");
   return false;
@@ -192,8 +193,6 @@ void ODlgSpektr::NotBuiltYet(const QString& what) {
          what + QString::fromUtf8(": эта функция в программе ещё не сделана."));
 }
 
-void ODlgSpektr::OnShowFilter() { NotBuiltYet(QString::fromUtf8("Показ фильтра НЧ")); }
-void ODlgSpektr::OnShowSignal() { NotBuiltYet(QString::fromUtf8("Показ изм сигнала")); }
 
 void ODlgSpektr::MenuCommand(int id) {
   switch (id) {

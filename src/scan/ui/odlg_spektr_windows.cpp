@@ -1,8 +1,10 @@
-// The main window's other windows and its web server: the RTL-SDR settings window (made once,
-// shown and hidden by "Настроить sdr...") and the built-in web server, started when the options
-// had it on at program start. The page's buttons act as the window's own: a scan started from
+// The main window's other windows and its web server: the filter and measured-signal views, the
+// RTL-SDR settings window (made once, shown and hidden by "Настроить sdr...") and the built-in
+// web server, started when the options had it on at program start. The page's buttons act as the window's own: a scan started from
 // the page closes the results window as "Сканировать!" does, and a range sent from the page
 // shows in the range edit and the cyclic box.
+#include "scan/ui/cdlg_bpf_show.h"
+#include "scan/ui/cdlg_one_signal.h"
 #include "scan/ui/odlg_spektr.h"
 #include "shell/log_console.h"
 
@@ -27,9 +29,22 @@ void ODlgSpektr::ShowRtlSdrWindow() {
       if (rtl_window_) rtl_window_->Refresh();
     });
   }
-  rtl_window_->Refresh();
-  rtl_window_->show();
+  rtl_window_->show();  // it reads the receiver's state whenever it is shown
   rtl_window_->raise();
+}
+
+void ODlgSpektr::OnShowFilter() {
+  CDlgBpfShow dialog(*station_, this);
+  dialog.exec();
+}
+
+void ODlgSpektr::OnShowSignal() {
+  // Modeless and made once; while it is open scans are single measurements and not saved.
+  if (!signal_view_) signal_view_ = new CDlgOneSignal(*station_, this);
+  signal_view_->Refresh();
+  signal_view_->show();
+  signal_view_->raise();
+  signal_view_->activateWindow();
 }
 
 void ODlgSpektr::StartWebServer() {

@@ -6,12 +6,15 @@
 #include <filesystem>
 
 #include "shell/settings_store.h"
+#include "shell/ui/qt_notice.h"
 #include "shell/ui/qt_test_app.h"
 
 namespace kavu::test {
 
 bool MainWindowBench::Start(const std::function<void()>& prepare) {
   QtTestApp();
+  // As the program does right after making its application object: numbers with a point.
+  RestoreCNumericLocale();
   sim::VirtualBenchOptions o;
   std::string error;
   if (!bench_.Start(o, &error)) {
@@ -76,7 +79,7 @@ void MainWindowBench::PressKey(QWidget* w, int key) {
 }
 
 bool MainWindowBench::WaitIdle(std::chrono::milliseconds timeout) {
-  return RunUntil([&] { return window_->Station().Engine().State() == ScanState::kIdle; }, timeout);
+  return RunUntil([&] { return !window_->Station().Engine().Busy(); }, timeout);
 }
 
 std::vector<std::string> MainWindowBench::SavedFiles() const {

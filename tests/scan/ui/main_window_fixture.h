@@ -42,7 +42,8 @@ class MainWindowBench : public ::testing::Test {
     EXPECT_NE(w, nullptr) << name;
     return w;
   }
-  // Until the engine is idle again (after a scan started); false on time-out.
+  // Until the engine is idle again and the scan's end reported (after its file was written);
+  // false on time-out.
   bool WaitIdle(std::chrono::milliseconds timeout = std::chrono::seconds(40));
   // The scan files written into the bench's results folder.
   std::vector<std::string> SavedFiles() const;

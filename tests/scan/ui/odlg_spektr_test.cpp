@@ -4,8 +4,13 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QApplication>
+#include <QPointer>
 #include <QTextBrowser>
+#include <QTimer>
 
+#include "scan/ui/cdlg_bpf_show.h"
+#include "scan/ui/cdlg_one_signal.h"
 #include "scan/ui/main_window_fixture.h"
 #include "scan/ui/spektr_texts.h"
 #include "shell/log_console.h"
@@ -40,7 +45,7 @@ TEST_F(MainWindowBench, ScanButtonMeasuresSavesAndShowsTheResults) {
   EXPECT_EQ(Find<QLineEdit>("range")->text().toStdString(), kOneGroup);
   EXPECT_FALSE(window_->Results().isVisible());
   Click(Find<QPushButton>("scan"));
-  EXPECT_NE(window_->Station().Engine().State(), ScanState::kIdle);
+  EXPECT_TRUE(window_->Station().Engine().Busy());
   EXPECT_TRUE(Find<QPushButton>("pause")->isEnabled());
   EXPECT_FALSE(Find<QPushButton>("scan")->isEnabled());
   ASSERT_TRUE(WaitIdle());
@@ -73,8 +78,13 @@ TEST_F(MainWindowBench, ShiftClickMeasuresOneGroupAndSavesNothing) {
   EXPECT_LT(n, 25);
   EXPECT_TRUE(SavedFiles().empty());
   EXPECT_FALSE(window_->Results().isVisible());
-  ASSERT_FALSE(informs_.empty()) << "the measured signal is to be shown";
-  EXPECT_NE(informs_.back().find("Показ изм сигнала"), std::string::npos) << informs_.back();
+  // The measured signal is shown; while its view is open every scan is a single measurement,
+  // so it is closed before the next one.
+  QPointer<CDlgOneSignal> view = window_->findChild<CDlgOneSignal*>();
+  ASSERT_NE(view, nullptr);
+  EXPECT_TRUE(view->isVisible());
+  view->close();
+  EXPECT_TRUE(RunUntil([&] { return view.isNull(); }, seconds(2)));
   // The next plain click scans all three groups again.
   Click(Find<QPushButton>("scan"));
   ASSERT_TRUE(WaitIdle());
@@ -284,12 +294,21 @@ TEST_F(MainWindowBench, StoredGeneratorNumberOutOfRangeSelectsTheFirstEntry) {
   EXPECT_EQ(window_->Station().Gen().List().Selected(), 0);
 }
 
-TEST_F(MainWindowBench, MenusAndWindowsNotBuiltYetSaySo) {
+TEST_F(MainWindowBench, MenusViewsAndWindowsNotBuiltYet) {
   ASSERT_TRUE(Start());
+  // "Показ фильтра НЧ..." is modal: it is closed as soon as it shows.
+  std::string modal;
+  QTimer::singleShot(0, [&] {
+    if (auto* m = qobject_cast<CDlgBpfShow*>(QApplication::activeModalWidget())) {
+      modal = m->windowTitle().toStdString();
+      m->close();
+    }
+  });
   Click(Find<QPushButton>("showFilter"));
+  EXPECT_FALSE(modal.empty()) << "the filter view did not open";
   Click(Find<QPushButton>("options"));
   window_->MenuCommand(20000);
-  ASSERT_EQ(informs_.size(), 3u);
+  ASSERT_EQ(informs_.size(), 2u);
   for (const std::string& t : informs_) EXPECT_NE(t.find("ещё не сделана"), std::string::npos) << t;
   EXPECT_TRUE(notice_.Texts().empty());
   // "Графики..." of the window menu opens the results window.

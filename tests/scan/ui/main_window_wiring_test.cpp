@@ -1,0 +1,117 @@
+// What the main window opens and serves: the RTL-SDR settings window behind "Настроить sdr...",
+// and the web server, whose page's range, start and read-back act on the window as its own
+// controls do; the server goes when the window closes.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTextEdit>
+#include <algorithm>
+#include <cstdlib>
+
+#include "scan/ui/main_window_fixture.h"
+#include "shell/settings_store.h"
+#include "web/raw_client_fixture.h"
+
+namespace kavu::test {
+namespace {
+
+constexpr const char* kData = "KavuAASdr/AntIzm.dat";
+
+// A loopback port nobody listens on right now.
+int FreePort() {
+  const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+  sockaddr_in a{};
+  a.sin_family = AF_INET;
+  a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t n = sizeof a;
+  int port = 0;
+  if (::bind(fd, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0 &&
+      ::getsockname(fd, reinterpret_cast<sockaddr*>(&a), &n) == 0) {
+    port = ntohs(a.sin_port);
+  }
+  ::close(fd);
+  return port;
+}
+
+TEST_F(MainWindowBench, WebPageActsOnTheWindowAsItsButtonsDo) {
+  const int port = FreePort();
+  ASSERT_GT(port, 0);
+  std::string old_xdg = std::getenv("XDG_DATA_HOME") ? std::getenv("XDG_DATA_HOME") : "";
+  ASSERT_TRUE(Start([&] {
+    ::setenv("XDG_DATA_HOME", (bench_.Folder() + "/data").c_str(), 1);  // the page is written there
+    Settings().WriteProfileInt("CDlgOptions", "m_IsHttpServer", 1);
+    Settings().WriteProfileInt("CDlgOptions", "m_HttpServerPort", port);
+    Settings().WriteProfileString("CDlgOptions", "m_HttpServerAdr", "127.0.0.1");
+    Settings().WriteProfileString("ODlgSpektr", "m_ScanDia", "140-150 0.5");
+  }));
+  ASSERT_NE(window_->Web(), nullptr);
+  EXPECT_EQ(window_->Web()->Socket().Port(), port);
+  auto command = [&](const std::string& body) { return ParseAnswer(Exchange(port, Post(kData, body))); };
+
+  // A range from the page shows in the edit and the cyclic box and is stored as if typed.
+  EXPECT_EQ(command("S 0144-145 0.5").statusLine, "HTTP/1.0 200 OK");
+  auto* range = Find<QLineEdit>("range");
+  EXPECT_TRUE(RunUntil([&] { return range->text() == "144-145 0.5"; }, std::chrono::seconds(5)));
+  EXPECT_FALSE(Find<QCheckBox>("cyclic")->isChecked());
+  EXPECT_EQ(Settings().GetProfileString("ODlgSpektr", "m_ScanDia", ""), "144-145 0.5");
+  EXPECT_EQ(command("5").body, std::string("\0", 1) + "144-145 0.5");
+
+  // "Старт" on the page scans the window's range and saves it, as "Сканировать!" does.
+  EXPECT_EQ(command("2").statusLine, "HTTP/1.0 200 OK");
+  EXPECT_TRUE(RunUntil([&] { return window_->Station().Engine().Busy(); }, std::chrono::seconds(5)));
+  ASSERT_TRUE(WaitIdle());
+  EXPECT_EQ(window_->Station().Store().Set(0).Count(), 3);
+  const std::vector<std::string> files = SavedFiles();
+  EXPECT_EQ(std::count_if(files.begin(), files.end(),
+                          [](const std::string& f) { return f.find("LastAntIzm_Old") == std::string::npos; }),
+            1);
+
+  // Closing the window stops the server before the station.
+  window_->close();
+  Spin(20);
+  RawClient late(port);
+  EXPECT_FALSE(late.Connected());
+  if (old_xdg.empty()) {
+    ::unsetenv("XDG_DATA_HOME");
+  } else {
+    ::setenv("XDG_DATA_HOME", old_xdg.c_str(), 1);
+  }
+}
+
+TEST_F(MainWindowBench, ReceiverSettingsBoxShowsTheRtlSdrWindow) {
+  ASSERT_TRUE(Start());
+  auto* box = Find<QPushButton>("sdrSettings");
+  Click(box);
+  ODlgRtlSdr* rtl = window_->RtlSdrWindow();
+  ASSERT_NE(rtl, nullptr);
+  EXPECT_TRUE(rtl->isVisible());
+  EXPECT_TRUE(box->isChecked());
+  // A manual tuning is reported in the window.
+  window_->SetF(145.5e6);
+  auto texts = [&] {
+    std::string all;
+    for (const QTextEdit* e : rtl->findChildren<QTextEdit*>()) all += e->toPlainText().toStdString() + "\n";
+    return all;
+  };
+  EXPECT_NE(texts().find("Настройка на 145.500 МГц"), std::string::npos) << texts();
+  // Its close box hides it and unchecks the box; the box shows the same window again.
+  rtl->close();
+  EXPECT_FALSE(rtl->isVisible());
+  EXPECT_FALSE(box->isChecked());
+  Click(box);
+  EXPECT_EQ(window_->RtlSdrWindow(), rtl);
+  EXPECT_TRUE(rtl->isVisible());
+}
+
+TEST_F(MainWindowBench, WebServerStaysOffUnlessTheOptionsSayOn) {
+  ASSERT_TRUE(Start());
+  EXPECT_EQ(window_->Web(), nullptr);
+}
+
+}  // namespace
+}  // namespace kavu::test
