@@ -2,12 +2,15 @@
 #include "scan/ui/odlg_spektr.h"
 
 #include <QCloseEvent>
+#include <QCursor>
 #include <QKeyEvent>
 #include <QMessageBox>
 
+#include "results/help_links.h"
 #include "scan/ui/calibration_window_install.h"
 #include "scan/ui/spektr_texts.h"
 #include "shell/log_console.h"
+#include "shell/ui/link_opener.h"
 
 namespace kavu {
 
@@ -79,6 +82,15 @@ void ODlgSpektr::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Escape) {
     event->accept();
     close();
+    return;
+  }
+  if (event->key() == Qt::Key_F1) {
+    // The window's help topic, with the place of the pointer as the help request carries it.
+    const QPoint p = mapFromGlobal(QCursor::pos());
+    LinkOpener opener(this);
+    if (open_link) opener.open_url = open_link;
+    opener.Open(QString::fromStdString(HelpAddress(HelpBase(), "ODlgSpektr", HelpF1Suffix(1, 0, 0, p.x(), p.y()))));
+    event->accept();
     return;
   }
   QWidget::keyPressEvent(event);

@@ -61,6 +61,8 @@ class ODlgSpektr : public QWidget, private IStationEvents, private IScanEvents {
   // Shows an information box (`error`: with the error icon). Replaced in tests; the default is a
   // message box.
   std::function<void(bool error, const QString& caption, const QString& text)> inform;
+  // Opens a help address (F1); null: the desktop's browser. Replaced in tests.
+  std::function<bool(const QString& url)> open_link;
 
   ScanStation& Station() { return *station_; }
   CShowDataWindow& Results() { return *results_; }

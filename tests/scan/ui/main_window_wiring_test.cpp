@@ -12,6 +12,8 @@
 #include <QTextEdit>
 #include <algorithm>
 #include <cstdlib>
+#include <string>
+#include <vector>
 
 #include "scan/ui/main_window_fixture.h"
 #include "shell/settings_store.h"
@@ -106,6 +108,19 @@ TEST_F(MainWindowBench, ReceiverSettingsBoxShowsTheRtlSdrWindow) {
   Click(box);
   EXPECT_EQ(window_->RtlSdrWindow(), rtl);
   EXPECT_TRUE(rtl->isVisible());
+}
+
+TEST_F(MainWindowBench, F1OpensTheWindowsHelpTopic) {
+  ASSERT_TRUE(Start([] { Settings().WriteProfileString("Help", "m_HelpBase", "https://help.example/"); }));
+  std::vector<std::string> opened;
+  window_->open_link = [&](const QString& url) {
+    opened.push_back(url.toStdString());
+    return true;
+  };
+  PressKey(window_.get(), Qt::Key_F1);
+  ASSERT_EQ(opened.size(), 1u);
+  EXPECT_EQ(opened[0].rfind("https://help.example/KavuSdrAA/Prog1/Help/ODlgSpektr/", 0), 0u) << opened[0];
+  EXPECT_TRUE(window_->isVisible());
 }
 
 TEST_F(MainWindowBench, WebServerStaysOffUnlessTheOptionsSayOn) {
