@@ -20,6 +20,7 @@
 #include "shell/start_up.h"
 #include "shell/ui/qt_notice.h"
 #include "shell/ui/qt_window_thread.h"
+#include "shell/ui/window_icon.h"
 #include "sim/antenna_model.h"
 #include "sim/virtual_bench.h"
 
@@ -89,6 +90,7 @@ int main(int argc, char** argv) {
   QApplication app(argc, argv);
   // Qt has just switched the C library to the user's locale; numbers are read with a point.
   RestoreCNumericLocale();
+  QApplication::setWindowIcon(WindowIcon());
   PrintBanner();
   std::vector<std::string> args(argv + 1, argv + argc);
   const CommandLineOptions options = ParseCommandLine(args);
