@@ -20,6 +20,7 @@
 #include "shell/start_up.h"
 #include "shell/ui/qt_notice.h"
 #include "shell/ui/qt_window_thread.h"
+#include "shell/ui/screen_fit.h"
 #include "shell/ui/window_icon.h"
 #include "sim/antenna_model.h"
 #include "sim/virtual_bench.h"
@@ -76,7 +77,7 @@ int RunAnalyzer(QApplication& app) {
       code = c;
       app.quit();
     });
-    main_window.resize(1400, 640);
+    ResizeWithinScreen(main_window, QSize(1400, 640));  // a small screen gets nine tenths of it
     main_window.show();
     main_window.StartUp();
     app.exec();

@@ -11,6 +11,7 @@
 #include "scan/ui/spektr_texts.h"
 #include "shell/log_console.h"
 #include "shell/settings_store.h"
+#include "shell/ui/screen_fit.h"
 
 namespace kavu {
 namespace {
@@ -262,7 +263,7 @@ void ODlgSpektr::ShowAbout() {
       "(kavusdraa --demo).\n"));
   auto* v = new QVBoxLayout(box);
   v->addWidget(text);
-  box->resize(620, 260);
+  ResizeWithinScreen(*box, QSize(620, 260));
   about_ = box;
   box->show();
 }

@@ -8,6 +8,7 @@
 
 #include "scan/ui/odlg_spektr.h"
 #include "scan/ui/spektr_texts.h"
+#include "shell/ui/flow_layout.h"
 
 namespace kavu {
 namespace {
@@ -27,6 +28,16 @@ QLineEdit* LimitEdit(const char* name, QWidget* parent) {
   e->setValidator(new QIntValidator(-300, 300, e));
   e->setMaximumWidth(e->fontMetrics().horizontalAdvance("-0000") + 12);
   return e;
+}
+
+// Controls that belong together (a label and its field, a switch's buttons) in one piece that the
+// row's flow keeps on one line.
+QWidget* Group(QWidget* row, std::initializer_list<QWidget*> widgets) {
+  auto* group = new QWidget(row);
+  auto* h = new QHBoxLayout(group);
+  h->setContentsMargins(0, 0, 0, 0);
+  for (QWidget* w : widgets) h->addWidget(w);
+  return group;
 }
 
 }  // namespace
@@ -55,110 +66,83 @@ void ODlgSpektr::BuildControls() {
 
 QWidget* ODlgSpektr::BuildReceiverRow() {
   auto* row = new QWidget(this);
-  auto* h = new QHBoxLayout(row);
-  h->setContentsMargins(0, 0, 0, 0);
-  h->addWidget(Label("Sdr:", row));
+  auto* flow = new FlowLayout(row);
   sdr_list_ = new QComboBox(row);
   sdr_list_->setObjectName("sdrList");
   sdr_list_->setMinimumContentsLength(22);
-  h->addWidget(sdr_list_);
   sdr_settings_ = Button("Настроить sdr...", "sdrSettings", row);
   sdr_settings_->setCheckable(true);
-  h->addWidget(sdr_settings_);
   sdr_freq_ = new FreqEdit(row);
   sdr_freq_->setObjectName("sdrFreq");
-  h->addWidget(sdr_freq_);
-  h->addStretch(1);
+  flow->addWidget(Group(row, {Label("Sdr:", row), sdr_list_, sdr_settings_, sdr_freq_}), 0);
   show_filter_ = Button("Показ фильтра НЧ...", "showFilter", row);
   show_signal_ = Button("Показ изм сигнала...", "showSignal", row);
   show_graphs_ = Button("Показ графиков...", "showGraphs", row);
-  for (QPushButton* b : {show_filter_, show_signal_, show_graphs_}) h->addWidget(b);
   options_ = Button("Настройки...", "options", row);
-  h->addWidget(options_);
   menu_button_ = new QToolButton(row);
   menu_button_->setObjectName("windowMenu");
   menu_button_->setText(QString::fromUtf8("☰"));
   menu_button_->setPopupMode(QToolButton::InstantPopup);
-  h->addWidget(menu_button_);
+  flow->addWidget(Group(row, {show_filter_, show_signal_, show_graphs_}), 0);
+  flow->addWidget(Group(row, {options_, menu_button_}), 0);
   return row;
 }
 
 QWidget* ODlgSpektr::BuildGeneratorRow() {
   auto* row = new QWidget(this);
-  auto* h = new QHBoxLayout(row);
-  h->setContentsMargins(0, 0, 0, 0);
-  h->addWidget(Label("Показ сигнала Sdr, график:", row));
+  auto* flow = new FlowLayout(row);
   gr_min_ = LimitEdit("grMin", row);
   gr_max_ = LimitEdit("grMax", row);
   vd_min_ = LimitEdit("vdMin", row);
   vd_max_ = LimitEdit("vdMax", row);
-  h->addWidget(gr_min_);
-  h->addWidget(Label("-", row));
-  h->addWidget(gr_max_);
-  h->addWidget(Label("дБ", row));
-  h->addWidget(Label("Водопад:", row));
-  h->addWidget(vd_min_);
-  h->addWidget(Label("-", row));
-  h->addWidget(vd_max_);
-  h->addWidget(Label("дБ", row));
-  h->addSpacing(12);
-  h->addWidget(Label("Com:", row));
+  flow->addWidget(Group(row, {Label("Показ сигнала Sdr, график:", row), gr_min_, Label("-", row), gr_max_,
+                              Label("дБ", row)}), 0);
+  flow->addWidget(Group(row, {Label("Водопад:", row), vd_min_, Label("-", row), vd_max_, Label("дБ", row)}), 0);
   port_list_ = new QComboBox(row);
   port_list_->setObjectName("portList");
   port_list_->setMinimumContentsLength(16);
   port_list_->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-  h->addWidget(port_list_);
-  h->addWidget(Label("Ген:", row));
+  flow->addWidget(Group(row, {Label("Com:", row), port_list_}), 0);
   gen_list_ = new QComboBox(row);
   gen_list_->setObjectName("genList");
   gen_list_->setMinimumContentsLength(16);
-  h->addWidget(gen_list_);
   gen_switch_on_ = Button("Включить", "genSwitchOn", row);
-  h->addWidget(gen_switch_on_);
-  h->addWidget(Label("Fген:", row));
+  flow->addWidget(Group(row, {Label("Ген:", row), gen_list_, gen_switch_on_}), 0);
   gen_freq_ = new FreqEdit(row);
   gen_freq_->setObjectName("genFreq");
-  h->addWidget(gen_freq_);
   gen_output_ = new QCheckBox(QString::fromUtf8("Вкл"), row);
   gen_output_->setObjectName("genOutput");
   gen_output_->setEnabled(false);
-  h->addWidget(gen_output_);
-  h->addStretch(1);
+  flow->addWidget(Group(row, {Label("Fген:", row), gen_freq_, gen_output_}), 0);
   return row;
 }
 
 QWidget* ODlgSpektr::BuildScanRow() {
   auto* row = new QWidget(this);
-  auto* h = new QHBoxLayout(row);
-  h->setContentsMargins(0, 0, 0, 0);
-  h->addWidget(Label("Изм. мост:", row));
+  auto* flow = new FlowLayout(row);
   const char* texts[3] = {"О", "Ант", "off"};
   const char* names[3] = {"bridgeO", "bridgeAnt", "bridgeOff"};
   for (int i = 0; i < 3; ++i) {
     bridge_[i] = Button(texts[i], names[i], row);
     bridge_[i]->setCheckable(true);
     bridge_[i]->setFixedWidth(bridge_[i]->fontMetrics().horizontalAdvance("Ант") + 24);
-    h->addWidget(bridge_[i]);
   }
   scan_one_ = Button("Одно изм!", "scanOne", row);
-  h->addWidget(scan_one_);
-  h->addWidget(Label("Диапазон: начало-конец шаг (МГц):", row));
+  flow->addWidget(Group(row, {Label("Изм. мост:", row), bridge_[0], bridge_[1], bridge_[2], scan_one_}), 0);
   range_ = new QLineEdit(row);
   range_->setObjectName("range");
   range_->setMaxLength(8192);
   range_->setMinimumWidth(range_->fontMetrics().horizontalAdvance("140-150 0.5; 425-440 1") + 16);
-  h->addWidget(range_, 1);
+  // The range takes what is left of its line: long range texts stay readable.
+  flow->addWidget(Group(row, {Label("Диапазон: начало-конец шаг (МГц):", row), range_}), 1);
   scan_ = Button("Сканировать!", "scan", row);
   scan_->installEventFilter(this);  // notes Shift on the click that starts a scan
-  h->addWidget(scan_);
   pause_ = Button("Пауза", "pause", row);
   pause_->setEnabled(false);
-  h->addWidget(pause_);
   cyclic_ = new QCheckBox(QString::fromUtf8("Циклическое сканирование"), row);
   cyclic_->setObjectName("cyclic");
-  h->addWidget(cyclic_);
   misc_ = Button("Разное...", "misc", row);
-  h->addWidget(misc_);
+  flow->addWidget(Group(row, {scan_, pause_, cyclic_, misc_}), 0);
   return row;
 }
 
