@@ -6,12 +6,16 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QVBoxLayout>
 
 #include "results/results_store.h"
 #include "scan/calibration_review.h"
 #include "scan/spektr_settings.h"
 #include "shell/log_console.h"
+#include "shell/ui/flow_layout.h"
+#include "shell/ui/screen_fit.h"
 
 namespace kavu {
 namespace {
@@ -36,7 +40,16 @@ CDlgCalibrate::CDlgCalibrate(QWidget* parent) : QDialog(parent), calibration_(An
     return QFileDialog::getOpenFileName(this, title, folder, "KavuAnt - файлы (*.kant)");
   };
   scan_plan_text = [] { return SpektrSettings::Load().m_ScanDia; };
-  auto* page = new QVBoxLayout(this);
+  // Everything but OK scrolls: three file panels do not fit a small screen (or a large scale
+  // factor) at once, and OK must stay in reach.
+  auto* outer = new QVBoxLayout(this);
+  auto* scroll = new QScrollArea(this);
+  scroll->setObjectName("calibrationScroll");
+  scroll->setWidgetResizable(true);
+  scroll->setFrameShape(QFrame::NoFrame);
+  auto* content = new QWidget(scroll);
+  auto* page = new QVBoxLayout(content);
+  page->setContentsMargins(0, 0, 0, 0);
   BuildSetupChoice(page);
   BuildOptions(page);
   for (int i = 0; i < 3; ++i) {
@@ -53,14 +66,22 @@ CDlgCalibrate::CDlgCalibrate(QWidget* parent) : QDialog(parent), calibration_(An
   warnings_->setStyleSheet("color: rgb(190,0,0);");
   page->addWidget(summary_);
   page->addWidget(warnings_);
+  page->addStretch(1);
+  scroll->setWidget(content);
+  outer->addWidget(scroll, 1);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok, this);
   connect(buttons, &QDialogButtonBox::accepted, this, [this] {
     // OK reads the files again even when nothing was edited: a file may have been measured anew.
     Store(true);
     accept();
   });
-  page->addWidget(buttons);
+  outer->addWidget(buttons);
   ReadSettings();
+  // The whole content when the screen has room for it; otherwise as much as fits, scrolling.
+  const QSize content_size = content->sizeHint() + QSize(scroll->verticalScrollBar()->sizeHint().width(), 0);
+  const QMargins m = outer->contentsMargins();
+  ResizeWithinScreen(*this, content_size + QSize(m.left() + m.right(),
+                                                 m.top() + m.bottom() + outer->spacing() + buttons->sizeHint().height()));
 }
 
 void CDlgCalibrate::ReadSettings() {
@@ -76,16 +97,17 @@ void CDlgCalibrate::ReadSettings() {
 }
 
 void CDlgCalibrate::BuildSetupChoice(QVBoxLayout* page) {
-  auto* row = new QHBoxLayout;
+  // Six choices wrap onto a second line in a narrow window rather than scroll sideways.
+  auto* row = new QWidget(this);
+  auto* flow = new FlowLayout(row);
   auto* group = new QButtonGroup(this);
   for (int i = 0; i < CalibrationSetup::kCount; ++i) {
-    auto* b = new QRadioButton(QString("Калибровка %1").arg(i + 1), this);
+    auto* b = new QRadioButton(QString("Калибровка %1").arg(i + 1), row);
     setups_[static_cast<size_t>(i)] = b;
     group->addButton(b, i);
-    row->addWidget(b);
+    flow->addWidget(b, 0);
   }
-  row->addStretch(1);
-  page->addLayout(row);
+  page->addWidget(row);
   connect(group, &QButtonGroup::idToggled, this, [this](int id, bool on) {
     if (on) SelectSetup(id);
   });
