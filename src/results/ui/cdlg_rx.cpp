@@ -15,6 +15,7 @@
 #include "results/ui/rx_track_bar.h"
 #include "shell/log_console.h"
 #include "shell/settings_store.h"
+#include "shell/ui/screen_fit.h"
 
 namespace kavu {
 namespace {
@@ -49,7 +50,7 @@ CDlgRX::CDlgRX(ResultsStore& store, std::function<Inputs()> inputs, QWidget* par
   layout->addWidget(BuildListRow());
   canvas_ = new RxCanvas(this);
   layout->addWidget(canvas_, 1);
-  resize(900, 760);
+  ResizeWithinScreen(*this, QSize(900, 760));  // 760 is more than a 768-line laptop screen leaves
   const Inputs in = inputs_();
   if (in.panel && in.source) series_ = GatherRxSeries(*store_, *in.panel, *in.source);
   settings_.Load(Settings(), RxSeriesRange(series_));

@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "scan/scan_station.h"
+#include "shell/ui/screen_fit.h"
 
 namespace kavu {
 
@@ -27,8 +28,7 @@ CDlgBpfShow::CDlgBpfShow(std::shared_ptr<const SampleRatePlan> plan, QWidget* pa
     graph_->SetList(&list_);
   }
   // At most nine tenths of the screen, for small screens and large scale factors.
-  const QSize avail = screen() ? screen()->availableGeometry().size() : QSize(900, 560);
-  resize(std::min(900, avail.width() * 9 / 10), std::min(560, avail.height() * 9 / 10));
+  ResizeWithinScreen(*this, QSize(900, 560));
 }
 
 CDlgBpfShow::CDlgBpfShow(ScanStation& station, QWidget* parent) : CDlgBpfShow(station.Keeper().Published(), parent) {}

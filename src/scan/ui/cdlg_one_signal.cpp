@@ -6,6 +6,7 @@
 #include <algorithm>
 
 #include "scan/scan_station.h"
+#include "shell/ui/screen_fit.h"
 
 namespace kavu {
 namespace {
@@ -40,8 +41,7 @@ CDlgOneSignal::CDlgOneSignal(ScanEngine& engine, QWidget* parent) : QDialog(pare
   graph_ = new CDlgGraph(this);
   top->addWidget(graph_, 1);
   // At most nine tenths of the screen, for small screens and large scale factors.
-  const QSize avail = screen() ? screen()->availableGeometry().size() : QSize(980, 640);
-  resize(std::min(980, avail.width() * 9 / 10), std::min(640, avail.height() * 9 / 10));
+  ResizeWithinScreen(*this, QSize(980, 640));
 
   connect(&poll_, &QTimer::timeout, this, &CDlgOneSignal::Poll);
   poll_.start(kPollMs);
