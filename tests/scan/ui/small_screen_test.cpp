@@ -91,6 +91,24 @@ TEST_P(SmallScreen, EveryControlReachableAndNoneOverlapsAt800x500) {
   if (window != window_.get()) window->close();  // the main window closes in TearDown
 }
 
+// Drawings cached as images follow the screen's pixel density: at scale factor 2 the R and X
+// diagram has twice the pixels each way, and its lines and texts stay sharp.
+using SmallScreenDensity = test::MainWindowBench;
+
+TEST_F(SmallScreenDensity, RxDiagramIsDrawnAtTheScreensPixelDensity) {
+  ASSERT_TRUE(Start());
+  auto* rx = static_cast<CDlgRX*>(RxDiagram(*window_));
+  ASSERT_NE(rx, nullptr);
+  rx->show();
+  const qreal dpr = QGuiApplication::primaryScreen()->devicePixelRatio();
+  EXPECT_EQ(rx->devicePixelRatioF(), dpr);
+  const QImage& picture = rx->Canvas().Picture();
+  EXPECT_EQ(picture.devicePixelRatio(), dpr);
+  EXPECT_EQ(picture.size(), rx->Canvas().size() * dpr);
+  EXPECT_EQ(picture.deviceIndependentSize(), QSizeF(rx->Canvas().size()));
+  rx->close();
+}
+
 INSTANTIATE_TEST_SUITE_P(Windows, SmallScreen, ::testing::ValuesIn(kWindows),
                          [](const ::testing::TestParamInfo<WindowCase>& i) { return std::string(i.param.name); });
 
