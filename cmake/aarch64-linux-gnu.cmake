@@ -7,7 +7,10 @@ set(CMAKE_LIBRARY_ARCHITECTURE aarch64-linux-gnu)
 
 set(CMAKE_C_COMPILER aarch64-linux-gnu-gcc)
 set(CMAKE_CXX_COMPILER aarch64-linux-gnu-g++)
-set(CMAKE_CROSSCOMPILING_EMULATOR qemu-aarch64-static -L /usr/aarch64-linux-gnu)
+# The programs run on Debian's arm64 runtime libraries (libc6:arm64, libstdc++6:arm64 through
+# multiarch), found as on an arm64 machine: the cross compiler's own copy of the C library
+# (/usr/aarch64-linux-gnu) hangs in the first thread start under this qemu.
+set(CMAKE_CROSSCOMPILING_EMULATOR qemu-aarch64-static)
 
 # pkg-config answers for arm64 only; host (x86) package descriptions are never read.
 set(ENV{PKG_CONFIG_LIBDIR} /usr/lib/aarch64-linux-gnu/pkgconfig:/usr/share/pkgconfig)

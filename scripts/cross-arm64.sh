@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Cross-builds the core, kavusdraa-cli and the unit tests for arm64 (build-arm64/ or the folder
-# given as the first argument) and runs a subset of the unit tests under qemu-user-static (see
-# below). Further arguments run the unit tests through CTest instead (e.g. -R to choose). Installs what it needs through scripts/setup-cross.sh.
+# given as the first argument) and runs unit tests under qemu-user-static, with a scan on the
+# virtual bench on request (see below). Further arguments run only the unit tests, through CTest with those
+# arguments (e.g. -R to choose). Installs what it needs through scripts/setup-cross.sh.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 out="${1:-$root/build-arm64}"
@@ -27,17 +28,43 @@ cmake -S "$root" -B "$out/core" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 cmake --build "$out/core" -j "$(nproc)"
 aarch64-linux-gnu-readelf -h "$out/core/src/app/kavusdraa-cli" | grep -q AArch64 || { echo "not an arm64 build"; exit 1; }
 if [ "$#" -gt 0 ]; then
-  (cd "$out/core" && ctest --output-on-failure -j "$(nproc)" -L unit --timeout 900 "$@")
+  (cd "$out/core" && GTEST_DEATH_TEST_STYLE=fast \
+    ctest --output-on-failure -j "$(nproc)" -L unit --timeout 900 "$@")
   exit
 fi
-# Without arguments, the subset known to pass under qemu-user: the dsp tests without the death
-# tests (a forked child under qemu-user hangs or dies differently), and the results tests.
-# The rest of the unit tests time out under emulation (threads, pseudo-terminals, timing).
-# Each run is bounded: an emulated test that stops making progress fails the step, never hangs it.
-# The results tests leave out the reader-thread test (a spinning reader starves the writer under
-# qemu-user's emulated threads) and the help-link test (it finds the README beside the running
-# program, which under qemu-user is the emulator).
-emu=(timeout 600 qemu-aarch64-static -L /usr/aarch64-linux-gnu)
-"${emu[@]}" "$out/core/tests/dsp/dsp_tests" \
-  --gtest_filter='-*Failures*:*Misuse*:*Stops*:*HostProbe*'
-"${emu[@]}" "$out/core/tests/results/results_tests" --gtest_filter='-*WhileAScanAppends*:HelpLinksTest.*'
+# Without arguments: the unit tests under qemu-user, folder by folder, two tests at a time (each
+# test is its own process), each bounded so that an emulated test that stops making progress fails
+# the step rather than hanging it. The programs run on Debian's arm64 runtime libraries
+# (multiarch, as on an arm64 machine; the toolchain's emulator has no -L): with the cross
+# compiler's own copy of the C library a thread never starts under this qemu.
+# Death checks fork instead of re-running the test binary (qemu-user cannot start a foreign binary
+# by itself), chosen through GTEST_DEATH_TEST_STYLE.
+# The board, receivers, scan and sim folders (they link the whole bench) are not listed yet: they
+# have not been run to their end under qemu with this runtime.
+suites=(platform shell dsp results)
+# Left out by name, with the reason:
+skip=(
+)
+skip_re="$(IFS='|'; echo "${skip[*]:-}")"
+for s in "${suites[@]}"; do
+  (cd "$out/core" && GTEST_DEATH_TEST_STYLE=fast \
+    ctest --test-dir "tests/$s" --output-on-failure -j "$(nproc)" --timeout 600 ${skip_re:+-E "$skip_re"})
+done
+
+# A whole scan on the virtual bench under qemu: the emulated board on a pseudo-terminal and the
+# arm64 simulated receiver library (dlopen from the arm64 tree's simlib/), in a throw-away home.
+# Only with KAVU_ARM64_SCAN=1 for now: it has not yet been seen to finish under qemu, nor have
+# the unit tests of the parts it rests on (the folders left out above).
+if [ "${KAVU_ARM64_SCAN:-0}" != 1 ]; then
+  exit 0
+fi
+scan_home="$(mktemp -d)"
+trap 'rm -rf "$scan_home"' EXIT
+HOME="$scan_home" XDG_CONFIG_HOME="$scan_home/cfg" timeout 600 qemu-aarch64-static \
+  "$out/core/src/app/kavusdraa-cli" scan --sim 25-30j --range "140-141 0.5" --sim-set seed=5 \
+  > "$scan_home/scan.txt"
+cat "$scan_home/scan.txt"
+# Three points (140, 140.5, 141 MHz), each near 25 - j30 ohm.
+awk -F'\t' 'NF == 4 && $1 ~ /^[0-9.]+$/ { n++; if ($2 < 24.5 || $2 > 25.5 || $3 < -30.5 || $3 > -29.5) bad++ }
+  END { if (n != 3 || bad) { print "arm64 bench scan: " n " points, " bad + 0 " off"; exit 1 } }' "$scan_home/scan.txt"
+echo "arm64 bench scan: 3 points near 25-30j"

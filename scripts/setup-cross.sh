@@ -14,4 +14,5 @@ if ! dpkg --print-foreign-architectures | grep -qx arm64; then
 fi
 # The cross compiler (cmake/aarch64-linux-gnu.cmake), qemu for the arm64 unit tests, the arm64
 # libudev the core links, and googletest's sources, built with the cross compiler.
-bash "$root/scripts/setup.sh" g++-aarch64-linux-gnu qemu-user-static libudev-dev:arm64 googletest
+bash "$root/scripts/setup.sh" g++-aarch64-linux-gnu qemu-user-static libudev-dev:arm64 googletest \
+  libstdc++6:arm64  # the arm64 runtime the emulated programs load (with libc6:arm64)

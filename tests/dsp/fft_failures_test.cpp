@@ -12,7 +12,7 @@ namespace {
 class FftFailuresTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    test::UseThreadsafeDeathTests();
     Log().SetSink(OLogConsole::Sink::None);
     BPF2_InitGlobal(65536);
   }

@@ -136,7 +136,7 @@ TEST(OKorrPolyCreaterTest, SixteenTermFitterCopies) {
 }
 
 TEST(OKorrPolyCreaterTest, MisuseStops) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  test::UseThreadsafeDeathTests();
   OKorrPolyCreater fit;
   EXPECT_FATAL(fit.PolyTypeAdd(16), "OKorrPolyCreater::PolyTypeAdd() - слишком много слагаемых");
   EXPECT_FATAL(fit.StartPolyCreate(), "OKorrPolyCreater::StartPolyCreate() - m_N<1 !!!");

@@ -83,7 +83,7 @@ TEST(SolveLinearTest, SingularSystemGivesNonFiniteValues) {
 }
 
 TEST(SolveLinearTest, StrideSmallerThanSizeStops) {
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  test::UseThreadsafeDeathTests();
   double a[4] = {1, 0, 0, 1}, b[2] = {1, 1}, out[2];
   EXPECT_FATAL(SolveLinear(a, 2, 1, b, out), "SolveLinear() - шаг строк меньше размера матрицы !!!");
 }
