@@ -30,6 +30,15 @@ Corrections At(const Calibration& cal, double f) {
           cal.LevelCorrectionDb(1, f)};
 }
 
+// Every correction exactly 0.
+void ExpectNone(const Calibration& cal, double f, const char* why) {
+  const Corrections c = At(cal, f);
+  EXPECT_EQ(c.ratio, 0.0) << why;
+  EXPECT_EQ(c.phase, 0.0) << why;
+  EXPECT_EQ(c.level0, 0.0) << why;
+  EXPECT_EQ(c.level1, 0.0) << why;
+}
+
 TEST(CalibrationCorrections, ConstantRatioOnlyWhileItsSwitchesAreOn) {
   test::TempDir dir;
   const std::string file = dir.File("matched.kant");
@@ -64,19 +73,11 @@ TEST(CalibrationCorrections, ConstantRatioOnlyWhileItsSwitchesAreOn) {
   // Calibration switched off: nothing at all, whatever the set-up says.
   setup.is_korr_ao = 1;
   cal.Load(0, setup, false);
-  const Corrections off = At(cal, 7e6);
-  EXPECT_EQ(off.ratio, 0.0);
-  EXPECT_EQ(off.phase, 0.0);
-  EXPECT_EQ(off.level0, 0.0);
-  EXPECT_EQ(off.level1, 0.0);
+  ExpectNone(cal, 7e6, "switched off");
   // Switched on but the file is gone: nothing, not NaN.
   setup.names[0] = dir.File("gone.kant");
   cal.Load(0, setup, true);
-  const Corrections gone = At(cal, 7e6);
-  EXPECT_EQ(gone.ratio, 0.0);
-  EXPECT_EQ(gone.phase, 0.0);
-  EXPECT_EQ(gone.level0, 0.0);
-  EXPECT_EQ(gone.level1, 0.0);
+  ExpectNone(cal, 7e6, "file gone");
 }
 
 TEST(CalibrationCorrections, InterpolateBetweenTwoCalibrationPoints) {

@@ -68,12 +68,21 @@ struct Lines {
   }
 };
 
-TEST(ResultsCorrections, LinesSubtractTheCorrectionsOnlyWhileSwitchedOn) {
+// The matched-load calibration loaded with both corrections on.
+struct Matched {
   test::TempDir dir;
   CalibrationSetup setup = MatchedLoadSetup(dir);
-  setup.is_korr_a = 1;
-  Calibration cal(64);
-  cal.Load(0, setup, true);
+  Calibration cal{64};
+  Matched() { Reload(true, 1, 1); }
+  void Reload(bool is_cal, int korr_ao, int korr_a) {
+    setup.is_korr_ao = korr_ao, setup.is_korr_a = korr_a;
+    cal.Load(0, setup, is_cal);
+  }
+};
+
+TEST(ResultsCorrections, LinesSubtractTheCorrectionsOnlyWhileSwitchedOn) {
+  Matched m;
+  const Calibration& cal = m.cal;
   Lines l;
   const ResultsPointSource on(l.panel, &cal);
   EXPECT_NEAR(l.Value(on, 104, 0), 11 - 6, 1e-9);                // |А/О|
@@ -97,8 +106,7 @@ TEST(ResultsCorrections, LinesSubtractTheCorrectionsOnlyWhileSwitchedOn) {
   EXPECT_DOUBLE_EQ(l.Value(on, 71, 0), -5.0);
 
   // "Исправлять A/O" and "Исправлять |Вх|" off: the raw values, impedance still calibrated.
-  setup.is_korr_ao = 0, setup.is_korr_a = 0;
-  cal.Load(0, setup, true);
+  m.Reload(true, 0, 0);
   const ResultsPointSource raw(l.panel, &cal);
   EXPECT_DOUBLE_EQ(l.Value(raw, 104, 0), 11.0);
   EXPECT_DOUBLE_EQ(l.Value(raw, 500, 1), -170 * kDeg);
@@ -106,8 +114,7 @@ TEST(ResultsCorrections, LinesSubtractTheCorrectionsOnlyWhileSwitchedOn) {
   EXPECT_DOUBLE_EQ(l.Value(raw, 175, 0), -33.0);
   EXPECT_NEAR(l.Value(raw, 600, 2), 50.0, 1e-9);  // the matched load's own ratio reads 50 Ω
   // Calibration switched off: raw values and the uncalibrated bridge.
-  setup.is_korr_ao = 1, setup.is_korr_a = 1;
-  cal.Load(0, setup, false);
+  m.Reload(false, 1, 1);
   const ResultsPointSource off(l.panel, &cal);
   EXPECT_DOUBLE_EQ(l.Value(off, 104, 0), 11.0);
   EXPECT_DOUBLE_EQ(l.Value(off, 41, 0), -19.0);
@@ -135,11 +142,8 @@ std::string Head(const AntIzms& set, const IGraphPointSource& s, int32_t i) {
 }
 
 TEST(ResultsCorrections, TextExportColumnsWithAndWithoutCorrections) {
-  test::TempDir dir;
-  CalibrationSetup setup = MatchedLoadSetup(dir);
-  setup.is_korr_a = 1;
-  Calibration cal(64);
-  cal.Load(0, setup, true);
+  Matched m;
+  const Calibration& cal = m.cal;
   auto store = MeasuredStore();
   const AntIzms& set = store->Set(0);
   GraphPanelSettings panel;
@@ -152,8 +156,7 @@ TEST(ResultsCorrections, TextExportColumnsWithAndWithoutCorrections) {
   EXPECT_EQ(lines[1], Head(set, on, 1) + "5.000000\t160.000000\t-25.000000\t-2.000000\t");
   EXPECT_NEAR(std::stod(lines[2].substr(lines[2].find('\t') + 1)), 50.0, 1e-6);  // calibrated R
   // Corrections off, calibration on: the raw columns.
-  setup.is_korr_ao = 0, setup.is_korr_a = 0;
-  cal.Load(0, setup, true);
+  m.Reload(true, 0, 0);
   const ResultsPointSource raw(panel, &cal);
   lines = ExportLines(set, panel, raw);
   EXPECT_EQ(lines[0].substr(0, lines[0].find("\t\t")),
