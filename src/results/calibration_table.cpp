@@ -60,7 +60,7 @@ void CalibrationTable::ResetTable() {
   Invalidate("empty");
   points_->SetCount(0);
   ratio_.clear();
-  level_whole_.clear();
+  level_main_.clear();
   level_bpf_.clear();
   ++change_counter_;
   change_time_ = LocalClockAsFileTime();
@@ -147,7 +147,7 @@ std::complex<double> CalibrationTable::Ratio(int32_t i) const { return PointRati
 
 double CalibrationTable::Level(int32_t i, int kind) const {
   const AntIzm& p = points_->At(i);
-  return (kind == kLevelBpf ? p.oBpf : p.oAll) - p.gain;
+  return (kind == kLevelBpf ? p.oBpf : p.o) - p.gain;
 }
 
 void CalibrationTable::Smooth(std::vector<std::complex<double>>& out, int half) const {
@@ -163,7 +163,7 @@ void CalibrationTable::SmoothLevel(std::vector<double>& out, int half, int kind)
 }
 
 void CalibrationTable::SmoothLevelTables(int half) {
-  SmoothLevel(level_whole_, half, kLevelWhole);
+  SmoothLevel(level_main_, half, kLevelMain);
   SmoothLevel(level_bpf_, half, kLevelBpf);
 }
 
@@ -210,7 +210,9 @@ int32_t CalibrationTable::NearestIndex(double f) const {
 
 double CalibrationTable::LevelAt(double f) const {
   const int32_t i = NearestIndex(f);
-  return i < 0 ? std::nan("") : Level(i, kLevelWhole);
+  if (i < 0) return std::nan("");
+  const AntIzm& p = points_->At(i);
+  return p.oAll - p.gain;
 }
 
 double CalibrationTable::LevelAtB(double f) const {

@@ -25,10 +25,11 @@ namespace kavu {
 
 class CalibrationTable {
  public:
-  // Which level a level table holds, per point, in dB.
+  // Which level a level table holds, per point, in dB. They pair with the input levels they
+  // correct: "Вх |O|" (o − gain) and "ВхОп ПФ" (oBpf − gain).
   enum LevelKind : int {
-    kLevelWhole = 0,  // |O| over the whole band (oAll) − receiver gain
-    kLevelBpf = 1,    // |O| after the band-pass filter (oBpf) − receiver gain
+    kLevelMain = 0,  // |O| of the main measurement (o) − receiver gain
+    kLevelBpf = 1,   // |O| after the band-pass filter (oBpf) − receiver gain
   };
 
   // The points store (up to `capacity` points) is allocated once, untouched until loaded.
@@ -78,15 +79,15 @@ class CalibrationTable {
   void SmoothRatioTable(int half) { Smooth(ratio_, half); }
   void SmoothLevelTables(int half);
   const std::vector<std::complex<double>>& RatioTable() const { return ratio_; }
-  const std::vector<double>& LevelTable(int kind) const { return kind == kLevelBpf ? level_bpf_ : level_whole_; }
+  const std::vector<double>& LevelTable(int kind) const { return kind == kLevelBpf ? level_bpf_ : level_main_; }
 
   // Linear interpolation of a per-point table at frequency f (Hz) along the table's grid; below
   // the first point the first entry, above the last the last entry.
   std::complex<double> Interpolate(std::span<const std::complex<double>> table, double f) const;
   double Interpolate(std::span<const double> table, double f) const;
 
-  // Gain-calibration lookups, in dB, from the raw points: |O| over the whole band minus the
-  // receiver gain at the point nearest to f; LevelAtB the same for the second input.
+  // Gain-calibration lookups, in dB, from the raw points: |O| over the whole band (oAll) minus
+  // the receiver gain at the point nearest to f; LevelAtB the same for the second input.
   double LevelAt(double f) const;
   double LevelAtB(double f) const;
 
@@ -109,7 +110,7 @@ class CalibrationTable {
   uint32_t change_counter_ = 0;
   uint64_t change_time_ = 0;
   std::vector<std::complex<double>> ratio_;
-  std::vector<double> level_whole_, level_bpf_;
+  std::vector<double> level_main_, level_bpf_;
 };
 
 }  // namespace kavu

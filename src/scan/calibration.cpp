@@ -69,6 +69,42 @@ double Calibration::Level1At(int kind, double f_hz) const {
   return tables_[0]->Interpolate(tables_[0]->LevelTable(kind), f_hz);
 }
 
+bool Calibration::RatioCorrectionActive() const {
+  return is_cal_ && setup_.is_korr_ao != 0 && IsCalibrationValid();
+}
+
+bool Calibration::LevelCorrectionActive() const {
+  return is_cal_ && setup_.is_korr_a != 0 && tables_[0]->IsValid();
+}
+
+namespace {
+
+// c₁ at f while the amplitude/phase correction applies, 1 (no correction) while it does not,
+// NaN where it is zero or not finite.
+Complex RatioReference(const Calibration& cal, double f_hz) {
+  if (!cal.RatioCorrectionActive()) return 1.0;
+  const Complex c = cal.Ratio1At(f_hz);
+  const double m = std::abs(c);
+  return (m > 0 && std::isfinite(m)) ? c : Complex(std::nan(""), std::nan(""));
+}
+
+}  // namespace
+
+double Calibration::RatioCorrectionDb(double f_hz) const {
+  return 20 * std::log10(std::abs(RatioReference(*this, f_hz)));
+}
+
+double Calibration::PhaseCorrectionRad(double f_hz) const {
+  const Complex c = RatioReference(*this, f_hz);
+  return std::isnan(c.real()) ? std::nan("") : -std::arg(c);
+}
+
+double Calibration::LevelCorrectionDb(int which, double f_hz) const {
+  if (!LevelCorrectionActive()) return 0;
+  if (which != CalibrationTable::kLevelMain && which != CalibrationTable::kLevelBpf) return 0;
+  return Level1At(which, f_hz);
+}
+
 Complex Calibration::CorrectRatio(Complex rho, double f_hz, const BridgeSettings& bridge) const {
   const Complex missing(std::nan(""), std::nan(""));
   if (!IsCalibrationValid()) return missing;

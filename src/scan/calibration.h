@@ -46,12 +46,30 @@ class Calibration {
   // three-point system is singular or degenerate (two calibration scans with the same ratio).
   Complex CorrectRatio(Complex rho, double f_hz, const BridgeSettings& bridge) const;
 
-  // Lookups for displays that correct individual quantities: the smoothed ratio A/O of file 1
-  // and its smoothed level of the given CalibrationTable::LevelKind (dB), interpolated at f;
-  // NaN while table 1 is invalid. Whether to apply them is the caller's choice, by IsCal(),
-  // IsCalibrationValid() and the set-up's is_korr_ao / is_korr_a.
+  // Raw lookups in table 1: its smoothed ratio A/O c₁ and its smoothed level of the given
+  // CalibrationTable::LevelKind (dB), interpolated at f; NaN while table 1 is invalid. They apply
+  // whatever the switches say; the corrections below decide when to apply.
   Complex Ratio1At(double f_hz) const;
   double Level1At(int kind, double f_hz) const;
+
+  // Corrections of single quantities (graph lines, the text export), evaluated at f (Hz) and
+  // subtracted by the caller. Both kinds take them from table 1, the scan of the matched load:
+  // it is the only table with level tables, and the short and the open of kind 1 are no
+  // reference for a level ratio.
+  //
+  // The amplitude/phase correction applies while calibration is switched on, "Исправлять A/O"
+  // (m_IsKorrAO) is set and the tables the kind needs are valid; the level correction while
+  // calibration is switched on, "Исправлять |Вх|" (m_IsKorrA) is set and table 1 is valid.
+  bool RatioCorrectionActive() const;
+  bool LevelCorrectionActive() const;
+  // 20·log10|c₁(f)| dB, and the stored phase c₁ was made from, −arg c₁(f) rad (−π … π): the
+  // ratio of a point is 10^((|A| − |O|)/20)·(cos φs − j sin φs). 0 while not active; NaN where
+  // c₁ is zero or not finite (a value corrected by nothing is missing, not wrong).
+  double RatioCorrectionDb(double f_hz) const;
+  double PhaseCorrectionRad(double f_hz) const;
+  // Level correction `which` (CalibrationTable::LevelKind: 0 |O| − gain, 1 |O|ПФ − gain) in dB at
+  // f; 0 while not active or for any other `which`.
+  double LevelCorrectionDb(int which, double f_hz) const;
 
   bool IsCal() const { return is_cal_; }
   int Number() const { return number_; }

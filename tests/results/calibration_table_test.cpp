@@ -16,12 +16,12 @@ namespace {
 
 using C = std::complex<double>;
 
-// A point whose ratio A/O is `rho` (|O| 0 dB) and whose levels are given.
+// A point whose ratio A/O is `rho` and whose levels are given: |O| 1 dB above the whole band.
 AntIzm Point(double f, C rho, double o_all = 0, double gain = 0) {
   AntIzm p = EmptyAntIzm();
   p.freqHz = f;
-  p.a = 20 * std::log10(std::abs(rho));
-  p.o = 0;
+  p.o = o_all + 1;
+  p.a = p.o + 20 * std::log10(std::abs(rho));
   p.phase = -std::arg(rho);
   p.oAll = o_all;
   p.oBpf = o_all - 3;
@@ -156,11 +156,13 @@ TEST(CalibrationTable, SmoothingWindows) {
   t.Smooth(out, 10);  // window of 21 > 20 points: all the mean
   for (const C& v : out) EXPECT_LT(std::abs(v - mean(0, 19)), 1e-12);
   std::vector<double> lv;
-  t.SmoothLevel(lv, 1, CalibrationTable::kLevelWhole);  // levels i − 0.5 i = 0.5 i: linear
-  for (int k = 1; k < 19; ++k) EXPECT_NEAR(lv[static_cast<size_t>(k)], 0.5 * k, 1e-12);
-  EXPECT_NEAR(lv[0], 0.5, 1e-12);
+  // The main level |O| − gain = (i + 1) − 0.5 i: linear, so the moving mean keeps it.
+  t.SmoothLevel(lv, 1, CalibrationTable::kLevelMain);
+  for (int k = 1; k < 19; ++k) EXPECT_NEAR(lv[static_cast<size_t>(k)], 0.5 * k + 1, 1e-12);
+  EXPECT_NEAR(lv[0], 1.5, 1e-12);
   t.SmoothLevelTables(0);
   EXPECT_DOUBLE_EQ(t.LevelTable(CalibrationTable::kLevelBpf)[4], 4 - 3 - 2.0);
+  EXPECT_DOUBLE_EQ(t.LevelTable(CalibrationTable::kLevelMain)[4], 4 + 1 - 2.0);  // o, not oAll
 }
 
 TEST(CalibrationTable, LevelLookupsTakeTheNearestPoint) {

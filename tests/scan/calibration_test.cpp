@@ -137,7 +137,7 @@ TEST(Calibration, OnePointBalancesAGainError) {
   // The display lookups of table 1: its ratio and its levels (|O| −30 dB, no gain).
   const double f = kF0 + 4 * kStep;
   EXPECT_LT(std::abs(cal.Ratio1At(f) - gain(ExpectedRatio(s, 51.0, f), f)), 1e-12);
-  EXPECT_EQ(cal.Level1At(CalibrationTable::kLevelWhole, f), 0.0);
+  EXPECT_EQ(cal.Level1At(CalibrationTable::kLevelMain, f), -30.0);
   cal.Load(2, CalibrationSetup{}, true);
   EXPECT_TRUE(std::isnan(cal.Ratio1At(f).real()));
   EXPECT_TRUE(std::isnan(cal.Level1At(CalibrationTable::kLevelBpf, f)));

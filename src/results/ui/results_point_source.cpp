@@ -14,10 +14,23 @@ BridgeSettings BridgeFromPanel(const GraphPanelSettings& p) {
 }
 
 ResultsPointSource::ResultsPointSource(const GraphPanelSettings& panel, const Calibration* calibration)
-    : computer_(BridgeFromPanel(panel), calibration && calibration->InUse() ? calibration : nullptr) {}
+    : computer_(BridgeFromPanel(panel), calibration && calibration->InUse() ? calibration : nullptr),
+      calibration_(calibration) {}
 
 std::complex<double> ResultsPointSource::Impedance(const AntIzms& set, int64_t index, bool cable) const {
   return computer_.ComputeZ(set, index, cable ? 1 : 0);
+}
+
+double ResultsPointSource::RatioCorrectionDb(double f_hz) const {
+  return calibration_ ? calibration_->RatioCorrectionDb(f_hz) : 0;
+}
+
+double ResultsPointSource::PhaseCorrectionRad(double f_hz) const {
+  return calibration_ ? calibration_->PhaseCorrectionRad(f_hz) : 0;
+}
+
+double ResultsPointSource::LevelCorrectionDb(int which, double f_hz) const {
+  return calibration_ ? calibration_->LevelCorrectionDb(which, f_hz) : 0;
 }
 
 }  // namespace kavu
