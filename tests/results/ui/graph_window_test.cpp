@@ -323,7 +323,10 @@ TEST(GraphWindowTest, SpinsAreDrawnWithArrows) {
   for (UpDownControl* spin : {f.graph.HorizontalSpin(), f.graph.PaneSpin(0)}) {
     // Somewhere in each arrow button a dark arrow on the lighter button face.
     for (auto a : {UpDownControl::Arrow::kDecrement, UpDownControl::Arrow::kIncrement}) {
-      const QRect r = spin->ArrowRect(a).translated(spin->pos());
+      // In device pixels: at a scale factor the picture is larger than the widget.
+      const qreal dpr = shot.devicePixelRatio();
+      const QRectF lr = QRectF(spin->ArrowRect(a).translated(spin->pos()));
+      const QRect r = QRectF(lr.topLeft() * dpr, lr.size() * dpr).toAlignedRect();
       int dark = 0, light = 0;
       for (int y = r.top(); y <= r.bottom(); ++y) {
         for (int x = r.left(); x <= r.right(); ++x) {
