@@ -243,6 +243,15 @@ TEST(GraphWindowTest, SpinsZoomTheirOwnAxisAroundTheCentre) {
   EXPECT_EQ(f.graph.SelectedPane(), 0);
   EXPECT_EQ(v0.m_IsAuto, 0);
   ExpectRange(v0, c0 - w0 / 1.1 / 2, c0 + w0 / 1.1 / 2);
+  // A focused pane spin takes ↑/↓ and passes ← on to the window (a frequency scroll).
+  QKeyEvent up(QEvent::KeyPress, Qt::Key_Up, Qt::NoModifier);
+  QApplication::sendEvent(f.graph.PaneSpin(0), &up);
+  ExpectRange(v0, c0 - w0 / 2, c0 + w0 / 2);
+  const Range before_left = Show(h);
+  QKeyEvent left(QEvent::KeyPress, Qt::Key_Left, Qt::NoModifier);
+  QApplication::sendEvent(f.graph.PaneSpin(0), &left);
+  EXPECT_LT(h.m_Show0, before_left.lo);
+  EXPECT_NEAR(h.m_Show1 - h.m_Show0, before_left.hi - before_left.lo, 1e-9);
   // The drawing follows: a spin step is redrawn at the next paint.
   const int renders = f.graph.RenderCount();
   f.graph.Rendered();
