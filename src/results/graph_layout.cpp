@@ -7,7 +7,10 @@ namespace kavu {
 
 GraphLayout ComputeGraphLayout(const GraphLayoutInput& in) {
   GraphLayout out;
-  out.h_bar = {0, in.height - in.scroll_h, in.width, in.height};
+  const int row = in.height - in.scroll_h;
+  const int spin_w = std::max(std::min(2 * in.arrow_h, in.width / 2), 0);
+  out.h_spin = {0, row, spin_w, in.height};
+  out.h_bar = {spin_w, row, std::max(in.width, spin_w), in.height};
   int space = in.height - in.scroll_h - (in.h_values ? in.text_h : 0);
   out.panes_bottom = space;
   if (in.panes <= 0) return out;
@@ -18,7 +21,24 @@ GraphLayout ComputeGraphLayout(const GraphLayoutInput& in) {
     out.panes.push_back({0, top, std::max(in.width - in.scroll_v, 0), top + h});
   }
   out.panes_bottom = std::max(space, out.panes.back().bottom);
+  PlacePaneControls(out, in);
   return out;
+}
+
+void PlacePaneControls(GraphLayout& layout, const GraphLayoutInput& in) {
+  layout.v_bars.clear();
+  layout.v_spins.clear();
+  const int spin_h = in.scroll_v * 3 / 2;
+  const int x = std::max(in.width - in.scroll_v, 0);
+  for (size_t i = 0; i < layout.panes.size(); ++i) {
+    const PixelRect& pane = layout.panes[i];
+    int span = std::max(pane.Height(), 0);
+    if (i + 1 == layout.panes.size() && in.h_values) span += in.text_h;
+    const int spin = std::min(spin_h, span);
+    const int bar = span - spin;
+    layout.v_bars.push_back({x, pane.top, x + in.scroll_v, pane.top + bar});
+    layout.v_spins.push_back({x, pane.top + bar, x + in.scroll_v, pane.top + span});
+  }
 }
 
 AxisMapping AxisMapping::Horizontal(const TGrDia& axis, int left, int right) {

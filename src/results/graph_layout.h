@@ -21,6 +21,7 @@ struct GraphLayoutInput {
   int panes = 0;
   int scroll_h = 17;             // height of the horizontal scroll bar row
   int scroll_v = 17;             // width of a vertical scroll bar
+  int arrow_h = 17;              // width of a horizontal scroll bar's arrow button
   int text_h = 13;               // text height
   bool h_values = true;          // the frequency axis shows its labels
 };
@@ -30,11 +31,21 @@ struct GraphLayout {
   static constexpr int kMinPaneHeight = 24;  // panes never get smaller, however many there are
   std::vector<PixelRect> panes;  // x 0 … width − scroll_v
   int panes_bottom = 0;          // where the pane space ends (labels strip below)
-  PixelRect h_bar;               // the horizontal scroll bar row
+  PixelRect h_spin;              // the frequency axis's spin: left end of the bottom row
+  PixelRect h_bar;               // the horizontal scroll bar: the rest of that row
+  std::vector<PixelRect> v_bars;   // one per pane, right of it, from its top
+  std::vector<PixelRect> v_spins;  // one per pane, right under its bar
 };
 
+// Bottom row: the spin is w = min(2·arrow_h, width / 2) wide, the bar takes the rest.
 // Pane i is h = (space − 6n + 6) / n high, at y = i·(h + 6); h is at least kMinPaneHeight.
+// Pane i's bar is h − 1.5·scroll_v high (the last one a text height more when the frequency
+// axis shows values) and its spin 1.5·scroll_v high under it; a pane too low for both gives
+// its height to the spin first.
 GraphLayout ComputeGraphLayout(const GraphLayoutInput& in);
+// Places the panes' bars and spins beside the panes as they are now (also after a gap between
+// two panes was dragged).
+void PlacePaneControls(GraphLayout& layout, const GraphLayoutInput& in);
 
 // Linear (or logarithmic) mapping of [lo, hi] onto pixels [p0, p1]. A degenerate or invalid
 // range maps everything to the middle; results are finite.

@@ -26,6 +26,58 @@ TEST(GraphLayoutTest, PaneHeightsGapsAndMinimum) {
   EXPECT_TRUE(ComputeGraphLayout(in).panes.empty());
 }
 
+TEST(GraphLayoutTest, SpinsAndBarsBesideThePanes) {
+  // Two panes, 800 × 406, 17-pixel bars, no frequency labels: panes 191 high at 0 and 197.
+  GraphLayoutInput in;
+  in.width = 800, in.height = 406, in.panes = 2, in.scroll_h = 17, in.scroll_v = 17, in.arrow_h = 17;
+  in.h_values = false;
+  GraphLayout l = ComputeGraphLayout(in);
+  auto rect = [](const PixelRect& r) { return std::vector<int>{r.left, r.top, r.right, r.bottom}; };
+  EXPECT_EQ(rect(l.h_spin), (std::vector<int>{0, 389, 34, 406}));  // 2·cxH wide
+  EXPECT_EQ(rect(l.h_bar), (std::vector<int>{34, 389, 800, 406}));
+  ASSERT_EQ(l.v_bars.size(), 2u);
+  ASSERT_EQ(l.v_spins.size(), 2u);
+  // Each bar 191 − 25 high from its pane's top, the spin 1.5·17 = 25 high under it.
+  EXPECT_EQ(rect(l.v_bars[0]), (std::vector<int>{783, 0, 800, 166}));
+  EXPECT_EQ(rect(l.v_spins[0]), (std::vector<int>{783, 166, 800, 191}));
+  EXPECT_EQ(rect(l.v_bars[1]), (std::vector<int>{783, 197, 800, 363}));
+  EXPECT_EQ(rect(l.v_spins[1]), (std::vector<int>{783, 363, 800, 388}));
+  // With frequency labels the last bar is a text height longer; its spin still ends the column.
+  in.h_values = true, in.text_h = 13;
+  l = ComputeGraphLayout(in);
+  EXPECT_EQ(l.panes[1].bottom, 191 + 185);
+  EXPECT_EQ(l.v_bars[1].Height(), 185 + 13 - 25);
+  EXPECT_EQ(l.v_spins[1].top, l.v_bars[1].bottom);
+  EXPECT_EQ(l.v_spins[1].bottom, l.panes[1].bottom + 13);
+  EXPECT_LE(l.v_spins[1].bottom, l.h_bar.top);
+  EXPECT_EQ(l.v_bars[0].Height(), 185 - 25);  // only the last one grows
+  // A narrow window: the spin takes at most half the row.
+  in.width = 50;
+  l = ComputeGraphLayout(in);
+  EXPECT_EQ(l.h_spin.Width(), 25);
+  EXPECT_EQ(l.h_bar.left, 25);
+  // Panes lower than a spin: the spin gets the whole height, the bar none, nothing overlaps.
+  in.width = 800, in.height = 200, in.panes = 8, in.scroll_v = 40;
+  l = ComputeGraphLayout(in);
+  for (size_t i = 0; i < l.panes.size(); ++i) {
+    EXPECT_EQ(l.v_bars[i].Height(), 0);
+    EXPECT_EQ(l.v_spins[i].top, l.panes[i].top);
+    if (i + 1 < l.panes.size()) {
+      EXPECT_EQ(l.v_spins[i].bottom, l.panes[i].bottom);
+    }
+  }
+  // A dragged gap: the controls follow the panes' new edges.
+  in.height = 406, in.panes = 2, in.scroll_v = 17, in.h_values = false;
+  l = ComputeGraphLayout(in);
+  l.panes[0].bottom += 20, l.panes[1].top += 20;
+  PlacePaneControls(l, in);
+  EXPECT_EQ(l.v_spins[0].bottom, 211);
+  EXPECT_EQ(l.v_bars[1].top, 217);
+  EXPECT_EQ(l.v_spins[1].bottom, l.panes[1].bottom);
+  in.panes = 0;
+  EXPECT_TRUE(ComputeGraphLayout(in).v_spins.empty());
+}
+
 TEST(GraphLayoutTest, MappingBothWaysAndDegenerateRanges) {
   TGrDia a;
   a.m_Full0 = a.m_Show0 = 10, a.m_Full1 = a.m_Show1 = 20;

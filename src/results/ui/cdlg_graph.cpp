@@ -11,6 +11,15 @@
 #include "shell/log_console.h"
 
 namespace kavu {
+namespace {
+
+// The middle of what is drawn: on a logarithmic axis the geometric mean of the ends.
+double VisibleCentre(const TGrDia& a) {
+  if (a.UsesLog() && a.m_Show0 > 0 && a.m_Show1 > 0) return std::sqrt(a.m_Show0 * a.m_Show1);
+  return (a.m_Show0 + a.m_Show1) / 2;
+}
+
+}  // namespace
 
 CDlgGraph::CDlgGraph(QWidget* parent) : QWidget(parent) {
   setAttribute(Qt::WA_OpaquePaintEvent);
@@ -20,6 +29,11 @@ CDlgGraph::CDlgGraph(QWidget* parent) : QWidget(parent) {
   painter_.SetColourBands(&bands_);
   hbar_ = new QScrollBar(Qt::Horizontal, this);
   connect(hbar_, &QScrollBar::actionTriggered, this, [this](int a) { OnBarAction(-1, a); });
+  // No range set: the left arrow widens the frequency range, the right one narrows it, as
+  // Shift with the arrow keys does.
+  hspin_ = new UpDownControl(Qt::Horizontal, this);
+  hspin_->setFocusPolicy(Qt::ClickFocus);
+  connect(hspin_, &UpDownControl::DeltaPos, this, [this](int d) { OnSpin(-1, d); });
   Relayout();
 }
 
@@ -31,14 +45,10 @@ void CDlgGraph::SetList(OGrList* list) {
   while (static_cast<int>(vbars_.size()) > n) {
     delete vbars_.back();
     vbars_.pop_back();
+    delete vspins_.back();
+    vspins_.pop_back();
   }
-  while (static_cast<int>(vbars_.size()) < n && vbars_.size() < 128) {
-    const int pane = static_cast<int>(vbars_.size());
-    auto* bar = new QScrollBar(Qt::Vertical, this);
-    connect(bar, &QScrollBar::actionTriggered, this, [this, pane](int a) { OnBarAction(pane, a); });
-    bar->show();
-    vbars_.push_back(bar);
-  }
+  while (static_cast<int>(vbars_.size()) < n && vbars_.size() < 128) MakePaneControls(static_cast<int>(vbars_.size()));
   selected_ = std::clamp(selected_, 0, std::max(n - 1, 0));
   Relayout();
   Changed();
@@ -86,22 +96,66 @@ void CDlgGraph::resizeEvent(QResizeEvent*) {
   Invalidate();
 }
 
-void CDlgGraph::Relayout() {
+void CDlgGraph::MakePaneControls(int pane) {
+  auto* bar = new QScrollBar(Qt::Vertical, this);
+  connect(bar, &QScrollBar::actionTriggered, this, [this, pane](int a) { OnBarAction(pane, a); });
+  bar->show();
+  vbars_.push_back(bar);
+  auto* spin = new UpDownControl(Qt::Vertical, this);
+  spin->SetRange(0, 10);
+  spin->SetWrap(true);
+  spin->setFocusPolicy(Qt::ClickFocus);
+  connect(spin, &UpDownControl::DeltaPos, this, [this, pane](int d) { OnSpin(pane, d); });
+  spin->show();
+  vspins_.push_back(spin);
+}
+
+UpDownControl* CDlgGraph::PaneSpin(int pane) const {
+  return pane >= 0 && pane < static_cast<int>(vspins_.size()) ? vspins_[static_cast<size_t>(pane)] : nullptr;
+}
+
+QScrollBar* CDlgGraph::PaneBar(int pane) const {
+  return pane >= 0 && pane < static_cast<int>(vbars_.size()) ? vbars_[static_cast<size_t>(pane)] : nullptr;
+}
+
+GraphLayoutInput CDlgGraph::LayoutInput() const {
   GraphLayoutInput in;
   in.width = width(), in.height = height();
   in.panes = list_ ? std::min(list_->GetGraphCount(), 128) : 0;
   in.scroll_h = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
   in.scroll_v = in.scroll_h;
+  // A scroll bar's arrow button is as long as the bar is thick.
+  in.arrow_h = in.scroll_h;
   in.text_h = painter_.TextHeight();
   in.h_values = horizontal_.m_IsValues != 0;
-  layout_ = ComputeGraphLayout(in);
-  hbar_->setGeometry(0, height() - in.scroll_h, width(), in.scroll_h);
-  for (size_t i = 0; i < vbars_.size() && i < layout_.panes.size(); ++i) {
-    const PixelRect& r = layout_.panes[i];
-    int h = r.Height();
-    if (i + 1 == layout_.panes.size() && in.h_values) h += in.text_h;
-    vbars_[i]->setGeometry(r.right, r.top, in.scroll_v, std::max(h, 8));
+  return in;
+}
+
+void CDlgGraph::Relayout() {
+  layout_ = ComputeGraphLayout(LayoutInput());
+  PlaceControls();
+}
+
+void CDlgGraph::PlaceControls() {
+  auto place = [](QWidget* w, const PixelRect& r) {
+    w->setGeometry(r.left, r.top, r.Width(), r.Height());
+    w->setVisible(r.Width() > 0 && r.Height() > 0);
+  };
+  place(hspin_, layout_.h_spin);
+  place(hbar_, layout_.h_bar);
+  for (size_t i = 0; i < vbars_.size() && i < layout_.v_bars.size(); ++i) {
+    place(vbars_[i], layout_.v_bars[i]);
+    place(vspins_[i], layout_.v_spins[i]);
   }
+}
+
+void CDlgGraph::OnSpin(int pane, int delta) {
+  TGrDia* axis = pane < 0 ? &horizontal_ : PaneAxis(pane);
+  if (!axis || delta == 0) return;
+  if (pane >= 0) selected_ = pane;
+  axis->Zoom(delta, VisibleCentre(*axis));
+  if (pane < 0) horizontal_.m_IsAuto = 0;
+  Changed();
 }
 
 TGrDia* CDlgGraph::PaneAxis(int pane) {
@@ -160,7 +214,7 @@ bool CDlgGraph::HandleKey(int key, Qt::KeyboardModifiers mods, int repeat) {
   const bool keypad = mods & Qt::KeypadModifier;
   const double r = std::max(repeat, 1);
   TGrDia& h = horizontal_;
-  auto centre = [](const TGrDia& a) { return (a.m_Show0 + a.m_Show1) / 2; };
+  auto centre = VisibleCentre;
   switch (key) {
     case Qt::Key_Left:
       if (shift) h.Zoom(r, centre(h)); else h.Scroll(ctrl ? kScrollPageUp : kScrollLineUp, 0, false);
@@ -264,6 +318,9 @@ void CDlgGraph::Pan(int dx, int dy) {
     const int lo = a.top + GraphLayout::kMinPaneHeight - a.bottom, hi = b.bottom - GraphLayout::kMinPaneHeight - b.top;
     const int d = std::clamp(dy, lo, hi);
     a.bottom += d, b.top += d;
+    // The two panes' bars and spins follow the moved gap at once.
+    PlacePaneControls(layout_, LayoutInput());
+    PlaceControls();
     Invalidate();
     return;
   }

@@ -1,7 +1,8 @@
 #pragma once
 // CDlgGraph: the graph window. Draws one OGrList as a stack of panes sharing a frequency axis and
 // lets the user move and zoom both axes with the mouse, the wheel, keys, scroll bars and a
-// context menu. The drawing is cached: paintEvent blits the cached image unless data, ranges or
+// context menu. A spin control beside each pane's scroll bar and one left of the horizontal bar
+// zoom their axis by 1.1 per step around the centre of the visible range. The drawing is cached: paintEvent blits the cached image unless data, ranges or
 // the size changed (Invalidate()).
 #include <QImage>
 #include <QScrollBar>
@@ -12,6 +13,7 @@
 #include "results/gr_list.h"
 #include "results/graph_layout.h"
 #include "results/ui/graph_painter.h"
+#include "results/ui/up_down_control.h"
 
 class QMenu;
 
@@ -50,6 +52,16 @@ class CDlgGraph : public QWidget {
   // Builds the context menu of the frequency axis (pane −1) or of a pane's axis.
   std::unique_ptr<QMenu> BuildAxisMenu(int pane);
 
+  // The spin controls: the frequency axis's (left of the horizontal bar) and one per pane,
+  // made when a list brings new graphs and destroyed with their pane.
+  UpDownControl* HorizontalSpin() const { return hspin_; }
+  int PaneControlCount() const { return static_cast<int>(vbars_.size()); }
+  UpDownControl* PaneSpin(int pane) const;
+  QScrollBar* PaneBar(int pane) const;
+  // A spin's step for the frequency axis (pane −1) or a pane's axis: zoom by 1.1^delta around
+  // the centre of the visible range; a pane's spin also selects its pane.
+  void OnSpin(int pane, int delta);
+
  protected:
   void paintEvent(QPaintEvent*) override;
   void resizeEvent(QResizeEvent*) override;
@@ -62,6 +74,9 @@ class CDlgGraph : public QWidget {
 
  private:
   void Relayout();
+  void PlaceControls();  // the bars and spins onto the layout's rectangles
+  void MakePaneControls(int pane);
+  GraphLayoutInput LayoutInput() const;
   void SyncBars();
   void SyncBar(QScrollBar* bar, const TGrDia& axis, bool reversed);
   void OnBarAction(int pane, int action);
@@ -76,6 +91,8 @@ class CDlgGraph : public QWidget {
   GraphLayout layout_;
   QScrollBar* hbar_;
   std::vector<QScrollBar*> vbars_;
+  UpDownControl* hspin_;
+  std::vector<UpDownControl*> vspins_;
   std::vector<GraphColourBand> bands_;
   QImage cache_;
   bool dirty_ = true;

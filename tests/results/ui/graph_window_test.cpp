@@ -3,8 +3,10 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QApplication>
+#include <QPointer>
 #include <cmath>
 #include <memory>
+#include <set>
 
 #include "results/gr_list_ekg.h"
 #include "results/results_store.h"
@@ -177,6 +179,174 @@ TEST(GraphWindowTest, MinimumSwrPointIsDrawnInItsLineColour) {
   EXPECT_TRUE(found) << "x=" << x << " y=" << y;
   // And not at the same x far above the minimum (SWR 1 sits at the bottom of the pane).
   EXPECT_NE(img.pixelColor(x, pane.top + 5), want);
+}
+
+void ClickArrow(UpDownControl* spin, UpDownControl::Arrow a) {
+  ASSERT_NE(spin, nullptr);
+  const QPointF at = spin->ArrowRect(a).center();
+  QMouseEvent press(QEvent::MouseButtonPress, at, spin->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+  QMouseEvent release(QEvent::MouseButtonRelease, at, spin->mapToGlobal(at), Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(spin, &press);
+  QApplication::sendEvent(spin, &release);
+}
+
+struct Range {
+  double lo, hi;
+};
+Range Show(const TGrDia& a) { return {a.m_Show0, a.m_Show1}; }
+void ExpectRange(const TGrDia& a, double lo, double hi) {
+  const double tol = 1e-9 * (std::fabs(lo) + std::fabs(hi) + 1);
+  EXPECT_NEAR(a.m_Show0, lo, tol);
+  EXPECT_NEAR(a.m_Show1, hi, tol);
+}
+
+TEST(GraphWindowTest, SpinsZoomTheirOwnAxisAroundTheCentre) {
+  using A = UpDownControl::Arrow;
+  GraphFixture f;
+  TGrDia& h = f.graph.Horizontal();
+  TGrDia& v0 = f.list.GetAxis(0);
+  TGrDia& v1 = f.list.GetAxis(1);
+  // Pane axes on fixed ranges well inside their data, so both directions show.
+  for (TGrDia* a : {&v0, &v1}) {
+    const double c = (a->m_Full0 + a->m_Full1) / 2, w = a->m_Full1 - a->m_Full0;
+    a->m_IsAuto = 0, a->m_IsFull = 0, a->m_Show0 = c - w / 8, a->m_Show1 = c + w / 8;
+  }
+  const Range p0 = Show(v0), p1 = Show(v1);
+  // The frequency spin's right arrow narrows 10 … 20 MHz to 1/1.1 of its width around 15 MHz.
+  h.m_IsAuto = 1;
+  ClickArrow(f.graph.HorizontalSpin(), A::kIncrement);
+  ExpectRange(h, 15 - 5 / 1.1, 15 + 5 / 1.1);
+  EXPECT_EQ(h.m_IsAuto, 0);
+  ExpectRange(v0, p0.lo, p0.hi);
+  ExpectRange(v1, p1.lo, p1.hi);
+  ClickArrow(f.graph.HorizontalSpin(), A::kIncrement);
+  ExpectRange(h, 15 - 5 / 1.21, 15 + 5 / 1.21);
+  ClickArrow(f.graph.HorizontalSpin(), A::kDecrement);  // the left arrow widens
+  ExpectRange(h, 15 - 5 / 1.1, 15 + 5 / 1.1);
+  const Range hr = Show(h);
+  // Pane 1's up arrow widens its values by 1.1 around their centre and selects the pane.
+  ASSERT_EQ(f.graph.SelectedPane(), 0);
+  const double c1 = (p1.lo + p1.hi) / 2, w1 = p1.hi - p1.lo;
+  ClickArrow(f.graph.PaneSpin(1), A::kIncrement);
+  EXPECT_EQ(f.graph.SelectedPane(), 1);
+  ExpectRange(v1, c1 - w1 * 1.1 / 2, c1 + w1 * 1.1 / 2);
+  ExpectRange(v0, p0.lo, p0.hi);
+  ExpectRange(h, hr.lo, hr.hi);
+  // Its down arrow narrows: twice from 1.1 gives 1/1.1 of the first width.
+  ClickArrow(f.graph.PaneSpin(1), A::kDecrement);
+  ClickArrow(f.graph.PaneSpin(1), A::kDecrement);
+  ExpectRange(v1, c1 - w1 / 1.1 / 2, c1 + w1 / 1.1 / 2);
+  // Pane 0's spin selects pane 0 and zooms an autoscaled axis too, ending the autoscale.
+  v0.m_IsAuto = 1;
+  const double c0 = (p0.lo + p0.hi) / 2, w0 = p0.hi - p0.lo;
+  ClickArrow(f.graph.PaneSpin(0), A::kDecrement);
+  EXPECT_EQ(f.graph.SelectedPane(), 0);
+  EXPECT_EQ(v0.m_IsAuto, 0);
+  ExpectRange(v0, c0 - w0 / 1.1 / 2, c0 + w0 / 1.1 / 2);
+  // A focused pane spin takes ↑/↓ and passes ← on to the window (a frequency scroll).
+  QKeyEvent up(QEvent::KeyPress, Qt::Key_Up, Qt::NoModifier);
+  QApplication::sendEvent(f.graph.PaneSpin(0), &up);
+  ExpectRange(v0, c0 - w0 / 2, c0 + w0 / 2);
+  const Range before_left = Show(h);
+  QKeyEvent left(QEvent::KeyPress, Qt::Key_Left, Qt::NoModifier);
+  QApplication::sendEvent(f.graph.PaneSpin(0), &left);
+  EXPECT_LT(h.m_Show0, before_left.lo);
+  EXPECT_NEAR(h.m_Show1 - h.m_Show0, before_left.hi - before_left.lo, 1e-9);
+  // The drawing follows: a spin step is redrawn at the next paint.
+  const int renders = f.graph.RenderCount();
+  f.graph.Rendered();
+  EXPECT_EQ(f.graph.RenderCount(), renders + 1);
+}
+
+TEST(GraphWindowTest, SpinZoomsALogarithmicAxisAroundItsDrawnCentre) {
+  GraphFixture f;
+  TGrDia& h = f.graph.Horizontal();
+  h.m_IsLog = 1;
+  h.m_Show0 = 12, h.m_Show1 = 16, h.m_IsFull = 0;
+  f.graph.OnSpin(-1, -1);
+  // Equal ratios on both sides of the geometric centre √(12·16).
+  const double c = std::sqrt(12.0 * 16.0), k = std::pow(16.0 / c, 1 / 1.1);
+  ExpectRange(h, c / k, c * k);
+}
+
+TEST(GraphWindowTest, EveryPaneKeepsOneSpinPlacedByTheLayout) {
+  GraphFixture f;
+  auto spins_placed = [&f] {
+    const GraphLayout& l = f.graph.Layout();
+    ASSERT_EQ(f.graph.PaneControlCount(), f.list.GetGraphCount());
+    ASSERT_EQ(l.v_spins.size(), static_cast<size_t>(f.list.GetGraphCount()));
+    std::set<UpDownControl*> distinct;
+    for (int i = 0; i < f.graph.PaneControlCount(); ++i) {
+      const PixelRect& r = l.v_spins[static_cast<size_t>(i)];
+      EXPECT_EQ(f.graph.PaneSpin(i)->geometry(), QRect(r.left, r.top, r.Width(), r.Height()));
+      EXPECT_EQ(f.graph.PaneSpin(i)->Orientation(), Qt::Vertical);
+      const PixelRect& b = l.v_bars[static_cast<size_t>(i)];
+      EXPECT_EQ(f.graph.PaneBar(i)->geometry().bottom() + 1, r.top);  // right under the bar
+      EXPECT_EQ(b.bottom, r.top);
+      distinct.insert(f.graph.PaneSpin(i));
+    }
+    EXPECT_EQ(distinct.size(), static_cast<size_t>(f.graph.PaneControlCount()));
+    const PixelRect& hs = l.h_spin;
+    EXPECT_EQ(f.graph.HorizontalSpin()->geometry(), QRect(hs.left, hs.top, hs.Width(), hs.Height()));
+  };
+  spins_placed();
+  EXPECT_EQ(f.graph.findChildren<UpDownControl*>().size(), 3);  // two panes and the frequency axis
+  EXPECT_EQ(f.graph.HorizontalSpin()->width(), 2 * f.graph.HorizontalSpin()->height());
+  // One graph: the second pane's spin goes with its pane.
+  QPointer<UpDownControl> second = f.graph.PaneSpin(1);
+  f.panel.m_IsR = f.panel.m_IsX = 0;
+  BuildResultsGraphList(f.list, f.panel, *f.store);
+  f.graph.SetList(&f.list);
+  EXPECT_TRUE(second.isNull());
+  EXPECT_EQ(f.graph.PaneSpin(1), nullptr);
+  spins_placed();
+  // Back to two: a new spin for the new pane, working on that pane.
+  f.panel.m_IsR = f.panel.m_IsX = 1;
+  BuildResultsGraphList(f.list, f.panel, *f.store);
+  f.graph.SetList(&f.list);
+  spins_placed();
+  f.graph.resize(640, 300);
+  QResizeEvent resize(QSize(640, 300), QSize(800, 600));
+  QApplication::sendEvent(&f.graph, &resize);
+  spins_placed();
+  TGrDia& a = f.list.GetAxis(1);
+  const double w = a.m_Show1 - a.m_Show0;
+  ClickArrow(f.graph.PaneSpin(1), UpDownControl::Arrow::kDecrement);
+  EXPECT_EQ(f.graph.SelectedPane(), 1);
+  EXPECT_NEAR(a.m_Show1 - a.m_Show0, w / 1.1, 1e-9 * w);
+  // Dragging the gap between the panes takes their bars and spins along.
+  const int gap_y = f.graph.Layout().panes[0].bottom + 2;
+  const QPointF from(f.InPane(0).x(), gap_y), to(f.InPane(0).x(), gap_y + 15);
+  QMouseEvent press(QEvent::MouseButtonPress, from, from, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+  QMouseEvent move(QEvent::MouseMove, to, to, Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(&f.graph, &press);
+  const int spin0_bottom = f.graph.PaneSpin(0)->geometry().bottom();
+  QApplication::sendEvent(&f.graph, &move);
+  EXPECT_EQ(f.graph.PaneSpin(0)->geometry().bottom(), spin0_bottom + 15);
+  spins_placed();
+}
+
+TEST(GraphWindowTest, SpinsAreDrawnWithArrows) {
+  GraphFixture f;
+  const QImage shot = f.graph.grab().toImage();
+  for (UpDownControl* spin : {f.graph.HorizontalSpin(), f.graph.PaneSpin(0)}) {
+    // Somewhere in each arrow button a dark arrow on the lighter button face.
+    for (auto a : {UpDownControl::Arrow::kDecrement, UpDownControl::Arrow::kIncrement}) {
+      // In device pixels: at a scale factor the picture is larger than the widget.
+      const qreal dpr = shot.devicePixelRatio();
+      const QRectF lr = QRectF(spin->ArrowRect(a).translated(spin->pos()));
+      const QRect r = QRectF(lr.topLeft() * dpr, lr.size() * dpr).toAlignedRect();
+      int dark = 0, light = 0;
+      for (int y = r.top(); y <= r.bottom(); ++y) {
+        for (int x = r.left(); x <= r.right(); ++x) {
+          const int g = qGray(shot.pixel(x, y));
+          dark += g < 110, light += g > 180;
+        }
+      }
+      EXPECT_GT(dark, 2) << "arrow missing at " << r.x() << "," << r.y();
+      EXPECT_GT(light, r.width() * r.height() / 3);
+    }
+  }
 }
 
 }  // namespace
