@@ -72,8 +72,13 @@ void CDlgGraph::Invalidate() {
 }
 
 const QImage& CDlgGraph::Rendered() {
-  if (dirty_ || cache_.size() != size()) {
-    cache_ = QImage(size().expandedTo(QSize(1, 1)), QImage::Format_RGB32);
+  // The picture is kept at the screen's density, so lines and labels stay sharp on a
+  // high-density screen; the painter still works in the window's logical pixels.
+  const qreal dpr = devicePixelRatioF();
+  const QSize pixels = (QSizeF(size()) * dpr).toSize().expandedTo(QSize(1, 1));
+  if (dirty_ || cache_.size() != pixels || cache_.devicePixelRatio() != dpr) {
+    cache_ = QImage(pixels, QImage::Format_RGB32);
+    cache_.setDevicePixelRatio(dpr);
     cache_.fill(Qt::white);
     QPainter p(&cache_);
     painter_.Prepare(list_, horizontal_, layout_, width());

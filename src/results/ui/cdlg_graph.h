@@ -41,7 +41,8 @@ class CDlgGraph : public QWidget {
 
   // The cached drawing is redrawn at the next paint (data or ranges changed).
   void Invalidate();
-  // Renders now (if needed) and returns the cached image; for tests and pictures.
+  // Renders now (if needed) and returns the cached image, at the screen's density (its
+  // devicePixelRatio); for tests and pictures.
   const QImage& Rendered();
   int RenderCount() const { return renders_; }
 

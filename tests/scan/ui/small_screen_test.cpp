@@ -11,7 +11,9 @@
 #include <functional>
 #include <string>
 
+#include "results/ui/cdlg_graph.h"
 #include "results/ui/cdlg_rx.h"
+#include "results/ui/cshow_data_window.h"
 #include "scan/ui/cdlg_bpf_show.h"
 #include "scan/ui/cdlg_calibrate.h"
 #include "scan/ui/cdlg_one_signal.h"
@@ -107,6 +109,21 @@ TEST_F(SmallScreenDensity, RxDiagramIsDrawnAtTheScreensPixelDensity) {
   EXPECT_EQ(picture.size(), rx->Canvas().size() * dpr);
   EXPECT_EQ(picture.deviceIndependentSize(), QSizeF(rx->Canvas().size()));
   rx->close();
+}
+
+TEST_F(SmallScreenDensity, GraphsAreDrawnAtTheScreensPixelDensity) {
+  ASSERT_TRUE(Start());
+  CShowDataWindow& results = window_->Results();
+  results.resize(700, 450);
+  results.show();
+  CDlgGraph& graph = results.Graph();
+  const qreal dpr = QGuiApplication::primaryScreen()->devicePixelRatio();
+  EXPECT_EQ(graph.devicePixelRatioF(), dpr);
+  const QImage& picture = graph.Rendered();
+  EXPECT_EQ(picture.devicePixelRatio(), dpr);
+  EXPECT_EQ(picture.size(), graph.size() * dpr);
+  EXPECT_EQ(picture.deviceIndependentSize(), QSizeF(graph.size()));
+  results.close();
 }
 
 INSTANTIATE_TEST_SUITE_P(Windows, SmallScreen, ::testing::ValuesIn(kWindows),
