@@ -354,7 +354,7 @@ TEST_F(ScanFailures, CyclicScanRepeatsAndKeepsThePreviousSummaries) {
 }
 
 TEST_F(ScanFailures, GeneratorSettingFailsMidScan) {
-  // The board refuses the first I2C byte of the second group's generator setting: the scan ends
+  // The board reports an I2C error for the second group's generator setting: the scan ends
   // with that group's box, keeping the first group's points, and uploads nothing more.
   if (!Start("50")) return;
   Log().SetCapture(true);
@@ -362,7 +362,7 @@ TEST_F(ScanFailures, GeneratorSettingFailsMidScan) {
   events_.onGroup = [&](int n) {
     if (n != 1) return;
     first = station_->Store().Set(0).Count();
-    Set(sim::VirtualBench::kBoardFaultName, "i2c-nack:48:1");
+    Set(sim::VirtualBench::kBoardFaultName, "i2c-nack:5C:1");
   };
   const auto end = Scan(kRanges);
   std::string log = Log().TakeCaptured();
@@ -384,7 +384,7 @@ TEST_F(ScanFailures, GeneratorSettingFailsMidScan) {
   ExpectIdle();
 
   // "Одно изм!" whose generator setting fails: its own box, nothing measured or saved.
-  Set(sim::VirtualBench::kBoardFaultName, "i2c-nack:48:1");
+  Set(sim::VirtualBench::kBoardFaultName, "i2c-nack:5C:1");
   const size_t before = events_.ends.size();
   loop_.Post([&] { station_->Engine().OnButtonScanOne(); });
   ASSERT_TRUE(loop_.RunUntil([&] { return events_.ends.size() > before; }, std::chrono::seconds(20)));
@@ -411,7 +411,7 @@ TEST_F(ScanFailures, StopWhileTheGroupsGeneratorSettingIsPending) {
   bool pending = false;
   events_.onGroup = [&](int n) {
     if (n != 1) return;
-    Set(sim::VirtualBench::kBoardFaultName, "late-reply:48:1");
+    Set(sim::VirtualBench::kBoardFaultName, "late-reply:5C:1");
     loop_.Post([&] {
       pending = station_->Gen().Setting() && station_->Engine().Running();
       station_->Engine().StopScan();
@@ -438,7 +438,7 @@ TEST_F(ScanFailures, StopWhileTheGroupsGeneratorSettingIsPending) {
   const int groupsBefore = events_.groupsEnded;
   const size_t endsBefore = events_.ends.size();
   events_.onGroup = [&](int n) {
-    if (n == groupsBefore + 1) Set(sim::VirtualBench::kBoardFaultName, "late-reply:48:1");
+    if (n == groupsBefore + 1) Set(sim::VirtualBench::kBoardFaultName, "late-reply:5C:1");
   };
   loop_.Post([&] { station_->Engine().StartScan(); });
   ASSERT_TRUE(loop_.RunUntil([&] { return events_.groupsEnded > groupsBefore && station_->Gen().Setting(); },
