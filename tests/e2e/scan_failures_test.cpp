@@ -203,7 +203,10 @@ TEST_F(ScanFailures, StationTornDownWithTasksPendingDropsThem) {
   if (!Start("50")) return;
   station_->Engine().SetRangeText(kRanges);
   loop_.Post([&] { station_->Engine().StartScan(); });
-  ASSERT_TRUE(loop_.RunUntil([&] { return events_.groupsEnded >= 1; }, std::chrono::seconds(20)));
+  // Until the second group is handed to the sample thread (its generator setting done).
+  ASSERT_TRUE(loop_.RunUntil(
+      [&] { return events_.groupsEnded >= 1 && station_->Engine().Counters().SdrLoopSkipN != LoopCounters::kSkipAll; },
+      std::chrono::seconds(20)));
   // Without running the window thread, wait until the sample thread has ended the next group and
   // posted its end.
   const int32_t groups = station_->Engine().Stats().groups.load();
