@@ -168,7 +168,8 @@ void ScanEngine::GeneratorSet(PreparedGroup& g, int64_t t0, uint64_t token, bool
   if (state_ != ScanState::kScanning || token != genToken_) return;  // the scan ended meanwhile
   prep_.CompleteGroup(g, ok);
   if (g.status != PreparedGroup::Status::kOk) {
-    FinishScan(false, g.error);
+    // As for the upload: a board that vanished meanwhile is named.
+    FinishScan(false, p_.board.Port().IsOpen() ? g.error : g.error + " Плата анализатора отключена");
     return;
   }
   if (g.single) {
