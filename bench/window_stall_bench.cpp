@@ -9,12 +9,20 @@
 //   scan_run_reply_wait_ms       the anchor: the longest wait for one run's reply (the board's
 //                                timeline plus the 1.5 s delay), all of which a window thread
 //                                that waits for the reply spends blocked
+//   window_thread_longest_task_ms  the longest single task or timer of the analyzer on the
+//                                window thread after StartScan returned (each group's
+//                                preparation among them)
+//   gen_setting_blocking_ms      its anchor: the longest of 20 blocking generator settings at
+//                                group frequencies, run on the window thread after the scan, as
+//                                each group's preparation would hold it if it waited for them
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <thread>
 
 #include "bench_registry.h"
+#include "board/gen_setup.h"
 #include "platform/event_loop.h"
 #include "scan/scan_station.h"
 #include "shell/error_box.h"
@@ -73,6 +81,42 @@ class StallProbe {
   std::thread thread_;
 };
 
+// The window thread as the analyzer sees it, timing every task and timer it runs.
+class TimedWindow : public IWindowThread {
+ public:
+  explicit TimedWindow(EventLoop& loop) : loop_(loop) {}
+  void Post(std::function<void()> task) override { loop_.Post(Timed(std::move(task))); }
+  void StartTimer(int id, int period_ms, std::function<void()> fn) override {
+    loop_.StartTimer(id, period_ms, Timed(std::move(fn)));
+  }
+  void StopTimer(int id) override { loop_.StopTimer(id); }
+  bool measuring = false;  // window thread
+  double longest_ms = 0;
+
+ private:
+  std::function<void()> Timed(std::function<void()> fn) {
+    return [this, fn = std::move(fn)] {
+      const Clock::time_point t0 = Clock::now();
+      fn();
+      const double ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
+      if (measuring && ms > longest_ms) longest_ms = ms;
+    };
+  }
+  EventLoop& loop_;
+};
+
+// The longest of 20 blocking settings of the generator, alternating between two group
+// frequencies of the scan, ms.
+double BlockingSettingMs(GenSetup& gen) {
+  double longest = 0;
+  for (int i = 0; i < 20; ++i) {
+    const Clock::time_point t0 = Clock::now();
+    gen.SetGenFManual(i % 2 == 0 ? 141.25e6 : 145.5e6);
+    longest = std::max(longest, std::chrono::duration<double, std::milli>(Clock::now() - t0).count());
+  }
+  return longest;
+}
+
 void WindowStallBench() {
   sim::VirtualBench bench;
   std::string error;
@@ -86,9 +130,10 @@ void WindowStallBench() {
   EventLoop loop;
   RecordingNotice notice;
   EndOfScan events;
-  double stall = 0, stallGroups = 0, startMs = 0, replyWait = 0;
+  double stall = 0, stallGroups = 0, startMs = 0, replyWait = 0, longestTask = 0, blockingSetting = 0;
+  TimedWindow window(loop);
   {
-    ScanStation station(loop, notice, events);
+    ScanStation station(window, notice, events);
     if (!station.Start(&error)) {
       std::fprintf(stderr, "window stall bench: %s\n", error.c_str());
       return;
@@ -101,10 +146,14 @@ void WindowStallBench() {
       station.Engine().StartScan();
       startMs = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
       probe.started = true;
+      window.measuring = true;
     });
     loop.RunUntil([&] { return events.done; }, std::chrono::seconds(180));
+    window.measuring = false;
     probe.Stop();
-    loop.RunUntil([&] { return probe.Drained(); }, std::chrono::seconds(5));
+    loop.RunUntil([&] { return probe.Drained() && !station.Board().Busy(); }, std::chrono::seconds(5));
+    longestTask = window.longest_ms;
+    blockingSetting = BlockingSettingMs(station.Gen());
     station.Stop();
     if (!events.done || !events.report.ok) {
       std::fprintf(stderr, "window stall bench: the scan failed: %s\n", events.report.error.c_str());
@@ -123,6 +172,8 @@ void WindowStallBench() {
   BenchPrint("window_thread_max_stall_groups_ms", stallGroups);
   BenchPrint("scan_start_ms", startMs);
   BenchPrint("scan_run_reply_wait_ms", replyWait);
+  BenchPrint("window_thread_longest_task_ms", longestTask);
+  BenchPrint("gen_setting_blocking_ms", blockingSetting);
 }
 
 const BenchRegistrar window_stall_registrar("window_stall", WindowStallBench);

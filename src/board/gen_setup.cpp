@@ -77,7 +77,7 @@ GenSetup::GenSetup(OBoardProtocol& board, ErrorBox& box, ISampleClock& clock,
 }
 
 GenSetup::~GenSetup() {
-  if (initialising_) board_->CancelPending();
+  if (initialising_ || Setting()) board_->CancelPending();
 }
 
 IGenChip* GenSetup::ChipFor(int s) {
@@ -256,6 +256,29 @@ bool GenSetup::SetGenFManual(double hz) {
   }
   if (!ok) gen_.not_set = true;
   return ok;
+}
+
+void GenSetup::SetGenFManualAsync(double hz, std::function<void(bool)> done) {
+  auto run = std::make_shared<SettingRun>();
+  last_setting_ = run;
+  board_->RunAsync(
+      "SetGenFManual",
+      [this, hz, run] {
+        run->ran = true;
+        return SetGenFManual(hz);
+      },
+      [this, hz, run, alive = std::weak_ptr<const int>(alive_), done = std::move(done)](bool ok) {
+        if (alive.expired()) return;
+        run->finished = true;
+        // Not sent (the port is closed): the closed port's answers, at once, as when blocking.
+        if (!run->ran) ok = SetGenFManual(hz);
+        if (done) done(ok);
+      });
+}
+
+bool GenSetup::Setting() const {
+  const std::shared_ptr<SettingRun> run = last_setting_.lock();
+  return run && !run->finished;
 }
 
 bool GenSetup::GenOn(bool on) {

@@ -2,8 +2,8 @@
 // Generator set-up of the main window: the initialisation of all generators (InitAllGens),
 // setting a frequency by hand (SetGenFManual), switching the output (GenOn) and the frequency
 // batch of a scan group (MyBigCmdCreate), dispatching by the generator list's selection to the
-// chip families (gen_chip.h). Window thread only, except that InitAllGensAsync runs the
-// initialisation's commands on the board's exchange thread.
+// chip families (gen_chip.h). Window thread only, except that InitAllGensAsync and
+// SetGenFManualAsync run their commands on the board's exchange thread.
 //
 // Requires a board protocol on an open port for anything to reach the board; user-visible
 // failures go through the error box, details to the log.
@@ -41,7 +41,8 @@ class GenSetup {
   // and the slot descriptions are taken as they are (loaded and checked by the caller).
   GenSetup(OBoardProtocol& board, ErrorBox& box, ISampleClock& clock, const Si5351Config& si,
            const GenDesks& desks, const GenSetupOptions& options);
-  // Waits for an initialisation still running on the exchange thread (its result is dropped).
+  // Waits for an initialisation or setting still running on the exchange thread (its result is
+  // dropped).
   ~GenSetup();
   GenSetup(const GenSetup&) = delete;
   GenSetup& operator=(const GenSetup&) = delete;
@@ -64,7 +65,19 @@ class GenSetup {
   // The text of the last error box of the last initialisation (empty when it showed none).
   const std::string& LastInitError() const { return last_init_error_; }
   // Sets the selected generator to `hz`; false (with not_set and the error text) on failure.
+  // Not while Initialising() or Setting(): the exchange thread owns the state then.
   bool SetGenFManual(double hz);
+  // SetGenFManual without holding up the window thread: the same commands, in the same order,
+  // as one exchange on the exchange thread (queued behind a pending batch or run, with nothing
+  // coming between them), then `done(result)` on the window thread with everything the blocking
+  // call leaves (the frequency, not_set, the error text, the chip's registers) in place. A port
+  // that closed before the exchange's turn came is met as the blocking call meets it, on the
+  // window thread. `done` is not called once this object is gone, nor when CancelPending drops
+  // the exchange before it ran. While Setting(), State() and Si5351() belong to the exchange
+  // thread: read them in `done`.
+  void SetGenFManualAsync(double hz, std::function<void(bool)> done);
+  // A setting's `done` is still to come (false again when CancelPending dropped it unsent).
+  bool Setting() const;
   // Switches the selected generator's output.
   bool GenOn(bool on);
   // The batch of a scan group for the selected generator (freqs[0] already set by
@@ -102,6 +115,12 @@ class GenSetup {
   std::array<std::unique_ptr<Si5351Gen>, Si5351Config::kOutputs> si_gens_;
   std::array<std::unique_ptr<IGenChip>, kGenSlots> spi_gens_;
   bool initialising_ = false;
+  // The last SetGenFManualAsync, kept alive by its exchange until that has run or been dropped.
+  struct SettingRun {
+    bool ran = false;       // the job ran (exchange thread, read after it in `done`)
+    bool finished = false;  // `done` ran (window thread)
+  };
+  std::weak_ptr<SettingRun> last_setting_;
   std::shared_ptr<const int> alive_ = std::make_shared<const int>(0);
   bool replan_deferred_ = false;
   std::vector<std::string> deferred_boxes_;

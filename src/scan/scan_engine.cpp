@@ -129,12 +129,12 @@ bool ScanEngine::OnButtonScanOne() {
   if (state_ != ScanState::kIdle) StopScan();
   BeginScan(true);
   plan_.StartSingle();
-  const PreparedGroup g = prep_.SingleGroup();
+  PreparedGroup g = prep_.PlanSingleGroup();
   if (g.status != PreparedGroup::Status::kOk) {
     FinishScan(false, g.error);
     return false;
   }
-  SendGroup(g);
+  SetGenerator(std::move(g), SteadyNowNs());
   return true;
 }
 
@@ -142,7 +142,7 @@ bool ScanEngine::SetScanF() {
   const int64_t t0 = SteadyNowNs();
   counters_.SdrLoopSkipN = LoopCounters::kSkipAll;
   p_.rings.m_SkipBlocks = LoopCounters::kSkipAll;
-  const PreparedGroup g = prep_.NextGroup();
+  PreparedGroup g = prep_.PlanNextGroup();
   if (g.status == PreparedGroup::Status::kNothingLeft) {
     FinishScan(true, "");
     return true;
@@ -150,6 +150,31 @@ bool ScanEngine::SetScanF() {
   if (g.status == PreparedGroup::Status::kFailed) {
     FinishScan(false, g.error);
     return false;
+  }
+  SetGenerator(std::move(g), t0);
+  return true;
+}
+
+void ScanEngine::SetGenerator(PreparedGroup g, int64_t t0) {
+  // The generator's commands run on the board's thread; the group goes on in GeneratorSet.
+  const uint64_t token = ++genToken_;
+  p_.gen.SetGenFManualAsync(g.GenHz(), [this, g = std::move(g), t0, token,
+                                        alive = std::weak_ptr<const int>(alive_)](bool ok) mutable {
+    if (!alive.expired()) GeneratorSet(g, t0, token, ok);
+  });
+}
+
+void ScanEngine::GeneratorSet(PreparedGroup& g, int64_t t0, uint64_t token, bool ok) {
+  if (state_ != ScanState::kScanning || token != genToken_) return;  // the scan ended meanwhile
+  prep_.CompleteGroup(g, ok);
+  if (g.status != PreparedGroup::Status::kOk) {
+    // As for the upload: a board that vanished meanwhile is named.
+    FinishScan(false, p_.board.Port().IsOpen() ? g.error : g.error + " Плата анализатора отключена");
+    return;
+  }
+  if (g.single) {
+    SendGroup(g);  // the receiver keeps its manual tuning, the status line its text
+    return;
   }
   const GroupPlan& group = g.group;
   const double f0 = group.freqs[0];
@@ -160,7 +185,6 @@ bool ScanEngine::SetScanF() {
     stats_.sdrSetupSec += static_cast<double>(SteadyNowNs() - t0) * 1e-9;
   }
   SendGroup(g);
-  return true;
 }
 
 void ScanEngine::SendGroup(const PreparedGroup& g) {

@@ -145,8 +145,8 @@ class ScanEngine : public IScanBlockSink, private IGroupEvents, private IHandove
   void ApplyOptions(const ScanOptions& options) { prep_.ApplyOptions(options); }
   const ScanOptions& Options() const { return prep_.Options(); }
 
-  // Window thread. None of these waits for the board: a group's upload and run go out without
-  // blocking and their replies come back as window-thread tasks. When an earlier exchange still
+  // Window thread. None of these waits for the board: a group's generator setting, upload and
+  // run go out without blocking and their replies come back as window-thread tasks. When an earlier exchange still
   // holds the port, StartScan and OnButtonScanOne start once it is free (they return true then).
   // StartScan's generator initialisation also runs as such an exchange: the scan begins when it
   // succeeded; when it failed (its error boxes shown) ScanEnded reports ok and started false.
@@ -184,6 +184,11 @@ class ScanEngine : public IScanBlockSink, private IGroupEvents, private IHandove
   // Window thread.
   void BeginScan(bool single);
   bool SetScanF();
+  // Sets the generator to the planned group's first frequency without waiting for the board,
+  // then (GeneratorSet, unless the scan ended meanwhile) tunes, builds and sends the group.
+  // `t0`: when the group's preparation began (receiver set-up time).
+  void SetGenerator(PreparedGroup g, int64_t t0);
+  void GeneratorSet(PreparedGroup& g, int64_t t0, uint64_t token, bool ok);
   void SendGroup(const PreparedGroup& g);
   void GoIdle();
   void NextGroupOrPause();
@@ -227,6 +232,7 @@ class ScanEngine : public IScanBlockSink, private IGroupEvents, private IHandove
   uint64_t scansEnded_ = 0;
   bool startPending_ = false;  // StartScan waits for the generators' initialisation
   uint64_t startToken_ = 0;
+  uint64_t genToken_ = 0;  // the group whose generator setting is awaited
   ScanSaver saver_;  // last: written out before the rest goes
 };
 

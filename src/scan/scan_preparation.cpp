@@ -21,9 +21,13 @@ void ScanPreparation::LoadScanSettings() {
 
 PreparedGroup ScanPreparation::Failed(std::string error) {
   PreparedGroup g;
+  Fail(g, std::move(error));
+  return g;
+}
+
+void ScanPreparation::Fail(PreparedGroup& g, std::string error) {
   g.status = PreparedGroup::Status::kFailed;
   g.error = std::move(error);
-  return g;
 }
 
 bool ScanPreparation::BuildBatch(PreparedGroup& g) {
@@ -31,7 +35,7 @@ bool ScanPreparation::BuildBatch(PreparedGroup& g) {
                                g.batch);
 }
 
-PreparedGroup ScanPreparation::NextGroup() {
+PreparedGroup ScanPreparation::PlanNextGroup() {
   PreparedGroup out;
   out.plan = p_.keeper.Published();
   out.group = p_.plan.PlanBatch(options_.GroupInputs(*out.plan, 0));
@@ -42,24 +46,14 @@ PreparedGroup ScanPreparation::NextGroup() {
   }
   if (g.status == GroupPlan::Status::kConflict) return Failed(g.error);
   if (g.count < 1) return Failed("ODlgSpektr::SetScanF() - список частот оказался пустым");
-  const double f0 = g.freqs[0];
-  if (!p_.gen.SetGenFManual(f0)) {
-    Log() << LogColour(kColourError) << "ODlgSpektr::SetScanF(), SetGenFM err !!! \n";
-    return Failed("SetScanF(), не удалось установить частоту генератора в " + Mhz3(f0) + " МГц\n" +
-                  p_.gen.State().error_text);
-  }
   out.tuning = std::floor(g.tuningHz + 0.5);
-  if (!p_.receivers.Tune(out.tuning, g.freqs.data(), g.count)) {
-    return Failed("SetScanF(), не удалось настроить приёмник на " + Mhz3(out.tuning) + " МГц");
-  }
-  if (!BuildBatch(out)) return Failed("ODlgSpektr::SetScanF() - ошибку вернула MyBigCmdCreate !!!");
-  g.count = std::clamp(out.batch.count, 1, g.count);
   out.status = PreparedGroup::Status::kOk;
   return out;
 }
 
-PreparedGroup ScanPreparation::SingleGroup() {
+PreparedGroup ScanPreparation::PlanSingleGroup() {
   PreparedGroup out;
+  out.single = true;
   out.plan = p_.keeper.Published();
   GroupPlan& g = out.group;
   g.status = GroupPlan::Status::kOk;
@@ -69,12 +63,35 @@ PreparedGroup ScanPreparation::SingleGroup() {
   if (!std::isfinite(tuned)) return Failed("OnButtonScanOne(), Sdr-приёмник не выбран или не открыт");
   g.tuningHz = tuned;
   out.tuning = std::floor(tuned + 0.5);
-  if (!p_.gen.SetGenFManual(g.freqs[0])) {
-    return Failed("OnButtonScanOne(), не удалось установить частоту генератора\n" + p_.gen.State().error_text);
-  }
-  if (!BuildBatch(out)) return Failed("OnButtonScanOne() - ошибка MyBigCmdCreate() !!!");
   out.status = PreparedGroup::Status::kOk;
   return out;
+}
+
+void ScanPreparation::CompleteGroup(PreparedGroup& out, bool genOk) {
+  GroupPlan& g = out.group;
+  if (out.single) {
+    if (!genOk) {
+      Fail(out, "OnButtonScanOne(), не удалось установить частоту генератора\n" + p_.gen.State().error_text);
+    } else if (!BuildBatch(out)) {
+      Fail(out, "OnButtonScanOne() - ошибка MyBigCmdCreate() !!!");
+    }
+    return;
+  }
+  if (!genOk) {
+    Log() << LogColour(kColourError) << "ODlgSpektr::SetScanF(), SetGenFM err !!! \n";
+    Fail(out, "SetScanF(), не удалось установить частоту генератора в " + Mhz3(out.GenHz()) + " МГц\n" +
+                  p_.gen.State().error_text);
+    return;
+  }
+  if (!p_.receivers.Tune(out.tuning, g.freqs.data(), g.count)) {
+    Fail(out, "SetScanF(), не удалось настроить приёмник на " + Mhz3(out.tuning) + " МГц");
+    return;
+  }
+  if (!BuildBatch(out)) {
+    Fail(out, "ODlgSpektr::SetScanF() - ошибку вернула MyBigCmdCreate !!!");
+    return;
+  }
+  g.count = std::clamp(out.batch.count, 1, g.count);
 }
 
 }  // namespace kavu

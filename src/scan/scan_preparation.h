@@ -1,8 +1,9 @@
 #pragma once
 // ScanPreparation: what the window thread does before the sample thread can measure: per scan,
 // the options, the calibration in force and the bridge; per group, the plan's next group, the
-// generator at its first frequency, the receiver tuned and the frequency batch built. Blocking
-// short board commands only (the batch itself is uploaded by GroupHandover).
+// generator at its first frequency, the receiver tuned and the frequency batch built. No board
+// command here: the owner has the generator set on the board's thread between PlanNextGroup
+// (or PlanSingleGroup) and CompleteGroup; the batch is uploaded by GroupHandover.
 #include <memory>
 #include <string>
 
@@ -24,6 +25,9 @@ struct PreparedGroup {
   FrequencyBatch batch;
   std::shared_ptr<const SampleRatePlan> plan;
   std::string error;  // kFailed: the error box's text
+  bool single = false;  // a single measurement's group
+  // The frequency the generator is set to before the batch (the group's first), Hz.
+  double GenHz() const { return group.freqs[0]; }
 };
 
 class ScanPreparation {
@@ -48,16 +52,23 @@ class ScanPreparation {
   const ScanOptions& Options() const { return options_; }
   const ImpedanceComputer* Impedance() const { return impedance_.get(); }
 
-  // The next group of the plan: generator set to its first frequency, receiver tuned, batch
-  // built (its count may cut the group). kNothingLeft when the plan is done.
-  PreparedGroup NextGroup();
-  // A single measurement: the generator's current frequency alone, set again (a scan's batch
-  // leaves the generator elsewhere), mixed against the frequency the receiver was tuned to
-  // through the receiver set (before any converter shift); the receiver is not retuned.
-  PreparedGroup SingleGroup();
+  // The next group of the plan, nothing sent yet: kOk when planned (the generator is then set to
+  // GenHz() and CompleteGroup called), kNothingLeft when the plan is done, kFailed with the error
+  // box's text (a plan conflict, an empty group).
+  PreparedGroup PlanNextGroup();
+  // A single measurement's group: the generator's current frequency alone (set again before the
+  // batch: a scan's batch leaves the generator elsewhere), mixed against the frequency the
+  // receiver was tuned to through the receiver set (before any converter shift); the receiver is
+  // not retuned. kFailed when no receiver is open.
+  PreparedGroup PlanSingleGroup();
+  // The rest of a planned group once the generator's setting to GenHz() ended with `genOk`: on a
+  // failure `g` becomes kFailed (a scan's group logs "SetGenFM err" in red first); otherwise the
+  // receiver is tuned (a scan's group) and the batch built, whose count may cut the group.
+  void CompleteGroup(PreparedGroup& g, bool genOk);
 
  private:
   static PreparedGroup Failed(std::string error);
+  static void Fail(PreparedGroup& g, std::string error);
   bool BuildBatch(PreparedGroup& g);
 
   Parts p_;

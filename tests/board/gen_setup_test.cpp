@@ -336,5 +336,94 @@ TEST_F(GenSetupTest, InitAllGensAsyncDoesWhatTheBlockingOneDoesOffTheWindowThrea
   EXPECT_EQ(notice_.Texts().back().rfind("InitAllGens() - ком-порт не открыт", 0), 0u);
 }
 
+// The board's requests since the log was last cleared, one hex line each.
+std::string Requests(sim::EmulatedBoard& board) {
+  // The last frames have no reply: give the board the moment it needs to log them.
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  std::string text;
+  for (const auto& e : board.CommandLog().Entries()) text += sim::BoardCommandLog::Hex(e.request, 40) + "\n";
+  board.CommandLog().Clear();
+  return text;
+}
+
+TEST_F(GenSetupTest, SetGenFManualAsyncDoesWhatTheBlockingOneDoesOffTheWindowThread) {
+  Start();
+  EventLoop loop;
+  proto_.SetWindowThread(&loop);
+  auto g = Setup(0);
+  ASSERT_TRUE(g->InitAllGens(140e6));
+  int result = -1;
+  auto async = [&](double hz) {
+    result = -1;
+    g->SetGenFManualAsync(hz, [&](bool ok) { result = ok; });
+    // Nothing waited on the board here: the outcome comes later as a window-thread task.
+    EXPECT_EQ(result, -1);
+    EXPECT_TRUE(g->Setting());
+    EXPECT_TRUE(loop.RunUntil([&] { return result >= 0; }, std::chrono::seconds(10)));
+    EXPECT_FALSE(g->Setting());
+  };
+  // From one state of the chip, a group's first frequency (multisynth only) and one a harmonic
+  // away (the whole register set): each time the same requests, log and state as blocking.
+  for (const double hz : {141.25e6, 434e6}) {
+    SCOPED_TRACE(hz);
+    ASSERT_TRUE(g->SetGenFManual(140e6));
+    Requests(*board_);
+    Log().TakeCaptured();
+    ASSERT_TRUE(g->SetGenFManual(hz));
+    const std::string blockingLog = Log().TakeCaptured();
+    const std::string blocking = Requests(*board_);
+    const GenState blockingState = g->State();
+    ASSERT_TRUE(g->SetGenFManual(140e6));
+    Requests(*board_);
+    Log().TakeCaptured();
+    async(hz);
+    EXPECT_EQ(result, 1);
+    EXPECT_EQ(Log().TakeCaptured(), blockingLog);
+    EXPECT_EQ(Requests(*board_), blocking);
+    EXPECT_FALSE(blocking.empty());
+    EXPECT_EQ(g->State().current_hz, blockingState.current_hz);
+    EXPECT_EQ(g->State().freq_text, blockingState.freq_text);
+    EXPECT_FALSE(g->State().not_set);
+    EXPECT_NEAR(hw_.Si5351Out(0).hz * g->Si5351().last.harmonic, hz, 20.0);
+  }
+
+  // A frequency the chip cannot make: false, the frequency box marked, the driver's text kept.
+  EXPECT_FALSE(g->SetGenFManual(1000.0));
+  const std::string refusedText = g->State().error_text;
+  ASSERT_FALSE(refusedText.empty());
+  async(1000.0);
+  EXPECT_EQ(result, 0);
+  EXPECT_TRUE(g->State().not_set);
+  EXPECT_EQ(g->State().error_text, refusedText);
+
+  // Queued behind an upload that holds the port, and sent whole after its reply.
+  const uint8_t batch[] = {0xFF};
+  bool stored = false;
+  proto_.BigCmd2Async(batch, 1, false, [&](bool ok) { stored = ok; });
+  async(141.25e6);
+  EXPECT_TRUE(stored);
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ(Requests(*board_).rfind("CD 5A 01 00 FF", 0), 0u);
+
+  // Dropped unsent by CancelPending (the port about to be closed or reopened): no longer
+  // pending, and `done` never comes.
+  proto_.BigCmd2Async(batch, 1, false, [](bool) {});
+  bool called = false;
+  g->SetGenFManualAsync(145e6, [&](bool) { called = true; });
+  EXPECT_TRUE(g->Setting());
+  proto_.CancelPending();
+  EXPECT_FALSE(g->Setting());
+  loop.RunUntil([] { return false; }, std::chrono::milliseconds(200));
+  EXPECT_FALSE(called);
+  Requests(*board_);
+
+  // A port closed before the exchange's turn: the closed port's answer, as blocking.
+  port_.Close();
+  const bool closedBlocking = g->SetGenFManual(141.5e6);
+  async(141.5e6);
+  EXPECT_EQ(result, closedBlocking ? 1 : 0);
+  EXPECT_NEAR(g->State().current_hz, 141.5e6, 20.0);
+}
+
 }  // namespace
 }  // namespace kavu

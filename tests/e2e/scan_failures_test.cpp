@@ -11,6 +11,7 @@
 #include "sim/board_peripherals.h"
 #include "sim/emulated_board.h"
 #include "scan/impedance_computer.h"
+#include "platform/number_text.h"
 #include "shell/log_console.h"
 
 namespace kavu::test {
@@ -30,6 +31,10 @@ class ScanFailures : public BenchScan {
     const AntIzms& set = station_->Store().Set(0);
     ASSERT_EQ(set.Count(), n);
     for (int32_t i = 0; i < n; ++i) EXPECT_EQ(set.At(i).freqHz, planned[static_cast<size_t>(i)]) << i;
+  }
+  int Requests(uint8_t code) {
+    const std::vector<sim::BoardLogEntry> entries = bench_.Board().CommandLog().Entries();
+    return static_cast<int>(std::count_if(entries.begin(), entries.end(), [code](const auto& e) { return e.code == code; }));
   }
   void ExpectIdle() {
     EXPECT_EQ(station_->Engine().State(), ScanState::kIdle);
@@ -198,7 +203,13 @@ TEST_F(ScanFailures, StationTornDownWithTasksPendingDropsThem) {
   if (!Start("50")) return;
   station_->Engine().SetRangeText(kRanges);
   loop_.Post([&] { station_->Engine().StartScan(); });
-  ASSERT_TRUE(loop_.RunUntil([&] { return events_.groupsEnded >= 1; }, std::chrono::seconds(20)));
+  // Until the second group is handed to the sample thread (its generator setting done): the
+  // skip-all count, which the sample thread counts down, gives way to the settling blocks.
+  ASSERT_TRUE(loop_.RunUntil(
+      [&] {
+        return events_.groupsEnded >= 1 && station_->Engine().Counters().SdrLoopSkipN < LoopCounters::kSkipAll / 2;
+      },
+      std::chrono::seconds(20)));
   // Without running the window thread, wait until the sample thread has ended the next group and
   // posted its end.
   const int32_t groups = station_->Engine().Stats().groups.load();
@@ -346,6 +357,104 @@ TEST_F(ScanFailures, CyclicScanRepeatsAndKeepsThePreviousSummaries) {
   EXPECT_NEAR(v.previous[0].summary.fAtMin, 145e6, 1);
   EXPECT_EQ(station_->Store().Set(1).Count(), 5);  // the previous cycle's points
   ExpectIdle();
+}
+
+TEST_F(ScanFailures, GeneratorSettingFailsMidScan) {
+  // The board reports an I2C error for the second group's generator setting: the scan ends
+  // with that group's box, keeping the first group's points, and uploads nothing more.
+  if (!Start("50")) return;
+  Log().SetCapture(true);
+  int32_t first = 0;
+  events_.onGroup = [&](int n) {
+    if (n != 1) return;
+    first = station_->Store().Set(0).Count();
+    Set(sim::VirtualBench::kBoardFaultName, "i2c-nack:5C:1");
+  };
+  const auto end = Scan(kRanges);
+  std::string log = Log().TakeCaptured();
+  ASSERT_TRUE(end);
+  EXPECT_FALSE(end->ok);
+  ASSERT_GT(first, 0);
+  const double f0 = Planned(kRanges)[static_cast<size_t>(first)];
+  EXPECT_EQ(end->error, "SetScanF(), не удалось установить частоту генератора в " + FormatFixed(f0 / 1e6, 3) + " МГц\n");
+  ASSERT_FALSE(notice_.Texts().empty());
+  EXPECT_EQ(notice_.Texts().back(), end->error);
+  // The driver's lines, then the red line of the group, then the box.
+  const size_t nack = log.find("I2C_Error"), red = log.find("ODlgSpektr::SetScanF(), SetGenFM err !!! \n");
+  ASSERT_NE(red, std::string::npos) << log;
+  EXPECT_LT(nack, red);
+  EXPECT_LT(red, log.find("ОШИБКА: SetScanF(), не удалось установить частоту генератора"));
+  EXPECT_EQ(Requests(0x5A), 1) << "the failed group's batch was uploaded";
+  EXPECT_TRUE(end->saved) << end->save.error;
+  ExpectPlannedPrefix(kRanges, first);
+  ExpectIdle();
+
+  // "Одно изм!" whose generator setting fails: its own box, nothing measured or saved.
+  Set(sim::VirtualBench::kBoardFaultName, "i2c-nack:5C:1");
+  const size_t before = events_.ends.size();
+  loop_.Post([&] { station_->Engine().OnButtonScanOne(); });
+  ASSERT_TRUE(loop_.RunUntil([&] { return events_.ends.size() > before; }, std::chrono::seconds(20)));
+  log = Log().TakeCaptured();
+  Log().SetCapture(false);
+  const ScanEndReport& one = events_.ends.back();
+  EXPECT_FALSE(one.ok);
+  EXPECT_TRUE(one.single);
+  EXPECT_FALSE(one.saved);
+  EXPECT_EQ(one.error, "OnButtonScanOne(), не удалось установить частоту генератора\n");
+  EXPECT_EQ(notice_.Texts().back(), one.error);
+  EXPECT_EQ(log.find("SetGenFM err"), std::string::npos);
+  EXPECT_EQ(Requests(0x5A), 1);
+  EXPECT_EQ(station_->Store().Set(0).Count(), 0);
+  ExpectIdle();
+}
+
+TEST_F(ScanFailures, StopWhileTheGroupsGeneratorSettingIsPending) {
+  // The second group's generator setting waits 1.5 s for a late reply; the scan is stopped
+  // meanwhile, and a new one asked for at once. The stopped group's setting ends later without
+  // effect: the stopped scan uploads nothing more, the new one waits for the port and runs whole.
+  if (!Start("50")) return;
+  station_->Engine().SetRangeText(kRanges);
+  bool pending = false;
+  events_.onGroup = [&](int n) {
+    if (n != 1) return;
+    Set(sim::VirtualBench::kBoardFaultName, "late-reply:5C:1");
+    loop_.Post([&] {
+      pending = station_->Gen().Setting() && station_->Engine().Running();
+      station_->Engine().StopScan();
+      station_->Engine().StartScan();
+    });
+  };
+  loop_.Post([&] { station_->Engine().StartScan(); });
+  ASSERT_TRUE(loop_.RunUntil([&] { return events_.ends.size() >= 2; }, std::chrono::seconds(60)));
+  EXPECT_TRUE(pending) << "the stop came after the setting";
+  EXPECT_TRUE(events_.ends[0].stopped);
+  EXPECT_FALSE(events_.ends[0].saved);
+  EXPECT_TRUE(events_.ends[1].ok) << events_.ends[1].error;
+  EXPECT_TRUE(events_.ends[1].saved);
+  EXPECT_EQ(Requests(0x5A), 1 + station_->Engine().Stats().groups.load());
+  ExpectPlannedPrefix(kRanges, static_cast<int32_t>(Planned(kRanges).size()));
+  ExpectIdle();
+  EXPECT_FALSE(station_->Gen().Setting());
+  TearDown();
+
+  // The station torn down while the setting is pending: the exchange is called off, and nothing
+  // arrives after the engine is gone.
+  if (!Start("50")) return;
+  station_->Engine().SetRangeText(kRanges);
+  const int groupsBefore = events_.groupsEnded;
+  const size_t endsBefore = events_.ends.size();
+  events_.onGroup = [&](int n) {
+    if (n == groupsBefore + 1) Set(sim::VirtualBench::kBoardFaultName, "late-reply:5C:1");
+  };
+  loop_.Post([&] { station_->Engine().StartScan(); });
+  ASSERT_TRUE(loop_.RunUntil([&] { return events_.groupsEnded > groupsBefore && station_->Gen().Setting(); },
+                             std::chrono::seconds(20)));
+  const auto t0 = Clock::now();
+  station_.reset();
+  EXPECT_LT(Clock::now() - t0, std::chrono::seconds(1)) << "the teardown waited for the late reply";
+  loop_.RunUntil([] { return false; }, std::chrono::milliseconds(300));
+  ASSERT_EQ(events_.ends.size(), endsBefore + 1);
+  EXPECT_TRUE(events_.ends.back().stopped);
 }
 
 }  // namespace

@@ -73,7 +73,7 @@ class ODlgSpektr : public QWidget, private IStationEvents, private IScanEvents {
   void OnButtonScanOne();             // "Одно изм!"
   void PauseOrContinue();             // "Пауза" / "Продолжить"
   void SetF(double hz);               // tune the receiver (manual)
-  void SetGenFManual(double hz);      // set the selected generator (manual)
+  void SetGenFManual(double hz);      // set the selected generator (manual, on the board's thread)
   void TuneFromDoubleClick(double fraction_of_width);
   void OnBridge(int button);          // 0 "О", 1 "Ант", 2 "off"
   void ShowResults();                 // "Показ графиков..."
@@ -125,6 +125,8 @@ class ODlgSpektr : public QWidget, private IStationEvents, private IScanEvents {
   void SetStatus(const QString& text, const QColor& background);
   void ReceiveStatus();
   void UpdateTuning();
+  // The manual generator setting's outcome: the log line and the frequency box's colour.
+  void GenFManualSet(double hz, bool ok);
   void UpdateResultLines();
   void ScanButtons(bool scanning);
   // Commands (odlg_spektr_commands.cpp).

@@ -74,10 +74,21 @@ void ODlgSpektr::SetGenFManual(double hz) {
   station_->Spektr().SaveFM_Gen(hz);
   const double f = station_->Spektr().m_FM_Gen;
   gen_freq_->SetValueText(QString::fromStdString(MhzEditText(f)));
-  const bool ok = station_->Port().IsOpen() && station_->Gen().SetGenFManual(f);
+  if (!station_->Port().IsOpen()) {
+    GenFManualSet(f, false);
+    return;
+  }
+  // The chip's commands go out on the board's thread, behind a scan's batch or run still on its
+  // way; the window stays responsive meanwhile.
+  station_->Gen().SetGenFManualAsync(f, [self = QPointer<ODlgSpektr>(this), f](bool ok) {
+    if (self) self->GenFManualSet(f, ok);
+  });
+}
+
+void ODlgSpektr::GenFManualSet(double hz, bool ok) {
   if (!ok) {
     Log() << LogColour(kColourError) << "ODlgSpektr::SetGenFManual() - не удалось установить частоту генератора в "
-          << f / 1e6 << " МГц " << station_->Gen().State().error_text << "\n" << LogColour(kColourNormal);
+          << hz / 1e6 << " МГц " << station_->Gen().State().error_text << "\n" << LogColour(kColourNormal);
   }
   gen_freq_->SetFailed(!ok);
   UpdateTuning();

@@ -155,15 +155,27 @@ TEST_F(MainWindowBench, DoubleClickAndSpinButtonsSetTheGenerator) {
   ASSERT_GT(rate, 0);
   // Three quarters across: a quarter of the rate above the receiver, down to whole kHz.
   const double expected = std::floor((144e6 + rate / 4) / 1000) * 1000;
+  // The chip's commands go out on the board's thread; the window hears the outcome later.
+  const auto set = [&] { return RunUntil([&] { return !window_->Station().Gen().Setting(); }, seconds(5)); };
   emit window_->View().DoubleClicked(0.75);
+  EXPECT_TRUE(window_->Station().Gen().Setting());
   EXPECT_EQ(window_->Station().Spektr().m_FM_Gen, expected);
   EXPECT_EQ(Find<FreqEdit>("genFreq")->Text().toStdString(), MhzEditText(expected));
+  ASSERT_TRUE(set());
   EXPECT_FALSE(Find<FreqEdit>("genFreq")->Failed());
   EXPECT_NEAR(NearestOutput(bench_, expected), expected, 5.0);
   // One step up on the generator's spin button: 0.1 MHz more, on the board as well.
   Click(Find<FreqEdit>("genFreq")->UpButton());
   EXPECT_EQ(window_->Station().Spektr().m_FM_Gen, expected + 100e3);
+  ASSERT_TRUE(set());
   EXPECT_NEAR(NearestOutput(bench_, expected + 100e3), expected + 100e3, 5.0);
+  // A frequency the generator cannot make: the box turns red once the board's thread is done.
+  Click(Find<FreqEdit>("genFreq")->UpButton());
+  window_->SetGenFManual(1000.0);
+  EXPECT_FALSE(Find<FreqEdit>("genFreq")->Failed());
+  ASSERT_TRUE(set());
+  EXPECT_TRUE(Find<FreqEdit>("genFreq")->Failed());
+  EXPECT_NEAR(NearestOutput(bench_, expected + 200e3), expected + 200e3, 5.0) << "the queued step was set first";
   // The receiver's spin button tunes 0.1 MHz down from the value shown.
   Click(Find<FreqEdit>("sdrFreq")->DownButton());
   EXPECT_EQ(window_->Station().Spektr().m_FM_Sdr, 143.9e6);
@@ -274,6 +286,7 @@ TEST_F(MainWindowBench, EnterInEveryEditStoresItAndEscapeEndsTheWindow) {
   EXPECT_EQ(s.m_FM_Sdr, 145.5e6);
   EXPECT_EQ(s.m_FM_Gen, 146.25e6);
   EXPECT_EQ(Find<FreqEdit>("genFreq")->Text().toStdString(), "146.25 МГц");
+  ASSERT_TRUE(RunUntil([&] { return !window_->Station().Gen().Setting(); }, seconds(5)));
   EXPECT_NEAR(NearestOutput(bench_, 146.25e6), 146.25e6, 5.0);
   EXPECT_TRUE(notice_.Texts().empty());
   // Escape ends the window: the port is closed and Finished says so.
