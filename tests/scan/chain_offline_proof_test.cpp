@@ -41,9 +41,7 @@ struct ProofCase {
   unsigned seed;
 };
 
-class ChainOfflineProof : public ::testing::TestWithParam<ProofCase> {
- protected:
-};
+class ChainOfflineProof : public ::testing::TestWithParam<ProofCase> {};
 
 uint32_t Bits(float v) { return std::bit_cast<uint32_t>(v); }
 

@@ -23,7 +23,6 @@ class FakeLevels : public IReceiverLevels {
 
 class MeasurementTest : public ::testing::Test {
  protected:
-
   std::shared_ptr<const SampleRatePlan> Plan(double rate, int tZond10 = 20) {
     RatePlanInputs in;
     in.sampleRate = rate;

@@ -25,7 +25,6 @@ constexpr double kF = 14000000;
 // One measured group of one frequency with a 25 − 40j Ω load, recorded as the board plays it.
 class OneSignalSnapshotTest : public ::testing::Test {
  protected:
-
   void Measure(double rate) {
     RatePlanInputs in;
     in.sampleRate = rate;
