@@ -21,6 +21,7 @@
 
 #include "bench_registry.h"
 #include "dsp/aligned_store.h"
+#include "dsp/fft_setup.h"
 #include "dsp/ombpf2.h"
 #include "dsp/sample_rate_plan.h"
 #include "dsp/signal_chain.h"
@@ -145,10 +146,10 @@ double UsPerBlock(int blocks, int& n, Fn block) {
 }
 
 void ChainBench() {
-  BPF2_InitGlobal(65536);
+  const FftSetupPtr fft = FftSetup::ForHost(65536);
   RatePlanInputs in;
   in.sampleRate = 20000000;
-  const auto plan = RecomputePlan(in);
+  const auto plan = RecomputePlan(fft, in);
   const auto a = NoiseIq(static_cast<size_t>(kBlocks) * kBlock, 1);
   const auto b = NoiseIq(static_cast<size_t>(kBlocks) * kBlock, 2);
   const auto blockA = [&](int i) { return &a[static_cast<size_t>(i % kBlocks) * 2 * kBlock]; };
@@ -158,8 +159,8 @@ void ChainBench() {
   // raw store is full; a warm-up pass commits the stores' pages, as in the program after its
   // first group. The three chains take turns in short batches and each keeps its best batch, so
   // a machine shared with other work slows them alike.
-  auto one = OSignalChain::Create(OSignalChain::kProgramCapacity);
-  auto two = OSignalChain::Create(OSignalChain::kProgramCapacity);
+  auto one = OSignalChain::Create(fft, OSignalChain::kProgramCapacity);
+  auto two = OSignalChain::Create(fft, OSignalChain::kProgramCapacity);
   FftwChain ref(*plan, OSignalChain::kProgramCapacity);
   for (auto* c : {one.get(), two.get()}) {
     c->UsePlan(*plan);
@@ -196,10 +197,10 @@ void ChainBench() {
 
 // One group of five frequencies at the 2.4 MS/s plan: reference burst, sync pause, A/O slots.
 void GetDataNBench() {
-  BPF2_InitGlobal(65536);
+  const FftSetupPtr fft = FftSetup::ForHost(65536);
   RatePlanInputs in;
   in.sampleRate = 2400000;
-  const auto plan = RecomputePlan(in);
+  const auto plan = RecomputePlan(fft, in);
   const double r = plan->SampleRateUsed();
   const double freqs[5] = {140.0e6, 140.5e6, 141.0e6, 141.5e6, 142.0e6};
   const double tuning = 141106958;
@@ -221,7 +222,7 @@ void GetDataNBench() {
     for (int64_t n = 0; n < slot; ++n) x.push_back(tone(f, n, 1.0));
   }
   x.resize((x.size() / kBlock + 4) * kBlock, FftComplex(0, 0));
-  auto chain = OSignalChain::Create(1 << 20);
+  auto chain = OSignalChain::Create(fft, 1 << 20);
   AntIzms set;
   const ImpedanceComputer imp(bridge, nullptr);
   OMeasurement meas(*chain, set);

@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "bench_registry.h"
+#include "dsp/fft_setup.h"
 #include "dsp/ombpf2.h"
 
 namespace kavu::bench {
@@ -64,23 +65,23 @@ struct Config {
   bool avx512;
 };
 
-std::vector<Config> Configs() {
+std::vector<Config> Configs(const FftSetup& setup) {
   std::vector<Config> out;
   for (FftKernel k : {FftKernel::Portable, FftKernel::Sse, FftKernel::Avx}) {
-    if (FftKernelAvailable(k)) out.push_back({FftKernelName(k), k, BPF2_Avx512()});
+    if (FftKernelAvailable(k)) out.push_back({FftKernelName(k), k, setup.Avx512()});
   }
-  if (FftKernelAvailable(FftKernel::Avx) && BPF2_Avx512()) out.push_back({"avx256", FftKernel::Avx, false});
+  if (FftKernelAvailable(FftKernel::Avx) && setup.Avx512()) out.push_back({"avx256", FftKernel::Avx, false});
   return out;
 }
 
-bool ForwardBitsMatchPortable(int n) {
+bool ForwardBitsMatchPortable(const FftSetupPtr& setup, int n) {
   FftVector ref(static_cast<size_t>(n)), x(static_cast<size_t>(n));
   Fill(ref.data(), n, 1.0);
-  OMBPF2 portable(std::min(n, BPF2_NNMax()));
+  OMBPF2 portable(setup, std::min(n, setup->NNMax()));
   portable.SetKernel(FftKernel::Portable);
   portable.BPF2(ref.data(), n);
-  for (const Config& cfg : Configs()) {
-    OMBPF2 fft(std::min(n, BPF2_NNMax()));
+  for (const Config& cfg : Configs(*setup)) {
+    OMBPF2 fft(setup, std::min(n, setup->NNMax()));
     fft.SetKernel(cfg.kernel);
     fft.SetAvx512(cfg.avx512);
     Fill(x.data(), n, 1.0);
@@ -90,14 +91,14 @@ bool ForwardBitsMatchPortable(int n) {
   return true;
 }
 
-void RunSize(int n, int batches, int rounds) {
+void RunSize(const FftSetupPtr& setup, int n, int batches, int rounds) {
   const std::string prefix = "fft" + std::to_string(n) + "_";
   std::vector<OMBPF2> transforms;
-  const std::vector<Config> configs = Configs();
+  const std::vector<Config> configs = Configs(*setup);
   transforms.reserve(configs.size());
   std::vector<Contender> all;
   for (const Config& cfg : configs) {
-    OMBPF2& fft = transforms.emplace_back(std::min(n, BPF2_NNMax()));
+    OMBPF2& fft = transforms.emplace_back(setup, std::min(n, setup->NNMax()));
     fft.SetKernel(cfg.kernel);
     fft.SetAvx512(cfg.avx512);
     Contender& c = all.emplace_back();
@@ -129,13 +130,13 @@ void RunSize(int n, int batches, int rounds) {
     if (c.name != "fftw") best_kernel = std::min(best_kernel, c.best_ns);
   }
   BenchPrint(prefix + "ratio_vs_fftw", best_kernel / all.back().best_ns);
-  BenchPrint(prefix + "bits_identical", ForwardBitsMatchPortable(n) ? 1.0 : 0.0);
+  BenchPrint(prefix + "bits_identical", ForwardBitsMatchPortable(setup, n) ? 1.0 : 0.0);
 }
 
 void FftBench() {
-  BPF2_InitGlobal(65536);
-  RunSize(2048, 200, 100);  // 2048^100 · 1e-280 stays finite
-  RunSize(65536, 20, 20);
+  const FftSetupPtr setup = FftSetup::ForHost(65536);
+  RunSize(setup, 2048, 200, 100);  // 2048^100 · 1e-280 stays finite
+  RunSize(setup, 65536, 20, 20);
 }
 
 const BenchRegistrar kRegister("fft", FftBench);

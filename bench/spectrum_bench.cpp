@@ -22,6 +22,7 @@
 
 #include "bench_registry.h"
 #include "qt_bench_app.h"
+#include "dsp/fft_setup.h"
 #include "dsp/ombpf2.h"
 #include "scan/live_spectrum.h"
 #include "scan/spectrum_geometry.h"
@@ -65,7 +66,7 @@ double ThreadCpuMs() {
 }
 
 OurTimes OurFrameMs(const std::vector<SpectrumFrame>& frames) {
-  LiveSpectrum spectrum;
+  LiveSpectrum spectrum(FftSetup::ForHost(65536));
   SpektrSettings settings;
   SpectrumView view(spectrum, settings);
   view.resize(kWidth, kHeight);
@@ -130,7 +131,6 @@ double NaiveFrameMs(const std::vector<SpectrumFrame>& frames) {
 
 void SpectrumFrameBench() {
   EnsureOffscreenApp();
-  BPF2_InitGlobal(65536);  // the live spectrum's transform tables
   const std::vector<SpectrumFrame> frames = SyntheticFrames(std::max(kFrames, geo::kWaterfallRows));
   const OurTimes t = OurFrameMs(frames);
   const double ours = t.take_ms + t.paint_ms;

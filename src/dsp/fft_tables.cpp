@@ -1,8 +1,6 @@
 #include "dsp/fft_tables.h"
 
-#include <atomic>
 #include <cmath>
-#include <mutex>
 #include <numbers>
 
 #include "shell/fatal_error.h"
@@ -11,19 +9,6 @@ namespace kavu {
 namespace {
 
 constexpr int kLargestTable = 1 << 24;
-
-struct GlobalState {
-  std::mutex mutex;
-  std::shared_ptr<const FftTables> tables;
-  std::string report;
-  std::atomic<int> kernel{static_cast<int>(FftKernel::Portable)};
-  std::atomic<bool> avx512{false};
-};
-
-GlobalState& Global() {
-  static auto* g = new GlobalState();
-  return *g;
-}
 
 const ProcessorProbe& HostProbe() {
   static const ProcessorProbe probe = ProbeProcessor(HostCpuid());
@@ -65,12 +50,6 @@ std::shared_ptr<const FftTables> BPF_GenSinTable(int nn_max) {
   return t;
 }
 
-std::shared_ptr<const FftTables> CurrentFftTables() {
-  GlobalState& g = Global();
-  std::lock_guard lock(g.mutex);
-  return g.tables;
-}
-
 FftKernelChoice ChooseFftKernel(const ICpuidSource& cpu, bool avx_disabled) {
   FftKernelChoice c;
   if (avx_disabled) {  // switches the AVX kernel off, its 512-bit path with it
@@ -94,35 +73,7 @@ FftKernelChoice ChooseFftKernel(const ICpuidSource& cpu, bool avx_disabled) {
   return c;
 }
 
-void BPF2_InitGlobal(int nn_max, const FftKernelChoice& choice) {
-  auto tables = BPF_GenSinTable(nn_max);
-  const bool compiled = FftKernelCompiled(choice.kernel);
-  GlobalState& g = Global();
-  std::lock_guard lock(g.mutex);
-  g.tables = std::move(tables);
-  g.report = choice.report;
-  g.kernel.store(static_cast<int>(compiled ? choice.kernel : FftKernel::Portable));
-  g.avx512.store(compiled && choice.avx512);
-}
-
-void BPF2_InitGlobal(int nn_max) { BPF2_InitGlobal(nn_max, ChooseFftKernel(HostCpuid(), false)); }
-
-int BPF2_NNMax() {
-  auto t = CurrentFftTables();
-  return t ? t->nn_max : 0;
-}
-
-FftKernel BPF2_Kernel() { return static_cast<FftKernel>(Global().kernel.load()); }
-
-bool BPF2_Avx512() { return Global().avx512.load(); }
-
 bool FftAvx512Available() { return FftKernelAvailable(FftKernel::Avx) && HostAvx512(); }
-
-std::string BPF2_ProcessorReport() {
-  GlobalState& g = Global();
-  std::lock_guard lock(g.mutex);
-  return g.report;
-}
 
 bool FftKernelCompiled(FftKernel k) {
 #if defined(__x86_64__) || defined(__i386__)

@@ -1,5 +1,5 @@
 #pragma once
-// The global twiddle tables of OMBPF2, the kernel choice, and the start-up that installs both.
+// The twiddle tables of OMBPF2 and the kernel choice, the two parts of an FftSetup.
 // Nothing here logs or reads the command line: the caller passes the "AVX_Disable" switch in and
 // logs the lines the choice returns.
 //
@@ -27,15 +27,12 @@ struct FftTables {
 // 1 ... 2^24.
 std::shared_ptr<const FftTables> BPF_GenSinTable(int nn_max);
 
-// The tables of the last BPF2_InitGlobal (null before).
-std::shared_ptr<const FftTables> CurrentFftTables();
-
 // The FFT kernel for a processor, decided from its answers alone (pure; every case testable on
 // any machine, whether or not this build contains the kernel).
 struct FftKernelChoice {
   FftKernel kernel = FftKernel::Portable;
   bool avx512 = false;   // the AVX kernel's 512-bit path; only ever with kernel Avx
-  std::string report;    // "Is_AVX: ..." or the command-line line, as BPF2_ProcessorReport() gives it
+  std::string report;    // "Is_AVX: ..." or the command-line line
   // The start-up's log lines after "OMBPF2::BPF2_InitGlobal NNMax = ", each ending in "\n":
   // the report, "SSE_Ver = n", "Use AVX ", "Use AVX-512 " or "Use SSE " as they apply.
   std::vector<std::string> lines;
@@ -45,10 +42,6 @@ struct FftKernelChoice {
 // AVX when the processor and the OS allow it (with its 512-bit path when Avx512Usable), else SSE
 // from SSE3 up, else portable.
 FftKernelChoice ChooseFftKernel(const ICpuidSource& cpu, bool avx_disabled);
-
-// Builds the tables for nn_max and installs them with `choice` for the OMBPF2 objects made from
-// now on. A kernel this build does not contain (x86 kernels elsewhere) installs as portable.
-void BPF2_InitGlobal(int nn_max, const FftKernelChoice& choice);
 
 // True when this build contains the kernel (portable: always; the x86 kernels only on x86).
 bool FftKernelCompiled(FftKernel k);

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "dsp/fft_plan.h"
-#include "dsp/fft_tables.h"
+#include "dsp/fft_setup.h"
 #include "shell/fatal_error.h"
 
 namespace kavu {
@@ -42,9 +42,13 @@ FftComplex FftMul(FftComplex a, FftComplex b) {
   return {a.real() * b.real() - a.imag() * b.imag(), a.imag() * b.real() + a.real() * b.imag()};
 }
 
-OMBPF2::OMBPF2() : m_Kernel(BPF2_Kernel()), m_Avx512(BPF2_Avx512() && FftAvx512Available()), m_Plans(kMaxLog2 + 1) {}
+OMBPF2::OMBPF2(FftSetupPtr setup) : m_Setup(std::move(setup)), m_Plans(kMaxLog2 + 1) {
+  if (!m_Setup) FatalError("OMBPF2::OMBPF2() - нет FftSetup (таблиц) !!!");
+  m_Kernel = m_Setup->Kernel();
+  m_Avx512 = m_Setup->Avx512();
+}
 
-OMBPF2::OMBPF2(int nn) : OMBPF2() { SetNN(nn); }
+OMBPF2::OMBPF2(FftSetupPtr setup, int nn) : OMBPF2(std::move(setup)) { SetNN(nn); }
 
 OMBPF2::OMBPF2(const OMBPF2&) = default;
 OMBPF2& OMBPF2::operator=(const OMBPF2&) = default;
@@ -53,16 +57,14 @@ OMBPF2& OMBPF2::operator=(OMBPF2&&) noexcept = default;
 OMBPF2::~OMBPF2() = default;
 
 void OMBPF2::SetNN(int nn) {
-  auto tables = CurrentFftTables();
-  if (!tables) FatalError("BPF_GetSinTablePointer() - таблицы не построены, не вызвана BPF2_InitGlobal() !!!");
-  if (nn > tables->nn_max) FatalError("BPF_GetSinTablePointer() - параметр NN > BaseNN !!!");
+  const FftTables& tables = m_Setup->Tables();
+  if (nn > tables.nn_max) FatalError("BPF_GetSinTablePointer() - параметр NN > BaseNN !!!");
   if (!IsPowerOfTwo(nn)) FatalError("BPF_GetSinTablePointer() - параметр NN не степень двойки !!!");
   // Skip the sub-tables of the larger stage sizes: they take nn_max - nn entries.
-  const size_t skip = static_cast<size_t>(tables->nn_max - nn);
-  m_Forward = tables->Forward() + skip;
-  m_Inverse = tables->Inverse() + skip;
+  const size_t skip = static_cast<size_t>(tables.nn_max - nn);
+  m_Forward = tables.Forward() + skip;
+  m_Inverse = tables.Inverse() + skip;
   m_TableNN = nn;
-  m_Tables = std::move(tables);
   m_Plans.assign(kMaxLog2 + 1, nullptr);  // plans depend on the table size
   PlanFor(nn, "OMBPF2::SetNN()");
 }

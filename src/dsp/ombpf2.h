@@ -5,23 +5,23 @@
 //   OBPF2(X, n) inverse:  x[m] =         Σ X[k] · e^(+j2πkm/n), output in natural order (no scaling)
 //   so OBPF2(BPF2(x)) = x (to rounding).
 //
-// Start-up: call BPF2_InitGlobal(NNMax) once, before any transform and before any thread
-// transforms (the main window uses NNMax = 65536). It builds the global twiddle tables, probes the
-// processor and chooses the kernel (AVX, SSE3 or portable). Every kernel gives bit-identical
-// results, so the choice never changes a number, only the speed (signed zeros and infinities
-// included; a NaN result is NaN in every kernel, its sign bit is the compiler's choice).
+// Set-up: the twiddle tables and the kernel (AVX, SSE3 or portable) come from an FftSetup
+// (dsp/fft_setup.h) given to every object; the program makes one at start-up with NNMax = 65536
+// and this processor's fastest kernel. Every kernel gives bit-identical results, so the choice
+// never changes a number, only the speed (signed zeros and infinities included; a NaN result is
+// NaN in every kernel, its sign bit is the compiler's choice).
 //
 // Use (one object per thread; the live display, the block filter and the rate plan own one each):
 //
-//   OMBPF2 fft;
+//   OMBPF2 fft(setup);
 //   fft.SetNN(2048);                   // selects the tables for 2048 and prepares the plan
 //   FftVector buf(2048);               // 32-byte aligned storage; any 32-byte aligned memory works
 //   fft.BPF2(buf.data(), 2048);        // forward, scaled by 1/2048
 //   fft.OBPF2(buf.data(), 2048);       // inverse
 //
-// Fastest kernel: the object uses the kernel chosen at start-up (BPF2_Kernel()), which is the
-// fastest one this processor can run for every size; nothing to do. Call SetNN(n) once with the
-// size you transform most (it prepares the plan then, so the first transform of that size does
+// Fastest kernel: the object uses its setup's kernel, which the start-up chose as the fastest one
+// this processor can run for every size; nothing to do. Call SetNN(n) once with the size you
+// transform most (it prepares the plan then, so the first transform of that size does
 // no allocation); transforms of a larger size also work (their larger stages generate their
 // twiddles by running product, a little less accurate: ~1e-11 relative at 65536 from 2048) but
 // prepare their own plan on first use (one allocation). Sizes from 16 on run the organised
@@ -39,8 +39,8 @@
 // Preconditions (each broken one is a broken internal invariant and stops the program through
 // FatalError, never a wrong result): n is a power of two, n >= 1 and n >= TableNN();
 // data is aligned to 32 bytes when the AVX kernel runs and to 16 bytes for SSE (aligning every
-// buffer to 32 bytes satisfies all kernels); SetNN(nn) needs 1 <= nn <= BPF2_NNMax(), nn a power
-// of two. An object is used by one thread at a time; different objects may run concurrently.
+// buffer to 32 bytes satisfies all kernels); SetNN(nn) needs 1 <= nn <= the setup's NNMax(), nn a
+// power of two. An object is used by one thread at a time; different objects may run concurrently.
 #include <complex>
 #include <cstddef>
 #include <memory>
@@ -79,53 +79,47 @@ enum class FftKernel : int { Portable = 0, Sse = 1, Avx = 2 };
 // Name for logs and benchmarks: "portable", "sse", "avx".
 const char* FftKernelName(FftKernel k);
 
-// Builds the global tables for sizes up to nn_max (a power of two, else FatalError
-// "BPF_GenSinTable() - ошибка, размеры неправильные !") and chooses the kernel from this
-// processor's answers; logs nothing (the program's start-up, scan/fft_start_up.h, logs the
-// report and honours "AVX_Disable"). Objects made before a later call keep the tables they
-// selected.
-void BPF2_InitGlobal(int nn_max);
-
-// The largest size of the global tables; 0 before BPF2_InitGlobal.
-int BPF2_NNMax();
-// The kernel chosen at start-up (portable before BPF2_InitGlobal): the fastest one available.
-FftKernel BPF2_Kernel();
-// The processor report logged at start-up (empty before BPF2_InitGlobal).
-std::string BPF2_ProcessorReport();
 // True when this build contains the kernel and the processor can run it (portable: always).
 bool FftKernelAvailable(FftKernel k);
 // The AVX kernel's 512-bit path (four complex values per register; same bits as every kernel):
 // true when this build contains it, the processor has AVX-512F and the OS saves the zmm registers.
 bool FftAvx512Available();
-// Whether the AVX kernel uses its 512-bit path, chosen at start-up (logged "Use AVX-512 "; false
-// before BPF2_InitGlobal, with "AVX_Disable" and whenever the AVX kernel is not chosen).
-bool BPF2_Avx512();
+
+class FftSetup;
+// Shared, immutable; keeps the tables alive as long as any object made from it.
+using FftSetupPtr = std::shared_ptr<const FftSetup>;
 
 struct FftPlan;
 enum class FftOp;
 
 class OMBPF2 {
  public:
-  // No table selected yet (TableNN() = 0: every stage generates its twiddles); kernel = BPF2_Kernel().
-  OMBPF2();
-  // Same as OMBPF2() followed by SetNN(nn).
-  explicit OMBPF2(int nn);
+  // No table selected yet (TableNN() = 0: every stage generates its twiddles); the setup's
+  // kernel and 512-bit flag. FatalError "OMBPF2::OMBPF2() - нет FftSetup (таблиц) !!!" when
+  // `setup` is null.
+  explicit OMBPF2(FftSetupPtr setup);
+  // Same as OMBPF2(setup) followed by SetNN(nn).
+  OMBPF2(FftSetupPtr setup, int nn);
   OMBPF2(const OMBPF2&);
   OMBPF2& operator=(const OMBPF2&);
   OMBPF2(OMBPF2&&) noexcept;
   OMBPF2& operator=(OMBPF2&&) noexcept;
   ~OMBPF2();
 
-  // Selects the global table part for size nn (BPF_GetSinTablePointer) and prepares the plan
-  // for nn. FatalError "BPF_GetSinTablePointer() - параметр NN > BaseNN !!!" when nn > NNMax.
+  // Selects the setup's table part for size nn (BPF_GetSinTablePointer) and prepares the plan
+  // for nn. FatalError "BPF_GetSinTablePointer() - параметр NN > BaseNN !!!" when nn is larger
+  // than the setup's NNMax().
   void SetNN(int nn);
   int TableNN() const { return m_TableNN; }
+  // The setup this object was made from.
+  const FftSetupPtr& Setup() const { return m_Setup; }
 
   // Runs the given kernel from now on (tests and benchmarks). FatalError when it is not available.
   void SetKernel(FftKernel k);
   FftKernel Kernel() const { return m_Kernel; }
   // Lets the AVX kernel use its 512-bit path (on) or only its 256-bit path (off), for tests and
-  // benchmarks; the default is BPF2_Avx512(). FatalError when on and FftAvx512Available() is false.
+  // benchmarks; the default is the setup's Avx512(). FatalError when on and FftAvx512Available()
+  // is false.
   void SetAvx512(bool on);
   bool Avx512() const { return m_Avx512; }
 
@@ -143,9 +137,9 @@ class OMBPF2 {
   void Run(FftComplex* data, int n, FftOp op, const FftComplex* h);
 
   int m_TableNN = 0;
-  FftKernel m_Kernel;
-  bool m_Avx512;
-  std::shared_ptr<const void> m_Tables;  // keeps the selected global tables alive
+  FftKernel m_Kernel = FftKernel::Portable;
+  bool m_Avx512 = false;
+  FftSetupPtr m_Setup;  // keeps the tables alive; null only once moved from
   const FftComplex* m_Forward = nullptr;  // forward sub-table for m_TableNN
   const FftComplex* m_Inverse = nullptr;  // inverse sub-table for m_TableNN
   std::vector<std::shared_ptr<const FftPlan>> m_Plans;  // by log2(n)

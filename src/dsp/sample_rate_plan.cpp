@@ -32,18 +32,19 @@ std::string CheckInputs(const RatePlanInputs& in) {
 
 }  // namespace
 
-std::shared_ptr<const SampleRatePlan> RecomputePlan(const RatePlanInputs& in, std::string* error) {
+std::shared_ptr<const SampleRatePlan> RecomputePlan(const FftSetupPtr& fft, const RatePlanInputs& in,
+                                                    std::string* error) {
   std::shared_ptr<SampleRatePlan> plan(new SampleRatePlan());
   plan->in_ = in;
   std::string why;
-  if (!plan->Compute(&why)) {
+  if (!plan->Compute(fft, &why)) {
     if (error) *error = why;
     return nullptr;
   }
   return plan;
 }
 
-bool SampleRatePlan::Compute(std::string* error) {
+bool SampleRatePlan::Compute(const FftSetupPtr& fft, std::string* error) {
   if (std::string why = CheckInputs(in_); !why.empty()) {
     *error = why;
     return false;
@@ -67,8 +68,8 @@ bool SampleRatePlan::Compute(std::string* error) {
   fc_ = std::min(in_.polosaFM / 2, r_ / 2);
   // At least 1: with B = 0 the response is all zeros and its normalisation by H[0] gives NaN.
   halfLength_ = std::clamp(FloorInt(r_ * guard_ * 0.75, 1), 1, 512);
-  DesignFilter();
-  AnalyseResponse();
+  DesignFilter(fft);
+  AnalyseResponse(fft);
   const double K = std::max(2 * in_.polosaFM, 2.0 * fl_ * r_ / kResponseBins);
   d_ = std::clamp(FloorInt(r_ / std::max(K, 200000.0), 1), 1, 100);
   notes_.push_back({PlanNoteKind::kPlain,
@@ -81,7 +82,7 @@ bool SampleRatePlan::Compute(std::string* error) {
   return true;
 }
 
-void SampleRatePlan::DesignFilter() {
+void SampleRatePlan::DesignFilter(const FftSetupPtr& fft) {
   H_.assign(kFilterBins, FftComplex(0, 0));
   const double B = halfLength_;
   const double T = 1.0 / r_;
@@ -92,19 +93,19 @@ void SampleRatePlan::DesignFilter() {
     const double s = i == 0 ? 1.0 : std::sin(x) / x;
     H_[static_cast<size_t>(i + 512)] = FftComplex(s * w, 0);
   }
-  OMBPF2 fft(kFilterBins);
-  fft.BPF2(H_.data(), kFilterBins);
+  OMBPF2 transform(fft, kFilterBins);
+  transform.BPF2(H_.data(), kFilterBins);
   const double h0 = H_[0].real();
   for (auto& h : H_) h = FftComplex(h.real() / h0, h.imag() / h0);
 }
 
-void SampleRatePlan::AnalyseResponse() {
+void SampleRatePlan::AnalyseResponse(const FftSetupPtr& fft) {
   FftVector R(kResponseBins, FftComplex(0, 0));
   std::copy(H_.begin(), H_.end(), R.begin());
-  OMBPF2 small(kFilterBins);
+  OMBPF2 small(fft, kFilterBins);
   small.OBPF2(R.data(), kFilterBins);
   for (int k = 0; k < kFilterBins; ++k) R[static_cast<size_t>(k)] *= 32.0;
-  OMBPF2 big(kResponseBins);
+  OMBPF2 big(fft, kResponseBins);
   big.BPF2(R.data(), kResponseBins);
   const auto pw = [&](int k) { return std::norm(R[static_cast<size_t>(k)]); };
   const double p0 = pw(0);

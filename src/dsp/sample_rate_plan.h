@@ -10,7 +10,7 @@
 //
 // Units: rates in Hz (samples per second), durations in seconds, lengths of the board's timeline
 // in decimated samples (real, as the measurement uses them), filter bins in units of r / 65536.
-// Needs BPF2_InitGlobal(n) with n >= 65536 before the first plan is made.
+// The filter is designed with the FftSetup the caller passes (its NNMax at least 65536).
 #include <complex>
 #include <cstdint>
 #include <memory>
@@ -89,11 +89,12 @@ class SampleRatePlan {
   const std::vector<PlanNote>& Notes() const { return notes_; }
 
  private:
-  friend std::shared_ptr<const SampleRatePlan> RecomputePlan(const RatePlanInputs&, std::string*);
+  friend std::shared_ptr<const SampleRatePlan> RecomputePlan(const FftSetupPtr&, const RatePlanInputs&,
+                                                             std::string*);
   SampleRatePlan() = default;
-  bool Compute(std::string* error);
-  void DesignFilter();
-  void AnalyseResponse();
+  bool Compute(const FftSetupPtr& fft, std::string* error);
+  void DesignFilter(const FftSetupPtr& fft);
+  void AnalyseResponse(const FftSetupPtr& fft);
 
   RatePlanInputs in_;
   double r_ = 0;
@@ -111,7 +112,10 @@ class SampleRatePlan {
 // Recomputes the whole plan; it logs nothing: what the program always logged comes back in the
 // plan's Notes(). A rate below 8000 Hz is raised to 8000 Hz with a warning note. Inputs that no
 // plan can be made from (a rate that is not a finite number, a non-positive timer, bandwidth,
-// slot or repetition count) give null and the reason in `error`.
-std::shared_ptr<const SampleRatePlan> RecomputePlan(const RatePlanInputs& in, std::string* error = nullptr);
+// slot or repetition count) give null and the reason in `error`. The filter is transformed with
+// `fft`; a setup smaller than kResponseBins stops the program (FatalError
+// "BPF_GetSinTablePointer() - параметр NN > BaseNN !!!"), a broken caller, never a plan.
+std::shared_ptr<const SampleRatePlan> RecomputePlan(const FftSetupPtr& fft, const RatePlanInputs& in,
+                                                    std::string* error = nullptr);
 
 }  // namespace kavu

@@ -32,15 +32,15 @@ inline FftComplex Mul(FftComplex x, FftComplex y) {
 
 }  // namespace
 
-std::unique_ptr<OSignalChain> OSignalChain::Create(int64_t capacity, std::string* error) {
+std::unique_ptr<OSignalChain> OSignalChain::Create(FftSetupPtr fft, int64_t capacity, std::string* error) {
   if (capacity < kBlock || capacity > INT32_MAX) {
     if (error) *error = "ёмкость хранилищ " + std::to_string(capacity) + " вне пределов 1024 … 2^31-1";
     return nullptr;
   }
-  return std::unique_ptr<OSignalChain>(new OSignalChain(capacity));
+  return std::unique_ptr<OSignalChain>(new OSignalChain(std::move(fft), capacity));
 }
 
-OSignalChain::OSignalChain(int64_t capacity)
+OSignalChain::OSignalChain(FftSetupPtr fft, int64_t capacity)
     : capacity_(capacity),
       rawA_(static_cast<size_t>(capacity)),
       rawB_(static_cast<size_t>(capacity)),
@@ -52,7 +52,7 @@ OSignalChain::OSignalChain(int64_t capacity)
       bufB_{AlignedStore<FftComplex>(kFilterSize), AlignedStore<FftComplex>(kFilterSize)},
       H_(kFilterSize),
       taps_(kBlock),
-      fft_(kFilterSize) {
+      fft_(std::move(fft), kFilterSize) {
   // Until a plan is used the filter is a pure delay of 512 samples with unit gain.
   static const FftComplex kDelay[4] = {{1, 0}, {0, -1}, {-1, 0}, {0, 1}};
   for (int k = 0; k < kFilterSize; ++k) H_[static_cast<size_t>(k)] = kDelay[k % 4];
@@ -60,7 +60,7 @@ OSignalChain::OSignalChain(int64_t capacity)
 }
 
 OSignalChain::OSignalChain(const OSignalChain& o)
-    : OSignalChain(o.capacity_) {
+    : OSignalChain(o.fft_.Setup(), o.capacity_) {
   rawA_.CopyFrom(o.rawA_, static_cast<size_t>(o.rawCount_));
   rawB_.CopyFrom(o.rawB_, static_cast<size_t>(o.rawCount_));
   x_.CopyFrom(o.x_, static_cast<size_t>(o.decimated_));

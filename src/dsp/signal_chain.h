@@ -35,8 +35,9 @@ class OSignalChain {
   static constexpr int kNoSwitch = -1;
 
   // capacity: samples per store, kBlock … 2^31 − 1 (the program uses kProgramCapacity, tests
-  // less). Null with the reason in `error` when it is out of range.
-  static std::unique_ptr<OSignalChain> Create(int64_t capacity, std::string* error = nullptr);
+  // less). Null with the reason in `error` when it is out of range. The block filter transforms
+  // with `fft` (NNMax at least kFilterSize, else FatalError "BPF_GetSinTablePointer() - ...").
+  static std::unique_ptr<OSignalChain> Create(FftSetupPtr fft, int64_t capacity, std::string* error = nullptr);
   OSignalChain(const OSignalChain& other);
   OSignalChain& operator=(const OSignalChain&) = delete;
 
@@ -95,7 +96,7 @@ class OSignalChain {
   FftComplex Phasor() const { return phasor_; }
 
  private:
-  explicit OSignalChain(int64_t capacity);
+  OSignalChain(FftSetupPtr fft, int64_t capacity);
   template <class In>
   void Process(const In& in, bool twoInputs, int switchAt, double g);
   template <class In>

@@ -20,8 +20,8 @@ void Allocate(std::vector<float>& a, std::vector<float>& b) {
 }
 }  // namespace
 
-LiveSpectrum::LiveSpectrum()
-    : fft_(kSize), buf_(kSize), graphA_(kSize), graphB_(kSize), wfA_(kSize), wfB_(kSize), lines_(kMaxLines) {
+LiveSpectrum::LiveSpectrum(FftSetupPtr fft)
+    : fft_(std::move(fft), kSize), buf_(kSize), graphA_(kSize), graphB_(kSize), wfA_(kSize), wfB_(kSize), lines_(kMaxLines) {
   for (int i = 0; i < kSize; ++i) w_[static_cast<size_t>(i)] = Window(i);
   Allocate(scratch_.a, scratch_.b);
   Allocate(graph_.a, graph_.b);

@@ -45,7 +45,8 @@ class LiveSpectrum {
   static constexpr size_t kMaxLines = 512;
   static constexpr int kMinNoticeMs = 16;  // about 60 notices per second at most
 
-  LiveSpectrum();
+  // Transforms with `fft` (NNMax at least kSize, else FatalError "BPF_GetSinTablePointer() - ...").
+  explicit LiveSpectrum(FftSetupPtr fft);
   // Averaging periods in blocks (at least 1 each); used while no plan source is set.
   void SetPeriods(int graph_blocks, int waterfall_blocks);
   // Takes the periods from the plans `keeper` publishes (null: SetPeriods again). The keeper

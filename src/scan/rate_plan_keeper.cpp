@@ -21,13 +21,13 @@ void LogPlanNotes(const SampleRatePlan& plan) {
   }
 }
 
-ORatePlanKeeper::ORatePlanKeeper(const RatePlanInputs& inputs) {
+ORatePlanKeeper::ORatePlanKeeper(FftSetupPtr fft, const RatePlanInputs& inputs) : fft_(std::move(fft)) {
   if (!SetInputs(inputs)) SetInputs(RatePlanInputs{});
 }
 
 bool ORatePlanKeeper::SetInputs(const RatePlanInputs& inputs) {
   std::string why;
-  auto plan = kavu::RecomputePlan(inputs, &why);
+  auto plan = kavu::RecomputePlan(fft_, inputs, &why);
   if (!plan) {
     LogRed("RecomputePlan() - " + why + "\n");
     return false;

@@ -16,8 +16,12 @@ namespace kavu {
 class ORatePlanKeeper : public ISampleClock {
  public:
   // Makes the first plan from `inputs` (the main window uses a rate of 20,000,000 Hz); when the
-  // inputs give no plan, the shipped defaults are used.
-  explicit ORatePlanKeeper(const RatePlanInputs& inputs = RatePlanInputs{});
+  // inputs give no plan, the shipped defaults are used. Every plan's filter is designed with
+  // `fft` (NNMax at least 65536), which the keeper keeps for its users.
+  explicit ORatePlanKeeper(FftSetupPtr fft, const RatePlanInputs& inputs = RatePlanInputs{});
+
+  // The FFT setup of the station: the signal chain and the live spectrum transform with it.
+  const FftSetupPtr& Fft() const { return fft_; }
 
   const RatePlanInputs& Inputs() const { return inputs_; }
   // Replaces the inputs (options window closed) and recomputes, logging the new plan's notes;
@@ -38,6 +42,7 @@ class ORatePlanKeeper : public ISampleClock {
   void ReplanForBoardTimer(double clock_hz, double divider) override;
 
  private:
+  FftSetupPtr fft_;
   RatePlanInputs inputs_;
   std::atomic<std::shared_ptr<const SampleRatePlan>> published_;
 };

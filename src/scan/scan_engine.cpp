@@ -15,9 +15,9 @@ namespace {
 
 std::string Mhz3(double hz) { return FormatFixed(hz / 1e6, 3); }
 
-OSignalChain& MakeChain(std::unique_ptr<OSignalChain>& chain, int64_t capacity) {
+OSignalChain& MakeChain(std::unique_ptr<OSignalChain>& chain, const FftSetupPtr& fft, int64_t capacity) {
   std::string error;
-  chain = OSignalChain::Create(capacity, &error);
+  chain = OSignalChain::Create(fft, capacity, &error);
   if (!chain) FatalError("ScanEngine: " + error);
   return *chain;
 }
@@ -26,7 +26,7 @@ OSignalChain& MakeChain(std::unique_ptr<OSignalChain>& chain, int64_t capacity) 
 
 ScanEngine::ScanEngine(const ScanEngineParts& parts, int64_t chain_capacity)
     : p_(parts),
-      meas_(std::make_unique<OMeasurement>(MakeChain(chain_, chain_capacity), p_.store.Set(0))),
+      meas_(std::make_unique<OMeasurement>(MakeChain(chain_, p_.keeper.Fft(), chain_capacity), p_.store.Set(0))),
       prep_({p_.gen, p_.receivers, p_.keeper, plan_, calibration_}),
       group_({*chain_, *meas_, p_.store, counters_, p_.rings, stats_, *this}),
       handover_({p_.board, group_, counters_, p_.rings, plan_, p_.store, *this}),

@@ -19,7 +19,6 @@ std::string Printf(const char* fmt, A... a) {
 }
 
 RatePlanInputs InitialInputs() {
-  StartFft(65536);  // the rate plan designs its filter with the FFT
   return ScanOptions::Load().PlanInputs(kStartRateHz, OBoardProtocol::kDefaultTimerClock,
                                         OBoardProtocol::kDefaultTimerDivider);
 }
@@ -31,9 +30,11 @@ ScanStation::ScanStation(IWindowThread& window, INotice& notice, IScanEvents& ev
       station_events_(options.station_events),
       box_(notice),
       board_(port_),
-      keeper_(InitialInputs()),
+      fft_(StartFft(65536)),
+      keeper_(fft_, InitialInputs()),
       si_(Si5351Config::Load()),
       desks_(LoadGenDesks()),
+      spectrum_(fft_),
       port_changes_(options.port_changes) {
   gen_ = std::make_unique<GenSetup>(board_, box_, keeper_, si_, desks_, GenSetupOptions{});
   rings_ = std::make_unique<SampleRings>(options.ring_capacity);

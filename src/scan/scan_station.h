@@ -202,6 +202,7 @@ class ScanStation : private IReceiverSetHost, private ISaveDescription {
   ErrorBox box_;
   OSerialPort port_;
   OBoardProtocol board_;
+  FftSetupPtr fft_;  // tables and kernel of every transform of this station
   ORatePlanKeeper keeper_;
   Si5351Config si_;
   GenDesks desks_;

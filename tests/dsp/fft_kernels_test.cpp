@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "dsp/fft_test_util.h"
@@ -21,7 +22,6 @@ class FftKernelsTest : public ::testing::Test {
  protected:
   void SetUp() override {
     Log().SetSink(OLogConsole::Sink::None);
-    BPF2_InitGlobal(65536);
   }
 };
 
@@ -92,7 +92,7 @@ TEST_F(FftKernelsTest, AllKernelsGiveIdenticalBits) {
       if (n < table_nn) continue;
       const FftVector x = RandomVector(n, 77u + static_cast<unsigned>(n));
       const FftVector h = RandomVector(n, 99u + static_cast<unsigned>(n));
-      OMBPF2 portable;
+      OMBPF2 portable(test::HostFft());
       if (table_nn > 0) portable.SetNN(table_nn);
       portable.SetKernel(FftKernel::Portable);
       for (Op op : {Op::Forward, Op::Inverse, Op::ForwardMul, Op::Filter}) {
@@ -134,7 +134,7 @@ TEST_F(FftKernelsTest, SpecialValuesPropagateIdentically) {
     h[n / 2 + 1] = {0.0, -std::numeric_limits<double>::infinity()};
     h[n - 2] = {std::numeric_limits<double>::quiet_NaN(), 1.0};
     const FftVector r = RandomVector(n, 8u + static_cast<unsigned>(n));
-    OMBPF2 portable(n);
+    OMBPF2 portable(test::HostFft(), n);
     portable.SetKernel(FftKernel::Portable);
     FftVector ref_mul = r;
     portable.BPF2Mul(ref_mul.data(), n, h.data());
@@ -143,7 +143,7 @@ TEST_F(FftKernelsTest, SpecialValuesPropagateIdentically) {
       portable.BPF2(ref.data(), n);
       portable.OBPF2(ref_inv.data(), n);
       for (const Variant& v : FastVariants()) {
-        OMBPF2 fft = v.Apply(OMBPF2(n));
+        OMBPF2 fft = v.Apply(OMBPF2(test::HostFft(), n));
         FftVector a = *in, b = *in, c = r;
         fft.BPF2(a.data(), n);
         fft.OBPF2(b.data(), n);
@@ -157,18 +157,55 @@ TEST_F(FftKernelsTest, SpecialValuesPropagateIdentically) {
 }
 
 TEST_F(FftKernelsTest, ChosenKernelIsTheFastestAvailable) {
-  const FftKernel k = BPF2_Kernel();
+  const FftSetupPtr& setup = test::HostFft();
+  const FftKernel k = setup->Kernel();
   EXPECT_TRUE(FftKernelAvailable(k));
   if (FftKernelAvailable(FftKernel::Avx)) {
     EXPECT_EQ(k, FftKernel::Avx);
   }
-  EXPECT_EQ(OMBPF2().Kernel(), k);
+  EXPECT_EQ(OMBPF2(setup).Kernel(), k);
   // The AVX kernel takes its 512-bit path by default wherever it can.
-  EXPECT_EQ(BPF2_Avx512(), k == FftKernel::Avx && FftAvx512Available());
-  EXPECT_EQ(OMBPF2().Avx512(), BPF2_Avx512());
+  EXPECT_EQ(setup->Avx512(), k == FftKernel::Avx && FftAvx512Available());
+  EXPECT_EQ(OMBPF2(setup).Avx512(), setup->Avx512());
   EXPECT_STREQ(FftKernelName(FftKernel::Portable), "portable");
   EXPECT_STREQ(FftKernelName(FftKernel::Sse), "sse");
   EXPECT_STREQ(FftKernelName(FftKernel::Avx), "avx");
+}
+
+// Two setups in one process, one portable and one with this processor's fastest kernel: each
+// object runs its own setup's kernel, whichever setup was made last and whichever thread runs
+// it, and both give the same bits.
+TEST_F(FftKernelsTest, SetupsWithDifferentKernelsSideBySide) {
+  const FftSetupPtr fast = FftSetup::ForHost(65536);
+  OMBPF2 fastFirst(fast, 2048);
+  const FftSetupPtr portable = FftSetup::Portable(65536);
+  OMBPF2 slow(portable, 2048), fastLater(fast, 2048);
+  EXPECT_EQ(slow.Kernel(), FftKernel::Portable);
+  EXPECT_FALSE(slow.Avx512());
+  for (const OMBPF2* f : {&fastFirst, &fastLater}) {
+    EXPECT_EQ(f->Kernel(), fast->Kernel());
+    EXPECT_EQ(f->Avx512(), fast->Avx512());
+  }
+  OMBPF2 copied = slow;  // a copy keeps its original's setup
+  EXPECT_EQ(copied.Kernel(), FftKernel::Portable);
+  EXPECT_EQ(copied.Setup(), portable);
+
+  for (int n : {2048, 65536}) {
+    SCOPED_TRACE(n);
+    const FftVector x = RandomVector(n, 31u + static_cast<unsigned>(n));
+    const FftVector h = RandomVector(n, 32u + static_cast<unsigned>(n));
+    FftVector a = x, b = x;
+    // The two run at the same time on two threads.
+    std::thread other([&] { slow.FilterBPF2(a.data(), n, h.data()); });
+    fastLater.FilterBPF2(b.data(), n, h.data());
+    other.join();
+    EXPECT_TRUE(SameBits(a, b));
+    a = x;
+    b = x;
+    copied.BPF2(a.data(), n);
+    fastFirst.BPF2(b.data(), n);
+    EXPECT_TRUE(SameBits(a, b));
+  }
 }
 
 }  // namespace

@@ -19,7 +19,6 @@ class Ombpf2Test : public ::testing::Test {
  protected:
   void SetUp() override {
     Log().SetSink(OLogConsole::Sink::None);
-    BPF2_InitGlobal(65536);
   }
 };
 
@@ -27,7 +26,7 @@ TEST_F(Ombpf2Test, ForwardAndInverseMatchDirectDftUpTo4096) {
   for (int n = 1; n <= 4096; n *= 2) {
     SCOPED_TRACE(n);
     const FftVector x = RandomVector(n, 1000u + static_cast<unsigned>(n));
-    OMBPF2 fft(n);
+    OMBPF2 fft(test::HostFft(), n);
     FftVector X = x;
     fft.BPF2(X.data(), n);
     const FftVector ref = DirectDft(x, -1.0, 1.0L / n);
@@ -45,7 +44,7 @@ TEST_F(Ombpf2Test, ForwardAndInverseMatchDirectDftUpTo4096) {
 
 TEST_F(Ombpf2Test, ImpulseAndConstantAreExact) {
   const int n = 2048;
-  OMBPF2 fft(n);
+  OMBPF2 fft(test::HostFft(), n);
   FftVector x(n);
   x[0] = 1.0;
   fft.BPF2(x.data(), n);
@@ -59,7 +58,7 @@ TEST_F(Ombpf2Test, SmallTableObjectTransformsLargerSizes) {
   // Set to 2048, a 65536-point transform generates the twiddles of its larger stages.
   const int n = 65536;
   const FftVector x = RandomVector(n, 7);
-  OMBPF2 small(2048), full(n);
+  OMBPF2 small(test::HostFft(), 2048), full(test::HostFft(), n);
   FftVector a = x, b = x;
   small.BPF2(a.data(), n);
   full.BPF2(b.data(), n);
@@ -79,7 +78,7 @@ TEST_F(Ombpf2Test, SmallTableObjectTransformsLargerSizes) {
 TEST_F(Ombpf2Test, FilterEqualsTheStepsItFuses) {
   const int n = 2048;
   const FftVector x = RandomVector(n, 11), h = RandomVector(n, 12);
-  OMBPF2 fft(n);
+  OMBPF2 fft(test::HostFft(), n);
   FftVector ref = x;
   fft.BPF2(ref.data(), n);
   for (int k = 0; k < n; ++k) ref[k] = FftMul(ref[k], h[k]);
@@ -98,8 +97,8 @@ TEST_F(Ombpf2Test, FilterEqualsTheStepsItFuses) {
 
 TEST_F(Ombpf2Test, CopyBehavesLikeTheOriginal) {
   const int n = 1024;
-  OMBPF2 original(n);
-  OMBPF2 copy(original), assigned;
+  OMBPF2 original(test::HostFft(), n);
+  OMBPF2 copy(original), assigned(test::HostFft());
   assigned = original;
   EXPECT_EQ(copy.TableNN(), n);
   EXPECT_EQ(assigned.TableNN(), n);

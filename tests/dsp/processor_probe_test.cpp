@@ -115,10 +115,7 @@ TEST(ProcessorProbeTest, SseLevelIsTheHighestPresent) {
   }
 }
 
-class KernelChoiceTest : public ::testing::Test {
- protected:
-  void TearDown() override { BPF2_InitGlobal(65536); }  // back to this machine's own answers
-};
+class KernelChoiceTest : public ::testing::Test {};
 
 std::string Joined(const FftKernelChoice& c) {
   std::string s;
@@ -126,8 +123,9 @@ std::string Joined(const FftKernelChoice& c) {
   return s;
 }
 
-// What an installed choice runs: the x86 kernels exist only in x86 builds.
-FftKernel Installed(FftKernel k) { return FftKernelCompiled(k) ? k : FftKernel::Portable; }
+// What a setup made from a choice runs: the x86 kernels exist only in x86 builds, and a kernel
+// this processor cannot run is never taken.
+FftKernel Installed(FftKernel k) { return FftKernelAvailable(k) ? k : FftKernel::Portable; }
 
 TEST_F(KernelChoiceTest, AvxThenSseThenPortable) {
   FakeCpu cpu;
@@ -136,18 +134,18 @@ TEST_F(KernelChoiceTest, AvxThenSseThenPortable) {
             "Is_AVX: FPU MMX SSE SSE2 SSE3 SSSE3 SSE4_1 SSE4_2 AVX osxsave xgetbv=0x7 - ура AVX! \n"
             "SSE_Ver = 42\nUse AVX \n");
   EXPECT_EQ(c.kernel, FftKernel::Avx);
-  BPF2_InitGlobal(2048, c);
-  EXPECT_EQ(BPF2_Kernel(), Installed(FftKernel::Avx));
-  EXPECT_EQ(BPF2_NNMax(), 2048);
-  EXPECT_EQ(BPF2_ProcessorReport(),
+  FftSetupPtr setup = FftSetup::Make(2048, c);
+  EXPECT_EQ(setup->Kernel(), Installed(FftKernel::Avx));
+  EXPECT_EQ(setup->NNMax(), 2048);
+  EXPECT_EQ(setup->ProcessorReport(),
             "Is_AVX: FPU MMX SSE SSE2 SSE3 SSSE3 SSE4_1 SSE4_2 AVX osxsave xgetbv=0x7 - ура AVX! ");
 
   cpu.xcr0 = 0x3;
   c = ChooseFftKernel(cpu, false);
   EXPECT_EQ(c.kernel, FftKernel::Sse);
   EXPECT_NE(Joined(c).find("SSE_Ver = 42\nUse SSE \n"), std::string::npos);
-  BPF2_InitGlobal(2048, c);
-  EXPECT_EQ(BPF2_Kernel(), Installed(FftKernel::Sse));
+  setup = FftSetup::Make(2048, c);
+  EXPECT_EQ(setup->Kernel(), Installed(FftKernel::Sse));
 
   cpu.ecx = kEcxSsse3;  // SSSE3 without SSE3 cannot happen, but the level alone decides
   cpu.edx = kEdxAll;
@@ -155,8 +153,7 @@ TEST_F(KernelChoiceTest, AvxThenSseThenPortable) {
   EXPECT_EQ(c.kernel, FftKernel::Portable);
   EXPECT_NE(Joined(c).find("SSE_Ver = 20\n"), std::string::npos);
   EXPECT_EQ(Joined(c).find("Use "), std::string::npos);
-  BPF2_InitGlobal(2048, c);
-  EXPECT_EQ(BPF2_Kernel(), FftKernel::Portable);
+  EXPECT_EQ(FftSetup::Make(2048, c)->Kernel(), FftKernel::Portable);
 }
 
 TEST(ProcessorProbeTest, Avx512NeedsTheProcessorAndTheOs) {
@@ -206,20 +203,20 @@ TEST_F(KernelChoiceTest, Avx512PathChosenWithTheAvxKernel) {
             "SSE_Ver = 42\nUse AVX \nUse AVX-512 \n");
   EXPECT_EQ(c.kernel, FftKernel::Avx);
   EXPECT_TRUE(c.avx512);
-  BPF2_InitGlobal(2048, c);
-  EXPECT_EQ(BPF2_Kernel(), Installed(FftKernel::Avx));
-  EXPECT_EQ(BPF2_Avx512(), FftKernelCompiled(FftKernel::Avx));
-  // An object takes the path only where this machine has it.
-  EXPECT_EQ(OMBPF2().Avx512(), FftAvx512Available());
+  FftSetupPtr setup = FftSetup::Make(2048, c);
+  EXPECT_EQ(setup->Kernel(), Installed(FftKernel::Avx));
+  // The setup and its objects take the path only where this machine has it.
+  EXPECT_EQ(setup->Avx512(), FftAvx512Available());
+  EXPECT_EQ(OMBPF2(setup).Avx512(), FftAvx512Available());
 
   cpu.xcr0 = 0x7;  // AVX usable, zmm state not saved: the 256-bit path alone
   c = ChooseFftKernel(cpu, false);
   EXPECT_EQ(Joined(c).find("AVX-512"), std::string::npos);
   EXPECT_EQ(c.kernel, FftKernel::Avx);
   EXPECT_FALSE(c.avx512);
-  BPF2_InitGlobal(2048, c);
-  EXPECT_FALSE(BPF2_Avx512());
-  EXPECT_FALSE(OMBPF2().Avx512());
+  setup = FftSetup::Make(2048, c);
+  EXPECT_FALSE(setup->Avx512());
+  EXPECT_FALSE(OMBPF2(setup).Avx512());
 
   cpu.xcr0 = 0xe7;
   cpu.ecx = kEcxAll & ~kEcxAvx;  // no AVX kernel, so no 512-bit path either
@@ -231,9 +228,9 @@ TEST_F(KernelChoiceTest, Avx512PathChosenWithTheAvxKernel) {
   c = ChooseFftKernel(cpu, true);  // "AVX_Disable" turns the 512-bit path off with the AVX kernel
   EXPECT_EQ(c.kernel, FftKernel::Portable);
   EXPECT_FALSE(c.avx512);
-  BPF2_InitGlobal(2048, c);
-  EXPECT_FALSE(BPF2_Avx512());
-  EXPECT_FALSE(OMBPF2().Avx512());
+  setup = FftSetup::Make(2048, c);
+  EXPECT_FALSE(setup->Avx512());
+  EXPECT_FALSE(OMBPF2(setup).Avx512());
 }
 
 TEST_F(KernelChoiceTest, CommandLineSwitchSkipsTheProbe) {
@@ -241,9 +238,9 @@ TEST_F(KernelChoiceTest, CommandLineSwitchSkipsTheProbe) {
   const FftKernelChoice c = ChooseFftKernel(cpu, true);
   EXPECT_EQ(Joined(c), "IsAVX: AVX и SSE отключены параметром командной строки\n");
   EXPECT_EQ(c.report, "IsAVX: AVX и SSE отключены параметром командной строки");
-  BPF2_InitGlobal(4096, c);
-  EXPECT_EQ(BPF2_Kernel(), FftKernel::Portable);
-  EXPECT_EQ(OMBPF2(1024).Kernel(), FftKernel::Portable);
+  const FftSetupPtr setup = FftSetup::Make(4096, c);
+  EXPECT_EQ(setup->Kernel(), FftKernel::Portable);
+  EXPECT_EQ(OMBPF2(setup, 1024).Kernel(), FftKernel::Portable);
   EXPECT_EQ(cpu.xgetbv_calls, 0);
 }
 
@@ -255,7 +252,7 @@ TEST_F(KernelChoiceTest, HostProbeIsConsistent) {
   EXPECT_TRUE(FftKernelAvailable(FftKernel::Portable));
   EXPECT_EQ(FftAvx512Available(), p.avx_usable && Avx512Usable(HostCpuid()));
   if (!FftAvx512Available()) {
-    OMBPF2 fft;
+    OMBPF2 fft(test::HostFft());
     EXPECT_FATAL(fft.SetAvx512(true), "OMBPF2::SetAvx512() - AVX-512 недоступен на этом процессоре !!!");
   }
 }

@@ -4,20 +4,18 @@
 
 #include <cmath>
 
+#include "dsp/fft_test_util.h"
 #include "dsp/ombpf2.h"
 
 namespace kavu {
 namespace {
 
-class SampleRatePlanTest : public ::testing::Test {
- protected:
-  static void SetUpTestSuite() { BPF2_InitGlobal(65536); }
-};
+class SampleRatePlanTest : public ::testing::Test {};
 
 std::shared_ptr<const SampleRatePlan> PlanAt(double rate) {
   RatePlanInputs in;
   in.sampleRate = rate;
-  auto plan = RecomputePlan(in);
+  auto plan = RecomputePlan(test::HostFft(), in);
   EXPECT_TRUE(plan);
   return plan;
 }
@@ -72,7 +70,7 @@ TEST_F(SampleRatePlanTest, EdgeCasesAndMends) {
   RatePlanInputs in;
   in.sampleRate = 8000;
   in.tZond10 = 1;  // 0.1 ms slot: guard 25 µs, 8000 × 25e-6 × 0.75 = 0.15
-  p = RecomputePlan(in);
+  p = RecomputePlan(test::HostFft(), in);
   ASSERT_TRUE(p);
   EXPECT_EQ(p->HalfLength(), 1);
   for (int k = 0; k < SampleRatePlan::kFilterBins; ++k) EXPECT_TRUE(std::isfinite(p->Response()[k].real()));
@@ -80,7 +78,7 @@ TEST_F(SampleRatePlanTest, EdgeCasesAndMends) {
   in = RatePlanInputs{};
   in.timerClockHz = 1000;
   in.timerPrescaler = 4;  // 250 ticks/s
-  p = RecomputePlan(in);
+  p = RecomputePlan(test::HostFft(), in);
   ASSERT_TRUE(p);
   EXPECT_EQ(p->Pause(), 1 / 250.0);
   EXPECT_EQ(p->Slot(), 1 / 250.0);
@@ -88,12 +86,12 @@ TEST_F(SampleRatePlanTest, EdgeCasesAndMends) {
   in = RatePlanInputs{};
   in.sampleRate = 10e6;
   in.polosaFM = 500000;
-  EXPECT_EQ(RecomputePlan(in)->Decimation(), 10);
+  EXPECT_EQ(RecomputePlan(test::HostFft(), in)->Decimation(), 10);
   // The board's ppm correction stretches the timeline.
   in = RatePlanInputs{};
   in.sampleRate = 2400000;
   in.multyPPS = 1000;
-  EXPECT_NEAR(RecomputePlan(in)->SlotLen(), 400.64 / 1.001, 1e-9);
+  EXPECT_NEAR(RecomputePlan(test::HostFft(), in)->SlotLen(), 400.64 / 1.001, 1e-9);
 }
 
 TEST_F(SampleRatePlanTest, BadConfigurationsRejected) {
@@ -101,7 +99,7 @@ TEST_F(SampleRatePlanTest, BadConfigurationsRejected) {
     RatePlanInputs in;
     change(in);
     std::string why;
-    const bool made = RecomputePlan(in, &why) != nullptr;
+    const bool made = RecomputePlan(test::HostFft(), in, &why) != nullptr;
     return !made && !why.empty();
   };
   EXPECT_TRUE(bad([](RatePlanInputs& i) { i.sampleRate = std::nan(""); }));

@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <numbers>
 #include <random>
 #include <vector>
 
 #include "dsp/fast_atan.h"
+#include "dsp/fft_setup.h"
+#include "dsp/fft_test_util.h"
 #include "dsp/ombpf2.h"
 #include "dsp/sample_rate_plan.h"
 
@@ -20,10 +23,9 @@ constexpr double kPi = std::numbers::pi;
 class SignalChainTest : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    BPF2_InitGlobal(65536);
     RatePlanInputs in;
     in.sampleRate = 2400000;
-    plan_ = RecomputePlan(in);
+    plan_ = RecomputePlan(test::HostFft(), in);
   }
   static std::shared_ptr<const SampleRatePlan> plan_;
 };
@@ -39,10 +41,10 @@ std::vector<FftComplex> Noise(size_t n, unsigned seed) {
 
 TEST_F(SignalChainTest, BadConfigurationsRejected) {
   std::string why;
-  EXPECT_EQ(OSignalChain::Create(1023, &why), nullptr);
+  EXPECT_EQ(OSignalChain::Create(test::HostFft(), 1023, &why), nullptr);
   EXPECT_FALSE(why.empty());
-  EXPECT_EQ(OSignalChain::Create(int64_t{1} << 32), nullptr);
-  auto c = OSignalChain::Create(4096);
+  EXPECT_EQ(OSignalChain::Create(test::HostFft(), int64_t{1} << 32), nullptr);
+  auto c = OSignalChain::Create(test::HostFft(), 4096);
   ASSERT_TRUE(c);
   std::vector<FftComplex> H(OSignalChain::kFilterSize, FftComplex(1, 0));
   EXPECT_FALSE(c->SetFilter(H.data(), 0));
@@ -52,8 +54,44 @@ TEST_F(SignalChainTest, BadConfigurationsRejected) {
   EXPECT_EQ(c->Decimation(), 5);  // nothing changed
 }
 
+// A station set up with the portable kernel and one with this processor's fastest kernel, in one
+// process: their plans and filtered samples are the same to the bit.
+TEST_F(SignalChainTest, PortableAndFastestSetupsGiveTheSameSamples) {
+  const FftSetupPtr portable = FftSetup::Portable(65536);
+  const FftSetupPtr fast = test::HostFft();
+  RatePlanInputs in;
+  in.sampleRate = 2400000;
+  const auto slowPlan = RecomputePlan(portable, in);
+  ASSERT_TRUE(slowPlan);
+  ASSERT_EQ(slowPlan->F3Bin(), plan_->F3Bin());
+  ASSERT_EQ(slowPlan->FirstNullBin(), plan_->FirstNullBin());
+  ASSERT_EQ(0, std::memcmp(slowPlan->Response(), plan_->Response(),
+                           sizeof(FftComplex) * SampleRatePlan::kFilterBins));
+  auto slow = OSignalChain::Create(portable, 1 << 14);
+  auto quick = OSignalChain::Create(fast, 1 << 14);
+  slow->UsePlan(*slowPlan);
+  quick->UsePlan(*plan_);
+  for (OSignalChain* c : {slow.get(), quick.get()}) c->SetMixer(0.0123);
+  const std::vector<FftComplex> a = Noise(21 * kBlock, 5), b = Noise(21 * kBlock, 6);
+  const auto at = [](const std::vector<FftComplex>& v, int blk) { return &v[static_cast<size_t>(blk) * kBlock]; };
+  for (int blk = 0; blk < 20; ++blk) {
+    slow->ProcessBlock(at(a, blk), at(b, blk));
+    quick->ProcessBlock(at(a, blk), at(b, blk));
+  }
+  // A copy goes on with its original's setup.
+  OSignalChain copy(*slow);
+  copy.ProcessBlock(at(a, 20), at(b, 20));
+  quick->ProcessBlock(at(a, 20), at(b, 20));
+  const auto n = static_cast<size_t>(quick->DecimatedCount());
+  ASSERT_GT(n, 0u);
+  ASSERT_EQ(static_cast<size_t>(copy.DecimatedCount()), n);
+  EXPECT_EQ(0, std::memcmp(copy.X(), quick->X(), sizeof(FftComplex) * n));
+  EXPECT_EQ(0, std::memcmp(copy.Y(), quick->Y(), sizeof(FftComplex) * n));
+  EXPECT_EQ(0, std::memcmp(copy.P(), quick->P(), sizeof(double) * n));
+}
+
 TEST_F(SignalChainTest, ToneAtTheOscillatorIsAConstantWithUnitGain) {
-  auto c = OSignalChain::Create(1 << 16);
+  auto c = OSignalChain::Create(test::HostFft(), 1 << 16);
   c->UsePlan(*plan_);
   const double r = plan_->SampleRateUsed();
   const double f = 123456.0;
@@ -82,7 +120,7 @@ TEST_F(SignalChainTest, BlockwiseEqualsSamplewise) {
   const auto inB = Noise(static_cast<size_t>(blocks * kBlock), 2);
   const double g1 = 0.0123, g2 = -0.0456;
   const int64_t switchPos = 2 * kBlock + 300;
-  auto c = OSignalChain::Create(1 << 16);
+  auto c = OSignalChain::Create(test::HostFft(), 1 << 16);
   c->UsePlan(*plan_);
   c->SetMixer(g1);
   c->ResetBatch();
@@ -124,7 +162,7 @@ TEST_F(SignalChainTest, BlockwiseEqualsSamplewise) {
   }
   for (int64_t n = 0; n < c->RawCount(); n += 97) EXPECT_NEAR(std::abs(c->RawA()[n] - mixA[static_cast<size_t>(n)]), 0, 1e-9);
   // The explicit in-block switch gives the same bits as the scheduled one.
-  auto e = OSignalChain::Create(1 << 16);
+  auto e = OSignalChain::Create(test::HostFft(), 1 << 16);
   e->UsePlan(*plan_);
   e->SetMixer(g1);
   e->ResetBatch();
@@ -136,10 +174,10 @@ TEST_F(SignalChainTest, BlockwiseEqualsSamplewise) {
 }
 
 TEST_F(SignalChainTest, DecimationOneAndFloatInput) {
-  auto c = OSignalChain::Create(1 << 14);
+  auto c = OSignalChain::Create(test::HostFft(), 1 << 14);
   std::vector<FftComplex> H(plan_->Response(), plan_->Response() + OSignalChain::kFilterSize);
   ASSERT_TRUE(c->SetFilter(H.data(), 1));
-  auto f = OSignalChain::Create(1 << 14);
+  auto f = OSignalChain::Create(test::HostFft(), 1 << 14);
   ASSERT_TRUE(f->SetFilter(H.data(), 1));
   c->SetMixer(0.3);
   f->SetMixer(0.3);
@@ -163,7 +201,7 @@ TEST_F(SignalChainTest, DecimationOneAndFloatInput) {
 }
 
 TEST_F(SignalChainTest, CopyBehavesLikeTheOriginalAndStoresStopWhenFull) {
-  auto c = OSignalChain::Create(4096);
+  auto c = OSignalChain::Create(test::HostFft(), 4096);
   c->UsePlan(*plan_);
   c->SetMixer(0.01);
   const auto in = Noise(60 * kBlock, 9);

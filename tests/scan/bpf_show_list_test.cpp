@@ -5,6 +5,7 @@
 #include <cmath>
 #include <string>
 
+#include "dsp/fft_test_util.h"
 #include "dsp/ombpf2.h"
 #include "results/graph_autoscale.h"
 
@@ -13,12 +14,11 @@ namespace {
 
 class BpfShowListTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { BPF2_InitGlobal(65536); }
   static std::shared_ptr<const SampleRatePlan> Plan(double rate, double bw = 20000) {
     RatePlanInputs in;
     in.sampleRate = rate;
     in.polosaFM = bw;
-    return RecomputePlan(in);
+    return RecomputePlan(test::HostFft(), in);
   }
 };
 

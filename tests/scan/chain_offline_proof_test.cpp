@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "board_timeline_fixture.h"
+#include "dsp/fft_test_util.h"
 #include "dsp/ombpf2.h"
 #include "dsp/sample_rate_plan.h"
 #include "dsp/signal_chain.h"
@@ -40,10 +41,7 @@ struct ProofCase {
   unsigned seed;
 };
 
-class ChainOfflineProof : public ::testing::TestWithParam<ProofCase> {
- protected:
-  static void SetUpTestSuite() { BPF2_InitGlobal(65536); }
-};
+class ChainOfflineProof : public ::testing::TestWithParam<ProofCase> {};
 
 uint32_t Bits(float v) { return std::bit_cast<uint32_t>(v); }
 
@@ -52,7 +50,7 @@ TEST_P(ChainOfflineProof, EveryFrequencyGivesItsLoad) {
   RatePlanInputs in;
   in.sampleRate = c.rate;
   in.zondN = c.zondN;
-  const auto plan = RecomputePlan(in);
+  const auto plan = RecomputePlan(test::HostFft(), in);
   ASSERT_TRUE(plan);
   OScanPlan scan;
   ASSERT_TRUE(scan.StartPlan(c.ranges));
@@ -62,7 +60,7 @@ TEST_P(ChainOfflineProof, EveryFrequencyGivesItsLoad) {
   gi.sampleRateHz = plan->SampleRateUsed();
   gi.firstNullHz = plan->FirstNullHz();
 
-  auto chain = OSignalChain::Create(1 << 20);
+  auto chain = OSignalChain::Create(test::HostFft(), 1 << 20);
   ASSERT_TRUE(chain);
   AntIzms set(4096);
   const BridgeSettings bridge;

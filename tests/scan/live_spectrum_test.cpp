@@ -9,6 +9,8 @@
 #include <thread>
 #include <vector>
 
+#include "dsp/fft_setup.h"
+#include "dsp/fft_test_util.h"
 #include "dsp/ombpf2.h"
 #include "platform/event_loop.h"
 #include "scan/live_spectrum.h"
@@ -52,9 +54,8 @@ RatePlanInputs Inputs(double rate) {
 }
 
 TEST(LiveSpectrumPlan, PeriodsComeFromThePublishedPlan) {
-  BPF2_InitGlobal(65536);
-  ORatePlanKeeper keeper(Inputs(2'400'000));
-  LiveSpectrum s;
+  ORatePlanKeeper keeper(test::HostFft(), Inputs(2'400'000));
+  LiveSpectrum s(test::HostFft());
   s.SetPlanSource(&keeper);
   Blocks blocks;
   // 2.4 MS/s: 50 ms of graph = ⌊50 × 2400 / 1024⌋ = 117 blocks, 20 ms of waterfall = 46.
@@ -78,8 +79,7 @@ TEST(LiveSpectrumPlan, PeriodsComeFromThePublishedPlan) {
 }
 
 TEST(LiveSpectrumPlan, FramesAreMadeWithoutAllocating) {
-  BPF2_InitGlobal(65536);
-  LiveSpectrum s;
+  LiveSpectrum s(test::HostFft());
   s.SetPeriods(2, 1);
   Blocks blocks;
   blocks.Feed(s, 4, true);  // first use of every path
@@ -115,10 +115,9 @@ class CountingListener : public ISpectrumListener {
 };
 
 TEST(LiveSpectrumPlan, WindowsAreToldOfNewFramesAtMostAboutSixtyTimesASecond) {
-  BPF2_InitGlobal(65536);
   EventLoop loop;
   CountingListener listener;
-  LiveSpectrum s;
+  LiveSpectrum s(test::HostFft());
   s.SetPeriods(1, 1);  // a frame per block: far more than 60 per second
   s.SetListener(&loop, &listener);
   Blocks blocks;
@@ -138,7 +137,7 @@ TEST(LiveSpectrumPlan, WindowsAreToldOfNewFramesAtMostAboutSixtyTimesASecond) {
   EXPECT_LE(listener.last, s.Graph().number);
   EXPECT_GT(listener.last, 0);
   // Gone before its notice ran: the notice is dropped.
-  auto gone = std::make_unique<LiveSpectrum>();
+  auto gone = std::make_unique<LiveSpectrum>(test::HostFft());
   gone->SetPeriods(1, 1);
   gone->SetListener(&loop, &listener);
   const int before = listener.notices;
@@ -146,6 +145,27 @@ TEST(LiveSpectrumPlan, WindowsAreToldOfNewFramesAtMostAboutSixtyTimesASecond) {
   gone.reset();
   loop.RunPending();
   EXPECT_EQ(listener.notices, before);
+}
+
+// Each spectrum transforms with the setup it was given: the portable kernel's frames equal the
+// fastest kernel's to the bit; tables smaller than the transform are refused.
+TEST(LiveSpectrumPlan, EachSpectrumUsesItsOwnSetup) {
+  LiveSpectrum slow(FftSetup::Portable(65536)), quick(test::HostFft());
+  for (LiveSpectrum* s : {&slow, &quick}) s->SetPeriods(2, 1);
+  std::vector<float> noise(4 * 2048);
+  unsigned seed = 12345;
+  for (float& v : noise) v = static_cast<float>((seed = seed * 1103515245u + 12345u) >> 16) / 65536.0f - 0.5f;
+  for (int i = 0; i < 3; ++i) {
+    const float* prev = noise.data() + 2048 * i;
+    for (LiveSpectrum* s : {&slow, &quick}) s->Feed(prev, prev + 2048, prev, prev + 2048);
+  }
+  const SpectrumFrame a = slow.Graph(), b = quick.Graph();
+  ASSERT_EQ(a.number, 1);
+  ASSERT_EQ(b.number, 1);
+  EXPECT_EQ(a.a, b.a);
+  EXPECT_EQ(a.b, b.b);
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_FATAL(LiveSpectrum{FftSetup::Portable(1024)}, "BPF_GetSinTablePointer() - параметр NN > BaseNN !!!");
 }
 
 }  // namespace

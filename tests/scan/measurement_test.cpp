@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "board_timeline_fixture.h"
+#include "dsp/fft_test_util.h"
 #include "dsp/ombpf2.h"
 #include "scan/bridge_model.h"
 #include "scan/measure_windows.h"
@@ -22,13 +23,11 @@ class FakeLevels : public IReceiverLevels {
 
 class MeasurementTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { BPF2_InitGlobal(65536); }
-
   std::shared_ptr<const SampleRatePlan> Plan(double rate, int tZond10 = 20) {
     RatePlanInputs in;
     in.sampleRate = rate;
     in.tZond10 = tZond10;
-    return RecomputePlan(in);
+    return RecomputePlan(test::HostFft(), in);
   }
 
   // One group of two frequencies around 14 MHz with a 50 Ω load, at the plan's rate.
@@ -56,7 +55,7 @@ TEST_F(MeasurementTest, WindowsEndingAtTheLastStoredSampleAreMeasuredOneFewerIsI
   const auto plan = Plan(250000);  // D = 1: the decimated store stops exactly at its capacity
   ASSERT_EQ(plan->Decimation(), 1);
   const test::Timeline t = Group(*plan, freqs_);
-  auto big = OSignalChain::Create(1 << 20);
+  auto big = OSignalChain::Create(test::HostFft(), 1 << 20);
   AntIzms set(16);
   OMeasurement probe(*big, set);
   probe.StartGroup(*plan, freqs_.data(), 2, freqs_[0], kTuning);
@@ -64,7 +63,7 @@ TEST_F(MeasurementTest, WindowsEndingAtTheLastStoredSampleAreMeasuredOneFewerIsI
   ASSERT_TRUE(probe.SyncFound());
   const int64_t end = ComputeWindows(probe.E(), plan->SlotLen(), plan->PauseLen(), plan->GuardLen(), 1, 0).lastEnd;
   for (const int64_t capacity : {end, end - 1}) {
-    auto chain = OSignalChain::Create(capacity);
+    auto chain = OSignalChain::Create(test::HostFft(), capacity);
     AntIzms s(16);
     OMeasurement m(*chain, s);
     m.StartGroup(*plan, freqs_.data(), 2, freqs_[0], kTuning);
@@ -85,7 +84,7 @@ TEST_F(MeasurementTest, EarlyFalseSyncAndSilenceGiveNoPointAndNoOutOfBoundsRead)
   // A 0.5 ms slot: the window is nearly as long as the reference, and a burst that ends after a
   // few decimated samples makes the detector fire so early that W1 would start before sample 0.
   const auto plan = Plan(2400000, 5);
-  auto chain = OSignalChain::Create(1 << 16);
+  auto chain = OSignalChain::Create(test::HostFft(), 1 << 16);
   AntIzms set(16);
   OMeasurement m(*chain, set);
   m.StartGroup(*plan, freqs_.data(), 1, freqs_[0], kTuning);
@@ -115,7 +114,7 @@ TEST_F(MeasurementTest, EarlyFalseSyncAndSilenceGiveNoPointAndNoOutOfBoundsRead)
 TEST_F(MeasurementTest, RecordCarriesLevelsAndStopsWhenTheSetIsFull) {
   const auto plan = Plan(2400000);
   const test::Timeline t = Group(*plan, freqs_);
-  auto chain = OSignalChain::Create(1 << 20);
+  auto chain = OSignalChain::Create(test::HostFft(), 1 << 20);
   AntIzms set(1);
   FakeLevels levels;
   const ImpedanceComputer imp(BridgeSettings{}, nullptr);

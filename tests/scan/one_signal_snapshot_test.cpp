@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "board_timeline_fixture.h"
+#include "dsp/fft_test_util.h"
 #include "dsp/ombpf2.h"
 #include "scan/bridge_model.h"
 #include "scan/measure_windows.h"
@@ -24,12 +25,10 @@ constexpr double kF = 14000000;
 // One measured group of one frequency with a 25 − 40j Ω load, recorded as the board plays it.
 class OneSignalSnapshotTest : public ::testing::Test {
  protected:
-  static void SetUpTestSuite() { BPF2_InitGlobal(65536); }
-
   void Measure(double rate) {
     RatePlanInputs in;
     in.sampleRate = rate;
-    plan_ = RecomputePlan(in);
+    plan_ = RecomputePlan(test::HostFft(), in);
     ASSERT_TRUE(plan_);
     test::TimelineSpec s;
     s.plan = plan_.get();
@@ -50,7 +49,7 @@ class OneSignalSnapshotTest : public ::testing::Test {
   }
 
   std::shared_ptr<const SampleRatePlan> plan_;
-  std::unique_ptr<OSignalChain> chain_ = OSignalChain::Create(1 << 18);
+  std::unique_ptr<OSignalChain> chain_ = OSignalChain::Create(test::HostFft(), 1 << 18);
   AntIzms set_{16};
   OMeasurement m_{*chain_, set_};
   test::Timeline timeline_;
@@ -135,8 +134,7 @@ TEST_F(OneSignalSnapshotTest, TurnedBackSlotsShowTheReferenceStillAndTheAntennaA
 }
 
 TEST(OneSignalSnapshot, EmptyStoresGiveEmptySeriesAndNoBands) {
-  BPF2_InitGlobal(65536);
-  auto chain = OSignalChain::Create(4096);
+  auto chain = OSignalChain::Create(test::HostFft(), 4096);
   AntIzms set(4);
   OMeasurement m(*chain, set);
   OneSignalSnapshot snap;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "dsp/fft_test_util.h"
 #include "dsp/ombpf2.h"
 #include "shell/log_console.h"
 
@@ -9,8 +10,7 @@ namespace kavu {
 namespace {
 
 TEST(RatePlanKeeper, PublishesWholePlansAndServesTheBatchBuilder) {
-  BPF2_InitGlobal(65536);
-  ORatePlanKeeper keeper;
+  ORatePlanKeeper keeper(test::HostFft());
   ISampleClock& clock = keeper;
   EXPECT_DOUBLE_EQ(clock.SamplePeriodSec(), 1 / 20e6);
   EXPECT_EQ(clock.PlannedTickRateHz(), 156250);
@@ -33,10 +33,9 @@ TEST(RatePlanKeeper, PublishesWholePlansAndServesTheBatchBuilder) {
 }
 
 TEST(RatePlanKeeper, LogsEachNewPlansNotesAndTheReasonForNoPlan) {
-  BPF2_InitGlobal(65536);
   Log().SetSink(OLogConsole::Sink::None);
   Log().SetCapture(true);
-  ORatePlanKeeper keeper;
+  ORatePlanKeeper keeper(test::HostFft());
   Log().TakeCaptured();
   ASSERT_TRUE(keeper.RecomputePlan(4000));  // below 8000 Hz: raised, with a red line first
   const std::string log = Log().TakeCaptured();

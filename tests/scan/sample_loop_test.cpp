@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "dsp/fft_test_util.h"
 #include "dsp/ombpf2.h"
 #include "scan/sample_loop.h"
 
@@ -120,11 +121,10 @@ TEST(SampleLoop, OverrunWhileScanningIsReported) {
 }
 
 TEST(SampleLoop, IdleBlocksFeedTheLiveSpectrum) {
-  BPF2_InitGlobal(65536);
   SampleRings rings(1 << 16);
   LoopCounters c;
   RecordingSink sink;
-  LiveSpectrum spectrum;
+  LiveSpectrum spectrum(test::HostFft());
   spectrum.SetPeriods(2, 1);
   SampleLoop loop(rings, c, sink, &spectrum);
   loop.Start();

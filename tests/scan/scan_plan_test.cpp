@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "dsp/fft_test_util.h"
 #include "dsp/ombpf2.h"
 #include "dsp/sample_rate_plan.h"
 #include "scan/range_text.h"
@@ -131,12 +132,11 @@ TEST(ScanPlan, GroupsAndTuningsAtBothRates) {
       {2048000, 427 * 2048000.0 / 65536, {141018672, 143518672, 146018672, 148518672, 150518672}},
       {2400000, 380 * 2400000.0 / 65536, {141106958, 143606958, 146106958, 148606958, 150606958}},
   };
-  BPF2_InitGlobal(65536);
   for (const Case& c : cases) {
     // The sample-rate plan at that rate with default options gives the same first null.
     RatePlanInputs ri;
     ri.sampleRate = c.rate;
-    const auto rate = RecomputePlan(ri);
+    const auto rate = RecomputePlan(test::HostFft(), ri);
     ASSERT_TRUE(rate);
     EXPECT_EQ(rate->FirstNullHz(), c.firstNull);
     OScanPlan plan;

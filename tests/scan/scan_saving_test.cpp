@@ -1,6 +1,7 @@
 // The saved scan's name and note, and the name made safe for the file system.
 #include <gtest/gtest.h>
 
+#include "dsp/fft_test_util.h"
 #include "scan/live_spectrum.h"
 #include "scan/scan_engine.h"
 #include "scan/scan_saving.h"
@@ -81,8 +82,7 @@ TEST(LiveSpectrum, HannTapersTheEndsOfTheRecord) {
 }
 
 TEST(LiveSpectrum, ToneLandsInItsBin) {
-  BPF2_InitGlobal(65536);
-  LiveSpectrum s;
+  LiveSpectrum s(test::HostFft());
   s.SetPeriods(2, 1);
   std::vector<float> a(4096);
   const int bin = 100;

@@ -107,8 +107,7 @@ int RunGen(const std::vector<std::string>& args) {
   OBoardProtocol board(port);
   AnsweringNotice notice(a.answer);
   ErrorBox box(notice);
-  StartFft(65536);  // the sample-rate plan designs its filter with the FFT
-  ORatePlanKeeper plan;
+  ORatePlanKeeper plan(StartFft(65536));  // the sample-rate plan designs its filter with the FFT
   const Si5351Config si = Si5351Config::Load();
   const GenDesks desks = LoadGenDesks();
   auto setup = std::make_unique<GenSetup>(board, box, plan, si, desks, GenSetupOptions::Load());

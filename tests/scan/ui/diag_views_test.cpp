@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "dsp/fft_test_util.h"
 #include "dsp/ombpf2.h"
 #include "e2e/bench_scan_fixture.h"
 #include "scan/ui/cdlg_bpf_show.h"
@@ -148,10 +149,9 @@ TEST_F(OneSignalViewBench, FilterViewShowsTheStationsPlan) {
 // The filter view's curve, on its pixels, against the designed response.
 TEST(BpfShowView, CurveFollowsTheDesignedResponseAndTheBandIsMarked) {
   test::QtTestApp();
-  BPF2_InitGlobal(65536);
   RatePlanInputs in;
   in.sampleRate = 2000000;
-  const auto plan = RecomputePlan(in);
+  const auto plan = RecomputePlan(test::HostFft(), in);
   ASSERT_TRUE(plan);
   CDlgBpfShow view(plan);
   view.resize(900, 560);

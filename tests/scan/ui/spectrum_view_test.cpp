@@ -9,6 +9,7 @@
 #include <random>
 #include <string>
 
+#include "dsp/fft_test_util.h"
 #include "dsp/ombpf2.h"
 #include "scan/live_spectrum.h"
 #include "scan/spektr_settings.h"
@@ -23,8 +24,7 @@ const QRgb kGrey = qRgb(192, 192, 192), kBlack = qRgb(0, 0, 0), kBlue = qRgb(0, 
 
 struct ViewFixture {
   QApplication& app = test::QtTestApp();
-  bool fft_tables = (BPF2_InitGlobal(65536), true);  // the live spectrum's transform needs them
-  LiveSpectrum spectrum;
+  LiveSpectrum spectrum{test::HostFft()};
   SpektrSettings settings;  // graph −90 … 80 dB, waterfall −90 … 50 dB
   SpectrumView view{spectrum, settings};
 
