@@ -165,6 +165,10 @@ try {
   }
 
   // SIGTERM in the middle of a long scan: the program ends on its own and keeps the points.
+  // The range editor shown again, once it holds the server's text (so no late load overwrites).
+  await page.check("#IsCheckDia");
+  const now = (await command(port, "5")).subarray(1).toString("latin1");
+  await waitFor(async () => (await page.inputValue("#range")) === now, 5000, "the range editor again");
   check(await sendRange(page, port, "140-200 0.01"), "the long scan's range reaches the server");
   await page.click("#bStart");
   let seen = 0;
