@@ -4,6 +4,9 @@
 // control board, simulated receiver, bridge and antenna) is started first and stands in for the
 // hardware: its own settings file selects its port and receiver, the user's settings are left
 // alone, and it is stopped after the window has closed the port and the receiver.
+// --web [ADDRESS:]PORT runs the web server for this run whatever the options say, storing nothing.
+// Ctrl-C, SIGTERM and SIGHUP close the main window as its close box does; a scan in progress is
+// stopped and its points saved first, and the program ends with 128 + the signal's number.
 #include <QApplication>
 #include <QScreen>
 #include <cstdio>
@@ -14,6 +17,7 @@
 #include "results/results_store.h"
 #include "results/ui/cshow_data_window.h"
 #include "scan/ui/calibration_window_install.h"
+#include "scan/stopped_scan_save.h"
 #include "scan/ui/odlg_spektr.h"
 #include "shell/command_line.h"
 #include "shell/log_console.h"
@@ -21,6 +25,7 @@
 #include "shell/ui/qt_notice.h"
 #include "shell/ui/qt_window_thread.h"
 #include "shell/ui/screen_fit.h"
+#include "shell/ui/stop_signal_notifier.h"
 #include "shell/ui/window_icon.h"
 #include "sim/antenna_model.h"
 #include "sim/virtual_bench.h"
@@ -66,28 +71,71 @@ bool StartBench(const std::string& load, sim::VirtualBench& bench) {
   return true;
 }
 
-int RunAnalyzer(QApplication& app) {
+// The options' web server settings, or the command line's --web for this run only.
+HttpServerSettings WebServerSettings(const CommandLineOptions& options) {
+  HttpServerSettings h = HttpServerSettings::Load();
+  if (options.web) {
+    h.m_IsHttpServer = true;
+    h.m_HttpServerAdr = options.web_address;
+    h.m_HttpServerPort = options.web_port;
+  }
+  return h;
+}
+
+// A stop signal: a scan in progress keeps its points (saved now, as a failed scan's are), then
+// the window closes as by its close box.
+void EndOnStopSignal(ODlgSpektr& window, int signal) {
+  Log() << LogColour(kColourNotice) << "Получен сигнал " << StopSignalName(signal) << ": окно закрывается\n"
+        << LogColour(kColourNormal);
+  ScanStation& station = window.Station();
+  if (ScanInProgress(station.Engine())) {
+    const ScanEndReport r =
+        StopScanAndSave(station, StopSignalText(signal), ScanSecondsSoFar(station.Engine()), &station.SaveDescription());
+    if (!r.save.ok) {
+      LogRed("Сканирование прервано, точек " + std::to_string(r.points) + ", не сохранено: " + r.error + "\n");
+    } else {
+      Log() << LogColour(kColourNotice) << "Сканирование прервано, точек " << r.points
+            << (r.save.written ? ", сохранено в " + r.save.path : std::string(", нечего сохранять")) << "\n"
+            << LogColour(kColourNormal);
+    }
+  }
+  window.close();
+}
+
+int RunAnalyzer(QApplication& app, const CommandLineOptions& options) {
   QtWindowThread window_thread;
   QtNotice notice;
-  int code = 0;
+  StopSignalNotifier stop_signals;
+  int code = 0, stopped_by = 0;
   {
     ODlgSpektr main_window(window_thread, notice);
     notice.SetParent(&main_window);
+    main_window.SetHttpServerSettings(WebServerSettings(options));
     QObject::connect(&main_window, &ODlgSpektr::Finished, &app, [&](int c) {
       code = c;
       app.quit();
+    });
+    QObject::connect(&stop_signals, &StopSignalNotifier::Received, &main_window, [&](int signal) {
+      if (stopped_by != 0) return;
+      stopped_by = signal;
+      EndOnStopSignal(main_window, signal);
     });
     ResizeWithinScreen(main_window, QSize(1400, 640));  // a small screen gets nine tenths of it
     main_window.show();
     main_window.StartUp();
     app.exec();
   }
-  return code;
+  return stopped_by != 0 ? 128 + stopped_by : code;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
+  // The usage text needs no display: it is answered before the application object is made.
+  if (HelpRequested(std::vector<std::string>(argv + 1, argv + argc))) {
+    std::fputs(CommandLineHelp().c_str(), stdout);
+    return 0;
+  }
   QApplication app(argc, argv);
   // Qt has just switched the C library to the user's locale; numbers are read with a point.
   RestoreCNumericLocale();
@@ -100,10 +148,16 @@ int main(int argc, char** argv) {
     return 2;
   }
   const bool bench_wanted = options.demo || !options.sim_load.empty();
-  if (!options.file_name.empty() && !bench_wanted) return ViewFile(app, options.file_name);
+  if (!options.file_name.empty() && !bench_wanted) {
+    if (options.web) {
+      std::fprintf(stderr, "kavusdraa: --web needs the analyzer window; a scan file only opens the results window\n");
+      return 2;
+    }
+    return ViewFile(app, options.file_name);
+  }
   sim::VirtualBench bench;
   if (bench_wanted && !StartBench(options.demo ? sim::kDemoAntennaText : options.sim_load, bench)) return 1;
-  const int code = RunAnalyzer(app);
+  const int code = RunAnalyzer(app, options);
   bench.Stop();
   return code;
 }

@@ -97,5 +97,65 @@ TEST_F(CommandLineTest, DemoAndSimChooseTheVirtualBench) {
   EXPECT_NE(o.error.find("--sim needs"), std::string::npos) << o.error;
 }
 
+TEST_F(CommandLineTest, WebTakesAnAddressAndAPortForThisRunOnly) {
+  auto o = ParseCommandLine({"--demo", "--web", "127.0.0.1:8890"});
+  EXPECT_TRUE(o.web);
+  EXPECT_EQ(o.web_address, "127.0.0.1");
+  EXPECT_EQ(o.web_port, 8890);
+  EXPECT_TRUE(o.demo);
+  EXPECT_TRUE(o.error.empty()) << o.error;
+  // A port alone: every address; 0: a free port; a host name is resolved when the server starts.
+  o = ParseCommandLine({"--web", "8888"});
+  EXPECT_TRUE(o.web);
+  EXPECT_EQ(o.web_address, "");
+  EXPECT_EQ(o.web_port, 8888);
+  o = ParseCommandLine({"--web", "localhost:0", "/tmp/a.kant"});
+  EXPECT_EQ(o.web_address, "localhost");
+  EXPECT_EQ(o.web_port, 0);
+  EXPECT_EQ(o.file_name, "/tmp/a.kant");  // the value is never taken for a file, nor the file for it
+  // Nothing of it reaches the settings: the options' server keys stay as they were.
+  EXPECT_EQ(Settings().GetProfileInt("CDlgOptions", "m_IsHttpServer", -7), -7);
+  EXPECT_EQ(Settings().GetProfileInt("CDlgOptions", "m_HttpServerPort", -7), -7);
+  o = ParseCommandLine({});
+  EXPECT_FALSE(o.web);
+}
+
+TEST_F(CommandLineTest, AMalformedWebValueIsAClearError) {
+  const struct {
+    const char* value;
+    const char* says;
+  } cases[] = {
+      {"65536", "PORT 0..65535"},       {"-1", "PORT 0..65535"},      {"80a", "PORT 0..65535"},
+      {"127.0.0.1:", "PORT 0..65535"},  {"", "PORT 0..65535"},        {"+80", "PORT 0..65535"},
+      {"999999999999", "PORT 0..65535"}, {":8080", "address before ':' is empty"},
+      {"::1:8080", "IPv4 only"},        {"[::1]:8080", "IPv4 only"}, {"a b:80", "space or a control"},
+  };
+  for (const auto& c : cases) {
+    const auto o = ParseCommandLine({"--web", c.value});
+    EXPECT_FALSE(o.web) << c.value;
+    EXPECT_NE(o.error.find(c.says), std::string::npos) << c.value << ": " << o.error;
+    EXPECT_TRUE(o.web_address.empty()) << c.value;
+  }
+  const std::string long_host(241, 'h');
+  EXPECT_NE(ParseCommandLine({"--web", long_host + ":80"}).error.find("longer than 240"), std::string::npos);
+  EXPECT_TRUE(ParseCommandLine({"--web", std::string(240, 'h') + ":80"}).web);
+  // Without its value: an error, said in red in the log too.
+  const auto o = ParseCommandLine({"--web"});
+  EXPECT_FALSE(o.web);
+  EXPECT_NE(o.error.find("--web needs [ADDRESS:]PORT"), std::string::npos) << o.error;
+  EXPECT_NE(Log().TakeCaptured().find("--web needs [ADDRESS:]PORT"), std::string::npos);
+}
+
+TEST_F(CommandLineTest, HelpIsAskedForAnywhereAndNamesEveryOption) {
+  EXPECT_TRUE(HelpRequested({"--demo", "--help"}));
+  EXPECT_TRUE(HelpRequested({"-h"}));
+  EXPECT_FALSE(HelpRequested({"--demo", "-n", "help.kant"}));
+  const std::string help = CommandLineHelp();
+  for (const char* option : {"-n", "--demo", "--sim LOAD", "--web [ADDRESS:]PORT", "AVX_Disable", "--help", "SIGTERM"}) {
+    EXPECT_NE(help.find(option), std::string::npos) << option;
+  }
+  EXPECT_EQ(help.back(), '\n');
+}
+
 }  // namespace
 }  // namespace kavu

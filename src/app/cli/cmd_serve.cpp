@@ -11,6 +11,7 @@
 #include "platform/event_loop.h"
 #include "platform/number_text.h"
 #include "scan/scan_station.h"
+#include "scan/stopped_scan_save.h"
 #include "shell/error_box.h"
 #include "shell/log_console.h"
 #include "sim/virtual_bench.h"
@@ -112,15 +113,23 @@ int RunServe(const std::vector<std::string>& args) {
         }
         std::fflush(stdout);
         std::atomic<bool> done{false};
+        std::atomic<int> signal{0};
         std::thread waiter([&] {
           const timespec tick{0, 100'000'000};
-          while (!done.load() && sigtimedwait(&stop_signals, nullptr, &tick) <= 0) {
+          int s = 0;
+          while (!done.load() && (s = sigtimedwait(&stop_signals, nullptr, &tick)) <= 0) {
           }
+          signal.store(s > 0 ? s : 0);
           loop.Quit();
         });
         loop.Run();
         done.store(true);
         waiter.join();
+        // A scan in progress keeps its points, as `scan` keeps them on Ctrl-C.
+        if (ScanInProgress(station.Engine())) {
+          events.ScanEnded(StopScanAndSave(station, StopSignalText(signal.load()), ScanSecondsSoFar(station.Engine()),
+                                           &station.SaveDescription()));
+        }
         std::printf("stopping\n");
       }
     }

@@ -17,6 +17,7 @@
 #include "platform/number_text.h"
 #include "results/ant_izm_file.h"
 #include "scan/range_text.h"
+#include "scan/stopped_scan_save.h"
 #include "scan/bridge_settings.h"
 #include "scan/calibration.h"
 #include "scan/impedance_computer.h"
@@ -101,29 +102,7 @@ void WarnAboutThePlan(const char* name, ScanStation& st, CliEvents& events) {
 // A stop signal ended the scan: it is kept as a failed scan is, saved under the name the saving
 // layer composes from the settings.
 ScanEndReport EndOnSignal(ScanStation& st, int signal, double seconds) {
-  st.Engine().StopScan();
-  ScanEndReport report;
-  report.ok = false;
-  report.error = std::string("scan stopped by ") + (signal == SIGINT ? "SIGINT" : signal == SIGTERM ? "SIGTERM" : "SIGHUP");
-  report.points = st.Store().Set(0).Count();
-  const ScanOptions options = ScanOptions::Load();
-  const ScanPlanView view = st.Engine().Plan().View();
-  const std::shared_ptr<const SampleRatePlan> rate = st.Keeper().Published();
-  const BridgeSettings bridge = LoadBridgeSettings();
-  ScanSaveInputs in;
-  in.options = &options;
-  in.plan = &view;
-  in.ratePlan = rate.get();
-  in.bridge = &bridge;
-  in.points = report.points;
-  in.seconds = seconds;
-  const std::time_t now = std::time(nullptr);
-  localtime_r(&now, &in.local);
-  const ScanSaveTexts t = ComposeScanSave(in);
-  report.save = st.Store().SaveScanResult(t.name, t.note);
-  report.saved = report.save.ok;
-  if (!report.save.ok) report.error += "\ncannot save " + report.save.path + ": " + report.save.error;
-  return report;
+  return StopScanAndSave(st, StopSignalText(signal), seconds, &st.SaveDescription());
 }
 
 // Writes the scan's points (and note) to `path` as well: from the set itself, so a results

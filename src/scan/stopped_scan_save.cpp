@@ -1,0 +1,62 @@
+#include "scan/stopped_scan_save.h"
+
+#include <csignal>
+#include <ctime>
+#include <memory>
+
+#include "platform/steady_clock.h"
+#include "scan/bridge_settings.h"
+#include "scan/scan_saving.h"
+#include "scan/scan_station.h"
+
+namespace kavu {
+
+ScanEndReport StopScanAndSave(ScanStation& station, const std::string& why, double seconds,
+                              const ISaveDescription* description) {
+  ScanEngine& engine = station.Engine();
+  // An earlier scan's files still being written are finished first: no two writers at once.
+  engine.FlushSaves();
+  // The plan's view is read before the stop: the note describes the ranges as scanned.
+  const ScanPlanView view = engine.Plan().View();
+  engine.StopScan();
+  ScanEndReport report;
+  report.ok = false;
+  report.error = why;
+  report.points = station.Store().Set(0).Count();
+  const ScanOptions& options = engine.Options();
+  const std::shared_ptr<const SampleRatePlan> rate = station.Keeper().Published();
+  const BridgeSettings bridge = LoadBridgeSettings();
+  ScanSaveInputs in;
+  in.options = &options;
+  in.description = description;
+  in.plan = &view;
+  in.ratePlan = rate.get();
+  in.bridge = &bridge;
+  in.points = report.points;
+  in.seconds = seconds;
+  const std::time_t now = std::time(nullptr);
+  localtime_r(&now, &in.local);
+  const ScanSaveTexts t = ComposeScanSave(in);
+  report.save = station.Store().SaveScanResult(t.name, t.note);
+  report.saved = report.save.written;
+  if (!report.save.ok) report.error += "\ncannot save " + report.save.path + ": " + report.save.error;
+  return report;
+}
+
+std::string StopSignalName(int signal) {
+  switch (signal) {
+    case SIGINT: return "SIGINT";
+    case SIGTERM: return "SIGTERM";
+    case SIGHUP: return "SIGHUP";
+    default: return "signal " + std::to_string(signal);
+  }
+}
+
+std::string StopSignalText(int signal) { return "scan stopped by " + StopSignalName(signal); }
+
+double ScanSecondsSoFar(const ScanEngine& engine) {
+  const int64_t start = engine.Stats().startNs;
+  return start > 0 ? static_cast<double>(SteadyNowNs() - start) * 1e-9 : 0.0;
+}
+
+}  // namespace kavu
