@@ -86,6 +86,8 @@ TEST_F(RtlSdrTest, StopRightAfterStartNeverHangs) {
   ASSERT_TRUE(rtl_.MyStart(100e6, KavuRtlSdrBlockSink, &rings));
   ASSERT_TRUE(rtl_.RestartStreaming());
   EXPECT_EQ(rtl_.Status(), 2);
+  // The reader writes into `rings`, which ends with this body; the fixture's receiver later.
+  rtl_.MyStop();
 }
 
 TEST_F(RtlSdrTest, FrequenciesOutsideTheLibrarysRangeAreRefused) {
