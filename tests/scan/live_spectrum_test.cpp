@@ -164,7 +164,7 @@ TEST(LiveSpectrumPlan, EachSpectrumUsesItsOwnSetup) {
   ASSERT_EQ(b.number, 1);
   EXPECT_EQ(a.a, b.a);
   EXPECT_EQ(a.b, b.b);
-  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  test::UseThreadsafeDeathTests();
   EXPECT_FATAL(LiveSpectrum{FftSetup::Portable(1024)}, "BPF_GetSinTablePointer() - параметр NN > BaseNN !!!");
 }
 
