@@ -89,8 +89,7 @@ void EndOnStopSignal(ODlgSpektr& window, int signal) {
         << LogColour(kColourNormal);
   ScanStation& station = window.Station();
   if (ScanInProgress(station.Engine())) {
-    const ScanEndReport r =
-        StopScanAndSave(station, StopSignalText(signal), ScanSecondsSoFar(station.Engine()), &station.SaveDescription());
+    const ScanEndReport r = StopScanAndSave(station, StopSignalText(signal), ScanSecondsSoFar(station.Engine()));
     if (!r.save.ok) {
       LogRed("Сканирование прервано, точек " + std::to_string(r.points) + ", не сохранено: " + r.error + "\n");
     } else {

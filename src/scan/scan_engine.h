@@ -45,6 +45,7 @@
 #include "scan/scan_group_state.h"
 #include "scan/scan_plan.h"
 #include "scan/scan_saver.h"
+#include "scan/scan_saving.h"
 #include "scan/scan_preparation.h"
 #include "scan/scan_stats.h"
 
@@ -146,8 +147,9 @@ class ScanEngine : public IScanBlockSink, private IGroupEvents, private IHandove
   const ScanOptions& Options() const { return prep_.Options(); }
 
   // Window thread. None of these waits for the board: a group's generator setting, upload and
-  // run go out without blocking and their replies come back as window-thread tasks. When an earlier exchange still
-  // holds the port, StartScan and OnButtonScanOne start once it is free (they return true then).
+  // run go out without blocking and their replies come back as window-thread tasks. When an
+  // earlier exchange still holds the port, StartScan and OnButtonScanOne start once it is free
+  // (they return true then).
   // StartScan's generator initialisation also runs as such an exchange: the scan begins when it
   // succeeded; when it failed (its error boxes shown) ScanEnded reports ok and started false.
   // False: the scan did not start (the reason went to the error box).
@@ -160,6 +162,10 @@ class ScanEngine : public IScanBlockSink, private IGroupEvents, private IHandove
   // Waits until the files of every ended scan are written and reports those ends now (program
   // exit, a front end that must see the files). The destructor writes them too, unreported.
   void FlushSaves();
+  // The name and note a save of set 0 carries: `view` (the plan's ranges, read while the scan
+  // still runs when it is being stopped), the options and bridge of the scan, its receiver and
+  // generator texts and `seconds` of scanning. Window thread.
+  ScanSaveTexts SaveTexts(const ScanPlanView& view, double seconds) const;
   bool OnButtonScanOne();
   void PauseOrContinue();
   // Ends a running or paused scan at once (no save) and reports it through ScanEnded with

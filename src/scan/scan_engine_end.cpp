@@ -53,8 +53,7 @@ void ScanEngine::ReportEnd(const ScanEndReport& report, bool again) {
   }
 }
 
-void ScanEngine::SaveAntRes(const ScanEndReport& report, bool again) {
-  const ScanPlanView view = plan_.View();
+ScanSaveTexts ScanEngine::SaveTexts(const ScanPlanView& view, double seconds) const {
   const std::shared_ptr<const SampleRatePlan> rate = p_.keeper.Published();
   const BridgeSettings bridge = prep_.Impedance() ? prep_.Impedance()->Bridge() : BridgeSettings{};
   ScanSaveInputs in;
@@ -64,10 +63,14 @@ void ScanEngine::SaveAntRes(const ScanEndReport& report, bool again) {
   in.ratePlan = rate.get();
   in.bridge = &bridge;
   in.points = p_.store.Set(0).Count();
-  in.seconds = stats_.Seconds();
+  in.seconds = seconds;
   const std::time_t now = std::time(nullptr);
   localtime_r(&now, &in.local);
-  const ScanSaveTexts t = ComposeScanSave(in);
+  return ComposeScanSave(in);
+}
+
+void ScanEngine::SaveAntRes(const ScanEndReport& report, bool again) {
+  const ScanSaveTexts t = SaveTexts(plan_.View(), stats_.Seconds());
   // The files are written on the saver's thread; the scan's end is reported once they are.
   saver_.Save(p_.store.PrepareScanSave(t.name, t.note), [this, end = report, again](const SaveOutcome& save) mutable {
     p_.store.CommitScanSave(save);

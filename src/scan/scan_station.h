@@ -174,8 +174,6 @@ class ScanStation : private IReceiverSetHost, private ISaveDescription {
   // The main window's settings as loaded at start-up; front ends save through it.
   SpektrSettings& Spektr() { return settings_; }
   const ScanOptions& Options() const { return options_; }
-  // The receiver and generator texts a saved scan's name and note carry.
-  const ISaveDescription& SaveDescription() const { return *this; }
 
  private:
   // Gives `scan` (with `gen`'s own keys) to the three users; false (nothing changed) when no

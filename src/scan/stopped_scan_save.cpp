@@ -1,18 +1,14 @@
 #include "scan/stopped_scan_save.h"
 
 #include <csignal>
-#include <ctime>
-#include <memory>
+#include <string>
 
 #include "platform/steady_clock.h"
-#include "scan/bridge_settings.h"
-#include "scan/scan_saving.h"
 #include "scan/scan_station.h"
 
 namespace kavu {
 
-ScanEndReport StopScanAndSave(ScanStation& station, const std::string& why, double seconds,
-                              const ISaveDescription* description) {
+ScanEndReport StopScanAndSave(ScanStation& station, const std::string& why, double seconds) {
   ScanEngine& engine = station.Engine();
   // An earlier scan's files still being written are finished first: no two writers at once.
   engine.FlushSaves();
@@ -23,20 +19,7 @@ ScanEndReport StopScanAndSave(ScanStation& station, const std::string& why, doub
   report.ok = false;
   report.error = why;
   report.points = station.Store().Set(0).Count();
-  const ScanOptions& options = engine.Options();
-  const std::shared_ptr<const SampleRatePlan> rate = station.Keeper().Published();
-  const BridgeSettings bridge = LoadBridgeSettings();
-  ScanSaveInputs in;
-  in.options = &options;
-  in.description = description;
-  in.plan = &view;
-  in.ratePlan = rate.get();
-  in.bridge = &bridge;
-  in.points = report.points;
-  in.seconds = seconds;
-  const std::time_t now = std::time(nullptr);
-  localtime_r(&now, &in.local);
-  const ScanSaveTexts t = ComposeScanSave(in);
+  const ScanSaveTexts t = engine.SaveTexts(view, seconds);
   report.save = station.Store().SaveScanResult(t.name, t.note);
   report.saved = report.save.written;
   if (!report.save.ok) report.error += "\ncannot save " + report.save.path + ": " + report.save.error;

@@ -11,12 +11,11 @@ namespace kavu {
 class ScanStation;
 
 // Window thread. Finishes the saves of earlier scans, stops the station's scan (starting,
-// running or paused) and writes set 0 (and set 1, as every save does) before it returns. The report: ok false with `why` as its error,
-// the points, and the save's outcome (a scan without a point saves nothing, and earlier files
-// stay). `seconds`: the scan's time so far, for the note. `description`: the receiver and
-// generator texts of the file name and note; null leaves them out.
-ScanEndReport StopScanAndSave(ScanStation& station, const std::string& why, double seconds,
-                              const ISaveDescription* description);
+// running or paused) and writes set 0 (and set 1, as every save does) before it returns, named
+// and noted as the engine names every save. The report: ok false with `why` as its error, the
+// points, and the save's outcome (a scan without a point saves nothing, and earlier files stay).
+// `seconds`: the scan's time so far, for the note.
+ScanEndReport StopScanAndSave(ScanStation& station, const std::string& why, double seconds);
 
 // "SIGINT", "SIGTERM", "SIGHUP"; other numbers: "signal N".
 std::string StopSignalName(int signal);

@@ -127,8 +127,7 @@ int RunServe(const std::vector<std::string>& args) {
         waiter.join();
         // A scan in progress keeps its points, as `scan` keeps them on Ctrl-C.
         if (ScanInProgress(station.Engine())) {
-          events.ScanEnded(StopScanAndSave(station, StopSignalText(signal.load()), ScanSecondsSoFar(station.Engine()),
-                                           &station.SaveDescription()));
+          events.ScanEnded(StopScanAndSave(station, StopSignalText(signal.load()), ScanSecondsSoFar(station.Engine())));
         }
         std::printf("stopping\n");
       }

@@ -102,7 +102,7 @@ void WarnAboutThePlan(const char* name, ScanStation& st, CliEvents& events) {
 // A stop signal ended the scan: it is kept as a failed scan is, saved under the name the saving
 // layer composes from the settings.
 ScanEndReport EndOnSignal(ScanStation& st, int signal, double seconds) {
-  return StopScanAndSave(st, StopSignalText(signal), seconds, &st.SaveDescription());
+  return StopScanAndSave(st, StopSignalText(signal), seconds);
 }
 
 // Writes the scan's points (and note) to `path` as well: from the set itself, so a results
