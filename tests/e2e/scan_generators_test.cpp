@@ -21,11 +21,17 @@ TEST_F(ScanGenerators, EveryChipScansTheAntenna) {
     const char* gen;
     const char* ranges;
     const char* file_text;  // the generator's part of the saved file's name
-  } cases[] = {{"rfm22", "433-435 0.5", " rfm22b"},      {"rfm23", "300-302 0.5", " rfm23b"},
-               {"rfm69", "433-435 0.5", " rfm69"},       {"ad9833", "10-10.1 0.025", " dds_ad9833"},
-               {"adf4351", "143-147 1", " ADF4351+-4дБм"}, {"si4463", "433-435 0.5", " si4463"},
-               // Above 1136 MHz on the Si4463's second harmonic.
-               {"si4463", "1200-1201 0.5", " si4463"}};
+    double rel_tol;         // allowed error of R and X, as a fraction of |Z| (plus 0.2 Ω)
+  } cases[] = {{"rfm22", "433-435 0.5", " rfm22b", 0.005},
+               {"rfm23", "300-302 0.5", " rfm23b", 0.005},
+               {"rfm69", "433-435 0.5", " rfm69", 0.005},
+               {"ad9833", "10-10.1 0.025", " dds_ad9833", 0.005},
+               {"adf4351", "143-147 1", " ADF4351+-4дБм", 0.005},
+               {"si4463", "433-435 0.5", " si4463", 0.005},
+               // Above 1136 MHz on the Si4463's second harmonic: half the amplitude and twelve
+               // times the phase wander of 100 MHz, so about 2.5 times the scatter (0.3 % of |Z|
+               // rms against 0.12 … 0.16 % on the fundamentals, measured over 30 runs).
+               {"si4463", "1200-1201 0.5", " si4463", 0.015}};
   const char* load = "150+75j";
   std::string error;
   const auto model = sim::AntennaModel::Parse(load, &error);
@@ -46,7 +52,7 @@ TEST_F(ScanGenerators, EveryChipScansTheAntenna) {
       const double f = planned[static_cast<size_t>(i)];
       const Complex want = model->Impedance(f);
       const Complex z = imp.ComputeZ(set, i, -1);
-      const double tol = 0.005 * std::abs(want) + 0.2;
+      const double tol = c.rel_tol * std::abs(want) + 0.2;
       EXPECT_NEAR(z.real(), want.real(), tol) << f;
       EXPECT_NEAR(z.imag(), want.imag(), tol) << f;
     }
