@@ -189,6 +189,16 @@ size_t BoardPeripherals::RunCount() const {
   return runs_;
 }
 
+BoardPeripherals::View BoardPeripherals::ViewSince(size_t seen) const {
+  std::lock_guard lock(mutex_);
+  View v;
+  v.runs = runs_;
+  if (runs_ > seen && !timelines_.empty()) v.newest = timelines_.back();
+  v.live.sources = Sources();
+  v.live.bridge = BridgeFromOutputs(outputs_);
+  return v;
+}
+
 void BoardPeripherals::SetRunListener(std::function<void(const BatchTimeline&)> listener) {
   std::lock_guard lock(mutex_);
   listener_ = std::move(listener);

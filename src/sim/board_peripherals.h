@@ -64,6 +64,16 @@ class BoardPeripherals : public IBoardHardware, private IBatchDevices {
   std::optional<BatchTimeline> LastTimeline() const;
   // Runs played since construction.
   size_t RunCount() const;
+  // What the bench's sample source needs, read under one lock: the runs played so far, the
+  // newest run's timeline when more than `seen` have been played, and what every source and the
+  // bridge do now. Read apart, a run played between the reads would lend its end state to
+  // samples from before it started, or be missed altogether.
+  struct View {
+    size_t runs = 0;
+    std::optional<BatchTimeline> newest;
+    TimelineState live;
+  };
+  View ViewSince(size_t seen) const;
   // Waits up to timeout_ms until at least `count` runs have been played in all.
   bool WaitForRuns(size_t count, int timeout_ms) const;
   // Called on the board's thread with each run's timeline as soon as it is played (before the

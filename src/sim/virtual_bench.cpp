@@ -84,6 +84,7 @@ bool VirtualBench::Start(VirtualBenchOptions options, std::string* error) {
     timebase_ = SampleTimeBase{2'400'000.0, 0, SteadyNowNs()};
     last_run_.reset();
     runs_seen_ = 0;
+    live_ = TimelineState{};
     rx_log_.clear();
   }
   running_ = true;  // from here on Stop() undoes whatever was done
@@ -281,12 +282,7 @@ bool VirtualBench::WriteEvidence(const std::string& folder) const {
   return std::fclose(f) == 0 && ok;
 }
 
-TimelineState VirtualBench::LiveState() const {
-  TimelineState st;
-  st.sources = peripherals_->AllSources();
-  st.bridge = peripherals_->Bridge();
-  return st;
-}
+TimelineState VirtualBench::LiveState() const { return live_; }
 
 TimelineState VirtualBench::StateAt(int64_t t_ns, int64_t* next_change_ns) const {
   *next_change_ns = kNever;
@@ -330,11 +326,22 @@ uint64_t VirtualBench::OnDue(void* ctx) {
 void VirtualBench::OnFill(void* ctx, uint64_t first, unsigned char* buf, uint32_t len) {
   auto* self = static_cast<VirtualBench*>(ctx);
   std::lock_guard lock(self->mutex_);
-  if (self->peripherals_ && self->peripherals_->WaitForRuns(self->runs_seen_ + 1, 0)) {
-    self->last_run_ = self->peripherals_->LastTimeline();
-    self->runs_seen_ = self->peripherals_->Timelines().size();
+  // The newest run and the state outside runs come from one look at the board: samples that
+  // were due before a run was played show the state before it (its timeline's `before`), never
+  // the state it left behind. Changes outside runs (single commands) show from this fill on.
+  if (self->peripherals_) {
+    BoardPeripherals::View view = self->peripherals_->ViewSince(self->runs_seen_);
+    if (view.newest) self->last_run_ = std::move(view.newest);
+    self->runs_seen_ = view.runs;
+    self->live_ = view.live;
   }
+  if (self->fill_hook_) self->fill_hook_();
   if (self->signal_) self->signal_->Fill(*self, self->timebase_, first, buf, len);
+}
+
+void VirtualBench::SetFillHook(std::function<void()> hook) {
+  std::lock_guard lock(mutex_);
+  fill_hook_ = std::move(hook);
 }
 
 int32_t VirtualBench::OnFault(void* ctx) {

@@ -21,6 +21,7 @@
 // program's start-up uses the ports or the receivers; Stop after the program closed them.
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -100,6 +101,9 @@ class VirtualBench : private IBenchState {
 
   // The simulated receiver's log: open, close, start, stop, settings changes.
   std::vector<std::string> ReceiverLog() const;
+  // Tests: called on the receiver's thread at every fill of samples, after the board was looked
+  // at and before the samples are made, so that a run can be made to land in between.
+  void SetFillHook(std::function<void()> hook);
   // Writes the board's command log and the receiver's log into `folder` (test evidence).
   bool WriteEvidence(const std::string& folder) const;
 
@@ -133,6 +137,8 @@ class VirtualBench : private IBenchState {
   SampleTimeBase timebase_;
   std::optional<BatchTimeline> last_run_;
   size_t runs_seen_ = 0;
+  TimelineState live_;  // the board's state when the samples being filled were asked for
+  std::function<void()> fill_hook_;
   std::vector<std::string> rx_log_;
 
   bool running_ = false;

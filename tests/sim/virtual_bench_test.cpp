@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <atomic>
 #include <cmath>
 #include <cstdlib>
+#include <future>
 #include <numbers>
 #include <thread>
 
@@ -145,6 +147,48 @@ std::vector<double> Envelope(const std::vector<IqEntry>& s, double offset_hz, do
   return env;
 }
 
+// Classifies each envelope window: R reference, A antenna, 0 off, '?' else, and returns the
+// sequence of slots (runs of two windows or more of one class; `lengths` their windows). A window
+// across an edge can take any level between its neighbours' (off to antenna, 1.54 × the
+// reference, passes the reference level), so a lone window is not a slot.
+std::string SlotPattern(const std::vector<double>& env, double ref, double ant, std::vector<size_t>* lengths) {
+  std::string classes;
+  for (double e : env) {
+    char c = '?';
+    if (std::abs(e - ref) < 0.03 * ref) c = 'R';
+    else if (std::abs(e - ant) < 0.03 * ant) c = 'A';
+    else if (e < 2) c = '0';
+    classes.push_back(c);
+  }
+  std::string runs;
+  for (size_t i = 0; i < classes.size();) {
+    size_t j = i;
+    while (j < classes.size() && classes[j] == classes[i]) ++j;
+    if (classes[i] != '?' && j - i >= 2) {
+      if (runs.empty() || runs.back() != classes[i]) {
+        runs.push_back(classes[i]);
+        if (lengths) lengths->push_back(0);
+      }
+      if (lengths) lengths->back() += j - i;
+    }
+    i = j;
+  }
+  return runs;
+}
+
+// Through the board's protocol: the Si5351's CLK0 on 145 MHz, the bridge in the reference position.
+bool ToneOnReference(OBoardProtocol& board, std::string* error) {
+  Si5351Config cfg;
+  cfg.CheckAndDerive();
+  Si5351Regs regs;
+  if (!Si5351_CalcF(cfg, 145e6, 0, regs, *error)) return false;
+  const bool ok = board.I2cBlockWrite(26, regs.pll.data(), 8) == 0 && board.I2cBlockWrite(42, regs.ms.data(), 8) == 0 &&
+                  board.I2cRegWrite(16, regs.clk_control) == 0 && board.I2cRegWrite(3, 0xFE) == 0 &&
+                  board.SetCS(8, 231);
+  if (!ok) *error = "the board did not take the generator's or the bridge's setting";
+  return ok;
+}
+
 TEST(VirtualBench, ABatchRunShapesTheReceivedSignalOnTheSharedClock) {
   test::ScopedSettings user_settings;
   VirtualBench bench;
@@ -156,15 +200,7 @@ TEST(VirtualBench, ABatchRunShapesTheReceivedSignalOnTheSharedClock) {
   OSerialPort port;
   ASSERT_TRUE(port.Open(VirtualBench::kBenchPort, 115200)) << port.LastErrorText();
   OBoardProtocol board(port);
-  Si5351Config cfg;
-  cfg.CheckAndDerive();
-  Si5351Regs regs;
-  ASSERT_TRUE(Si5351_CalcF(cfg, 145e6, 0, regs, error)) << error;
-  ASSERT_EQ(board.I2cBlockWrite(26, regs.pll.data(), 8), 0);
-  ASSERT_EQ(board.I2cBlockWrite(42, regs.ms.data(), 8), 0);
-  ASSERT_EQ(board.I2cRegWrite(16, regs.clk_control), 0);
-  ASSERT_EQ(board.I2cRegWrite(3, 0xFE), 0);
-  ASSERT_TRUE(board.SetCS(8, 231));
+  ASSERT_TRUE(ToneOnReference(board, &error)) << error;
 
   SampleRings rings(1 << 23);
   Host host;
@@ -199,38 +235,77 @@ TEST(VirtualBench, ABatchRunShapesTheReceivedSignalOnTheSharedClock) {
   const double ant = ref * std::abs(ExpectedRatio(BridgeSettings{}, {150, 75}, 145e6));
   const size_t w = 480;  // 0.2 ms
   const auto env = Envelope(samples, offset, rate, w);
-  // Classify each window: R reference, A antenna, 0 off, '?' else. A window across an edge can
-  // take any level between its neighbours' (off to antenna, 1.54 × the reference, passes the
-  // reference level), so a lone window is not a slot.
-  std::string classes;
-  for (double e : env) {
-    char c = '?';
-    if (std::abs(e - ref) < 0.03 * ref) c = 'R';
-    else if (std::abs(e - ant) < 0.03 * ant) c = 'A';
-    else if (e < 2) c = '0';
-    classes.push_back(c);
-  }
-  // Collect the runs of two windows or more.
-  std::string runs;
   std::vector<size_t> lengths;
-  for (size_t i = 0; i < classes.size();) {
-    size_t j = i;
-    while (j < classes.size() && classes[j] == classes[i]) ++j;
-    if (classes[i] != '?' && j - i >= 2) {
-      if (runs.empty() || runs.back() != classes[i]) {
-        runs.push_back(classes[i]);
-        lengths.push_back(0);
-      }
-      lengths.back() += j - i;
-    }
-    i = j;
-  }
+  const std::string runs = SlotPattern(env, ref, ant, &lengths);
   EXPECT_EQ(runs, "R0ARAR") << "envelope pattern";
   // The pause and the slots last 1000 ticks of 6.4 us: 6.4 ms, 32 windows (± 2 for the edges).
   for (size_t i = 1; i + 1 < runs.size() && runs.size() == 6; ++i) {
     EXPECT_NEAR(static_cast<double>(lengths[i]), 32.0, 2.0) << "run " << i << " (" << runs[i] << ")";
   }
   ASSERT_EQ(bench.Peripherals().Timelines().size(), 1u);
+  bench.Stop();
+}
+
+// The receiver's thread makes samples some time after they were due. A run the board plays
+// meanwhile starts after those samples: they keep the state before it, never the state the run
+// leaves behind, and the run's own slots follow in full.
+TEST(VirtualBench, ARunPlayedWhileSamplesAreMadeStartsAfterThem) {
+  test::ScopedSettings user_settings;
+  VirtualBench bench;
+  VirtualBenchOptions options;
+  options.antenna = *AntennaModel::Parse("150+75j", nullptr);
+  options.impairments.gain_step_db = 0;
+  std::string error;
+  ASSERT_TRUE(bench.Start(options, &error)) << error;
+  OSerialPort port;
+  ASSERT_TRUE(port.Open(VirtualBench::kBenchPort, 115200)) << port.LastErrorText();
+  OBoardProtocol board(port);
+  ASSERT_TRUE(ToneOnReference(board, &error)) << error;
+  SampleRings rings(1 << 23);
+  Host host;
+  ReceiverSet set(rings, host);
+  set.LoadSettings();
+  set.Discover();
+  ASSERT_EQ(set.AutoSelect(), 1) << set.Status().text;
+  const double rate = set.ActiveSampleRate();
+  std::this_thread::sleep_for(std::chrono::milliseconds(30));
+  SampleRingReader reader(rings);
+
+  // The next fill waits, after its look at the board, until the run below has been played.
+  std::promise<void> in_fill;
+  std::atomic<bool> armed{true};
+  const size_t runs_before = bench.Peripherals().RunCount();
+  bench.SetFillHook([&] {
+    if (!armed.exchange(false)) return;
+    in_fill.set_value();
+    bench.Peripherals().WaitForRuns(runs_before + 1, 5000);
+  });
+  ASSERT_EQ(in_fill.get_future().wait_for(std::chrono::seconds(10)), std::future_status::ready);
+  // 1000 ticks (6.4 ms) more of the reference, then the bridge off until the run ends: the state
+  // it leaves behind (off) differs from the state before it (reference).
+  const uint8_t batch[] = {0x03, 0xE8, 0x80, 0x03, 0xE8, 0xFF};
+  ASSERT_TRUE(board.BigCmd2(batch, sizeof batch, true));
+  const uint64_t at_reply = reader.Available();
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (reader.Available() < at_reply + static_cast<uint64_t>(0.1 * rate)) {
+    ASSERT_LT(std::chrono::steady_clock::now(), deadline);
+    rings.m_hDataEvent.Wait(50);
+  }
+  std::vector<IqEntry> samples(reader.Available());
+  ASSERT_EQ(reader.Read(samples.data(), nullptr, static_cast<int32_t>(samples.size())),
+            SampleRingReader::ReadResult::kOk);
+  bench.SetFillHook(nullptr);
+  set.Shutdown();
+  port.Close();
+
+  const double offset =
+      bench.Peripherals().Si5351Out(0).hz * (1 + options.impairments.gen_ppm * 1e-6) - 145.2e6;
+  const double ref = options.impairments.ref_lsb;
+  const double ant = ref * std::abs(ExpectedRatio(BridgeSettings{}, {150, 75}, 145e6));
+  std::vector<size_t> lengths;
+  // Reference up to the run and through its first 6.4 ms, then off; an off stretch before the
+  // run's reference slot would be the run's end shown early.
+  EXPECT_EQ(SlotPattern(Envelope(samples, offset, rate, 480), ref, ant, &lengths), "R0");
   bench.Stop();
 }
 
