@@ -3,12 +3,13 @@
 // RTL-SDR back end, with the bench's private settings.
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstdlib>
 #include <future>
 #include <numbers>
+#include <span>
 #include <thread>
 
 #include "board/board_protocol.h"
@@ -189,124 +190,106 @@ bool ToneOnReference(OBoardProtocol& board, std::string* error) {
   return ok;
 }
 
-TEST(VirtualBench, ABatchRunShapesTheReceivedSignalOnTheSharedClock) {
-  test::ScopedSettings user_settings;
-  VirtualBench bench;
-  VirtualBenchOptions options;
-  options.antenna = *AntennaModel::Parse("150+75j", nullptr);
-  options.impairments.gain_step_db = 0;
-  std::string error;
-  ASSERT_TRUE(bench.Start(options, &error)) << error;
-  OSerialPort port;
-  ASSERT_TRUE(port.Open(VirtualBench::kBenchPort, 115200)) << port.LastErrorText();
-  OBoardProtocol board(port);
-  ASSERT_TRUE(ToneOnReference(board, &error)) << error;
+// A bench with a 150 + j75 ohm antenna, the Si5351's CLK0 on 145 MHz and the bridge in the
+// reference position, the program's receiver set streaming from it.
+class BenchOnReference : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    options_.antenna = *AntennaModel::Parse("150+75j", nullptr);
+    options_.impairments.gain_step_db = 0;
+    std::string error;
+    ASSERT_TRUE(bench_.Start(options_, &error)) << error;
+    ASSERT_TRUE(port_.Open(VirtualBench::kBenchPort, 115200)) << port_.LastErrorText();
+    ASSERT_TRUE(ToneOnReference(board_, &error)) << error;
+    set_.LoadSettings();
+    set_.Discover();
+    ASSERT_EQ(set_.AutoSelect(), 1) << set_.Status().text;
+    rate_ = set_.ActiveSampleRate();
+    std::this_thread::sleep_for(std::chrono::milliseconds(30));
+    reader_ = std::make_unique<SampleRingReader>(rings_);
+  }
+  void TearDown() override {
+    bench_.SetFillHook(nullptr);
+    set_.Shutdown();
+    port_.Close();
+    bench_.Stop();
+  }
 
-  SampleRings rings(1 << 23);
-  Host host;
-  ReceiverSet set(rings, host);
-  set.LoadSettings();
-  set.Discover();
-  ASSERT_EQ(set.AutoSelect(), 1) << set.Status().text;
-  const double rate = set.ActiveSampleRate();
-  std::this_thread::sleep_for(std::chrono::milliseconds(30));
-  SampleRingReader reader(rings);
+  // Runs `batch` and classifies everything received from the set-up until 0.1 s after the run's
+  // reply (the reply comes when the run has ended; 0.1 s later everything the run did is in the
+  // ring, however late the receiver's thread was scheduled). The slot pattern (see SlotPattern).
+  std::string RunAndClassify(std::span<const uint8_t> batch, std::vector<size_t>* lengths) {
+    if (!board_.BigCmd2(batch.data(), static_cast<int>(batch.size()), true)) {
+      ADD_FAILURE() << "the run was not confirmed";
+      return "";
+    }
+    const uint64_t at_reply = reader_->Available();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (reader_->Available() < at_reply + static_cast<uint64_t>(0.1 * rate_)) {
+      if (std::chrono::steady_clock::now() > deadline) {
+        ADD_FAILURE() << "the receiver stopped delivering";
+        return "";
+      }
+      rings_.m_hDataEvent.Wait(50);
+    }
+    std::vector<IqEntry> samples(reader_->Available());
+    if (reader_->Read(samples.data(), nullptr, static_cast<int32_t>(samples.size())) !=
+        SampleRingReader::ReadResult::kOk) {
+      ADD_FAILURE() << "the samples could not be read";
+      return "";
+    }
+    const double offset =
+        bench_.Peripherals().Si5351Out(0).hz * (1 + options_.impairments.gen_ppm * 1e-6) - 145.2e6;
+    const double ref = options_.impairments.ref_lsb;
+    const double ant = ref * std::abs(ExpectedRatio(BridgeSettings{}, {150, 75}, 145e6));
+    return SlotPattern(Envelope(samples, offset, rate_, 480), ref, ant, lengths);  // 0.2 ms windows
+  }
+
+  test::ScopedSettings user_settings_;
+  VirtualBenchOptions options_;
+  VirtualBench bench_;
+  OSerialPort port_;
+  OBoardProtocol board_{port_};
+  SampleRings rings_{1 << 23};
+  Host host_;
+  ReceiverSet set_{rings_, host_};
+  double rate_ = 0;
+  std::unique_ptr<SampleRingReader> reader_;
+};
+
+TEST_F(BenchOnReference, ABatchRunShapesTheReceivedSignalOnTheSharedClock) {
   // 1000 ticks (6.4 ms) reference, bridge off for 1000 ticks, then two pairs of antenna and
   // reference slots of 1000 ticks each; the bridge rests in the reference position afterwards.
   const uint8_t batch[] = {0x03, 0xE8, 0x80, 0x03, 0xE8, 0x87, 0x86, 0x12, 0x03, 0xE8, 0x02, 0xFF};
-  ASSERT_TRUE(board.BigCmd2(batch, sizeof batch, true));
-  // The reply comes when the run has ended; once 0.1 s more has been delivered, everything the
-  // run did is in the ring, however late the receiver's thread was scheduled.
-  const uint64_t at_reply = reader.Available();
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (reader.Available() < at_reply + static_cast<uint64_t>(0.1 * rate)) {
-    ASSERT_LT(std::chrono::steady_clock::now(), deadline);
-    rings.m_hDataEvent.Wait(50);
-  }
-  std::vector<IqEntry> samples(reader.Available());
-  ASSERT_EQ(reader.Read(samples.data(), nullptr, static_cast<int32_t>(samples.size())),
-            SampleRingReader::ReadResult::kOk);
-  set.Shutdown();
-  port.Close();
-
-  const double offset =
-      bench.Peripherals().Si5351Out(0).hz * (1 + options.impairments.gen_ppm * 1e-6) - 145.2e6;
-  const double ref = options.impairments.ref_lsb;
-  const double ant = ref * std::abs(ExpectedRatio(BridgeSettings{}, {150, 75}, 145e6));
-  const size_t w = 480;  // 0.2 ms
-  const auto env = Envelope(samples, offset, rate, w);
   std::vector<size_t> lengths;
-  const std::string runs = SlotPattern(env, ref, ant, &lengths);
+  const std::string runs = RunAndClassify(batch, &lengths);
   EXPECT_EQ(runs, "R0ARAR") << "envelope pattern";
   // The pause and the slots last 1000 ticks of 6.4 us: 6.4 ms, 32 windows (± 2 for the edges).
   for (size_t i = 1; i + 1 < runs.size() && runs.size() == 6; ++i) {
     EXPECT_NEAR(static_cast<double>(lengths[i]), 32.0, 2.0) << "run " << i << " (" << runs[i] << ")";
   }
-  ASSERT_EQ(bench.Peripherals().Timelines().size(), 1u);
-  bench.Stop();
+  EXPECT_EQ(bench_.Peripherals().Timelines().size(), 1u);
 }
 
 // The receiver's thread makes samples some time after they were due. A run the board plays
 // meanwhile starts after those samples: they keep the state before it, never the state the run
 // leaves behind, and the run's own slots follow in full.
-TEST(VirtualBench, ARunPlayedWhileSamplesAreMadeStartsAfterThem) {
-  test::ScopedSettings user_settings;
-  VirtualBench bench;
-  VirtualBenchOptions options;
-  options.antenna = *AntennaModel::Parse("150+75j", nullptr);
-  options.impairments.gain_step_db = 0;
-  std::string error;
-  ASSERT_TRUE(bench.Start(options, &error)) << error;
-  OSerialPort port;
-  ASSERT_TRUE(port.Open(VirtualBench::kBenchPort, 115200)) << port.LastErrorText();
-  OBoardProtocol board(port);
-  ASSERT_TRUE(ToneOnReference(board, &error)) << error;
-  SampleRings rings(1 << 23);
-  Host host;
-  ReceiverSet set(rings, host);
-  set.LoadSettings();
-  set.Discover();
-  ASSERT_EQ(set.AutoSelect(), 1) << set.Status().text;
-  const double rate = set.ActiveSampleRate();
-  std::this_thread::sleep_for(std::chrono::milliseconds(30));
-  SampleRingReader reader(rings);
-
+TEST_F(BenchOnReference, ARunPlayedWhileSamplesAreMadeStartsAfterThem) {
   // The next fill waits, after its look at the board, until the run below has been played.
   std::promise<void> in_fill;
   std::atomic<bool> armed{true};
-  const size_t runs_before = bench.Peripherals().RunCount();
-  bench.SetFillHook([&] {
+  const size_t runs_before = bench_.Peripherals().RunCount();
+  bench_.SetFillHook([&] {
     if (!armed.exchange(false)) return;
     in_fill.set_value();
-    bench.Peripherals().WaitForRuns(runs_before + 1, 5000);
+    bench_.Peripherals().WaitForRuns(runs_before + 1, 5000);
   });
   ASSERT_EQ(in_fill.get_future().wait_for(std::chrono::seconds(10)), std::future_status::ready);
   // 1000 ticks (6.4 ms) more of the reference, then the bridge off until the run ends: the state
-  // it leaves behind (off) differs from the state before it (reference).
+  // it leaves behind (off) differs from the state before it (reference). An off stretch before
+  // the run's reference slot would be the run's end shown early.
   const uint8_t batch[] = {0x03, 0xE8, 0x80, 0x03, 0xE8, 0xFF};
-  ASSERT_TRUE(board.BigCmd2(batch, sizeof batch, true));
-  const uint64_t at_reply = reader.Available();
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-  while (reader.Available() < at_reply + static_cast<uint64_t>(0.1 * rate)) {
-    ASSERT_LT(std::chrono::steady_clock::now(), deadline);
-    rings.m_hDataEvent.Wait(50);
-  }
-  std::vector<IqEntry> samples(reader.Available());
-  ASSERT_EQ(reader.Read(samples.data(), nullptr, static_cast<int32_t>(samples.size())),
-            SampleRingReader::ReadResult::kOk);
-  bench.SetFillHook(nullptr);
-  set.Shutdown();
-  port.Close();
-
-  const double offset =
-      bench.Peripherals().Si5351Out(0).hz * (1 + options.impairments.gen_ppm * 1e-6) - 145.2e6;
-  const double ref = options.impairments.ref_lsb;
-  const double ant = ref * std::abs(ExpectedRatio(BridgeSettings{}, {150, 75}, 145e6));
-  std::vector<size_t> lengths;
-  // Reference up to the run and through its first 6.4 ms, then off; an off stretch before the
-  // run's reference slot would be the run's end shown early.
-  EXPECT_EQ(SlotPattern(Envelope(samples, offset, rate, 480), ref, ant, &lengths), "R0");
-  bench.Stop();
+  EXPECT_EQ(RunAndClassify(batch, nullptr), "R0");
 }
 
 }  // namespace
