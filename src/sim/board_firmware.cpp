@@ -17,8 +17,8 @@ void PutU32(std::vector<uint8_t>& out, uint32_t v) {
 
 }  // namespace
 
-BoardFirmware::BoardFirmware(IBoardHardware& hardware, const EmulatedBoardConfig& config)
-    : hw_(&hardware), config_(config) {}
+BoardFirmware::BoardFirmware(IBoardHardware& hardware, const EmulatedBoardConfig& config, IBoardClock* clock)
+    : hw_(&hardware), config_(config), clock_(clock) {}
 
 FirmwareReply BoardFirmware::Execute(const BoardFrame& frame, int64_t now_ns) {
   switch (frame.kind) {
@@ -117,12 +117,14 @@ FirmwareReply BoardFirmware::Run(bool with_store_reply, int64_t now_ns) {
   ctx.target = target_;
   ctx.outputs = outputs_;
   ctx.arrival_ns = now_ns;
+  ctx.clock = clock_;
   const BatchRunResult result = hw_->PlayBatch(batch_, ctx);
   outputs_ = result.outputs;
   const uint32_t len = static_cast<uint32_t>(batch_.size());
   FirmwareReply r;
   r.is_run = true;
   r.run_ticks = result.duration_ticks;
+  r.run_start_ns = result.anchor_ns;
   if (with_store_reply) r.bytes.push_back(kReplyBigCmd);
   PutU16(r.bytes, len);
   r.bytes.push_back(result.i2c_error);

@@ -24,16 +24,20 @@ struct EmulatedBoardConfig {
 
 struct FirmwareReply {
   std::vector<uint8_t> bytes;  // may be empty (no reply)
-  // A batch run: the reply goes out `run_ticks` timer ticks after the command arrived.
+  // A batch run: the reply goes out `run_ticks` timer ticks after the run started, at
+  // `run_start_ns` on the board clock (when the command arrived, or later on a late board).
   bool is_run = false;
   uint64_t run_ticks = 0;
+  int64_t run_start_ns = 0;
   // The reply carries an I2C error code at this index (-1: none); fault injection changes it.
   int i2c_code_index = -1;
 };
 
 class BoardFirmware {
  public:
-  BoardFirmware(IBoardHardware& hardware, const EmulatedBoardConfig& config);
+  // `clock` (optional): the board's clock, which lets a late board start its runs late (see
+  // BatchRunContext::clock).
+  BoardFirmware(IBoardHardware& hardware, const EmulatedBoardConfig& config, IBoardClock* clock = nullptr);
 
   // Carries out `frame`, which arrived at board-clock time `now_ns`.
   FirmwareReply Execute(const BoardFrame& frame, int64_t now_ns);
@@ -50,6 +54,7 @@ class BoardFirmware {
 
   IBoardHardware* hw_;
   EmulatedBoardConfig config_;
+  IBoardClock* clock_ = nullptr;
   uint8_t outputs_ = kPowerOnOutputs;
   BatchTarget target_;
   std::vector<uint8_t> batch_;

@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <span>
 
+#include "sim/board_clock.h"
+
 namespace kavu::sim {
 
 // The board's delay timer as GetDelaysTimerInfo reports it. One batch tick lasts
@@ -70,6 +72,11 @@ struct BatchRunContext {
   // anchor). The board clock is steady_clock on a pseudo-terminal, the bench's sample clock on
   // the virtual bench.
   int64_t arrival_ns = 0;
+  // The board's clock. With it a run starts no earlier than the moment its timeline exists: a
+  // board thread that was late (a loaded or emulated host) starts the run late, as a slower
+  // board would, so samples made meanwhile never miss the run's beginning. Without it the run
+  // starts at arrival_ns.
+  IBoardClock* clock = nullptr;
 };
 
 struct BatchRunResult {
@@ -80,6 +87,8 @@ struct BatchRunResult {
   uint8_t i2c_error = kI2cOk;
   // The output byte the run leaves behind (bridge and chip-select lines).
   uint8_t outputs = kPowerOnOutputs;
+  // When the run started on the board clock (its timeline's anchor).
+  int64_t anchor_ns = 0;
 };
 
 class IBoardHardware {

@@ -1,5 +1,6 @@
 #include "sim/board_peripherals.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace kavu::sim {
@@ -139,7 +140,11 @@ BatchRunResult BoardPeripherals::PlayBatch(std::span<const uint8_t> batch,
                                            const BatchRunContext& ctx) {
   std::lock_guard lock(mutex_);
   BatchTimeline t = PlayBatchElements(batch, ctx, *this);
+  // Read under the lock the sample source looks through: a look that misses this run was
+  // taken before the run starts.
+  if (ctx.clock) t.anchor_ns = std::max(t.anchor_ns, ctx.clock->NowNs());
   BatchRunResult r;
+  r.anchor_ns = t.anchor_ns;
   r.duration_ticks = t.duration_ticks;
   r.i2c_error = t.i2c_error;
   r.outputs = t.outputs_after;

@@ -27,7 +27,7 @@ EmulatedBoard::EmulatedBoard(IBoardHardware& hardware, EmulatedBoardConfig confi
     : hw_(&hardware),
       config_(config),
       clock_(clock ? clock : &steady_),
-      firmware_(hardware, config) {}
+      firmware_(hardware, config, clock_) {}
 
 EmulatedBoard::~EmulatedBoard() { Stop(); }
 
@@ -47,7 +47,7 @@ bool EmulatedBoard::Start(std::string* error) {
   start_ns_ = clock_->NowNs();
   line_in_free_ns_ = start_ns_;
   parser_ = BoardFrameParser{};
-  firmware_ = BoardFirmware(*hw_, config_);  // a new device powers up afresh
+  firmware_ = BoardFirmware(*hw_, config_, clock_);  // a new device powers up afresh
   stop_ = false;
   unplug_request_ = false;
   plugged_ = true;
@@ -242,7 +242,7 @@ void EmulatedBoard::Handle(BoardFrame frame, int64_t now_ns) {
     entry.note = "length refused";
   }
   if (reply.is_run) {
-    due_ns += RunDurationNs(reply.run_ticks, config_.timer);
+    due_ns = std::max(due_ns, reply.run_start_ns) + RunDurationNs(reply.run_ticks, config_.timer);
     entry.note = "run " + std::to_string(reply.run_ticks) + " ticks";
   }
   for (const BoardFault& fault : TakeFaults(frame, &reply)) {

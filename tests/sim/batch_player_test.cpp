@@ -35,6 +35,27 @@ void ExpectSegments(const BatchTimeline& t, const std::vector<Expect>& want) {
   }
 }
 
+// A run starts when its command arrived, unless the board's clock says the board got to it
+// later (a late board thread): then it starts then, and the reply is due from then.
+TEST(BatchPlayer, ALateBoardStartsItsRunWhenItGetsToIt) {
+  struct FixedClock : IBoardClock {
+    int64_t now = 0;
+    int64_t NowNs() override { return now; }
+  } clock;
+  const std::vector<uint8_t> batch{0x01, 0x39, 0x80, 0x00, 0x9C, 0xFF};
+  BoardPeripherals hw;
+  BatchRunContext ctx = Context();
+  EXPECT_EQ(hw.PlayBatch(batch, ctx).anchor_ns, 1'000'000);  // no clock: at arrival
+  ctx.clock = &clock;
+  clock.now = 400'000;  // the board got to it before the command's last byte was in
+  EXPECT_EQ(hw.PlayBatch(batch, ctx).anchor_ns, 1'000'000);
+  clock.now = 3'500'000;  // 2.5 ms late
+  const BatchRunResult late = hw.PlayBatch(batch, ctx);
+  EXPECT_EQ(late.anchor_ns, 3'500'000);
+  EXPECT_EQ(hw.LastTimeline()->anchor_ns, 3'500'000);
+  EXPECT_EQ(late.duration_ticks, 313u + 156);
+}
+
 TEST(BatchPlayer, SingleFrequencyBatchWithBridgeOffPause) {
   BoardPeripherals hw;
   const std::vector<uint8_t> batch{0x01, 0x39, 0x80, 0x00, 0x9C, 0x86, 0x12, 0x01, 0x39, 0x01, 0xFF};
