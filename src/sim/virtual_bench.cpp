@@ -282,11 +282,9 @@ bool VirtualBench::WriteEvidence(const std::string& folder) const {
   return std::fclose(f) == 0 && ok;
 }
 
-TimelineState VirtualBench::LiveState() const { return live_; }
-
 TimelineState VirtualBench::StateAt(int64_t t_ns, int64_t* next_change_ns) const {
   *next_change_ns = kNever;
-  if (!last_run_) return LiveState();
+  if (!last_run_) return live_;
   const BatchTimeline& run = *last_run_;
   const int64_t latency = static_cast<int64_t>(options_.impairments.latency_us * 1000.0);
   const int64_t board_ns = clock_->ToBoard(t_ns - latency);
@@ -295,9 +293,9 @@ TimelineState VirtualBench::StateAt(int64_t t_ns, int64_t* next_change_ns) const
     return run.before;
   }
   const double tick = static_cast<double>(board_ns - run.anchor_ns) * 1e-9 * run.ticks_per_second;
-  if (!(tick < static_cast<double>(run.duration_ticks))) return LiveState();
+  if (!(tick < static_cast<double>(run.duration_ticks))) return live_;
   const TimelineSegment* seg = run.At(static_cast<uint64_t>(tick));
-  if (!seg) return LiveState();
+  if (!seg) return live_;
   *next_change_ns = clock_->ToReal(run.TickToNs(seg->end_ticks)) + latency;
   return seg->state;
 }

@@ -113,7 +113,6 @@ class VirtualBench : private IBenchState {
  private:
   class Clock;
   TimelineState StateAt(int64_t t_ns, int64_t* next_change_ns) const override;
-  TimelineState LiveState() const;
   bool WriteSettings(std::string* error);
   bool SelectBenchGenerator(std::string* error);
   bool AttachLibrary(std::string* error);
