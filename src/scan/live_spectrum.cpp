@@ -94,16 +94,8 @@ void LiveSpectrum::Feed(const float* prevA, const float* curA, const float* prev
   if (hasB_) Transform(prevB, curB, graphB_, wfB_);
   ++graphN_;
   ++wfN_;
-  if (graphN_ >= graphBlocks_.load()) {
-    TakeAverage(graphA_, graphB_, graphN_, graphCount_ + 1, scratch_);
-    graphN_ = 0;
-    {
-      std::lock_guard lock(mutex_);
-      std::swap(graph_, scratch_);  // buffers trade places: nothing is allocated
-      ++graphCount_;
-    }
-    Notify(graphCount_);
-  }
+  // The waterfall line goes in before the graph frame of the same block, so whoever sees a
+  // frame (or its notice) finds every line up to it already waiting.
   if (wfN_ >= wfBlocks_.load()) {
     TakeAverage(wfA_, wfB_, wfN_, lineNumber_ + 1, scratch_);
     wfN_ = 0;
@@ -115,6 +107,16 @@ void LiveSpectrum::Feed(const float* prevA, const float* curA, const float* prev
     }
     std::swap(lines_[(lineFirst_ + lineCount_) % kMaxLines], scratch_);
     ++lineCount_;
+  }
+  if (graphN_ >= graphBlocks_.load()) {
+    TakeAverage(graphA_, graphB_, graphN_, graphCount_ + 1, scratch_);
+    graphN_ = 0;
+    {
+      std::lock_guard lock(mutex_);
+      std::swap(graph_, scratch_);  // buffers trade places: nothing is allocated
+      ++graphCount_;
+    }
+    Notify(graphCount_);
   }
 }
 

@@ -135,6 +135,8 @@ TEST(SampleLoop, IdleBlocksFeedTheLiveSpectrum) {
   ASSERT_EQ(f.a.size(), 2048u);
   // A constant I offset lands in bin 0.
   EXPECT_GT(f.a[0], 100 * f.a[5]);
+  // Each block's waterfall line is in before its graph frame is shown: a frame seen means
+  // every line up to it can be taken.
   EXPECT_EQ(spectrum.TakeLines().size(), 4u);
   loop.Stop();
 }
