@@ -24,6 +24,11 @@ class SimFeed {
   static std::string LibraryPath();
 
   bool Attached() const { return attached_; }
+  // Ends the stream `samples` after its first sample (the clock then stands still, as for a
+  // dongle whose data is late): a test of lossless streaming gets a stream no longer than its
+  // ring, so a reader that a slow host (an emulator, a sanitizer build) holds up is never lapped.
+  // 0: no limit.
+  void SetLimit(uint64_t samples) { limit_ = samples; }
   void SetFault(int32_t fault) { fault_ = fault; }
   // Called with every line of the library's log, on the library's calling thread.
   void OnLog(std::function<void(const std::string&)> fn);
@@ -47,6 +52,8 @@ class SimFeed {
   double speed_;
   int64_t origin_ns_;
   uint64_t origin_samples_ = 0;
+  std::atomic<uint64_t> limit_{0};
+  std::atomic<int64_t> first_sample_{-1};  // the first sample the stream asked for (-1: none yet)
   std::atomic<uint32_t> rate_{2'048'000};
   std::atomic<uint32_t> center_{0};
   std::atomic<int32_t> direct_{0};

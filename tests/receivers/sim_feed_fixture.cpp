@@ -1,5 +1,7 @@
 #include "sim_feed.h"
 
+#include <algorithm>
+
 #include "platform/steady_clock.h"
 
 namespace kavu::test {
@@ -55,10 +57,16 @@ uint64_t SimFeed::Due(void* ctx) {
   auto* self = static_cast<SimFeed*>(ctx);
   std::lock_guard lock(self->mutex_);
   const double elapsed = static_cast<double>(SteadyNowNs() - self->origin_ns_) * 1e-9;
-  return self->origin_samples_ + static_cast<uint64_t>(elapsed * self->rate_ * self->speed_);
+  const uint64_t due = self->origin_samples_ + static_cast<uint64_t>(elapsed * self->rate_ * self->speed_);
+  const uint64_t limit = self->limit_.load();
+  const int64_t first = self->first_sample_.load();
+  if (limit == 0 || first < 0) return due;
+  return std::min(due, static_cast<uint64_t>(first) + limit);
 }
 
-void SimFeed::Fill(void*, uint64_t first, unsigned char* buf, uint32_t len) {
+void SimFeed::Fill(void* ctx, uint64_t first, unsigned char* buf, uint32_t len) {
+  int64_t none = -1;
+  static_cast<SimFeed*>(ctx)->first_sample_.compare_exchange_strong(none, static_cast<int64_t>(first));
   for (uint32_t k = 0; k + 1 < len; k += 2) {
     const uint64_t s = first + k / 2;
     buf[k] = static_cast<unsigned char>(s & 0xFF);
