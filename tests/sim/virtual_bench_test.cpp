@@ -277,16 +277,18 @@ TEST_F(BenchOnReference, ABatchRunShapesTheReceivedSignalOnTheSharedClock) {
 // meanwhile starts after those samples: they keep the state before it, never the state the run
 // leaves behind, and the run's own slots follow in full.
 TEST_F(BenchOnReference, ARunPlayedWhileSamplesAreMadeStartsAfterThem) {
-  // The next fill waits, after its look at the board, until the run below has been played.
-  std::promise<void> in_fill;
-  std::atomic<bool> armed{true};
+  // The next fill waits, after its look at the board, until the run below has been played. The
+  // hook owns what it uses: fills go on after this body has returned, until TearDown removes it.
+  auto in_fill = std::make_shared<std::promise<void>>();
+  auto armed = std::make_shared<std::atomic<bool>>(true);
   const size_t runs_before = bench_.Peripherals().RunCount();
-  bench_.SetFillHook([&] {
-    if (!armed.exchange(false)) return;
-    in_fill.set_value();
-    bench_.Peripherals().WaitForRuns(runs_before + 1, 5000);
+  BoardPeripherals& peripherals = bench_.Peripherals();
+  bench_.SetFillHook([in_fill, armed, runs_before, &peripherals] {
+    if (!armed->exchange(false)) return;
+    in_fill->set_value();
+    peripherals.WaitForRuns(runs_before + 1, 5000);
   });
-  ASSERT_EQ(in_fill.get_future().wait_for(std::chrono::seconds(10)), std::future_status::ready);
+  ASSERT_EQ(in_fill->get_future().wait_for(std::chrono::seconds(10)), std::future_status::ready);
   // 1000 ticks (6.4 ms) more of the reference, then the bridge off until the run ends: the state
   // it leaves behind (off) differs from the state before it (reference). An off stretch before
   // the run's reference slot would be the run's end shown early.
