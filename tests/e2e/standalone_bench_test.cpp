@@ -166,19 +166,15 @@ TEST_F(StandaloneBench, BenchKilledMidScanEndsTheScanWithAnErrorAndKeepsItsPoint
   SimBenchProcess bench({"--sim", "75", "--dir", dir_}, tmp_.File("bench.log"), 20, {evidence_.Env()});
   ASSERT_TRUE(bench.Ready()) << bench.Printed() << BenchLog();
   std::chrono::steady_clock::time_point killed{};
-  std::thread killer([&] {
-    // Once the receiver streams, let the scan measure for a while, then the bench dies.
-    for (int k = 0; k < 600 && BenchLog().find("receiver: start") == std::string::npos; ++k) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
-    killed = std::chrono::steady_clock::now();
-    bench.Kill();
-  });
-  // 6001 points: far more than a second's worth.
-  const CommandResult r = RunCommand({CliPath(), "scan", "--range", "140-200 0.01"}, ProgramEnv(bench), 60);
+  // Once the scan has found its first group's sync pulse (its points are being measured), let it
+  // measure for a second, then the bench dies. 6001 points: far more than a second's worth.
+  const CommandResult r = RunCommandThen({CliPath(), "scan", "--range", "140-200 0.01"}, ProgramEnv(bench), 60,
+                                         "ОБНАРУЖЕН СИНХРОИМПУЛЬС", 1.0, [&](int) {
+                                           killed = std::chrono::steady_clock::now();
+                                           bench.Kill();
+                                         });
   const auto ended = std::chrono::steady_clock::now();
-  killer.join();
+  ASSERT_NE(killed, std::chrono::steady_clock::time_point{}) << "the scan never found a sync pulse\n" << r.err;
   EXPECT_EQ(r.exit_status, 1) << r.err;
   EXPECT_LT(ended - killed, std::chrono::seconds(5));
   const bool named = r.err.find("Плата анализатора") != std::string::npos || r.err.find("Приёмник") != std::string::npos;

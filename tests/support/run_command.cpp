@@ -35,13 +35,20 @@ std::string CliPath() { return std::string(KAVU_BINARY_DIR) + "/src/app/kavusdra
 
 CommandResult RunCommand(const std::vector<std::string>& argv, const std::vector<std::string>& env,
                          double timeout_s) {
-  return RunCommandSignalled(argv, env, timeout_s, 0, "", 0);
+  return RunCommandThen(argv, env, timeout_s, "", 0, nullptr);
 }
 
 CommandResult RunCommandSignalled(const std::vector<std::string>& argv, const std::vector<std::string>& env,
                                   double timeout_s, int signal, const std::string& when_err_has, double delay_s) {
+  return RunCommandThen(argv, env, timeout_s, when_err_has, delay_s,
+                        [signal](int pid) { kill(static_cast<pid_t>(pid), signal); });
+}
+
+CommandResult RunCommandThen(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                             double timeout_s, const std::string& when_err_has, double delay_s,
+                             const std::function<void(int pid)>& action) {
   CommandResult r;
-  bool signalled = signal == 0;
+  bool signalled = !action;
   std::optional<std::chrono::steady_clock::time_point> send_at;
   int out_pipe[2], err_pipe[2];
   if (pipe(out_pipe) != 0 || pipe(err_pipe) != 0) return r;
@@ -73,7 +80,7 @@ CommandResult RunCommandSignalled(const std::vector<std::string>& argv, const st
       break;
     }
     if (!signalled && send_at && std::chrono::steady_clock::now() >= *send_at) {
-      kill(pid, signal);
+      action(pid);
       signalled = true;
     }
     if (poll(fds, 2, static_cast<int>(send_at && !signalled ? std::min<int64_t>(left, 20) : left)) <= 0) continue;

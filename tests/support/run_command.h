@@ -1,5 +1,6 @@
 #pragma once
 // Runs a program as a user would and collects what it printed.
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,12 @@ CommandResult RunCommand(const std::vector<std::string>& argv,
 // `when_err_has` (a user pressing Ctrl-C once the scan runs).
 CommandResult RunCommandSignalled(const std::vector<std::string>& argv, const std::vector<std::string>& env,
                                   double timeout_s, int signal, const std::string& when_err_has, double delay_s);
+
+// The same, calling `action` with the process id `delay_s` seconds after its standard error
+// first contains `when_err_has` (null: never).
+CommandResult RunCommandThen(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                             double timeout_s, const std::string& when_err_has, double delay_s,
+                             const std::function<void(int pid)>& action);
 
 // Runs `argv` with its standard error on a terminal of its own and standard output to `out_file`;
 // what the terminal received (it gives up after a minute without output).
