@@ -75,9 +75,15 @@ void SampleLoop::ProcessOne() {
   const bool hasB = hasB_.load();
   const SampleRingReader::ReadResult r = reader_.Read(a_.get(), hasB ? b_.get() : nullptr, kBlock);
   if (r == SampleRingReader::ReadResult::kNotEnough) return;
+  HandleBlock(r == SampleRingReader::ReadResult::kOverrun, hasB);
+  // Counted once the block has had its effect (skip counter, scan, spectrum): whoever sees the
+  // count sees what the block did.
   blocks_.fetch_add(1);
+}
+
+void SampleLoop::HandleBlock(bool overrun, bool hasB) {
   const int32_t skip = counters_.SdrLoopSkipN.load();
-  if (r == SampleRingReader::ReadResult::kOverrun) {
+  if (overrun) {
     if (skip == 0) sink_.ScanOverrun();
     return;
   }

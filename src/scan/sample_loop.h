@@ -53,12 +53,15 @@ class SampleLoop {
   // Measured sample rate, samples per second (0 until a second of data has passed).
   double MeasuredRate() const { return rate_.load(); }
   // Blocks taken from the rings so far (any state): lets a watchdog see that data still comes.
+  // A block is counted after it has been dealt with: dropped (SdrLoopSkipN decremented), handed
+  // to the scan or the spectrum, or reported as an overrun.
   int64_t BlocksSeen() const { return blocks_.load(); }
 
  private:
   void Run();
   void ConsumeRing();
   void ProcessOne();
+  void HandleBlock(bool overrun, bool hasB);
   static float Peak(const IqEntry* e, int n);
 
   SampleRings& rings_;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <future>
 #include <mutex>
 #include <thread>
 #include <vector>
@@ -17,7 +18,10 @@ namespace {
 class RecordingSink : public IScanBlockSink {
  public:
   void ScanBlock(const float* a, const float*, float peakA, float) override {
-    if (slowFirst && Count() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    if (holdFirst && Count() == 0) {
+      held = true;
+      release.wait();  // until the test lets the scan go on
+    }
     std::lock_guard lock(mutex_);
     firstI_.push_back(a[0]);
     peaks_.push_back(peakA);
@@ -38,7 +42,10 @@ class RecordingSink : public IScanBlockSink {
   mutable std::mutex mutex_;
   std::vector<float> firstI_, peaks_;
   std::atomic<int> overruns{0};
-  bool slowFirst = false;
+  // The first block's scan holds the loop until `release` is set; `held` tells that it does.
+  bool holdFirst = false;
+  std::atomic<bool> held{false};
+  std::shared_future<void> release;
 };
 
 // Delivers `blocks` blocks of 1024 unsigned 8-bit pairs; block k carries I = 128 + (k % 100).
@@ -106,14 +113,21 @@ TEST(SampleLoop, OverrunWhileScanningIsReported) {
   SampleRings rings(4096);
   LoopCounters c;
   RecordingSink sink;
-  sink.slowFirst = true;  // the scan holds the loop while the writer laps the 4-block ring
   SampleLoop loop(rings, c, sink, nullptr);
+  // The scan holds the loop while the writer laps the 4-block ring (the promise, gone before
+  // the loop, lets a held scan go on should a check fail first).
+  std::promise<void> release;
+  sink.holdFirst = true;
+  sink.release = release.get_future().share();
   c.SdrLoopSkipN = 0;
   loop.Start();
   Deliver(rings, 0, 1);
-  ASSERT_TRUE(WaitFor([&] { return loop.BlocksSeen() == 1; }));
+  ASSERT_TRUE(WaitFor([&] { return sink.held.load(); }));
   Deliver(rings, 1, 9);
-  ASSERT_TRUE(WaitFor([&] { return sink.overruns.load() == 1; }));
+  release.set_value();
+  // The held block, then one overrun for the nine lapped ones.
+  ASSERT_TRUE(WaitFor([&] { return loop.BlocksSeen() == 2; }));
+  EXPECT_EQ(sink.overruns.load(), 1);
   // After the overrun the loop goes on with fresh blocks.
   Deliver(rings, 40, 1);
   ASSERT_TRUE(WaitFor([&] { return sink.Count() > 0 && sink.FirstI().back() == 40; }));
