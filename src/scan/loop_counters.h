@@ -2,7 +2,8 @@
 // The counters the window thread and the sample loop share while scanning (see sample_loop.h).
 //   SdrLoopSkipN: −1 idle (live spectrum), 0 scanning (every block to the scan), n > 0 drop the
 //                 next n blocks, kSkipAll drop everything (a group is being prepared or ended).
-//   m_RingResync: set by the window thread; the loop then drops what is buffered in the rings.
+//   m_RingResync: set by the window thread; the loop then drops what is buffered in the rings
+//                 and clears it (back to 0: everything delivered from then on is read).
 // The window thread overwrites them with plain stores; the loop decrements SdrLoopSkipN.
 #include <atomic>
 #include <cstdint>

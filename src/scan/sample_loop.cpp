@@ -63,8 +63,13 @@ float SampleLoop::Peak(const IqEntry* e, int n) {
 
 void SampleLoop::ConsumeRing() {
   while (!stop_.load() && reader_.Available() >= static_cast<uint64_t>(kBlock)) {
-    if (counters_.m_RingResync.exchange(0) != 0) {
+    // The request is cleared only once the buffered data is dropped: whoever sees it cleared
+    // knows that everything delivered from then on is read. A request made again meanwhile
+    // (the same value) is served by this drop as well.
+    int32_t resync = counters_.m_RingResync.load();
+    if (resync != 0) {
       reader_.SyncToWriter();
+      counters_.m_RingResync.compare_exchange_strong(resync, 0);
       continue;
     }
     ProcessOne();
