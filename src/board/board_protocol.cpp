@@ -53,6 +53,7 @@ int OBoardProtocol::TransactNow(const char* command, const uint8_t* request, siz
                                 uint8_t* reply, int reply_len, int timeout_ms, const std::atomic<bool>* cancel) {
   DrainStale(command);
   port_->Write(request, request_len);
+  ++requests_sent_;
   if (reply_len <= 0) return 0;
   return port_->ReadAll(reply, reply_len, timeout_ms, cancel);
 }

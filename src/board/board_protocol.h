@@ -129,6 +129,9 @@ class OBoardProtocol {
   double LongestExchangeMs() const { return longest_exchange_ms_; }
   // Exchanges and blocking commands that had to wait for the port.
   int WaitedForPort() const { return waited_for_port_; }
+  // Request frames written to the port so far (any thread). A frame without a reply may still
+  // be on its way to the board when the command returns.
+  int64_t RequestsSent() const { return requests_sent_.load(); }
 
   // --- Register access (stop at the first failing command) ---------------------------------
   // CS of m_Rfm_Gen low, the other two high.
@@ -214,6 +217,7 @@ class OBoardProtocol {
   std::atomic<bool> window_waits_{false};  // the window thread waits for the exchange thread
   double longest_exchange_ms_ = 0;
   int waited_for_port_ = 0;
+  std::atomic<int64_t> requests_sent_{0};
   std::shared_ptr<const int> alive_ = std::make_shared<const int>(0);
   BoardExchangeThread thread_;  // last: joined before the members its job uses go
 };

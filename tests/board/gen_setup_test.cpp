@@ -63,6 +63,28 @@ class GenSetupTest : public ::testing::Test {
     const std::string path = board_->DevicePath();
     port_.SetPathResolver([path](int) { return path; });
     ASSERT_TRUE(port_.Open(901, OSerialPort::kBaud)) << port_.LastErrorText();
+    clearedAt_ = proto_.RequestsSent();
+  }
+  // The board's log of everything sent since it was last cleared. The last frames may have no
+  // reply: the call that sent them has returned before the board got to them, so this waits
+  // until the board has logged as many frames as were sent.
+  std::vector<sim::BoardLogEntry> SentFrames() {
+    const auto sent = static_cast<size_t>(proto_.RequestsSent() - clearedAt_);
+    EXPECT_TRUE(board_->WaitForFrames(sent, 10000)) << sent << " frames sent";
+    return board_->CommandLog().Entries();
+  }
+  // Clears the board's log once everything sent before has reached it.
+  void ClearBoardLog() {
+    SentFrames();
+    board_->CommandLog().Clear();
+    clearedAt_ = proto_.RequestsSent();
+  }
+  // The requests since the log was last cleared, one hex line each; clears the log.
+  std::string Requests() {
+    std::string text;
+    for (const auto& e : SentFrames()) text += sim::BoardCommandLog::Hex(e.request, 40) + "\n";
+    ClearBoardLog();
+    return text;
   }
   std::unique_ptr<GenSetup> Setup(int selected_data = 0) {
     auto g = std::make_unique<GenSetup>(proto_, box_, clock_, si_, desks_, GenSetupOptions{});
@@ -81,6 +103,7 @@ class GenSetupTest : public ::testing::Test {
   FakeSampleClock clock_;
   Si5351Config si_;
   GenDesks desks_{};
+  int64_t clearedAt_ = 0;
 };
 
 TEST_F(GenSetupTest, InitAllGensAndManualSettingReachTheSi5351Model) {
@@ -268,16 +291,13 @@ TEST_F(GenSetupTest, InitAllGensAsyncDoesWhatTheBlockingOneDoesOffTheWindowThrea
   ASSERT_TRUE(g->InitAllGens(14.2e6));
   // The reference: a fresh blocking set-up on the chip as the first one left it.
   clock_ = FakeSampleClock{};
-  // The last frames have no reply: give the board the moment it needs to log them.
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  board_->CommandLog().Clear();
+  ClearBoardLog();
   Log().TakeCaptured();
   ASSERT_TRUE(Setup(0)->InitAllGens(14.2e6));
   const std::string blockingLog = Log().TakeCaptured();
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  const std::vector<sim::BoardLogEntry> blocking = board_->CommandLog().Entries();
+  const std::vector<sim::BoardLogEntry> blocking = SentFrames();
   ASSERT_EQ(clock_.replans, 1);
-  board_->CommandLog().Clear();
+  ClearBoardLog();
 
   // The same again from a fresh set-up (the plan still expects the old tick rate).
   clock_ = FakeSampleClock{};
@@ -293,8 +313,7 @@ TEST_F(GenSetupTest, InitAllGensAsyncDoesWhatTheBlockingOneDoesOffTheWindowThrea
   EXPECT_FALSE(a->Initialising());
   EXPECT_FALSE(proto_.Busy());
   EXPECT_EQ(Log().TakeCaptured(), blockingLog);
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  const std::vector<sim::BoardLogEntry> async = board_->CommandLog().Entries();
+  const std::vector<sim::BoardLogEntry> async = SentFrames();
   std::string a_text, b_text;
   for (const auto& e : async) a_text += sim::BoardCommandLog::Hex(e.request, 40) + "\n";
   for (const auto& e : blocking) b_text += sim::BoardCommandLog::Hex(e.request, 40) + "\n";
@@ -336,16 +355,6 @@ TEST_F(GenSetupTest, InitAllGensAsyncDoesWhatTheBlockingOneDoesOffTheWindowThrea
   EXPECT_EQ(notice_.Texts().back().rfind("InitAllGens() - ком-порт не открыт", 0), 0u);
 }
 
-// The board's requests since the log was last cleared, one hex line each.
-std::string Requests(sim::EmulatedBoard& board) {
-  // The last frames have no reply: give the board the moment it needs to log them.
-  std::this_thread::sleep_for(std::chrono::milliseconds(100));
-  std::string text;
-  for (const auto& e : board.CommandLog().Entries()) text += sim::BoardCommandLog::Hex(e.request, 40) + "\n";
-  board.CommandLog().Clear();
-  return text;
-}
-
 TEST_F(GenSetupTest, SetGenFManualAsyncDoesWhatTheBlockingOneDoesOffTheWindowThread) {
   Start();
   EventLoop loop;
@@ -367,19 +376,19 @@ TEST_F(GenSetupTest, SetGenFManualAsyncDoesWhatTheBlockingOneDoesOffTheWindowThr
   for (const double hz : {141.25e6, 434e6}) {
     SCOPED_TRACE(hz);
     ASSERT_TRUE(g->SetGenFManual(140e6));
-    Requests(*board_);
+    Requests();
     Log().TakeCaptured();
     ASSERT_TRUE(g->SetGenFManual(hz));
     const std::string blockingLog = Log().TakeCaptured();
-    const std::string blocking = Requests(*board_);
+    const std::string blocking = Requests();
     const GenState blockingState = g->State();
     ASSERT_TRUE(g->SetGenFManual(140e6));
-    Requests(*board_);
+    Requests();
     Log().TakeCaptured();
     async(hz);
     EXPECT_EQ(result, 1);
     EXPECT_EQ(Log().TakeCaptured(), blockingLog);
-    EXPECT_EQ(Requests(*board_), blocking);
+    EXPECT_EQ(Requests(), blocking);
     EXPECT_FALSE(blocking.empty());
     EXPECT_EQ(g->State().current_hz, blockingState.current_hz);
     EXPECT_EQ(g->State().freq_text, blockingState.freq_text);
@@ -403,7 +412,7 @@ TEST_F(GenSetupTest, SetGenFManualAsyncDoesWhatTheBlockingOneDoesOffTheWindowThr
   async(141.25e6);
   EXPECT_TRUE(stored);
   EXPECT_EQ(result, 1);
-  EXPECT_EQ(Requests(*board_).rfind("CD 5A 01 00 FF", 0), 0u);
+  EXPECT_EQ(Requests().rfind("CD 5A 01 00 FF", 0), 0u);
 
   // Dropped unsent by CancelPending (the port about to be closed or reopened): no longer
   // pending, and `done` never comes.
@@ -415,7 +424,7 @@ TEST_F(GenSetupTest, SetGenFManualAsyncDoesWhatTheBlockingOneDoesOffTheWindowThr
   EXPECT_FALSE(g->Setting());
   loop.RunUntil([] { return false; }, std::chrono::milliseconds(200));
   EXPECT_FALSE(called);
-  Requests(*board_);
+  Requests();
 
   // A port closed before the exchange's turn: the closed port's answer, as blocking.
   port_.Close();
