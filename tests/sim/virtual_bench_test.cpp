@@ -48,6 +48,20 @@ double MeasureRing(SampleRings& rings, double offset_hz, double rate, int n) {
   return std::abs(acc) / n;
 }
 
+// Waits until the receiver's thread has looked at the board after this call; the fills that
+// looked before have been delivered by then (one thread makes them in turn), so samples read
+// from here on show the board as it is now. False after 10 s.
+bool WaitForFreshFill(VirtualBench& bench) {
+  std::atomic<bool> looked{false};
+  bench.SetFillHook([&looked] { looked = true; });
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+  while (!looked && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  bench.SetFillHook(nullptr);  // returns once no fill runs the hook any more
+  return looked;
+}
+
 TEST(VirtualBench, TheProgramsOwnPathsReachTheBoardAndTheSimulatedReceiver) {
   test::ScopedSettings user_settings;
   Settings().WriteProfileString("ODlgSpektr", "m_SelectSdrKey", "user's own receiver");
@@ -100,7 +114,7 @@ TEST(VirtualBench, TheProgramsOwnPathsReachTheBoardAndTheSimulatedReceiver) {
     EXPECT_NEAR(o_level, options.impairments.ref_lsb, 0.02 * options.impairments.ref_lsb);
 
     ASSERT_TRUE(board.SetCS(16, 231));  // bridge: antenna
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    ASSERT_TRUE(WaitForFreshFill(bench));
     const double a_level = MeasureRing(rings, offset, rate, 1 << 16);
     const double rho = std::abs(ExpectedRatio(BridgeSettings{}, {25, -30}, 145e6));
     EXPECT_NEAR(a_level / o_level, rho, 0.01);
