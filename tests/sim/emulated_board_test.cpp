@@ -18,10 +18,23 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
+// A clock that moves only when told, as the virtual bench's sample clock does.
+class ManualClock : public IBoardClock {
+ public:
+  int64_t NowNs() override { return now.load(); }
+  std::atomic<int64_t> now{1'000'000'000};
+};
+
 class EmulatedBoardRawTest : public ::testing::Test {
  protected:
-  void Start(EmulatedBoardConfig config = {}) {
-    board_ = std::make_unique<EmulatedBoard>(hw_, config);
+  // `manual`: the board runs on manual_clock_ instead of the steady clock.
+  void Start(EmulatedBoardConfig config = {}, bool manual = false) {
+    if (board_) {
+      dev_.Close();
+      board_->Stop();
+    }
+    manual_ = manual ? &manual_clock_ : nullptr;
+    board_ = std::make_unique<EmulatedBoard>(hw_, config, manual_);
     std::string error;
     ASSERT_TRUE(board_->Start(&error)) << error;
     ASSERT_EQ(dev_.Open(board_->DevicePath()), 0);
@@ -37,12 +50,24 @@ class EmulatedBoardRawTest : public ::testing::Test {
     int error = 0;
     ASSERT_EQ(dev_.Write(b.data(), b.size(), 1000, &error), b.size());
   }
-  // Reads until `count` bytes came or `timeout_ms` passed.
+  // Lets `ms` pass on the board's clock: on a manual clock at once, however the threads are
+  // scheduled, else in real time.
+  void Pause(int ms) {
+    if (!manual_) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+      return;
+    }
+    manual_->now += int64_t{ms} * 1'000'000;
+    board_->Wake();
+  }
+  // Reads until `count` bytes came or `timeout_ms` passed. A manual clock moves 1 ms per 10 ms
+  // of waiting, so replies cross the modelled line.
   Bytes Receive(size_t count, int timeout_ms = 1000) {
     Bytes out(count);
     size_t got = 0;
     const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
     while (got < count && std::chrono::steady_clock::now() < end) {
+      if (manual_) Pause(1);
       dev_.WaitReadable(10);
       const long n = dev_.ReadSome(out.data() + got, count - got);
       if (n > 0) got += static_cast<size_t>(n);
@@ -63,6 +88,8 @@ class EmulatedBoardRawTest : public ::testing::Test {
   }
 
   RecordingBoardHardware hw_;
+  ManualClock manual_clock_;
+  ManualClock* manual_ = nullptr;
   std::unique_ptr<EmulatedBoard> board_;
   SerialPortDevice dev_;
 };
@@ -73,10 +100,12 @@ TEST(FirmwareCrcTest, GoldenEmptyRunFrame) {
 }
 
 TEST_F(EmulatedBoardRawTest, SplitAndMergedWritesGiveEveryReply) {
+  // The board's clock in the test's hand: a slow host cannot stretch a pause into a gap.
+  Start({}, true);
   // Byte by byte with pauses shorter than the frame gap.
   for (uint8_t b : Bytes{0xCD, 0x32, 0x08, 0xE7}) {
     Send({b});
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    Pause(20);
   }
   EXPECT_EQ(Receive(1), Bytes{0x51});
   // Three commands in one write, the last one split across the next write.
@@ -87,9 +116,13 @@ TEST_F(EmulatedBoardRawTest, SplitAndMergedWritesGiveEveryReply) {
 }
 
 TEST_F(EmulatedBoardRawTest, StrayBytesUnknownCodesAndCutFramesAreDroppedWithoutReply) {
+  // The board's clock in the test's hand: the cut-off frame's gap passes only once the board
+  // has its bytes, never before (a late board would take the next command as its rest).
+  Start({}, true);
   Send({0x00, 0x17, 0xCD, 0x77});  // line noise, then an unknown command
   Send({0xCD, 0x32, 0x08});        // a frame cut off
-  std::this_thread::sleep_for(std::chrono::milliseconds(kFrameGapMs + 100));
+  for (int i = 0; i < 100 && !board_->WaitForFrames(3, 20); ++i) Pause(kFrameGapMs / 2);
+  ASSERT_EQ(board_->CommandLog().Size(), 3u);
   Send({0xCD, 0x55});
   const Bytes r = Receive(3);
   ASSERT_EQ(r.size(), 3u);
@@ -159,13 +192,6 @@ TEST_F(EmulatedBoardRawTest, ReopeningThePortIsNoHangUpForTheBoard) {
 
 namespace kavu::sim {
 namespace {
-
-// A clock that moves only when told, as the virtual bench's sample clock does.
-class ManualClock : public IBoardClock {
- public:
-  int64_t NowNs() override { return now.load(); }
-  std::atomic<int64_t> now{1'000'000'000};
-};
 
 TEST(EmulatedBoardClockTest, RunReplyWaitsForTheBoardClock) {
   RecordingBoardHardware hw;
