@@ -57,8 +57,9 @@ TEST_F(BoardProtocolAsyncTest, LateRunReplyLeavesTheWindowThreadFreeAndQueuesOth
     order.push_back("ran");
   });
   EXPECT_TRUE(proto_.Busy());
-  // Sending returned at once, and the window thread keeps running tasks meanwhile.
-  EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(100));
+  // Sending returned at once (checked against the exchange's length below), and the window
+  // thread keeps running tasks meanwhile.
+  const auto sending = Clock::now() - t0;
   // A 10 ms timer: the longest gap between its calls is the longest the window thread was held.
   int ticks = 0;
   int64_t longestGapMs = 0;
@@ -85,6 +86,8 @@ TEST_F(BoardProtocolAsyncTest, LateRunReplyLeavesTheWindowThreadFreeAndQueuesOth
   EXPECT_EQ(order, (std::vector<std::string>{"stored", "ran", "poll"}));
   EXPECT_EQ(Codes(), (std::vector<int>{sim::kCmdBigCmdStore, sim::kCmdBigCmdExec, sim::kCmdSetCs}));
   EXPECT_GE(proto_.LongestExchangeMs(), 1790);
+  const double sendingMs = std::chrono::duration<double, std::milli>(sending).count();
+  EXPECT_LT(sendingMs * 10, proto_.LongestExchangeMs());
   EXPECT_FALSE(proto_.Busy());
 }
 
@@ -139,7 +142,8 @@ TEST_F(BoardProtocolAsyncTest, CancelLetsThePortGoAndDropsTheQueue) {
   ASSERT_TRUE(board_->WaitForFrames(2, 2000));
   const auto t0 = Clock::now();
   proto_.CancelPending();
-  EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(500));
+  // The exchange let go of the port without sitting out the reply's wait.
+  EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(proto_.RunReplyTimeoutMs(0) / 4));
   ASSERT_TRUE(RunUntil([&] { return ran >= 0; }));
   EXPECT_EQ(ran, 0);
   EXPECT_FALSE(queued);
@@ -212,7 +216,7 @@ TEST_F(BoardProtocolAsyncTest, QuestionFromAJobIsAskedOnTheWindowThread) {
                   [&](bool ok) { result = ok; });
   const auto t0 = Clock::now();
   proto_.CancelPending();
-  EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(500));
+  EXPECT_LT(Clock::now() - t0, std::chrono::milliseconds(proto_.RunReplyTimeoutMs(0) / 4));
   ASSERT_TRUE(RunUntil([&] { return result >= 0; }));
   EXPECT_EQ(result, 0);
   EXPECT_EQ(notice.Questions().size(), 1u);
