@@ -241,9 +241,11 @@ TEST(CalibrationKeeper, AComputationKeepsTheTableItStartedWith) {
   const std::vector<Complex> viaB = compute(*keeper.Reload(0, setupB, true));
   ASSERT_NE(viaA, viaB);
 
-  std::atomic<bool> stop{false};
+  std::atomic<bool> stop{false}, reading{false};
   std::atomic<int> reloads{0};
   std::thread reloader([&] {
+    // The reloads start once a computation has begun: they overlap it however the threads run.
+    while (!reading) std::this_thread::yield();
     for (int i = 0; i < 60 && !stop; ++i) {
       keeper.Reload(0, i % 2 ? setupB : setupA, true);
       ++reloads;
@@ -251,14 +253,15 @@ TEST(CalibrationKeeper, AComputationKeepsTheTableItStartedWith) {
     stop = true;
   });
   int computations = 0, mixed = 0;
-  while (!stop) {
+  do {
     const std::shared_ptr<const Calibration> table = keeper.Current();
+    reading = true;
     const std::vector<Complex> first = compute(*table);
     std::this_thread::yield();
     const std::vector<Complex> again = compute(*table);  // the table may have been reloaded meanwhile
     if (!(first == again && (first == viaA || first == viaB))) ++mixed;
     ++computations;
-  }
+  } while (!stop);
   reloader.join();
   EXPECT_EQ(reloads.load(), 60);
   EXPECT_GT(computations, 0);
