@@ -122,13 +122,16 @@ TEST(LiveSpectrumPlan, WindowsAreToldOfNewFramesAtMostAboutSixtyTimesASecond) {
   s.SetListener(&loop, &listener);
   Blocks blocks;
   const auto t0 = std::chrono::steady_clock::now();
+  bool fed = false;  // window thread
   std::thread sampleThread([&] {
     for (int i = 0; i < 300; ++i) {
       blocks.Feed(s, 1);
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
+    loop.Post([&fed] { fed = true; });
   });
-  loop.RunUntil([] { return false; }, std::chrono::milliseconds(400));
+  // The window thread runs for as long as the blocks come, however slowly that is.
+  loop.RunUntil([&] { return fed; }, std::chrono::seconds(60));
   sampleThread.join();
   loop.RunPending();
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
