@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <thread>
 
 #include "dsp/fft_test_util.h"
@@ -32,13 +33,17 @@ int KantFiles(const std::string& folder) {
   return n;
 }
 
-// Lets the view's poll timer run.
-void LetQtRun(int ms) {
+// Lets the view's poll timer run until `done` or `ms` have passed; returns done().
+bool LetQtRunUntil(const std::function<bool()>& done, int ms) {
   const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-  while (std::chrono::steady_clock::now() < end) {
+  while (!done() && std::chrono::steady_clock::now() < end) {
     QApplication::processEvents();
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
+  return done();
+}
+void LetQtRun(int ms) {
+  LetQtRunUntil([] { return false; }, ms);
 }
 
 class OneSignalViewBench : public test::BenchScan {
@@ -73,10 +78,10 @@ TEST_F(OneSignalViewBench, WhileOpenScansAreSingleAndUnsavedAndTheViewDrawsTheSt
   EXPECT_EQ(r->points, 1);
   EXPECT_EQ(KantFiles(results_), 0);
 
-  // The view takes the stores by itself once the scan has ended.
-  LetQtRun(4 * CDlgOneSignal::kPollMs);
-  const OneSignalSnapshot& s = view->Snapshot();
+  // The view takes the stores by itself once the scan has ended, on its poll timer.
   const OSignalChain& chain = engine.Chain();
+  ASSERT_TRUE(LetQtRunUntil([&] { return !view->Snapshot().decA.Empty(); }, 10000));
+  const OneSignalSnapshot& s = view->Snapshot();
   const OMeasurement& m = engine.Measurement();
   ASSERT_TRUE(m.SyncFound());
   ASSERT_EQ(static_cast<int64_t>(s.decA.v.size()), chain.DecimatedCount());
