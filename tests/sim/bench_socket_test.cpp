@@ -255,7 +255,7 @@ TEST_F(BenchSocketTest, LibraryStreamsFromTheBenchAndEndsLikeAnUnpluggedReceiver
       ++g->buffers;
     }, &got, 0, 8192);
   });
-  for (int k = 0; k < 200; ++k) {
+  for (int k = 0; k < 1000; ++k) {  // up to 10 s: each buffer is a round trip to the bench
     {
       std::lock_guard lock(got.mutex);
       if (got.buffers >= 4) break;
