@@ -64,12 +64,14 @@ float SampleLoop::Peak(const IqEntry* e, int n) {
 void SampleLoop::ConsumeRing() {
   while (!stop_.load() && reader_.Available() >= static_cast<uint64_t>(kBlock)) {
     // The request is cleared only once the buffered data is dropped: whoever sees it cleared
-    // knows that everything delivered from then on is read. A request made again meanwhile
-    // (the same value) is served by this drop as well.
-    int32_t resync = counters_.m_RingResync.load();
-    if (resync != 0) {
+    // knows that everything delivered from then on is read. While the drop is under way the flag
+    // reads LoopCounters::kResyncServing; a request made meanwhile overwrites that and is served by another
+    // drop (the samples delivered between the two must go too).
+    if (counters_.m_RingResync.load() != 0) {
+      counters_.m_RingResync.store(LoopCounters::kResyncServing);
       reader_.SyncToWriter();
-      counters_.m_RingResync.compare_exchange_strong(resync, 0);
+      int32_t serving = LoopCounters::kResyncServing;
+      counters_.m_RingResync.compare_exchange_strong(serving, 0);
       continue;
     }
     ProcessOne();
