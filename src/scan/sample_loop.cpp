@@ -65,7 +65,7 @@ void SampleLoop::ConsumeRing() {
   while (!stop_.load() && reader_.Available() >= static_cast<uint64_t>(kBlock)) {
     // The request is cleared only once the buffered data is dropped: whoever sees it cleared
     // knows that everything delivered from then on is read. While the drop is under way the flag
-    // reads LoopCounters::kResyncServing; a request made meanwhile overwrites that and is served by another
+    // reads kResyncServing; a request made meanwhile overwrites that and is served by another
     // drop (the samples delivered between the two must go too).
     if (counters_.m_RingResync.load() != 0) {
       counters_.m_RingResync.store(LoopCounters::kResyncServing);
