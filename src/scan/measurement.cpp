@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdio>
 #include <numbers>
 
 #include "dsp/fast_atan.h"
 #include "platform/num_convert.h"
+#include "platform/number_text.h"
 #include "scan/scan_plan.h"
 #include "shell/log_console.h"
 
@@ -119,6 +121,39 @@ void OMeasurement::Accumulate(SampleWindow w, Acc& x, Acc* y, FftComplex* cross)
   }
 }
 
+void OMeasurement::AccumulateO(SampleWindow w, Sums& s, Acc* y) const {
+  const Acc before = s.o;
+  Accumulate(w, s.o, y, &s.crossO);
+  const double n = s.o.n - before.n;
+  if (n <= 0) return;
+  const double m = std::norm((s.o.s - before.s) / n);
+  s.oWindowMin = s.oWindowSeen ? std::min(s.oWindowMin, m) : m;
+  s.oWindowMax = s.oWindowSeen ? std::max(s.oWindowMax, m) : m;
+  s.oWindowSeen = true;
+}
+
+std::string OMeasurement::Implausible(const Sums& s, double pausePower) const {
+  const double o = std::norm(Mean(s.o.s, s.o.n));
+  const double oPower = Mean(s.o.pw, s.o.n);
+  char buf[160];
+  if (!(o > 0) || !(o >= kMinReferenceCoherence * oPower)) {
+    std::snprintf(buf, sizeof buf, "нет тона генератора в опорных слотах (когерентность %.3f < %.2f)",
+                  oPower > 0 ? o / oPower : 0.0, kMinReferenceCoherence);
+    return buf;
+  }
+  if (!(s.oWindowMax <= kMaxWindowSpread * o) || !(s.oWindowMin * kMaxWindowSpread >= o)) {
+    std::snprintf(buf, sizeof buf, "опорные слоты не совпадают с графиком платы (уровни окон %.1f … %.1f дБ от среднего)",
+                  10 * std::log10(std::max(s.oWindowMin / o, 1e-30)), 10 * std::log10(std::max(s.oWindowMax / o, 1e-30)));
+    return buf;
+  }
+  if (pausePower >= 0 && !(pausePower <= kMaxPauseToReference * oPower)) {
+    std::snprintf(buf, sizeof buf, "синхропауза не тихая (%.1f дБ от опорного уровня)",
+                  10 * std::log10(std::max(pausePower / oPower, 1e-30)));
+    return buf;
+  }
+  return {};
+}
+
 void OMeasurement::Repetitions(int index, const FrequencyWindows& w, Sums& s) {
   using Clock = std::chrono::steady_clock;
   const FftComplex* X = chain_->X();
@@ -135,9 +170,9 @@ void OMeasurement::Repetitions(int index, const FrequencyWindows& w, Sums& s) {
       Acc pauseB;
       FftComplex unused{0, 0};
       Accumulate(w.pause, s.pause, duo ? &pauseB : nullptr, &unused);
-      Accumulate(r.w1, s.o, duo ? &s.oB : nullptr, &s.crossO);
+      AccumulateO(r.w1, s, duo ? &s.oB : nullptr);
     }
-    Accumulate(r.w3, s.o, duo ? &s.oB : nullptr, &s.crossO);
+    AccumulateO(r.w3, s, duo ? &s.oB : nullptr);
     s.rate = model_.Rate(static_cast<double>(r.w2.begin + r.w2.end) / 2);
     Accumulate(r.w2, s.a, duo ? &s.aB : nullptr, &s.crossA);
     const auto t3 = Clock::now();
@@ -189,21 +224,36 @@ AntIzm OMeasurement::Record(int index, double f, const Sums& s) {
   return p;
 }
 
-bool OMeasurement::GetDataN(int index) {
-  if (index < 0 || index >= count_) return false;
+OMeasurement::Outcome OMeasurement::GetDataN(int index) {
+  rejection_.clear();
+  if (index < 0 || index >= count_) return Outcome::kIncomplete;
   const auto start = std::chrono::steady_clock::now();
   const FrequencyWindows w = ComputeWindows(sync_.E(), q_, p_, G_, N_, index);
-  if (!Complete(index, w)) return false;
+  if (!Complete(index, w)) return Outcome::kIncomplete;
   const double f = index > 0 ? freqs_[static_cast<size_t>(index)] : f0_;
-  if (index > 0 && scanPlan_) scanPlan_->SetCurrentFrequency(f);
   Sums s;
   Repetitions(index, w, s);
   processing_ += Seconds(start, std::chrono::steady_clock::now());
+  double pausePower = -1;
+  if (index == 0) {
+    // Measured here even where the record leaves the pause out (the first repetition skipped).
+    const FftComplex* X = chain_->X();
+    double sum = 0;
+    for (int64_t k = w.pause.begin; k < w.pause.end; ++k) sum += std::norm(X[k]);
+    if (w.pause.end > w.pause.begin) pausePower = sum / static_cast<double>(w.pause.end - w.pause.begin);
+  }
+  rejection_ = Implausible(s, pausePower);
+  if (!rejection_.empty()) {
+    Log() << LogColour(kColourError) << "!!! nf=" << index << " " << FormatFixed(f / 1e6, 3) << " МГц: " << rejection_
+          << ", точка не принята \n" << LogColour(kColourNormal);
+    return Outcome::kImplausible;
+  }
+  if (index > 0 && scanPlan_) scanPlan_->SetCurrentFrequency(f);
   const AntIzm point = Record(index, f, s);
   peakA_ = peakB_ = 0;
-  if (!set_->Append(point)) return false;
+  if (!set_->Append(point)) return Outcome::kSetFull;
   Publish(f);
-  return true;
+  return Outcome::kPoint;
 }
 
 FftComplex OMeasurement::ViewDecimated(int64_t k) const {

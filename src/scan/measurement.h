@@ -17,6 +17,7 @@
 // frequency error in ppm.
 #include <array>
 #include <cstdint>
+#include <string>
 
 #include "dsp/sample_rate_plan.h"
 #include "dsp/signal_chain.h"
@@ -58,15 +59,35 @@ class OMeasurement {
   // The receiver's largest |I| or |Q| since the last point (the scan's peak tracker).
   void NotePeaks(float peakA, float peakB);
 
+  // What GetDataN made of a frequency.
+  enum class Outcome {
+    kPoint,        // a point was added
+    kSetFull,      // the result set is full: no point
+    kIncomplete,   // not all of the frequency's samples are stored
+    kImplausible,  // the samples do not show the board's timeline (no tone in the reference
+                   // slots, a pause that is not quiet, slots out of step): no point
+  };
+  // The limits a frequency's samples must meet before a point is made of them. The reference
+  // ("O") slots carry the generator's tone through the bridge's reference arm whatever the load,
+  // so they must hold one steady tone: their mean, turned back by the phase model, keeps most of
+  // their power (noise alone keeps about 1/n of it), and every O window's own mean is near the
+  // mean of all; the sync pause (first frequency of a group) is quiet against them.
+  static constexpr double kMinReferenceCoherence = 0.5;  // |mean O|² / mean |O|²
+  static constexpr double kMaxPauseToReference = 0.25;   // mean |pause|² / mean |O|²
+  static constexpr double kMaxWindowSpread = 4.0;        // an O window's |mean|² within ×/÷ 4 of |O|²
+
   bool SyncFound() const { return sync_.Found(); }
   int64_t E() const { return sync_.E(); }
   const OSyncDetector& Sync() const { return sync_; }
   // The samples of frequency `index` are complete: E + ((2N+1)·q + p)·(index+1) − q stored.
   bool Ready(int index) const;
-  // Measures frequency `index`; true when a point was added. Incomplete data (also windows that
-  // would start before sample 0 after an early false sync) gives the red "некомплект данных"
-  // line and no point.
-  bool GetDataN(int index);
+  // Measures frequency `index`. Incomplete data (also windows that would start before sample 0
+  // after an early false sync) gives the red "некомплект данных" line and no point; samples that
+  // fail the limits above give a red line naming the limit and no point. The scan plan's current
+  // frequency moves to the frequency only when its point is made.
+  Outcome GetDataN(int index);
+  // Why the last GetDataN found the samples implausible (empty otherwise).
+  const std::string& Rejection() const { return rejection_; }
 
   // Oscillator step for frequency f with the receiver tuned to `tuningHz` at rate r: the offset
   // folded into the sampled band, 2π Δ′ / r.
@@ -105,7 +126,14 @@ class OMeasurement {
     Acc o, a, pause, oB, aB;
     FftComplex crossA{0, 0}, crossO{0, 0};
     double rate = 0;
+    // The smallest and largest |mean|² of a single O window.
+    double oWindowMin = 0, oWindowMax = 0;
+    bool oWindowSeen = false;
   };
+  void AccumulateO(SampleWindow w, Sums& s, Acc* y) const;
+  // Empty when the sums meet the limits, else the reason.
+  // `pausePower`: mean |X|² over the sync pause's window (first frequency), else negative.
+  std::string Implausible(const Sums& s, double pausePower) const;
   void Accumulate(SampleWindow w, Acc& x, Acc* y, FftComplex* cross) const;
   bool Complete(int index, const FrequencyWindows& w) const;
   void Repetitions(int index, const FrequencyWindows& w, Sums& s);
@@ -129,6 +157,7 @@ class OMeasurement {
   std::array<double, 3> stages_{};
   double processing_ = 0;
   MeasuredPoint last_;
+  std::string rejection_;
 };
 
 }  // namespace kavu

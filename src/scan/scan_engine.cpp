@@ -251,14 +251,16 @@ void ScanEngine::GroupDecided(const GroupEnd& end, bool refused) {
   ++failedInRow_;
   const bool more = end.measured > 0 ? plan_.AdvanceAfterBatch() : true;
   if (single_) {
-    FinishScan(false, refused ? "Одно измерение не удалось: плата не подтвердила прогон"
-                              : "Одно измерение не удалось: не найдена синхропауза");
+    FinishScan(false, "Одно измерение не удалось: " +
+                          (refused ? std::string("плата не подтвердила прогон")
+                                   : end.why.empty() ? std::string("не найдена синхропауза") : end.why));
   } else if (!more) {
     FinishScan(true, "");
   } else if (failedInRow_ >= kMaxFailedGroups) {
     FinishScan(false, std::to_string(kMaxFailedGroups) +
-                          " группы подряд не измерены (нет синхропаузы, потеряны отсчёты или плата не подтвердила "
-                          "запуск), сканирование прервано");
+                          " группы подряд не измерены (нет синхропаузы или тона генератора, потеряны отсчёты или "
+                          "плата не подтвердила запуск), сканирование прервано" +
+                          (end.why.empty() ? std::string() : ": " + end.why));
   } else {
     NextGroupOrPause();
   }

@@ -32,7 +32,7 @@ bool ScanGroupState::CloseRefused(uint64_t id, GroupEnd* end) {
   p_.counters.SdrLoopSkipN = LoopCounters::kSkipAll;
   p_.rings.m_SkipBlocks = LoopCounters::kSkipAll;
   open_ = false;
-  *end = GroupEnd{id, true, false, false, index_};
+  *end = GroupEnd{id, true, false, false, index_, "плата не подтвердила прогон"};
   p_.stats.groups++;
   return true;
 }
@@ -77,10 +77,17 @@ void ScanGroupState::ScanBlock(const float* a, const float* b, float peakA, floa
     const bool ends = full || noSync || index_ == group_.count - 1;
     if (noSync) {
       Log() << LogColour(12) << "Не найдена синхропауза, куча времени потрачена напрасно !!! \n";
-      EndLocked(true, false);
+      EndLocked(true, false, "не найдена синхропауза");
       return;
     }
-    if (p_.meas.GetDataN(index_)) {
+    const OMeasurement::Outcome made = p_.meas.GetDataN(index_);
+    if (made == OMeasurement::Outcome::kIncomplete || made == OMeasurement::Outcome::kImplausible) {
+      // No point can be made of this frequency's samples: the group fails here and is measured
+      // again from this frequency on (the points before it stand).
+      EndLocked(true, false, made == OMeasurement::Outcome::kImplausible ? p_.meas.Rejection() : "некомплект данных");
+      return;
+    }
+    if (made == OMeasurement::Outcome::kPoint) {
       p_.stats.points++;
       std::lock_guard lastLock(lastMutex_);
       last_ = p_.meas.LastPoint();
@@ -102,10 +109,10 @@ void ScanGroupState::ScanOverrun() {
   std::lock_guard lock(mutex_);
   if (!open_ || blocks_ == 0) return;
   Log() << LogColour(12) << "Потеряны отсчёты приёмника (переполнение кольца), группа будет измерена заново \n";
-  EndLocked(true, true);
+  EndLocked(true, true, "потеряны отсчёты приёмника");
 }
 
-void ScanGroupState::EndLocked(bool failed, bool overrun) {
+void ScanGroupState::EndLocked(bool failed, bool overrun, std::string why) {
   p_.counters.SdrLoopSkipN = LoopCounters::kSkipAll;
   p_.rings.m_SkipBlocks = LoopCounters::kSkipAll;
   open_ = false;
@@ -117,6 +124,7 @@ void ScanGroupState::EndLocked(bool failed, bool overrun) {
   end.overrun = overrun;
   end.setFull = p_.store.Set(0).Count() >= p_.store.Set(0).Capacity();
   end.measured = index_;
+  end.why = std::move(why);
   p_.events.GroupFinished(end);
 }
 

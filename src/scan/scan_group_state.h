@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
 
 #include "dsp/sample_rate_plan.h"
 #include "dsp/signal_chain.h"
@@ -25,10 +26,11 @@ namespace kavu {
 // How a group ended, as the sample thread saw it.
 struct GroupEnd {
   uint64_t id = 0;
-  bool failed = false;   // no sync pause, samples lost, or the run not confirmed
+  bool failed = false;   // no sync pause, samples lost or implausible, or the run not confirmed
   bool overrun = false;  // samples lost to a ring overrun
   bool setFull = false;  // the result set is full
   int measured = 0;      // frequencies measured
+  std::string why;       // failed on the sample thread: what was wrong
 };
 
 class IGroupEvents {
@@ -77,7 +79,7 @@ class ScanGroupState {
 
  private:
   void StartLocked();
-  void EndLocked(bool failed, bool overrun);
+  void EndLocked(bool failed, bool overrun, std::string why = {});
 
   Parts p_;
   std::mutex mutex_;

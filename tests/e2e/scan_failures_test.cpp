@@ -101,6 +101,43 @@ TEST_F(ScanFailures, GroupWithoutPauseIsMeasuredAgain) {
   ExpectIdle();
 }
 
+TEST_F(ScanFailures, GroupsWithoutTheGeneratorsToneGiveNoPoint) {
+  // The receiver hears no tone: harmonics off for a range measured on the third harmonic, or a
+  // converter shift that tunes it 1 GHz away. The detector may still find a "pause" in the noise;
+  // no point may be made of it. Three such groups end the scan with its error; a scan without a
+  // point saves nothing, one whose first range was measured keeps and saves that range only.
+  struct Case {
+    const char* what;
+    std::vector<std::string> sets;
+    std::vector<std::pair<std::string, std::string>> options;
+    const char* ranges;
+    int32_t kept;  // points of the first range, measured before the tone is missing
+  };
+  const std::vector<Case> cases = {
+      {"harmonics off", {"harmonics=0"}, {}, "425-430 1", 0},
+      {"converter 1 GHz away", {}, {{"m_IsConvertor", "1"}, {"m_ConvertorFShift", "1e9"}}, "140-145 0.5", 0},
+      {"harmonics off for the second range", {"harmonics=0"}, {}, "140-141 0.5; 425-430 1", 3},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    if (!Start("50", c.sets, 0, c.options)) return;
+    Log().SetCapture(true);
+    const auto end = Scan(c.ranges);
+    const std::string log = Log().TakeCaptured();
+    Log().SetCapture(false);
+    ASSERT_TRUE(end);
+    EXPECT_FALSE(end->ok);
+    EXPECT_NE(end->error.find("подряд"), std::string::npos) << end->error;
+    EXPECT_NE(log.find("точка не принята"), std::string::npos);
+    EXPECT_EQ(end->saved, c.kept > 0) << end->save.error;
+    EXPECT_EQ(station_->Engine().Stats().syncFailures, ScanEngine::kMaxFailedGroups);
+    ExpectPlannedPrefix(c.ranges, c.kept);
+    ExpectIdle();
+    if (HasFailure()) return;
+    TearDown();
+  }
+}
+
 TEST_F(ScanFailures, ThreeFailedGroupsEndTheScanKeepingItsPoints) {
   if (!Start("50")) return;
   int first = 0;

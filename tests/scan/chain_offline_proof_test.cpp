@@ -96,7 +96,7 @@ TEST_P(ChainOfflineProof, EveryFrequencyGivesItsLoad) {
       chain->ProcessBlock(&tl.a[b], c.duo ? &tl.b[b] : nullptr);
       meas.AfterBlock();
       if (meas.Ready(next)) {
-        EXPECT_TRUE(meas.GetDataN(next));
+        EXPECT_EQ(meas.GetDataN(next), OMeasurement::Outcome::kPoint);
         ++next;
       }
     }

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <memory>
+#include <random>
+#include <string>
 #include <vector>
 
 #include "board_timeline_fixture.h"
@@ -71,7 +74,7 @@ TEST_F(MeasurementTest, WindowsEndingAtTheLastStoredSampleAreMeasuredOneFewerIsI
     ASSERT_EQ(m.E(), probe.E());
     ASSERT_EQ(chain->DecimatedCount(), capacity);
     Log().SetCapture(true);
-    const bool made = m.GetDataN(0);
+    const bool made = m.GetDataN(0) == OMeasurement::Outcome::kPoint;
     const std::string log = Log().TakeCaptured();
     Log().SetCapture(false);
     EXPECT_EQ(made, capacity == end);
@@ -96,7 +99,7 @@ TEST_F(MeasurementTest, EarlyFalseSyncAndSilenceGiveNoPointAndNoOutOfBoundsRead)
   const auto w = ComputeWindows(m.E(), plan->SlotLen(), plan->PauseLen(), plan->GuardLen(), 1, 0);
   ASSERT_LT(w.firstBegin, 0);
   Log().SetCapture(true);
-  EXPECT_FALSE(m.GetDataN(0));
+  EXPECT_EQ(m.GetDataN(0), OMeasurement::Outcome::kIncomplete);
   EXPECT_NE(Log().TakeCaptured().find("некомплект данных"), std::string::npos);
   Log().SetCapture(false);
   EXPECT_EQ(set.Count(), 0);
@@ -107,7 +110,7 @@ TEST_F(MeasurementTest, EarlyFalseSyncAndSilenceGiveNoPointAndNoOutOfBoundsRead)
   Feed(*chain, quiet, test::Timeline{std::vector<FftComplex>(40 * 1024, FftComplex(0, 0)), {}, 0});
   EXPECT_FALSE(quiet.SyncFound());
   EXPECT_FALSE(quiet.Ready(0));
-  EXPECT_FALSE(quiet.GetDataN(0));
+  EXPECT_EQ(quiet.GetDataN(0), OMeasurement::Outcome::kIncomplete);
   EXPECT_EQ(set.Count(), 0);
 }
 
@@ -126,7 +129,7 @@ TEST_F(MeasurementTest, RecordCarriesLevelsAndStopsWhenTheSetIsFull) {
   m.NotePeaks(80.f, 5.f);
   Feed(*chain, m, t);
   ASSERT_TRUE(m.Ready(1));
-  EXPECT_TRUE(m.GetDataN(0));
+  EXPECT_EQ(m.GetDataN(0), OMeasurement::Outcome::kPoint);
   const AntIzm& p = set.At(0);
   EXPECT_EQ(p.maxA, 90.f);
   EXPECT_EQ(p.maxO, 90.f);
@@ -149,9 +152,83 @@ TEST_F(MeasurementTest, RecordCarriesLevelsAndStopsWhenTheSetIsFull) {
   EXPECT_NEAR(std::arg(m.ViewRaw(raw) / v0), 0, 0.05);
   EXPECT_EQ(m.ViewDecimated(-5), FftComplex(0, 0));
   // The set holds one point: the next frequency is measured but not stored.
-  EXPECT_FALSE(m.GetDataN(1));
+  EXPECT_EQ(m.GetDataN(1), OMeasurement::Outcome::kSetFull);
   EXPECT_EQ(set.Count(), 1);
   EXPECT_EQ(m.LastPoint().f, freqs_[0]);
+}
+
+TEST_F(MeasurementTest, SamplesThatDoNotShowTheBoardsTimelineGiveNoPoint) {
+  // Each recording below makes the detector find a "pause", yet its samples are not the board's
+  // timeline: no point may be made of them (the group is then measured again).
+  const auto plan = Plan(2400000);
+  const int64_t D = plan->Decimation();
+  const auto slotRaw = static_cast<int64_t>(plan->SlotLen() * static_cast<double>(D));
+  const auto pauseRaw = static_cast<int64_t>(plan->PauseLen() * static_cast<double>(D));
+  struct Case {
+    const char* what;
+    std::function<void(test::Timeline&)> spoil;
+    const char* reason;  // part of the rejection's text (null: any)
+  };
+  const std::vector<Case> cases = {
+      {"the pause holds a third of the reference's power",
+       [&](test::Timeline& t) {
+         // The tone itself, from the reference burst before the pause, at 0.35 of its power.
+         for (int64_t n = t.pauseStart; n < t.pauseStart + pauseRaw; ++n) {
+           t.a[static_cast<size_t>(n)] += std::sqrt(0.35) * t.a[static_cast<size_t>((n - t.pauseStart) % t.pauseStart)];
+         }
+       },
+       "синхропауза"},
+      {"half a slot of samples lost inside the first antenna slot",
+       [&](test::Timeline& t) {
+         const int64_t at = t.pauseStart + pauseRaw + slotRaw / 4;
+         t.a.erase(t.a.begin() + at, t.a.begin() + at + slotRaw / 2);
+         t.a.resize(t.a.size() + static_cast<size_t>(slotRaw / 2), t.a.back());
+       },
+       nullptr},
+      {"no tone: noise with a quiet stretch where no pause was played",
+       [&](test::Timeline& t) {
+         std::mt19937 gen(7);
+         std::normal_distribution<double> nd(0, 30);
+         for (auto& x : t.a) x = {nd(gen), nd(gen)};
+         for (int64_t n = t.pauseStart; n < t.pauseStart + pauseRaw; ++n) t.a[static_cast<size_t>(n)] *= 0.1;
+       },
+       "нет тона"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    test::Timeline t = Group(*plan, freqs_);
+    c.spoil(t);
+    auto chain = OSignalChain::Create(test::HostFft(), 1 << 20);
+    AntIzms set(16);
+    OMeasurement m(*chain, set);
+    m.StartGroup(*plan, freqs_.data(), 2, freqs_[0], kTuning);
+    Feed(*chain, m, t);
+    ASSERT_TRUE(m.SyncFound());
+    ASSERT_TRUE(m.Ready(0));
+    Log().SetCapture(true);
+    const OMeasurement::Outcome made = m.GetDataN(0);
+    const std::string log = Log().TakeCaptured();
+    Log().SetCapture(false);
+    EXPECT_EQ(made, OMeasurement::Outcome::kImplausible);
+    EXPECT_EQ(set.Count(), 0);
+    EXPECT_FALSE(m.Rejection().empty());
+    if (c.reason) {
+      EXPECT_NE(m.Rejection().find(c.reason), std::string::npos) << m.Rejection();
+    }
+    EXPECT_NE(log.find("точка не принята"), std::string::npos) << log;
+  }
+  // The same recording unspoiled gives both points.
+  const test::Timeline t = Group(*plan, freqs_);
+  auto chain = OSignalChain::Create(test::HostFft(), 1 << 20);
+  AntIzms set(16);
+  OMeasurement m(*chain, set);
+  m.StartGroup(*plan, freqs_.data(), 2, freqs_[0], kTuning);
+  Feed(*chain, m, t);
+  ASSERT_TRUE(m.Ready(1));
+  EXPECT_EQ(m.GetDataN(0), OMeasurement::Outcome::kPoint);
+  EXPECT_EQ(m.GetDataN(1), OMeasurement::Outcome::kPoint);
+  EXPECT_TRUE(m.Rejection().empty());
+  EXPECT_EQ(set.Count(), 2);
 }
 
 TEST(MeasureWindows, LayoutOfTheTimeline) {

@@ -44,7 +44,7 @@ class OneSignalSnapshotTest : public ::testing::Test {
       m_.AfterBlock();
     }
     ASSERT_TRUE(m_.SyncFound());
-    ASSERT_TRUE(m_.GetDataN(0));
+    ASSERT_EQ(m_.GetDataN(0), OMeasurement::Outcome::kPoint);
     snap_.Take(m_, *chain_);
   }
 
