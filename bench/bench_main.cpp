@@ -1,43 +1,40 @@
-// kavusdraa-bench [PREFIX]: runs every registered benchmark whose name starts with PREFIX.
+// kavusdraa-bench: runs the registered benchmarks (bench_args.h describes the command line).
 #include <cstdio>
-#include <cstring>
 #include <string>
-#include <utility>
 #include <vector>
 
+#include "bench_args.h"
+#include "bench_process.h"
 #include "bench_registry.h"
-#include "platform/number_text.h"
 #include "shell/log_console.h"
 
-namespace kavu::bench {
-namespace {
-std::vector<std::pair<const char*, BenchFn>>& All() {
-  static std::vector<std::pair<const char*, BenchFn>> all;
-  return all;
-}
-}  // namespace
-
-BenchRegistrar::BenchRegistrar(const char* name, BenchFn fn) { All().emplace_back(name, fn); }
-
-void BenchPrint(const std::string& name, double value) {
-  std::printf("%s: %s\n", name.c_str(), FormatG(value, 6).c_str());
-  std::fflush(stdout);
-}
-
-}  // namespace kavu::bench
-
 int main(int argc, char** argv) {
+  using namespace kavu::bench;
   kavu::Log().SetSink(kavu::OLogConsole::Sink::None);
-  const std::string prefix = argc > 1 ? argv[1] : "";
-  int ran = 0;
-  for (const auto& [name, fn] : kavu::bench::All()) {
-    if (std::strncmp(name, prefix.c_str(), prefix.size()) != 0) continue;
-    fn();
-    ++ran;
+  const std::vector<std::string> names = BenchNames();
+  const BenchArgs args = ParseBenchArgs(std::vector<std::string>(argv + 1, argv + argc), names);
+  switch (args.action) {
+    case BenchArgs::kHelp:
+      std::fputs(BenchHelpText(names).c_str(), stdout);
+      return 0;
+    case BenchArgs::kList:
+      for (const std::string& name : names) std::printf("%s\n", name.c_str());
+      return 0;
+    case BenchArgs::kError:
+      std::fprintf(stderr, "kavusdraa-bench: %s\n", args.error.c_str());
+      return 2;
+    case BenchArgs::kRunHere:
+      return RunBenchHere(args.selected.front()) ? 0 : 1;
+    case BenchArgs::kRun:
+      break;
   }
-  if (ran == 0) {
-    std::fprintf(stderr, "kavusdraa-bench: no benchmark matches \"%s\"\n", prefix.c_str());
-    return 1;
+  int failed = 0;
+  for (const std::string& name : args.selected) {
+    // The running program itself, even when its file was rebuilt meanwhile.
+    const std::string why = RunBenchInChild("/proc/self/exe", name);
+    if (why.empty()) continue;
+    std::fprintf(stderr, "kavusdraa-bench: benchmark %s failed (%s)\n", name.c_str(), why.c_str());
+    ++failed;
   }
-  return 0;
+  return failed == 0 ? 0 : 1;
 }

@@ -18,7 +18,6 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <cstdio>
 #include <thread>
 
 #include "bench_registry.h"
@@ -123,7 +122,7 @@ void WindowStallBench() {
   sim::VirtualBenchOptions options;
   options.antenna = *sim::AntennaModel::Parse("series:R=50,L=100n,C=12.05p", &error);
   if (!bench.Start(options, &error) || !bench.Set(sim::VirtualBench::kBoardFaultName, "late-reply:5B:-1", &error)) {
-    std::fprintf(stderr, "window stall bench: %s\n", error.c_str());
+    BenchFailed("window stall bench: " + error);
     return;
   }
   Settings().WriteProfileString("CDlgOptions", "m_SaveResPath", bench.Folder() + "/results");
@@ -135,7 +134,7 @@ void WindowStallBench() {
   {
     ScanStation station(window, notice, events);
     if (!station.Start(&error)) {
-      std::fprintf(stderr, "window stall bench: %s\n", error.c_str());
+      BenchFailed("window stall bench: " + error);
       return;
     }
     station.Engine().SetRangeText("140-150 0.5");
@@ -156,7 +155,7 @@ void WindowStallBench() {
     blockingSetting = BlockingSettingMs(station.Gen());
     station.Stop();
     if (!events.done || !events.report.ok) {
-      std::fprintf(stderr, "window stall bench: the scan failed: %s\n", events.report.error.c_str());
+      BenchFailed("window stall bench: the scan failed: " + events.report.error);
       return;
     }
     stall = probe.longest_ms;

@@ -230,6 +230,7 @@ void EmulatedBoard::Handle(BoardFrame frame, int64_t now_ns) {
     ClosePty();
     return;
   }
+  CountLineBytes(frame.raw.size());
   // The frame is complete on the board when its last byte has crossed the line.
   const int64_t arrived_ns =
       std::max(now_ns, line_in_free_ns_) + static_cast<int64_t>(frame.raw.size()) * config_.ByteNs();
@@ -271,6 +272,7 @@ void EmulatedBoard::Handle(BoardFrame frame, int64_t now_ns) {
   entry.reply = reply.bytes;
   log_.Add(std::move(entry));
   due_ns += static_cast<int64_t>(reply.bytes.size()) * config_.ByteNs();  // the reply's way back
+  CountLineBytes(reply.bytes.size());
   if (due_ns > now_ns) {
     pending_ = Pending{std::move(reply.bytes), due_ns};
   } else {

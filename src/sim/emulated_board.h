@@ -65,6 +65,11 @@ class EmulatedBoard {
   bool WaitIdle(int timeout_ms);
   // Wakes the board so it looks at the clock again (after a bench advanced its sample clock).
   void Wake();
+  // The serial line's time the board has modelled since it was made, ns: every byte of each
+  // command it carried out and of each reply it gave, ByteNs() apiece (10 bits at the baud rate;
+  // 0 at baud 0). Bytes it dropped (line noise, unknown codes) and unasked bytes are not timed and
+  // not counted. Any thread may read it.
+  int64_t LineTimeNs() const { return line_time_ns_.load(std::memory_order_relaxed); }
 
  private:
   struct Pending {
@@ -85,6 +90,9 @@ class EmulatedBoard {
   // How long the board thread may sleep, ns.
   int64_t PollTimeoutNs(int64_t now_ns) const;
   int64_t MsSinceStart(int64_t now_ns) const { return (now_ns - start_ns_) / 1'000'000; }
+  void CountLineBytes(size_t bytes) {
+    line_time_ns_.fetch_add(static_cast<int64_t>(bytes) * config_.ByteNs(), std::memory_order_relaxed);
+  }
 
   IBoardHardware* hw_;
   EmulatedBoardConfig config_;
@@ -114,6 +122,7 @@ class EmulatedBoard {
   std::vector<uint8_t> output_;
   std::optional<Pending> pending_;
   int64_t line_in_free_ns_ = 0;  // when the line towards the board has carried all bytes so far
+  std::atomic<int64_t> line_time_ns_{0};  // LineTimeNs(); written by the board thread only
 };
 
 }  // namespace kavu::sim

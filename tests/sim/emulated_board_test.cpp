@@ -179,6 +179,35 @@ TEST_F(EmulatedBoardRawTest, TimerAndBufferAreConfigurable) {
                                 0x00, 0x12, 0x7A, 0x00, 0x20, 0x00, 0x00, 0x00}));
 }
 
+TEST_F(EmulatedBoardRawTest, LineTimeCountsEveryByteEachWayAtTenBitsPerByte) {
+  // 3 bytes without a reply, 2 + 4 and 3 + 3 with one: 15 bytes; the line noise after them is
+  // dropped and not counted.
+  const auto exchange = [this] {
+    Send({0xCD, 0x47, 0x02});
+    ASSERT_TRUE(board_->WaitForFrames(1, 1000));
+    Send({0xCD, 0x50});
+    EXPECT_EQ(Receive(4).size(), 4u);
+    Send({0xCD, 0x3C, 0x03});
+    EXPECT_EQ(Receive(3).size(), 3u);
+    Send({0x00, 0x17});
+    for (int i = 0; i < 100 && !board_->WaitForFrames(4, 20); ++i) Pause(kFrameGapMs / 2);
+    ASSERT_EQ(board_->CommandLog().Size(), 4u);
+  };
+  Start({}, true);
+  EXPECT_EQ(board_->LineTimeNs(), 0);
+  exchange();
+  // 15 bytes of 10 bits at 115200 baud, to the nanosecond each.
+  const double expected_ns = 15 * 10 / 115200.0 * 1e9;
+  EXPECT_NEAR(static_cast<double>(board_->LineTimeNs()), expected_ns, 15.0);
+  EXPECT_EQ(board_->LineTimeNs(), 15 * EmulatedBoardConfig{}.ByteNs());
+
+  EmulatedBoardConfig untimed;
+  untimed.baud = 0;
+  Start(untimed, true);
+  exchange();
+  EXPECT_EQ(board_->LineTimeNs(), 0);
+}
+
 TEST_F(EmulatedBoardRawTest, ReopeningThePortIsNoHangUpForTheBoard) {
   dev_.Close();
   ASSERT_EQ(dev_.Open(board_->DevicePath()), 0);
