@@ -34,18 +34,20 @@ stop_hogs() {
 }
 trap 'stop_hogs' EXIT INT TERM
 
+failed_re='^ *[0-9]+/[0-9]+ Test +#[0-9]+: .*\.{3,} *\*\*\*[A-Z]'
 passed=0
 failed=0
 failures=()
 note_round() {  # $1: what, $2: ctest log
   local what="$1" file="$2" ok bad
-  ok=$(grep -cE '^ *[0-9]+/[0-9]+ Test +#[0-9]+: .* +Passed' "$file")
-  bad=$(grep -cE '^ *[0-9]+/[0-9]+ Test +#[0-9]+: .*(\*\*\*|Failed|Timeout|Exception)' "$file")
+  # The status follows the dots after the name (a name may itself contain "Failed").
+  ok=$(grep -cE "^ *[0-9]+/[0-9]+ Test +#[0-9]+: .*\.{3,} +Passed" "$file")
+  bad=$(grep -cE "$failed_re" "$file")
   passed=$((passed + ok))
   failed=$((failed + bad))
   if [ "$bad" -gt 0 ]; then
     while IFS= read -r name; do failures+=("$what: $name"); done < <(
-      grep -E '^ *[0-9]+/[0-9]+ Test +#[0-9]+: .*(\*\*\*|Failed|Timeout|Exception)' "$file" |
+      grep -E "$failed_re" "$file" |
         sed -E 's/^ *[0-9]+\/[0-9]+ Test +#[0-9]+: ([^ ]+).*/\1/')
   fi
   echo "$what: $ok passed, $bad failed"
