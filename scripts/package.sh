@@ -10,7 +10,7 @@ shift || true
 command -v dpkg-shlibdeps >/dev/null || { echo "dpkg-shlibdeps is missing: bash scripts/setup.sh --demo" >&2; exit 1; }
 bash "$root/scripts/build.sh" --programs "$dir" "$@"
 rm -f "$dir"/kavusdraa_*.deb
-(cd "$dir" && cpack -G DEB >/dev/null)
+(cd "$dir" && cpack -G DEB >/dev/null 2>&1) || { echo "cpack failed in $dir" >&2; exit 1; }
 deb=$(ls "$dir"/kavusdraa_*.deb)
-dpkg-deb --info "$deb" | sed -n '/Package:/,$p'
+dpkg-deb --field "$deb" Package Version Architecture Installed-Size Depends Recommends
 echo "$deb"
