@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# The main job: installs what is needed, builds, and runs the demo.
+# The main job: installs what building and running the programs needs, builds only the programs
+# (no tests, benchmarks or fuzzers), and runs the demo.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
-bash "$root/scripts/setup.sh"
-bash "$root/scripts/build.sh" "$root/build"
+bash "$root/scripts/setup.sh" --demo
+bash "$root/scripts/build.sh" --programs "$root/build"
 exec "$root/build/src/app/kavusdraa-cli" demo

@@ -5,6 +5,7 @@
 // hardware: its own settings file selects its port and receiver, the user's settings are left
 // alone, and it is stopped after the window has closed the port and the receiver.
 // --web [ADDRESS:]PORT runs the web server for this run whatever the options say, storing nothing.
+// --version prints the name and the version (the project's version in CMake) and exits.
 // Ctrl-C, SIGTERM and SIGHUP close the main window as its close box does; a scan in progress is
 // stopped and its points saved first, and the program ends with 128 + the signal's number.
 #include <QApplication>
@@ -130,9 +131,15 @@ int RunAnalyzer(QApplication& app, const CommandLineOptions& options) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  // The usage text needs no display: it is answered before the application object is made.
-  if (HelpRequested(std::vector<std::string>(argv + 1, argv + argc))) {
+  // The usage text and the version need no display: they are answered before the application
+  // object is made.
+  const std::vector<std::string> early_args(argv + 1, argv + argc);
+  if (HelpRequested(early_args)) {
     std::fputs(CommandLineHelp().c_str(), stdout);
+    return 0;
+  }
+  if (VersionRequested(early_args)) {
+    std::printf("kavusdraa %s\n", KAVU_VERSION);
     return 0;
   }
   QApplication app(argc, argv);

@@ -71,6 +71,13 @@ bool HelpRequested(const std::vector<std::string>& args) {
   return false;
 }
 
+bool VersionRequested(const std::vector<std::string>& args) {
+  for (const std::string& a : args) {
+    if (a == "--version") return true;
+  }
+  return false;
+}
+
 std::string CommandLineHelp() {
   return "Usage: kavusdraa [-n] [--demo | --sim LOAD] [--web [ADDRESS:]PORT]\n"
          "       kavusdraa FILE.kant\n\n"
@@ -84,6 +91,7 @@ std::string CommandLineHelp() {
          "                        names it) and ADDRESS (none: every address of the computer),\n"
          "                        whatever the options window says; nothing is stored\n"
          "  AVX_Disable           (anywhere in an argument) the portable FFT kernel is used\n"
+         "  --version             the program's name and version\n"
          "  -h, --help            this text\n\n"
          "The bench (--demo, --sim) uses its own settings file, never the user's. Ctrl-C, SIGTERM\n"
          "and SIGHUP close the window as its close box does; a scan in progress is stopped and its\n"

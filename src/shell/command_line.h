@@ -7,6 +7,7 @@
 //   --web [ADDRESS:]PORT  the web server runs for this run, on that address (none: every
 //                 address) and port (0: a free one), whatever the options say; nothing is stored
 //   --help, -h    the usage text (CommandLineHelp) instead of a window
+//   --version     the program's name and version instead of a window
 //   anything else not beginning with '-' is a scan-result file, opened in the results window only
 //   (on Linux absolute paths begin with '/', so only exactly "/n" is the option; a later file
 //   name replaces an earlier one)
@@ -35,6 +36,8 @@ bool ParseWebValue(const std::string& text, std::string* address, int32_t* port,
 
 // True when the arguments ask for the usage text ("--help" or "-h" anywhere).
 bool HelpRequested(const std::vector<std::string>& args);
+// True when the arguments ask for the version ("--version" anywhere).
+bool VersionRequested(const std::vector<std::string>& args);
 // The usage text of `kavusdraa`, ending in a newline.
 std::string CommandLineHelp();
 

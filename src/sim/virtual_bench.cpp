@@ -15,6 +15,7 @@
 #include "sim/board_fault.h"
 #include "sim/board_peripherals.h"
 #include "sim/emulated_board.h"
+#include "sim/simlib_location.h"
 #include "platform/steady_clock.h"
 
 namespace kavu::sim {
@@ -44,10 +45,7 @@ class VirtualBench::Clock : public IBoardClock {
 VirtualBench::VirtualBench() = default;
 VirtualBench::~VirtualBench() { Stop(); }
 
-std::string VirtualBench::DefaultSimLibFolder() {
-  if (const char* env = std::getenv("KAVU_SIMLIB_DIR"); env && *env) return env;
-  return KAVU_SIMLIB_DIR;
-}
+std::string VirtualBench::DefaultSimLibFolder() { return sim::SimLibFolder(); }
 
 EmulatedBoard& VirtualBench::Board() { return *board_; }
 BoardPeripherals& VirtualBench::Peripherals() { return *peripherals_; }

@@ -47,7 +47,7 @@ struct VirtualBenchOptions {
   EmulatedBoardConfig board;         // buffer size and timer of the emulated board
   std::string folder;                // private folder; empty: a new one under /tmp, removed at Stop
   bool private_settings = true;      // write and use the bench's own settings file
-  std::string simlib_folder;         // empty: $KAVU_SIMLIB_DIR, else the build's folder
+  std::string simlib_folder;         // empty: DefaultSimLibFolder()
   // The private settings file; empty: settings.ini in the folder. Its parent folders are made.
   std::string settings_file;
   // Load the simulated library and attach it to this bench. A bench serving programs in other
@@ -107,7 +107,8 @@ class VirtualBench : private IBenchState {
   // Writes the board's command log and the receiver's log into `folder` (test evidence).
   bool WriteEvidence(const std::string& folder) const;
 
-  // The simulated library's default folder.
+  // The simulated library's default folder: $KAVU_SIMLIB_DIR, else the installation's private
+  // folder beside the program, else the build tree's (sim/simlib_location.h).
   static std::string DefaultSimLibFolder();
 
  private:

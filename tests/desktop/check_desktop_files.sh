@@ -40,6 +40,7 @@ prefix="$(mktemp -d)"
 trap 'rm -rf "$prefix"' EXIT
 cmake --install "$bin" --prefix "$prefix" >/dev/null || fail "cmake --install"
 for f in bin/kavusdraa-cli \
+         lib/kavusdraa/simlib/librtlsdr.so.0 \
          share/applications/$id.desktop \
          share/metainfo/$id.metainfo.xml \
          share/icons/hicolor/scalable/apps/$id.svg \

@@ -150,8 +150,11 @@ TEST_F(CommandLineTest, HelpIsAskedForAnywhereAndNamesEveryOption) {
   EXPECT_TRUE(HelpRequested({"--demo", "--help"}));
   EXPECT_TRUE(HelpRequested({"-h"}));
   EXPECT_FALSE(HelpRequested({"--demo", "-n", "help.kant"}));
+  EXPECT_TRUE(VersionRequested({"--demo", "--version"}));
+  EXPECT_FALSE(VersionRequested({"--demo", "-v", "--versions", "version.kant"}));
   const std::string help = CommandLineHelp();
-  for (const char* option : {"-n", "--demo", "--sim LOAD", "--web [ADDRESS:]PORT", "AVX_Disable", "--help", "SIGTERM"}) {
+  for (const char* option : {"-n", "--demo", "--sim LOAD", "--web [ADDRESS:]PORT", "AVX_Disable", "--help",
+                             "--version", "SIGTERM"}) {
     EXPECT_NE(help.find(option), std::string::npos) << option;
   }
   EXPECT_EQ(help.back(), '\n');

@@ -28,7 +28,8 @@ void PrintToolHelp(std::FILE* out) {
             [](const CliCommand& a, const CliCommand& b) { return std::strcmp(a.name, b.name) < 0; });
   for (const auto& c : sorted) std::fprintf(out, "  %-12s %s\n", c.name, c.summary);
   std::fprintf(out,
-               "\nAn argument containing \"AVX_Disable\" anywhere selects the portable FFT kernel.\n");
+               "\n\"kavusdraa-cli --version\" prints the version.\n"
+               "An argument containing \"AVX_Disable\" anywhere selects the portable FFT kernel.\n");
 }
 }  // namespace
 
@@ -69,6 +70,10 @@ int main(int argc, char** argv) {
   if (args.empty() || args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
     PrintToolHelp(args.empty() ? stderr : stdout);
     return args.empty() ? 2 : 0;
+  }
+  if (args[0] == "--version") {
+    std::printf("kavusdraa-cli %s\n", KAVU_VERSION);  // the project's version in CMake
+    return 0;
   }
   const CliCommand* command = CliRegistry::Find(args[0]);
   if (!command) {
