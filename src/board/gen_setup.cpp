@@ -243,7 +243,9 @@ bool GenSetup::SetGenFManual(double hz) {
   const int s = GetGenNum();
   bool ok = false;
   if (s < 0) {
-    gen_.error_text = "генератор ВЧ не выбран, GetGenNum() вернула минус";
+    // The usual cause is a crystal setting that leaves the Si5351 without outputs: named then.
+    const std::string why = si_state_.cfg.CrystalProblem();
+    gen_.error_text = why.empty() ? "генератор ВЧ не выбран, GetGenNum() вернула минус" : "генератор ВЧ не выбран: " + why;
   } else if (s < Si5351Config::kOutputs) {
     ok = si_gens_[static_cast<size_t>(s)]->SetF(hz);
   } else if (s >= 100 && s < 100 + kGenSlots) {

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "platform/num_convert.h"
+#include "platform/number_text.h"
 #include "shell/log_console.h"
 #include "shell/settings_store.h"
 
@@ -19,7 +20,10 @@ const char* const kMaxKeys[Si5351Config::kOutputs] = {
 }  // namespace
 
 void Si5351Config::CheckAndDerive() {
-  if (!std::isfinite(FrefHz) || FrefHz < 21'000'000.0 || FrefHz >= 70'000'000.0) FrefHz = 0.0;
+  if (!std::isfinite(FrefHz) || FrefHz < 21'000'000.0 || FrefHz >= 70'000'000.0) {
+    if (FrefHz != 0.0) FrefHzRefused = FrefHz;  // 0 is "not fitted", asked for, not refused
+    FrefHz = 0.0;
+  }
   if (!std::isfinite(PPM) || PPM < -250'000.0 || PPM > 250'000.0) PPM = 0.0;
   for (int32_t& m : MaxFOutsMHz) m = std::clamp<int32_t>(m, 20, 350);
 
@@ -39,6 +43,15 @@ void Si5351Config::CheckAndDerive() {
   }
 }
 
+std::string Si5351Config::CrystalProblem() const {
+  if (Fitted()) return "";
+  if (FrefHzRefused != 0.0) {
+    return "настройка m_Si5351_FrefHz = " + FormatG(FrefHzRefused, 10) +
+           " Гц вне 21 … 70 МГц: кварц Si5351 не задан, его выходы не генераторы";
+  }
+  return "настройка m_Si5351_FrefHz = 0: Si5351 не установлен, его выходы не генераторы";
+}
+
 void Si5351Config::LogLimits() const {
   Log() << "Настроено m_Si5351_FOut4Min = " << FOut4Min / 1e6 << " max=" << FOutMax / 1e6
         << " KMax=" << KMax << "\n";
@@ -54,6 +67,7 @@ Si5351Config Si5351Config::Load() {
     c.MaxFOutsMHz[static_cast<size_t>(k)] = s.GetProfileInt(kSection, kMaxKeys[k], 250);
   }
   c.CheckAndDerive();
+  if (c.FrefHzRefused != 0.0) LogRed(c.CrystalProblem() + "\n");
   c.LogLimits();
   return c;
 }

@@ -8,6 +8,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 namespace kavu {
 
@@ -18,6 +19,10 @@ struct Si5351Config {
   double PPM = 0.0;              // crystal error, parts per million
   std::array<double, kOutputs> OutHz{0.0, 0.0, 0.0};  // role of CLK0..2, see above
   std::array<int32_t, kOutputs> MaxFOutsMHz{250, 250, 250};  // highest fundamental, MHz
+
+  // The stored crystal frequency CheckAndDerive refused (outside 21 … 70 MHz, not finite), Hz;
+  // 0 when none was refused.
+  double FrefHzRefused = 0.0;
 
   // Derived by Derive(); never NaN.
   double Fx = 0.0;          // true crystal frequency, Hz
@@ -31,6 +36,8 @@ struct Si5351Config {
   // Logs "Настроено m_Si5351_FOut4Min = ..." with the derived limits.
   void LogLimits() const;
   bool Fitted() const { return Fx > 0.0; }
+  // Why no Si5351 output can be a generator, naming the setting m_Si5351_FrefHz; empty when fitted.
+  std::string CrystalProblem() const;
   // True when output k is the swept output (role exactly 0).
   bool IsSwept(int k) const { return OutHz[static_cast<size_t>(k)] == 0.0; }
 

@@ -51,7 +51,7 @@ const std::vector<S::CheckKey>& S::CheckKeys() {
 
 const std::vector<S::NumberKey>& S::NumberKeys() {
   static const std::vector<NumberKey> keys = {
-      {"m_LenCable", &S::m_LenCable, 1032, 0, 1, -1},
+      {"m_LenCable", &S::m_LenCable, 1032, 0, -10'000, 10'000},  // ±10 km, as the bridge settings
       {"m_RCable", &S::m_RCable, 1207, 50, 1, 500},
       {"m_KsvMax", &S::m_KsvMax, 1209, 40, 1.02, 2000},
       {"m_RMax", &S::m_RMax, 1210, 1500, 100, 99999},

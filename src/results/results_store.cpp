@@ -28,7 +28,12 @@ AntIzms& ResultsStore::Slot(int k) {
 }
 
 std::string ResultsStore::ResultsFolder() {
-  return Settings().GetProfileString("CDlgOptions", "m_SaveResPath", HomeDir() + "/AntIzmSdrData");
+  // Empty means the default folder (never "/"); a relative folder is taken from the home folder,
+  // whatever the program's working folder.
+  const std::string stored = Settings().GetProfileString("CDlgOptions", "m_SaveResPath", "");
+  if (stored.empty()) return HomeDir() + "/AntIzmSdrData";
+  if (stored.front() == '/') return stored;
+  return HomeDir() + "/" + stored;
 }
 
 std::string ResultsStore::DefaultFileName0() { return HomeDir() + "/LastKavuAntIzm.kant"; }

@@ -1,5 +1,9 @@
 #include "scan/bridge_settings.h"
 
+#include <cmath>
+
+#include "platform/number_text.h"
+#include "shell/log_console.h"
 #include "shell/settings_binding.h"
 #include "shell/settings_store.h"
 
@@ -15,6 +19,12 @@ BridgeSettings LoadBridgeSettings() {
   s.cs_pf = LoadRealEdit(kSection, "m_Most5", 0, 0, 999999);
   s.z0 = LoadRealEdit(kSection, "m_RCable", 50, 1, 500);
   s.cable_m = Settings().GetProfileDouble(kSection, "m_LenCable", 0);
+  if (!(std::fabs(s.cable_m) <= BridgeSettings::kMaxCableM)) {
+    Log() << LogColour(kColourError) << "settings: [" << kSection << "] m_LenCable=" << FormatG(s.cable_m, 6)
+          << " m is outside -10000 .. 10000 m; no cable transformation (0) is used\n"
+          << LogColour(kColourNormal);
+    s.cable_m = 0;
+  }
   s.trans_len = Settings().GetProfileInt(kSection, "m_IsTransLen", 0);
   s.use_duo_ampl = Settings().GetProfileInt(kSection, "m_UseDuoAmpl", 0);
   s.use_duo_faza = Settings().GetProfileInt(kSection, "m_UseDuoFaza", 0);

@@ -21,11 +21,15 @@ struct BridgeSettings {
 
   // The receiver input impedance the detector branch ends in, Ω.
   static constexpr double kReceiverOhm = 50.0;
+  // The longest cable taken from the settings, m (either sign): beyond it the transformation
+  // only yields overflow and NaN, never a measurement.
+  static constexpr double kMaxCableM = 10'000.0;
 };
 
 // Reads section "CDlg_SelectGraph" the way the panel loads it: a real outside its limits reads as
 // its default (Rt, Rb 5 … 6800; Rd 24 … 5100; Rg 1 … 10000; Cs 0 … 999999 pF; Z0 1 … 500;
-// the cable length has no limits but must be finite), check boxes as stored (default 0).
+// the cable length must be finite and within ±10 km, else 0 with a log line naming the key),
+// check boxes as stored (default 0).
 BridgeSettings LoadBridgeSettings();
 
 }  // namespace kavu

@@ -2,12 +2,17 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
+#include <charconv>
+#include <cstring>
 #include <memory>
+#include <unordered_map>
 
 #include "platform/atomic_file.h"
 #include "platform/number_text.h"
 #include "platform/text_cp1251.h"
 #include "platform/user_paths.h"
+#include "shell/log_console.h"
 
 namespace kavu {
 namespace {
@@ -32,6 +37,28 @@ std::string ParentDir(const std::string& path) {
   return slash == std::string::npos ? "." : path.substr(0, slash);
 }
 
+// The whole text (blanks around it aside) as one signed 32-bit integer: "8080" and " -90 ", not
+// "8080x", "1e3", "1.0" or "".
+std::optional<int32_t> ParseIntWhole(std::string_view text) {
+  const std::string t = TrimBlanks(text);
+  std::string_view digits = t;
+  if (!digits.empty() && digits.front() == '+') {
+    digits.remove_prefix(1);
+    if (!digits.empty() && digits.front() == '-') return std::nullopt;  // "+-5"
+  }
+  int32_t v = 0;
+  const auto [end, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), v);
+  if (ec != std::errc() || end != digits.data() + digits.size()) return std::nullopt;
+  return v;
+}
+
+std::string IndexKey(std::string_view section, std::string_view key) {
+  std::string k;
+  k.reserve(section.size() + key.size() + 1);
+  k.append(section).append(1, '\n').append(key);  // a line break is in neither name
+  return k;
+}
+
 std::mutex g_global_mutex;
 std::unique_ptr<SettingsStore> g_store;
 
@@ -48,7 +75,9 @@ void SettingsStore::Repoint(std::string path) {
   std::lock_guard<std::mutex> lock(mutex_);
   path_ = std::move(path);
   cache_.clear();
+  index_.clear();
   stamp_ = Stamp{};
+  read_problem_.clear();
 }
 
 std::string SettingsStore::EscapeValue(std::string_view v) {
@@ -90,8 +119,13 @@ std::string SettingsStore::UnescapeValue(std::string_view v) {
 }
 
 std::vector<SettingsStore::Section> SettingsStore::Parse(std::string_view text) {
+  // Linear in the file's size: sections and keys already seen are found by hash, so a file of
+  // a million keys is read in about a second, not in minutes.
   std::vector<Section> sections;
+  std::unordered_map<std::string, size_t> section_at;
+  std::vector<std::unordered_map<std::string, size_t>> key_at;
   Section* current = nullptr;
+  std::unordered_map<std::string, size_t>* current_keys = nullptr;
   if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);  // a UTF-8 byte-order mark
   while (!text.empty()) {
     const size_t nl = text.find('\n');
@@ -102,12 +136,14 @@ std::vector<SettingsStore::Section> SettingsStore::Parse(std::string_view text) 
     if (trimmed.empty() || trimmed[0] == ';' || trimmed[0] == '#') continue;
     if (trimmed.front() == '[' && trimmed.back() == ']') {
       // A section named twice is one section: its keys are read and written in one place.
-      const std::string name = trimmed.substr(1, trimmed.size() - 2);
-      current = nullptr;
-      for (auto& s : sections) {
-        if (s.name == name) current = &s;
+      std::string name = trimmed.substr(1, trimmed.size() - 2);
+      const auto [at, added] = section_at.try_emplace(std::move(name), sections.size());
+      if (added) {
+        sections.push_back(Section{at->first, {}});
+        key_at.emplace_back();
       }
-      if (!current) current = &sections.emplace_back(Section{name, {}});
+      current = &sections[at->second];
+      current_keys = &key_at[at->second];
       continue;
     }
     const size_t eq = line.find('=');
@@ -116,11 +152,12 @@ std::vector<SettingsStore::Section> SettingsStore::Parse(std::string_view text) 
     if (key.empty()) continue;
     auto& values = current->values;
     std::string value = UnescapeValue(line.substr(eq + 1));
-    bool replaced = false;
-    for (auto& kv : values) {
-      if (kv.first == key) kv.second = value, replaced = true;
+    const auto [at, added] = current_keys->try_emplace(key, values.size());
+    if (added) {
+      values.emplace_back(std::move(key), std::move(value));
+    } else {
+      values[at->second].second = std::move(value);
     }
-    if (!replaced) values.emplace_back(std::move(key), std::move(value));
   }
   return sections;
 }
@@ -135,29 +172,72 @@ std::string SettingsStore::Serialise(const std::vector<Section>& sections) {
   return out;
 }
 
+void SettingsStore::RebuildIndex() {
+  index_.clear();
+  size_t n = 0;
+  for (const auto& s : cache_) n += s.values.size();
+  index_.reserve(n);
+  for (size_t i = 0; i < cache_.size(); ++i) {
+    for (size_t j = 0; j < cache_[i].values.size(); ++j) index_[IndexKey(cache_[i].name, cache_[i].values[j].first)] = {i, j};
+  }
+}
+
 void SettingsStore::Refresh() {
   struct stat st {};
   Stamp now;
-  if (stat(path_.c_str(), &st) == 0) {
+  const bool exists = stat(path_.c_str(), &st) == 0;
+  if (exists) {
     now = Stamp{static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec,
                 static_cast<int64_t>(st.st_size), static_cast<int64_t>(st.st_ino)};
   }
   if (now == stamp_) return;
-  std::string text;
-  cache_ = ReadWholeFile(path_, text) ? Parse(text) : std::vector<Section>{};
+  std::string text, problem;
+  if (exists && !S_ISREG(st.st_mode)) {
+    // A FIFO would block a reader until some writer came; a folder cannot be read. Neither is
+    // opened: the store reads as empty and says why.
+    problem = OutputPathProblem(path_);
+  } else if (exists && !ReadWholeFile(path_, text)) {
+    problem = "cannot read \"" + path_ + "\": " + std::strerror(errno);
+    text.clear();
+  }
+  cache_ = problem.empty() ? Parse(text) : std::vector<Section>{};
+  RebuildIndex();
   stamp_ = now;
+  damaged_reported_.clear();
+  if (!problem.empty() && problem != read_problem_) {
+    Log() << LogColour(kColourError) << "settings file: " << problem << "; defaults are used\n"
+          << LogColour(kColourNormal);
+  }
+  read_problem_ = std::move(problem);
+}
+
+std::string SettingsStore::ReadProblem() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  Refresh();
+  return read_problem_;
+}
+
+const std::string* SettingsStore::Find(std::string_view section, std::string_view key) const {
+  const auto it = index_.find(IndexKey(section, key));
+  return it == index_.end() ? nullptr : &cache_[it->second.first].values[it->second.second].second;
 }
 
 std::optional<std::string> SettingsStore::GetRaw(std::string_view section, std::string_view key) {
   std::lock_guard<std::mutex> lock(mutex_);
   Refresh();
-  for (const auto& s : cache_) {
-    if (s.name != section) continue;
-    for (const auto& [k, v] : s.values) {
-      if (k == key) return v;
-    }
-  }
+  if (const std::string* v = Find(section, key)) return *v;
   return {};
+}
+
+void SettingsStore::ReportDamaged(std::string_view section, std::string_view key, const std::string& raw,
+                                  const char* kind, const std::string& def) {
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (!damaged_reported_.insert(IndexKey(section, key)).second) return;  // once per key and file version
+  }
+  Log() << LogColour(kColourError) << "settings: [" << section << "] " << key << "=\"" << raw << "\" is not "
+        << kind << "; the default " << def << " is used\n"
+        << LogColour(kColourNormal);
 }
 
 std::vector<std::string> SettingsStore::Sections() {
@@ -223,13 +303,17 @@ bool SettingsStore::Write(std::string_view section, std::string_view key, std::s
   const bool ok = WriteFileAtomically(file, Serialise(cache_));
   stamp_ = Stamp{};  // re-read next time: the cache holds the change even if it was not kept
   if (!ok) cache_.clear();
+  RebuildIndex();
   return ok;
 }
 
 int32_t SettingsStore::GetProfileInt(std::string_view section, std::string_view key, int32_t def) {
   const auto raw = GetRaw(section, key);
   if (!raw) return def;
-  return ParseInt(*raw).value_or(def);
+  // The whole value must be one integer: "1e3" is not port 1, "8080x" not port 8080.
+  if (const auto v = ParseIntWhole(*raw)) return *v;
+  ReportDamaged(section, key, *raw, "one integer", std::to_string(def));
+  return def;
 }
 
 bool SettingsStore::WriteProfileInt(std::string_view section, std::string_view key, int32_t v) {
@@ -251,7 +335,9 @@ double SettingsStore::GetProfileDouble(std::string_view section, std::string_vie
   const auto raw = GetRaw(section, key);
   if (!raw) return def;
   // The whole value must be one number: a damaged value is not half-read.
-  return ParseRealWhole(TrimBlanks(*raw)).value_or(def);
+  if (const auto v = ParseRealWhole(TrimBlanks(*raw))) return *v;
+  ReportDamaged(section, key, *raw, "one finite number", FormatG(def, 17));
+  return def;
 }
 
 bool SettingsStore::WriteProfileDouble(std::string_view section, std::string_view key, double v) {

@@ -13,13 +13,17 @@
 // Every write reaches the disk at once and atomically, under a file lock that also serialises
 // other processes: the file is always the old or the new one, and two processes writing
 // different keys keep both. A missing, unreadable or unparsable value reads as the caller's
-// default (non-finite reals count as unparsable). A failed write returns false and loses only
-// that setting.
+// default (non-finite reals count as unparsable; an integer must be the whole value, "8080x" is
+// not 8080); a damaged value is logged once, naming its key. A failed write returns false and
+// loses only that setting. A settings path that names a folder or a FIFO is never opened: the
+// store reads as empty, logs why and ReadProblem() says so. Reading is linear in the file's size.
 #include <cstdint>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -44,6 +48,9 @@ class SettingsStore {
 
   // The stored text of a key, whatever its kind; empty when absent.
   std::optional<std::string> GetRaw(std::string_view section, std::string_view key);
+  // Why the settings file could not be read ("\"PATH\" is a FIFO, not a regular file", ...);
+  // empty when it was read or does not exist yet.
+  std::string ReadProblem();
   std::vector<std::string> Sections();
   std::vector<std::pair<std::string, std::string>> Keys(std::string_view section);
 
@@ -65,10 +72,21 @@ class SettingsStore {
   bool Write(std::string_view section, std::string_view key, std::string value);
   // Re-reads the file when it changed on disk since the last look. Call with mutex_ held.
   void Refresh();
+  // Rebuilds index_ from cache_. Call with mutex_ held after every change of cache_.
+  void RebuildIndex();
+  // The cached value of a key, or nullptr. Call with mutex_ held.
+  const std::string* Find(std::string_view section, std::string_view key) const;
+  // Logs a value that does not parse as `kind`, once per key until the file changes.
+  void ReportDamaged(std::string_view section, std::string_view key, const std::string& raw,
+                     const char* kind, const std::string& def);
 
   std::string path_;
   std::mutex mutex_;
   std::vector<Section> cache_;
+  // "section\nkey" -> (index in cache_, index in its values).
+  std::unordered_map<std::string, std::pair<size_t, size_t>> index_;
+  std::unordered_set<std::string> damaged_reported_;
+  std::string read_problem_;
   struct Stamp {
     int64_t mtime_ns = -1, size = -1, inode = -1;
     bool operator==(const Stamp&) const = default;

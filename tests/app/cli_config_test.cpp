@@ -37,5 +37,27 @@ TEST(CliConfig, SetShowAndMissing) {
   EXPECT_EQ(r.err.find("cannot write"), std::string::npos) << r.err;
 }
 
+TEST(CliConfig, ASettingsFileThatIsAFifoOrAFolderIsNamedAsSuch) {
+  test::TempDir home;
+  const std::vector<std::string> env = {"XDG_CONFIG_HOME=" + home.Path(), "HOME=" + home.Path()};
+  const std::string cli = test::CliPath();
+  const std::string dir = home.File("KavuPublicSoft/KavuAntIzmSdr");
+  ASSERT_EQ(test::RunCommand({"/bin/mkdir", "-p", dir}).exit_status, 0);
+  const std::string file = dir + "/AntIzmSdr_2021.ini";
+  for (const char* kind : {"FIFO", "folder"}) {
+    const std::string made = std::string(kind) == "FIFO" ? "/usr/bin/mkfifo" : "/bin/mkdir";
+    ASSERT_EQ(test::RunCommand({made, file}).exit_status, 0);
+    // The child's time-out bounds a read that would wait for a writer to the FIFO.
+    test::CommandResult r = test::RunCommand({cli, "config", "CDlgOptions", "m_ZondN"}, env, 30);
+    EXPECT_EQ(r.exit_status, 1);
+    EXPECT_NE(r.err.find(std::string("is a ") + kind), std::string::npos) << r.err;
+    EXPECT_EQ(r.err.find("no key"), std::string::npos) << r.err;
+    r = test::RunCommand({cli, "config", "CDlgOptions", "m_ZondN", "4"}, env, 30);
+    EXPECT_EQ(r.exit_status, 1);
+    EXPECT_NE(r.err.find(std::string("is a ") + kind), std::string::npos) << r.err;
+    ASSERT_EQ(test::RunCommand({"/bin/rm", "-r", file}).exit_status, 0);
+  }
+}
+
 }  // namespace
 }  // namespace kavu

@@ -1,5 +1,7 @@
 // kavusdraa-cli plot, run as a user would: a scan file becomes a PNG of the asked size.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <fstream>
 #include <sstream>
@@ -86,12 +88,97 @@ TEST_F(CliPlotTest, RefusesBadRequestsWithAReason) {
       {{"plot", scan, "-o", dir_.File("x.png"), "--size", "big"}, "WxH"},
       {{"plot", dir_.File("missing.kant"), "-o", dir_.File("x.png")}, "missing.kant"},
       {{"plot", scan, "-o", dir_.File("no/dir/x.png")}, "cannot write"},
+      // Lists and sizes that used to be half-read or silently ignored.
+      {{"plot", scan, "-o", dir_.File("x.png"), "--graphs", ",,,"}, "empty name"},
+      {{"plot", scan, "-o", dir_.File("x.png"), "--graphs", ""}, "empty name"},
+      {{"plot", scan, "-o", dir_.File("x.png"), "--graphs", "r,,x"}, "empty name"},
+      {{"plot", scan, "-o", dir_.File("x.png"), "--size", "800x600x3"}, "WxH"},
+      {{"plot", scan, "-o", dir_.File("x.png"), "--size", "1e3x600"}, "WxH"},
+      {{"plot", scan, "-o", dir_.File("x.png"), "--graphs", "r", "--rx"}, "give one of the two"},
+      {{"plot", scan, "--chart", "-o", dir_.File("x.png"), "--graphs", "r"}, "give one of the two"},
+      {{"plot", scan, "-o", dir_.File("x.png"), "--size"}, "needs a value"},
   };
   for (const auto& c : cases) {
     const auto r = Cli(c.args);
     EXPECT_EQ(r.exit_status, 1) << c.says;
     EXPECT_NE(r.err.find(c.says), std::string::npos) << r.err;
   }
+}
+
+TEST_F(CliPlotTest, SaysWhyAnInputCannotBeDrawn) {
+  const std::string fifo = dir_.File("in.fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  ASSERT_EQ(mkdir(dir_.File("folder.kant").c_str(), 0700), 0);
+  std::ofstream(dir_.File("magic.kant"), std::ios::binary) << std::string(64, 'x');
+  std::ofstream(dir_.File("short.kant"), std::ios::binary) << "\xD1\x7E";
+  const std::string empty = dir_.File("empty.kant");
+  ASSERT_TRUE(WriteScanFile(empty, nullptr, 0, std::nullopt));
+  struct Case {
+    std::string file;
+    const char* says;
+  } cases[] = {
+      {dir_.File("missing.kant"), "No such file"},
+      {fifo, "is a FIFO"},  // refused without waiting for a writer
+      {dir_.File("folder.kant"), "is a folder"},
+      {dir_.File("magic.kant"), "wrong magic"},
+      {dir_.File("short.kant"), "shorter than the 16-byte header"},
+      {empty, "no points"},
+  };
+  for (const auto& c : cases) {
+    const auto r = Cli({"plot", c.file, "-o", dir_.File("x.png")});
+    EXPECT_EQ(r.exit_status, 1) << c.file;
+    EXPECT_NE(r.err.find(c.says), std::string::npos) << c.file << ": " << r.err;
+    if (std::string(c.says) != "no points") {
+      EXPECT_EQ(r.err.find("no points"), std::string::npos) << r.err;
+    }
+  }
+  EXPECT_FALSE(std::ifstream(dir_.File("x.png")).good());
+}
+
+TEST_F(CliPlotTest, NeverOverwritesTheScanNorWritesAnythingButAFile) {
+  const std::string scan = Scan(20);
+  const std::string before = ReadAll(scan);
+  const std::string link = dir_.File("link.kant");
+  ASSERT_EQ(symlink(scan.c_str(), link.c_str()), 0);
+  const std::string fifo = dir_.File("out.fifo");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  ASSERT_EQ(mkdir(dir_.File("out.png").c_str(), 0700), 0);
+  struct Case {
+    std::string in, out;
+    const char* says;
+  } cases[] = {
+      {scan, scan, "it is the scan file"},
+      {scan, link, "it is the scan file"},   // through a link to the scan
+      {link, scan, "it is the scan file"},   // the scan named through a link
+      {scan, fifo, "is a FIFO"},             // refused without opening it: a writer would block
+      {scan, "/dev/null", "is a device"},
+      {scan, dir_.File("out.png"), "is a folder"},
+  };
+  for (const auto& c : cases) {
+    // The child's own time-out is the bound: a hang fails here instead of stalling the suite.
+    const auto r = test::RunCommand({test::CliPath(), "plot", c.in, "-o", c.out},
+                                    {"XDG_CONFIG_HOME=" + dir_.File("cfg"), "QT_QPA_PLATFORM=offscreen"}, 30);
+    EXPECT_EQ(r.exit_status, 1) << c.out;
+    EXPECT_NE(r.err.find(c.says), std::string::npos) << c.out << ": " << r.err;
+    EXPECT_NE(r.err.find("refusing to write"), std::string::npos) << r.err;
+  }
+  EXPECT_EQ(ReadAll(scan), before);
+  struct stat st {};
+  ASSERT_EQ(lstat(link.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+
+  // A link to a picture is written through; the link stays and no temporary file is left.
+  const std::string old_png = dir_.File("old.png");
+  std::ofstream(old_png) << "old";
+  const std::string png_link = dir_.File("pic.png");
+  ASSERT_EQ(symlink(old_png.c_str(), png_link.c_str()), 0);
+  const auto r = Cli({"plot", scan, "-o", png_link, "--size", "300x200"});
+  ASSERT_EQ(r.exit_status, 0) << r.err;
+  EXPECT_EQ(ReadAll(old_png).substr(0, 8), "\x89PNG\r\n\x1a\n");
+  ASSERT_EQ(lstat(png_link.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+  const auto ls = test::RunCommand({"/bin/ls", dir_.Path()});
+  EXPECT_EQ(ls.out.find(".tmp-"), std::string::npos) << ls.out;
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 
 #include "platform/event_loop.h"
 #include "shell/log_console.h"
+#include "shell/settings_store.h"
 #include "sim/board_peripherals.h"
 #include "sim/emulated_board.h"
 #include "support/temp_dir.h"
@@ -432,6 +433,24 @@ TEST_F(GenSetupTest, SetGenFManualAsyncDoesWhatTheBlockingOneDoesOffTheWindowThr
   async(141.5e6);
   EXPECT_EQ(result, closedBlocking ? 1 : 0);
   EXPECT_NEAR(g->State().current_hz, 141.5e6, 20.0);
+}
+
+TEST_F(GenSetupTest, ABadCrystalSettingIsNamedWhereverItStopsTheGenerator) {
+  for (const double fref : {0.0, -5.0, 1e300}) {
+    Settings().WriteProfileDouble("CDlgOptions", "m_Si5351_FrefHz", fref);
+    Log().TakeCaptured();
+    si_ = Si5351Config::Load();
+    EXPECT_FALSE(si_.Fitted());
+    const std::string log = Log().TakeCaptured();
+    // A refused value is logged at once; 0 (no chip fitted, as asked) only when it stops a generator.
+    EXPECT_EQ(log.find("m_Si5351_FrefHz") != std::string::npos, fref != 0.0) << fref << ": " << log;
+    auto g = std::make_unique<GenSetup>(proto_, box_, clock_, si_, desks_, GenSetupOptions{});
+    g->List().Build(si_, desks_, 0);
+    EXPECT_FALSE(g->SetGenFManual(14.2e6));
+    EXPECT_TRUE(g->State().not_set);
+    EXPECT_NE(g->State().error_text.find("m_Si5351_FrefHz"), std::string::npos) << g->State().error_text;
+    EXPECT_EQ(g->State().error_text.find("GetGenNum() вернула минус"), std::string::npos);
+  }
 }
 
 }  // namespace

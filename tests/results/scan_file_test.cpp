@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include "platform/user_paths.h"
 #include <sys/stat.h>
 
 #include <bit>
@@ -397,6 +398,26 @@ TEST_F(ScanFileTest, HeaderFieldsAndPointsReadSafelyWhileAScanAppends) {
   reader.join();
   EXPECT_EQ(bad.load(), 0);
   EXPECT_EQ(set.Count(), 20000);
+}
+
+TEST(ResultsFolder, EmptyMeansTheDefaultAndRelativeMeansUnderHome) {
+  test::ScopedSettings scoped;
+  const std::string home = HomeDir();
+  ASSERT_FALSE(home.empty());
+  EXPECT_EQ(ResultsStore::ResultsFolder(), home + "/AntIzmSdrData");
+  struct Case {
+    const char* stored;
+    std::string want;
+  } cases[] = {
+      {"", home + "/AntIzmSdrData"},  // never "/"
+      {"scans", home + "/scans"},
+      {"a/b", home + "/a/b"},
+      {"/srv/scans", "/srv/scans"},
+  };
+  for (const auto& c : cases) {
+    ASSERT_TRUE(Settings().WriteProfileString("CDlgOptions", "m_SaveResPath", c.stored));
+    EXPECT_EQ(ResultsStore::ResultsFolder(), c.want) << '"' << c.stored << '"';
+  }
 }
 
 }  // namespace

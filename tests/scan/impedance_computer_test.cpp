@@ -8,6 +8,7 @@
 
 #include "scan/bridge_settings.h"
 #include "scan/calibration_setup.h"
+#include "shell/log_console.h"
 #include "shell/settings_store.h"
 #include "support/temp_dir.h"
 
@@ -172,6 +173,31 @@ TEST(CalibrationSetups, SavedAndLoadedPerNumber) {
   EXPECT_EQ(cal.Number(), 5);
   EXPECT_EQ(cal.Setup().names, s.names);
   EXPECT_FALSE(cal.IsCal());
+}
+
+TEST(BridgeSettingsLoad, ACableBeyondTenKilometresFallsBackWithALogLine) {
+  test::ScopedSettings scoped;
+  SettingsStore& st = Settings();
+  Log().SetCapture(true);
+  for (const double len : {1e308, -1e308, 10'000.5, -20'000.0}) {
+    st.WriteProfileDouble("CDlg_SelectGraph", "m_LenCable", len);
+    st.WriteProfileInt("CDlg_SelectGraph", "m_IsTransLen", 1);
+    Log().TakeCaptured();
+    const BridgeSettings s = LoadBridgeSettings();
+    const std::string log = Log().TakeCaptured();
+    EXPECT_EQ(s.cable_m, 0) << len;
+    EXPECT_NE(log.find("m_LenCable"), std::string::npos) << log;
+    // With the fallback every point of a scan has a finite impedance again.
+    AntIzms set(4);
+    set.Append(PointWithRatio(7e6, 1.3));
+    const Complex z = ImpedanceComputer(s, nullptr).ComputeZ(set, 0, -1);
+    EXPECT_TRUE(std::isfinite(z.real()) && std::isfinite(z.imag())) << len;
+  }
+  for (const double len : {10'000.0, -10'000.0, 3.5}) {
+    st.WriteProfileDouble("CDlg_SelectGraph", "m_LenCable", len);
+    EXPECT_EQ(LoadBridgeSettings().cable_m, len);
+  }
+  Log().SetCapture(false);
 }
 
 }  // namespace

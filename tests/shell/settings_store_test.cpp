@@ -11,6 +11,7 @@
 #include <cmath>
 #include <random>
 
+#include "shell/log_console.h"
 #include "shell/settings_binding.h"
 #include "support/temp_dir.h"
 
@@ -248,6 +249,115 @@ TEST(SettingsStore, DefaultPathFollowsXdgConfigHome) {
   setenv("XDG_CONFIG_HOME", "relative/ignored", 1);
   EXPECT_TRUE(DefaultSettingsPath().ends_with("/.config/KavuPublicSoft/KavuAntIzmSdr/AntIzmSdr_2021.ini"));
   if (old) setenv("XDG_CONFIG_HOME", saved.c_str(), 1); else unsetenv("XDG_CONFIG_HOME");
+}
+
+TEST(SettingsStore, ALargeFileIsReadWholeWithTwiceNamedKeysAndSections) {
+  // 300,000 keys over 300 sections, each section named twice and every tenth key repeated with
+  // a later value, then 100,000 keys in one section: every key is found with its last value,
+  // in first-seen order.
+  std::string text;
+  for (int pass = 0; pass < 2; ++pass) {
+    for (int s = 0; s < 300; ++s) {
+      text += "[S" + std::to_string(s) + "]\n";
+      for (int k = pass * 500; k < pass * 500 + 500; ++k) text += "k" + std::to_string(k) + "=" + std::to_string(k) + "\n";
+      if (pass == 1) {
+        for (int k = 0; k < 1000; k += 10) text += "k" + std::to_string(k) + "=late" + std::to_string(s) + "\n";
+      }
+    }
+  }
+  text += "[Big]\n";
+  for (int k = 0; k < 100'000; ++k) text += "m_Key" + std::to_string(k) + "=" + std::to_string(k) + "\n";
+  text += "m_Key5=last\n";
+  const auto sections = SettingsStore::Parse(text);
+  ASSERT_EQ(sections.size(), 301u);
+  size_t keys = 0;
+  for (const auto& sec : sections) keys += sec.values.size();
+  EXPECT_EQ(keys, 400'000u);
+  ASSERT_EQ(sections[300].values.size(), 100'000u);
+  EXPECT_EQ(sections[300].values[5].second, "last");
+  EXPECT_EQ(sections[300].values[99'999].first, "m_Key99999");
+  const auto& s7 = sections[7];
+  EXPECT_EQ(s7.name, "S7");
+  ASSERT_EQ(s7.values.size(), 1000u);
+  EXPECT_EQ(s7.values[999].first, "k999");
+  EXPECT_EQ(s7.values[999].second, "999");
+  EXPECT_EQ(s7.values[10].second, "late7");
+  EXPECT_EQ(s7.values[11].second, "11");
+
+  // The same file through the store, read back key by key.
+  test::TempDir dir;
+  test::WriteFile(dir.File("big.ini"), text);
+  SettingsStore store(dir.File("big.ini"));
+  int wrong = 0;
+  for (int s = 0; s < 300; s += 7) {
+    for (int k = 0; k < 1000; ++k) {
+      const std::string want = k % 10 == 0 ? "late" + std::to_string(s) : std::to_string(k);
+      wrong += store.GetProfileString("S" + std::to_string(s), "k" + std::to_string(k), "") == want ? 0 : 1;
+    }
+  }
+  EXPECT_EQ(wrong, 0);
+  EXPECT_EQ(store.GetProfileInt("S299", "k999", -1), 999);
+  EXPECT_EQ(store.GetProfileInt("S300", "k1", -1), -1);
+  EXPECT_EQ(store.GetProfileString("Big", "m_Key5", ""), "last");
+  EXPECT_EQ(store.GetProfileInt("Big", "m_Key77777", -1), 77777);
+}
+
+TEST(SettingsStore, AnIntegerIsReadOnlyWhenTheWholeValueIsOneInteger) {
+  test::TempDir dir;
+  SettingsStore store(dir.File("s.ini"));
+  struct Case {
+    const char* text;
+    int32_t want;  // with default 8080
+  } cases[] = {
+      {"1e3", 8080},  {"8080x", 8080}, {"80 80", 8080}, {"1.0", 8080}, {"", 8080},   {"-", 8080},
+      {"+-5", 8080},  {"0x10", 8080},  {"99999999999", 8080},        {"12", 12},   {" 42 ", 42},
+      {"-90", -90},   {"+7", 7},       {"2147483647", 2147483647},
+  };
+  Log().SetCapture(true);
+  Log().TakeCaptured();
+  int damaged = 0;
+  for (const auto& c : cases) {
+    const std::string key = std::string("m_Port") + std::to_string(&c - cases);
+    ASSERT_TRUE(store.WriteProfileString("CDlgOptions", key, c.text));
+    EXPECT_EQ(store.GetProfileInt("CDlgOptions", key, 8080), c.want) << '"' << c.text << '"';
+    EXPECT_EQ(store.GetProfileInt("CDlgOptions", key, 8080), c.want) << '"' << c.text << '"';  // logged once
+    damaged += c.want == 8080 ? 1 : 0;
+  }
+  // A damaged real too, and each damaged key named in exactly one log line.
+  ASSERT_TRUE(store.WriteProfileString("R", "m_Real", "3.5x"));
+  EXPECT_EQ(store.GetProfileDouble("R", "m_Real", 1.25), 1.25);
+  EXPECT_EQ(store.GetProfileDouble("R", "m_Real", 1.25), 1.25);
+  const std::string log = Log().TakeCaptured();
+  Log().SetCapture(false);
+  int lines = 0;
+  for (size_t at = 0; (at = log.find("settings: [", at)) != std::string::npos; ++at) ++lines;
+  EXPECT_EQ(lines, damaged + 1) << log;
+  EXPECT_NE(log.find("m_Port0=\"1e3\" is not one integer; the default 8080 is used"), std::string::npos) << log;
+  EXPECT_NE(log.find("[R] m_Real=\"3.5x\""), std::string::npos) << log;
+  EXPECT_EQ(log.find("m_Port9="), std::string::npos) << log;  // "12" is sound
+}
+
+TEST(SettingsStore, AFifoOrAFolderAsTheFileIsReportedNotOpened) {
+  test::TempDir dir;
+  const std::string fifo = dir.File("fifo.ini");
+  ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+  ASSERT_EQ(mkdir(dir.File("folder.ini").c_str(), 0700), 0);
+  for (const auto& [path, says] : {std::pair<std::string, std::string>{fifo, "is a FIFO"},
+                                   {dir.File("folder.ini"), "is a folder"}}) {
+    SettingsStore store(path);
+    Log().SetCapture(true);
+    Log().TakeCaptured();
+    EXPECT_EQ(store.GetProfileInt("S", "k", 3), 3);
+    EXPECT_FALSE(store.GetRaw("S", "k").has_value());
+    const std::string log = Log().TakeCaptured();
+    Log().SetCapture(false);
+    EXPECT_NE(store.ReadProblem().find(says), std::string::npos) << store.ReadProblem();
+    EXPECT_NE(log.find(says), std::string::npos) << log;
+    EXPECT_FALSE(store.WriteProfileInt("S", "k", 4));  // never replaced by a regular file
+  }
+  SettingsStore absent(dir.File("absent.ini"));
+  EXPECT_EQ(absent.GetProfileInt("S", "k", 3), 3);
+  EXPECT_EQ(absent.ReadProblem(), "");
 }
 
 }  // namespace

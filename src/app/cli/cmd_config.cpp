@@ -10,6 +10,10 @@ namespace {
 int RunConfig(const std::vector<std::string>& args) {
   SettingsStore& s = Settings();
   if (args.size() > 3) return Fail("config", "takes at most SECTION KEY VALUE (see --help)", 2);
+  // A settings file that is a folder or a FIFO is said to be one, not taken for an empty file.
+  if (const std::string problem = s.ReadProblem(); !problem.empty() && args.size() < 3) {
+    return Fail("config", "cannot read the settings: " + problem);
+  }
   if (args.empty()) {
     std::printf("# %s\n", s.Path().c_str());
     for (const std::string& sec : s.Sections()) {
@@ -34,7 +38,8 @@ int RunConfig(const std::vector<std::string>& args) {
     return Fail("config", problem, 2);
   }
   if (!s.WriteProfileString(args[0], args[1], args[2])) {
-    return Fail("config", "cannot write " + s.Path());
+    const std::string problem = s.ReadProblem();
+    return Fail("config", "cannot write " + s.Path() + (problem.empty() ? "" : ": " + problem));
   }
   return 0;
 }

@@ -1,11 +1,14 @@
 #include "results/ui/scan_plot.h"
 
 #include <QApplication>
+#include <QBuffer>
+#include <QByteArray>
 #include <QImage>
 #include <QPainter>
 #include <cstdlib>
 #include <memory>
 
+#include "platform/atomic_file.h"
 #include "results/gr_list_ekg.h"
 #include "results/graph_autoscale.h"
 #include "results/results_store.h"
@@ -45,9 +48,21 @@ bool ApplyGraphChoice(GraphPanelSettings& p, const std::vector<std::string>& nam
   return true;
 }
 
+// Encodes the picture in memory and replaces the file atomically: a failed or interrupted
+// write leaves whatever was there, and a FIFO, device or folder is refused, never opened.
 bool SavePng(const QImage& img, const std::string& path, std::string& error) {
-  if (img.save(QString::fromStdString(path), "PNG")) return true;
-  error = "cannot write \"" + path + "\"";
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  if (!img.save(&buffer, "PNG")) {
+    error = "cannot encode the picture as PNG";
+    return false;
+  }
+  std::string why;
+  if (WriteFileAtomically(path, std::string_view(bytes.constData(), static_cast<size_t>(bytes.size())), &why)) {
+    return true;
+  }
+  error = "cannot write \"" + path + "\": " + why;
   return false;
 }
 
@@ -85,8 +100,15 @@ bool RenderScanPlot(const ScanPlotRequest& rq, std::string& error) {
   }
   auto store = std::make_unique<ResultsStore>();
   ScanFileReport report;
-  if (!store->LoadAntIzmsFile(rq.scan_file, store->Set(0), &report) || store->Set(0).Count() == 0) {
-    error = "\"" + rq.scan_file + "\": " + (store->Set(0).Count() == 0 ? "no points" : report.Describe());
+  // The reason the file cannot be drawn: it cannot be opened (missing, a folder, a FIFO: the
+  // open error names the path), it is not a scan file, or it holds no points.
+  if (!store->LoadAntIzmsFile(rq.scan_file, store->Set(0), &report)) {
+    error = report.status == ScanFileStatus::kNotOpened ? report.Describe()
+                                                        : "\"" + rq.scan_file + "\": " + report.Describe();
+    return false;
+  }
+  if (store->Set(0).Count() == 0) {
+    error = "\"" + rq.scan_file + "\": no points";
     return false;
   }
   GraphPanelSettings panel;
