@@ -204,7 +204,9 @@ class ScanEngine : public IScanBlockSink, private IGroupEvents, private IHandove
   // Composes the file name and note and queues the save; the end is reported when it is written
   // (then the next cyclic scan is started when `again`).
   void SaveAntRes(const ScanEndReport& report, bool again);
-  // ScanEnded, then the next cyclic scan when `again`.
+  // Set 0 holds no point, or one whose R + jX is finite.
+  bool AnyFinitePoint() const;
+    // ScanEnded, then the next cyclic scan when `again`.
   void ReportEnd(const ScanEndReport& report, bool again);
   // Continues StartScan once the generators' initialisation `token` ended.
   void GeneratorsReady(uint64_t token, bool ok);

@@ -1,4 +1,5 @@
 // ScanEngine: the end of a scan, its statistics and its saved copy.
+#include <cmath>
 #include <ctime>
 
 #include "scan/scan_engine.h"
@@ -27,7 +28,14 @@ void ScanEngine::FinishScan(bool ok, const std::string& error) {
     Log() << stats_.CostLine(meas_->ProcessingSeconds(), meas_->StageSeconds());
   }
   report.points = p_.store.Set(0).Count();
-  if (!ok) p_.box.Show(error);
+  if (ok && !AnyFinitePoint()) {
+    // Settings that turn every measurement into NaN or infinity (a cable length or a bridge far
+    // outside what can be built) give a scan nobody can use: measured, kept and saved, but failed.
+    ok = report.ok = false;
+    report.error = "Ни одна из " + std::to_string(report.points) +
+                   " точек не дала конечного R + jX: проверьте настройки моста и кабеля";
+  }
+  if (!ok) p_.box.Show(report.error);
   const bool again = ok && cyclic_;
   if (wasSingle) p_.events.ShowSignal();
   // While the measured-signal view is open a scan is looked at, not kept: nothing is saved.
@@ -42,6 +50,17 @@ void ScanEngine::FinishScan(bool ok, const std::string& error) {
   ++scansEnded_;
   if (again && !wasSingle) plan_.CopyToPrevious();
   if (!save) ReportEnd(report, again);
+}
+
+bool ScanEngine::AnyFinitePoint() const {
+  const AntIzms& set = p_.store.Set(0);
+  const ImpedanceComputer* z = prep_.Impedance();
+  if (set.Count() == 0 || !z) return true;
+  for (int32_t i = 0; i < set.Count(); ++i) {
+    const Complex v = z->ComputeZ(set, i, -1);
+    if (std::isfinite(v.real()) && std::isfinite(v.imag())) return true;
+  }
+  return false;
 }
 
 void ScanEngine::ReportEnd(const ScanEndReport& report, bool again) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <chrono>
 #include <thread>
 
@@ -136,6 +137,23 @@ TEST_F(ScanFailures, GroupsWithoutTheGeneratorsToneGiveNoPoint) {
     if (HasFailure()) return;
     TearDown();
   }
+}
+
+TEST_F(ScanFailures, AScanOfOnlyNonFinitePointsIsNotASuccess) {
+  // Whatever turns every point's R + jX into NaN (here the records' phases, damaged once the only
+  // group ended): the scan keeps and saves its points, but does not end as a success.
+  if (!Start("50")) return;
+  events_.onGroup = [&](int) {
+    AntIzms& set = station_->Store().Set(0);
+    for (int32_t i = 0; i < set.Count(); ++i) set.Data()[i].phase = std::nan("");
+  };
+  const auto end = Scan("140-141 0.5");
+  ASSERT_TRUE(end);
+  EXPECT_FALSE(end->ok);
+  EXPECT_NE(end->error.find("конечного R + jX"), std::string::npos) << end->error;
+  EXPECT_TRUE(end->saved) << end->save.error;
+  EXPECT_EQ(end->points, 3);
+  ExpectIdle();
 }
 
 TEST_F(ScanFailures, ThreeFailedGroupsEndTheScanKeepingItsPoints) {
