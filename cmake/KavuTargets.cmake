@@ -13,6 +13,34 @@ else()
   set(KAVU_X86 OFF)
 endif()
 
+# Unity builds (CMAKE_UNITY_BUILD=ON; CI's sanitizer builds use them, as they compile about
+# twice as fast) put several sources of a target into one translation unit. A file that defines
+# a file-local name which another file of its target defines too (a helper in an anonymous
+# namespace, a static function) is compiled on its own: list it here, by its path in the source
+# tree. The error that asks for it is "redefinition of ..." in a Unity/unity_N_cxx.cxx file.
+set(KAVU_UNITY_ALONE
+  src/board/board_protocol_batch.cpp   # HexText
+  src/board/si5351_config.cpp          # kSection
+  src/results/touchstone_s1p.cpp       # Finite
+  src/scan/measurement.cpp             # Db, kPi
+  src/scan/scan_station.cpp            # Printf
+  src/sim/board_firmware.cpp           # PutU16, PutU32
+  src/web/okavu_http_answers.cpp       # kTicksPerSecond
+  tests/e2e/scan_clocks_test.cpp       # kRanges
+  tests/e2e/scan_failures_test.cpp     # kRanges
+  tests/sim/group_timeline_test.cpp    # Context
+)
+
+# Marks the sources in `srcs` (absolute paths) that KAVU_UNITY_ALONE lists.
+function(kavu_unity_alone)
+  foreach(s ${ARGN})
+    file(RELATIVE_PATH rel ${PROJECT_SOURCE_DIR} ${s})
+    if(rel IN_LIST KAVU_UNITY_ALONE)
+      set_source_files_properties(${s} PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)
+    endif()
+  endforeach()
+endfunction()
+
 # kavu_library(NAME folder DEPS lib...)
 # One static library per subsystem from every .cpp directly in src/<folder> (ui/ is separate).
 # Files named *_sse3.cpp, *_avx.cpp and *_avx512.cpp (AVX-512F) are compiled for those
@@ -28,6 +56,7 @@ function(kavu_library name)
     return()
   endif()
   add_library(${name} STATIC ${srcs})
+  kavu_unity_alone(${srcs})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
   target_compile_options(${name} PRIVATE ${KAVU_WARNINGS})
   target_link_libraries(${name} PUBLIC ${K_DEPS} ${K_PUBLIC_LIBS})
@@ -57,6 +86,7 @@ function(kavu_test_suite name)
     set(K_TIMEOUT 120)
   endif()
   add_executable(${name} ${srcs})
+  kavu_unity_alone(${srcs})
   target_compile_options(${name} PRIVATE ${KAVU_WARNINGS})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
   target_link_libraries(${name} PRIVATE ${K_LIBS} kavu_test_support GTest::gtest_main GTest::gmock Threads::Threads)
