@@ -49,13 +49,13 @@ AntIzm Marked(int32_t generation, int32_t index) {
 
 std::vector<float> AnswerFloats(const std::string& s) {
   std::vector<float> v(s.size() / 4);
-  std::memcpy(v.data(), s.data(), v.size() * 4);
+  if (!v.empty()) std::memcpy(v.data(), s.data(), v.size() * 4);
   return v;
 }
 
 std::vector<int32_t> AnswerInts(const std::string& s) {
   std::vector<int32_t> v(s.size() / 4);
-  std::memcpy(v.data(), s.data(), v.size() * 4);
+  if (!v.empty()) std::memcpy(v.data(), s.data(), v.size() * 4);
   return v;
 }
 
