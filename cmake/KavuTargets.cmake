@@ -13,6 +13,34 @@ else()
   set(KAVU_X86 OFF)
 endif()
 
+# Unity builds (CMAKE_UNITY_BUILD=ON; CI's sanitizer builds use them, as they compile about
+# twice as fast) put several sources of a target into one translation unit. A file that defines
+# a file-local name which another file of its target defines too (a helper in an anonymous
+# namespace, a static function) is compiled on its own: list it here, by its path in the source
+# tree. The error that asks for it is "redefinition of ..." in a Unity/unity_N_cxx.cxx file.
+set(KAVU_UNITY_ALONE
+  src/board/board_protocol_batch.cpp   # HexText
+  src/board/si5351_config.cpp          # kSection
+  src/results/touchstone_s1p.cpp       # Finite
+  src/scan/measurement.cpp             # Db, kPi
+  src/scan/scan_station.cpp            # Printf
+  src/sim/board_firmware.cpp           # PutU16, PutU32
+  src/web/okavu_http_answers.cpp       # kTicksPerSecond
+  tests/e2e/scan_clocks_test.cpp       # kRanges
+  tests/e2e/scan_failures_test.cpp     # kRanges
+  tests/sim/group_timeline_test.cpp    # Context
+)
+
+# Marks the sources in `srcs` (absolute paths) that KAVU_UNITY_ALONE lists.
+function(kavu_unity_alone)
+  foreach(s ${ARGN})
+    file(RELATIVE_PATH rel ${PROJECT_SOURCE_DIR} ${s})
+    if(rel IN_LIST KAVU_UNITY_ALONE)
+      set_source_files_properties(${s} PROPERTIES SKIP_UNITY_BUILD_INCLUSION ON)
+    endif()
+  endforeach()
+endfunction()
+
 # kavu_library(NAME folder DEPS lib...)
 # One static library per subsystem from every .cpp directly in src/<folder> (ui/ is separate).
 # Files named *_sse3.cpp, *_avx.cpp and *_avx512.cpp (AVX-512F) are compiled for those
@@ -28,6 +56,7 @@ function(kavu_library name)
     return()
   endif()
   add_library(${name} STATIC ${srcs})
+  kavu_unity_alone(${srcs})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
   target_compile_options(${name} PRIVATE ${KAVU_WARNINGS})
   target_link_libraries(${name} PUBLIC ${K_DEPS} ${K_PUBLIC_LIBS})
@@ -45,10 +74,14 @@ function(kavu_library name)
   endforeach()
 endfunction()
 
-# kavu_test_suite(NAME LABEL label LIBS lib...)
+# kavu_test_suite(NAME LABEL label LIBS lib... [LONG Suite.Test...])
 # One test executable from every *_test.cpp in the current folder; each test is its own CTest entry.
+# The tests named after LONG (full GoogleTest names) take many times longer than the rest (7 s
+# and more in a plain build on 2 cores, where most take well under a second; none takes 20 s)
+# and get the extra label `long`, for scripts that run tests many times (ctest -L long, -LE
+# long). A name no longer found labels nothing.
 function(kavu_test_suite name)
-  cmake_parse_arguments(K "" "LABEL;TIMEOUT" "LIBS" ${ARGN})
+  cmake_parse_arguments(K "" "LABEL;TIMEOUT" "LIBS;LONG" ${ARGN})
   file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*_test.cpp ${CMAKE_CURRENT_SOURCE_DIR}/*_fixture.cpp)
   if(NOT srcs)
     return()
@@ -57,6 +90,7 @@ function(kavu_test_suite name)
     set(K_TIMEOUT 120)
   endif()
   add_executable(${name} ${srcs})
+  kavu_unity_alone(${srcs})
   target_compile_options(${name} PRIVATE ${KAVU_WARNINGS})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/src ${PROJECT_SOURCE_DIR}/tests)
   target_link_libraries(${name} PRIVATE ${K_LIBS} kavu_test_support GTest::gtest_main GTest::gmock Threads::Threads)
@@ -65,6 +99,18 @@ function(kavu_test_suite name)
     KAVU_SIMLIB_DIR="${KAVU_SIMLIB_DIR}")
   gtest_discover_tests(${name} PROPERTIES LABELS ${K_LABEL} TIMEOUT ${K_TIMEOUT}
     DISCOVERY_TIMEOUT 60)
+  if(K_LONG)
+    # Discovered tests exist only when CTest reads the folder, after the discovery's own file:
+    # the labels are set from a file read after it (its label list cannot pass through
+    # gtest_discover_tests' PROPERTIES).
+    set(script "${CMAKE_CURRENT_BINARY_DIR}/${name}_long_labels.cmake")
+    set(text "")
+    foreach(t ${K_LONG})
+      string(APPEND text "set_tests_properties([==[${t}]==] PROPERTIES LABELS \"${K_LABEL};long\")\n")
+    endforeach()
+    file(WRITE "${script}" "${text}")
+    set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${script}")
+  endif()
 endfunction()
 
 # kavu_ui_library(NAME DEPS lib...)

@@ -184,7 +184,8 @@ bool ORtlSdr::StartThread() {
     thread_done_ = false;
   }
   try {
-    thread_ = std::thread([this] { ReadingThread(); });
+    const uint32_t len = 1u << static_cast<uint32_t>(buf_step_);
+    thread_ = std::thread([this, len] { ReadingThread(len); });
   } catch (...) {
     status_ = 1;
     std::lock_guard lock(thread_mutex_);
@@ -195,11 +196,10 @@ bool ORtlSdr::StartThread() {
   return true;
 }
 
-void ORtlSdr::ReadingThread() {
+void ORtlSdr::ReadingThread(uint32_t buf_len) {
   RaiseReadingPriority();
   if (!stop_requested_.load()) {
-    const uint32_t len = 1u << static_cast<uint32_t>(buf_step_);
-    const int rc = api_.read_async(dev_, sink_, context_, 32, len);
+    const int rc = api_.read_async(dev_, sink_, context_, 32, buf_len);
     if (rc != 0) SetErrorText("rtlsdr_read_async() err=" + std::to_string(rc));
   }
   status_.fetch_sub(1);

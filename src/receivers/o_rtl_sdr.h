@@ -121,7 +121,9 @@ class ORtlSdr {
  private:
   void Clear();
   bool StartThread();
-  void ReadingThread();
+  // The reading thread's body; `buf_len` was taken from the settings on the window thread when
+  // the stream started (the settings may change while it runs: they apply to the next start).
+  void ReadingThread(uint32_t buf_len);
   // Cancels the read until the reading thread has ended, then joins it.
   void StopThread();
   int32_t ChooseGain(int32_t target) const;

@@ -39,8 +39,8 @@ SampleRingReader::ReadResult SampleRingReader::Read(IqEntry* a, IqEntry* b, int3
   const IqEntry* ra = rings_.RingA();
   const IqEntry* rb = rings_.RingB();
   for (int32_t k = 0; k < n; ++k) {
-    a[k] = ra[index];
-    if (b) b[k] = rb[index];
+    a[k] = LoadRingEntry(ra[index]);
+    if (b) b[k] = LoadRingEntry(rb[index]);
     if (++index == cap) index = 0;
   }
   // The producer may have overwritten what was just copied: it claims a block's entries before

@@ -66,7 +66,7 @@ int32_t ConvertPairs(const Byte* buf, uint32_t n, IqEntry* ring, int32_t wr, int
     const Byte* in = buf + 2 * static_cast<size_t>(done);
     for (uint32_t k = 0; k < run; ++k) {
       seen |= is_rail(in[2 * k]) | is_rail(in[2 * k + 1]);
-      out[k] = {convert(in[2 * k]), convert(in[2 * k + 1])};
+      StoreRingEntry(out[k], {convert(in[2 * k]), convert(in[2 * k + 1])});
     }
     done += run;
     wr += static_cast<int32_t>(run);
@@ -108,7 +108,7 @@ void SampleRings::DeliverI16(const int16_t* xi, const int16_t* xq, uint32_t n) {
   int32_t wr = m_RingWr.load(std::memory_order_relaxed);
   IqEntry* ring = ring_a_.get();
   for (uint32_t k = 0; k < n; ++k) {
-    ring[wr] = {static_cast<float>(xi[k]), static_cast<float>(xq[k])};
+    StoreRingEntry(ring[wr], {static_cast<float>(xi[k]), static_cast<float>(xq[k])});
     if (++wr == capacity_) wr = 0;
   }
   Publish(wr, n, false);
@@ -136,11 +136,11 @@ void SampleRings::DeliverDualB(const int16_t* xi, const int16_t* xq, uint32_t n)
   IqEntry* b = ring_b_.get();
   const int16_t* staged = staged_a_.get();
   for (uint32_t k = 0; k < n; ++k) {
-    b[wr] = {static_cast<float>(xi[k]), static_cast<float>(xq[k])};
+    StoreRingEntry(b[wr], {static_cast<float>(xi[k]), static_cast<float>(xq[k])});
     // Nothing beyond the staging array is ever read.
-    a[wr] = k < static_cast<uint32_t>(kStagedCapacity)
-                ? IqEntry{static_cast<float>(staged[2 * k]), static_cast<float>(staged[2 * k + 1])}
-                : IqEntry{0.0f, 0.0f};
+    StoreRingEntry(a[wr], k < static_cast<uint32_t>(kStagedCapacity)
+                              ? IqEntry{static_cast<float>(staged[2 * k]), static_cast<float>(staged[2 * k + 1])}
+                              : IqEntry{0.0f, 0.0f});
     if (++wr == capacity_) wr = 0;
   }
   Publish(wr, n, false);

@@ -18,7 +18,8 @@
 // 8-bit as it is (rail −128 or 127); 16-bit values as they are (no rail test). The odd last byte
 // of an odd byte count is ignored.
 //
-// Deliver*() takes no lock and allocates nothing. Every shared value is an atomic.
+// Deliver*() takes no lock and allocates nothing. Every shared value is an atomic, and ring
+// entries are written and read as atomics (StoreRingEntry, LoadRingEntry).
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -31,6 +32,21 @@ struct IqEntry {
   float i;
   float q;
 };
+
+// A ring entry is written by the producer while a reader that the producer has lapped may still
+// be copying it; the reader finds that out afterwards (m_WriteClaim) and throws the copy away.
+// Both sides therefore access an entry in the rings through these two, as two relaxed atomic
+// floats: an overlap is a detected overrun, never a data race. They cost a plain load or store.
+inline void StoreRingEntry(IqEntry& slot, IqEntry value) {
+  std::atomic_ref<float>(slot.i).store(value.i, std::memory_order_relaxed);
+  std::atomic_ref<float>(slot.q).store(value.q, std::memory_order_relaxed);
+}
+inline IqEntry LoadRingEntry(const IqEntry& slot) {
+  // atomic_ref needs a non-const object; the entry is only read.
+  auto& s = const_cast<IqEntry&>(slot);
+  return {std::atomic_ref<float>(s.i).load(std::memory_order_relaxed),
+          std::atomic_ref<float>(s.q).load(std::memory_order_relaxed)};
+}
 
 class SampleRings {
  public:

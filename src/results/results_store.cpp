@@ -38,27 +38,21 @@ std::string ResultsStore::ResultsFolder() {
 
 std::string ResultsStore::DefaultFileName0() { return HomeDir() + "/LastKavuAntIzm.kant"; }
 
-void ResultsStore::ResetAntIzms(AntIzms& set) {
-  set.SetCount(0);
-  set.time = LocalClockAsFileTime();
-  set.hasDuo = 0;
-  set.fromFile = 0;
-  set.generation.store(NextGeneration());
-}
+void ResultsStore::ResetAntIzms(AntIzms& set) { set.Reset(LocalClockAsFileTime(), 0, 0, NextGeneration()); }
 
 bool ResultsStore::LoadAntIzmsFile(std::FILE* f, AntIzms& set, ScanFileReport* report) {
+  // Emptied first, as a new set loaded from a file: the records are then read in place above
+  // the count, where no reader looks, and published with the count.
+  set.Reset(0, 1, 0, NextGeneration());
   int32_t count = 0;
   const bool ok = ReadAntIzms(f, set.Data(), count, set.Capacity(), report);
-  set.SetCount(count);
-  set.fromFile = 1;
-  set.time = 0;
   int32_t duo = 0;
   for (int32_t i = 0; i < count && !duo; ++i) {
     const float p = set.Data()[i].phaseDuo;
     duo = (std::isnan(p) || p != 0.0f) ? 1 : 0;
   }
   set.hasDuo = duo;
-  set.generation.store(NextGeneration());
+  set.SetCount(count);
   return ok;
 }
 
@@ -71,11 +65,7 @@ bool ResultsStore::LoadAntIzmsFile(const std::string& path, AntIzms& set, ScanFi
       report->status = ScanFileStatus::kNotOpened;
       report->open_error = error;
     }
-    set.SetCount(0);
-    set.fromFile = 1;
-    set.time = 0;
-    set.hasDuo = 0;
-    set.generation.store(NextGeneration());
+    set.Reset(0, 1, 0, NextGeneration());
     return false;
   }
   const bool ok = LoadAntIzmsFile(f, set, report);
@@ -87,9 +77,7 @@ bool ResultsStore::LoadAntIzmsFile(const std::string& path, AntIzms& set, ScanFi
 
 void ResultsStore::StartNewScanSets(bool has_duo) {
   for (int i = 0; i < kSets; i += 2) {
-    Set(i + 1).CopyFrom(Set(i));
-    ResetAntIzms(Set(i));
-    Set(i).hasDuo = has_duo ? 1 : 0;
+    Set(i).MoveTo(Set(i + 1), LocalClockAsFileTime(), has_duo ? 1 : 0, NextGeneration());
   }
   file_name0 = ResultsFolder() + "/NewScanResult.kant";
 }

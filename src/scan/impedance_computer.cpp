@@ -13,21 +13,28 @@ ImpedanceComputer::ImpedanceComputer(const BridgeSettings& bridge, std::shared_p
 }
 
 Complex ImpedanceComputer::BridgeSolve(const AntIzms& set, int64_t index, bool use_duo) const {
-  const AntIzm& p = set.At(index);
+  return Solve(set.At(index), set.hasDuo != 0, use_duo);
+}
+
+Complex ImpedanceComputer::Solve(const AntIzm& p, bool has_duo, bool use_duo) const {
   double level = p.a - p.o;
   if (use_duo && bridge_.use_duo_ampl) level -= p.aDuo - p.oDuo;
   double phase = p.phase;
-  if (use_duo && bridge_.use_duo_faza && set.hasDuo) phase = p.phaseDuo;
+  if (use_duo && bridge_.use_duo_faza && has_duo) phase = p.phaseDuo;
   Complex rho = RatioFromLevels(level, phase);
   if (calibration_) rho = calibration_->CorrectRatio(rho, p.freqHz, bridge_);
   return SolveBridgeRatio(bridge_, rho, p.freqHz);
 }
 
 Complex ImpedanceComputer::ComputeZ(const AntIzms& set, int64_t index, int cable_mode) const {
-  const bool use_duo = set.hasDuo && (bridge_.use_duo_ampl || bridge_.use_duo_faza);
-  Complex z = BridgeSolve(set, index, use_duo);
+  return ComputeZ(set.At(index), set.hasDuo != 0, cable_mode);
+}
+
+Complex ImpedanceComputer::ComputeZ(const AntIzm& point, bool has_duo, int cable_mode) const {
+  const bool use_duo = has_duo && (bridge_.use_duo_ampl || bridge_.use_duo_faza);
+  Complex z = Solve(point, has_duo, use_duo);
   const bool cable = cable_mode > 0 || (cable_mode < 0 && bridge_.trans_len != 0);
-  if (cable) z = CableTransform(bridge_, z, set.At(index).freqHz);
+  if (cable) z = CableTransform(bridge_, z, point.freqHz);
   return z;
 }
 

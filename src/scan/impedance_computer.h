@@ -35,6 +35,8 @@ class ImpedanceComputer {
   // either choice is on; then the cable: `cable_mode` > 0 always, = 0 never, < 0 when
   // m_IsTransLen is set (the scan's choice).
   Complex ComputeZ(const AntIzms& set, int64_t index, int cable_mode) const;
+  // The same for a copied point of a set whose hasDuo was `has_duo` (AntIzms::Snapshot).
+  Complex ComputeZ(const AntIzm& point, bool has_duo, int cable_mode) const;
 
   Complex Transform(Complex z, double f_hz) const { return CableTransform(bridge_, z, f_hz); }
   Complex GammaOf(Complex z) const { return Gamma(z, bridge_.z0); }
@@ -44,6 +46,8 @@ class ImpedanceComputer {
   std::vector<ImpedanceRow> Rows(const AntIzms& set, int cable_mode) const;
 
  private:
+  Complex Solve(const AntIzm& p, bool has_duo, bool use_duo) const;
+
   BridgeSettings bridge_;
   std::shared_ptr<const Calibration> held_;  // keeps a shared table alive
   const Calibration* calibration_;  // null unless in use

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cstring>
+#include <vector>
 
 #include "platform/text_cp1251.h"
 #include "shell/log_console.h"
@@ -87,23 +88,26 @@ std::string DataCommandReply(std::string_view body, IWebAnalyzer& a, size_t room
   }
   if (c.kind == DataCommand::kNumbers) {
     if (c.command == 0) {
-      PutLe32(out, static_cast<uint32_t>(a.Generation(0)));
-      PutLe32(out, static_cast<uint32_t>(a.Count(0)));
-      PutLe32(out, static_cast<uint32_t>(a.Generation(1)));
-      PutLe32(out, static_cast<uint32_t>(a.Count(1)));
+      const auto [s0, s1] = a.States();
+      PutLe32(out, static_cast<uint32_t>(s0.generation));
+      PutLe32(out, static_cast<uint32_t>(s0.count));
+      PutLe32(out, static_cast<uint32_t>(s1.generation));
+      PutLe32(out, static_cast<uint32_t>(s1.count));
       PutLe32(out, static_cast<uint32_t>(a.ErrorCount()));
       return out;
     }
     if (c.command == 1 && c.numbers == 3 && (c.set == 0 || c.set == 1)) {
-      const int32_t count = a.Count(c.set);
-      int64_t end = count;
-      if (c.set == 1) end = std::min<int64_t>(count, static_cast<int64_t>(c.first) + kPreviousSetMax);
-      for (int64_t i = std::max<int32_t>(c.first, 0); c.first >= 0 && i < end && out.size() + 12 <= room; ++i) {
-        float f = 0, r = 0, x = 0;
-        a.Point(c.set, static_cast<int32_t>(i), &f, &r, &x);
-        PutFloat(out, f);
-        PutFloat(out, r);
-        PutFloat(out, x);
+      // As many as fit in the answer; of the previous set at most kPreviousSetMax.
+      int64_t max = static_cast<int64_t>(room / 12);
+      if (c.set == 1) max = std::min<int64_t>(max, kPreviousSetMax);
+      if (c.first < 0 || max <= 0) return out;
+      std::vector<WebPoint> points;
+      a.Points(c.set, c.first, static_cast<int32_t>(std::min<int64_t>(max, INT32_MAX)), points);
+      out.reserve(points.size() * 12);
+      for (const WebPoint& p : points) {
+        PutFloat(out, p.freq_hz);
+        PutFloat(out, p.r);
+        PutFloat(out, p.x);
       }
       return out;
     }

@@ -19,16 +19,39 @@ StationWebAnalyzer::StationWebAnalyzer(ScanStation& station, IWindowThread& wind
 
 StationWebAnalyzer::~StationWebAnalyzer() { window_.StopTimer(kRefreshTimer); }
 
-int32_t StationWebAnalyzer::Generation(int set) const { return station_.Store().Set(set & 1).generation.load(); }
+int32_t StationWebAnalyzer::Generation(int set) const { return State(set).generation; }
 
-int32_t StationWebAnalyzer::Count(int set) const { return station_.Store().Set(set & 1).Count(); }
+int32_t StationWebAnalyzer::Count(int set) const { return State(set).count; }
+
+WebSetState StationWebAnalyzer::State(int set) const {
+  std::vector<AntIzm> none;
+  const AntIzms::View v = station_.Store().Set(set & 1).Snapshot(0, 0, none);
+  return {v.generation, v.count};
+}
+
+std::pair<WebSetState, WebSetState> StationWebAnalyzer::States() const {
+  const auto [current, previous] = AntIzms::Views(station_.Store().Set(0), station_.Store().Set(1));
+  return {{current.generation, current.count}, {previous.generation, previous.count}};
+}
 
 void StationWebAnalyzer::Point(int set, int32_t index, float* freq_hz, float* r, float* x) const {
-  const AntIzms& s = station_.Store().Set(set & 1);
-  const Complex z = impedance_->ComputeZ(s, index, -1);
-  *freq_hz = static_cast<float>(s.At(index).freqHz);
-  *r = static_cast<float>(z.real());
-  *x = static_cast<float>(z.imag());
+  std::vector<WebPoint> one;
+  Points(set, index, 1, one);
+  const WebPoint p = one.empty() ? WebPoint{} : one.front();
+  *freq_hz = p.freq_hz;
+  *r = p.r;
+  *x = p.x;
+}
+
+void StationWebAnalyzer::Points(int set, int32_t first, int32_t max, std::vector<WebPoint>& out) const {
+  std::lock_guard lock(copyMutex_);
+  const AntIzms::View v = station_.Store().Set(set & 1).Snapshot(first, max, copy_);
+  out.clear();
+  out.reserve(copy_.size());
+  for (const AntIzm& p : copy_) {
+    const Complex z = impedance_->ComputeZ(p, v.hasDuo, -1);
+    out.push_back({static_cast<float>(p.freqHz), static_cast<float>(z.real()), static_cast<float>(z.imag())});
+  }
 }
 
 bool StationWebAnalyzer::Cyclic() const {

@@ -2,11 +2,15 @@
 // StationWebAnalyzer: the web application's view of a ScanStation. Points are read from the
 // results store (sets 0 and 1) with R and X computed as the results show them; actions are posted
 // to the window thread, where the engine runs them as its buttons would.
+// The web server reads on its own thread while the window thread replaces sets (a scan's start
+// moves set 0 into set 1) and the sample thread appends: State and Points copy through
+// AntIzms::Snapshot, so an answer never mixes two versions of a set.
 #include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "scan/calibration.h"
 #include "scan/impedance_computer.h"
@@ -24,6 +28,9 @@ class StationWebAnalyzer : public IWebAnalyzer {
   int32_t Generation(int set) const override;
   int32_t Count(int set) const override;
   void Point(int set, int32_t index, float* freq_hz, float* r, float* x) const override;
+  WebSetState State(int set) const override;
+  std::pair<WebSetState, WebSetState> States() const override;
+  void Points(int set, int32_t first, int32_t max, std::vector<WebPoint>& out) const override;
   int32_t ErrorCount() const override { return errors_.load(); }
   bool Cyclic() const override;
   std::string RangeText() const override;
@@ -50,6 +57,8 @@ class StationWebAnalyzer : public IWebAnalyzer {
   Calibration calibration_;
   std::unique_ptr<ImpedanceComputer> impedance_;
   mutable std::mutex mutex_;
+  mutable std::mutex copyMutex_;        // guards copy_
+  mutable std::vector<AntIzm> copy_;    // the records Points() copied, kept to be reused
   std::string rangeText_;
   bool cyclic_ = false;
   std::atomic<int32_t> errors_{0};

@@ -87,7 +87,7 @@ class GenSetupTest : public ::testing::Test {
     ClearBoardLog();
     return text;
   }
-  std::unique_ptr<GenSetup> Setup(int selected_data = 0) {
+  std::unique_ptr<GenSetup> MakeSetup(int selected_data = 0) {
     auto g = std::make_unique<GenSetup>(proto_, box_, clock_, si_, desks_, GenSetupOptions{});
     g->List().Build(si_, desks_, 0);
     EXPECT_TRUE(g->List().SelectData(selected_data));
@@ -109,7 +109,7 @@ class GenSetupTest : public ::testing::Test {
 
 TEST_F(GenSetupTest, InitAllGensAndManualSettingReachTheSi5351Model) {
   Start();
-  auto g = Setup(0);
+  auto g = MakeSetup(0);
   ASSERT_TRUE(g->InitAllGens(14.2e6)) << Log().TakeCaptured();
   EXPECT_TRUE(notice_.Texts().empty());
   const sim::Si5351Output clk0 = hw_.Si5351Out(0);
@@ -156,7 +156,7 @@ TEST_F(GenSetupTest, EveryOutputFrom100kHzTo1GHzThroughThePort) {
   Start();
   int modes[2] = {0, 0}, harmonics[8] = {};
   for (int out = 0; out < 3; ++out) {
-    auto g = Setup(out);
+    auto g = MakeSetup(out);
     ASSERT_TRUE(g->InitAllGens(1e6));
     for (double f = 100e3; f <= 1e9; f *= 1.31) {
       ASSERT_TRUE(g->SetGenFManual(f)) << f;
@@ -184,7 +184,7 @@ TEST_F(GenSetupTest, GroupBatchStoredAndRunOnTheBoardGivesTheTimeline) {
   sim::EmulatedBoardConfig cfg;
   cfg.timer.divider = 32;  // 312,500 ticks per second: the plan is redone
   Start(cfg);
-  auto g = Setup(0);
+  auto g = MakeSetup(0);
   ASSERT_TRUE(g->InitAllGens(7.0e6));
   EXPECT_EQ(clock_.replans, 1);
   EXPECT_NE(Log().TakeCaptured().find("Обнаружено изменение настроек таймера МК \n"),
@@ -216,7 +216,7 @@ TEST_F(GenSetupTest, TruncatedGroupLeavesTheLastWrittenStateOfItsLastFrequency) 
   sim::EmulatedBoardConfig cfg;
   cfg.buffer_size = 256;
   Start(cfg);
-  auto g = Setup(0);
+  auto g = MakeSetup(0);
   ASSERT_TRUE(g->InitAllGens(3.0e6));
   std::vector<double> f;
   for (int k = 0; k < 128; ++k) f.push_back(3.0e6 + k * 10e3);
@@ -243,7 +243,7 @@ TEST_F(GenSetupTest, FixedOutputsNeedingDifferentPllBAreWarnedAbout) {
   si_.OutHz = {0.0, 150e6, 140e6};
   si_.CheckAndDerive();
   Start();
-  auto g = Setup(0);
+  auto g = MakeSetup(0);
   ASSERT_TRUE(g->InitAllGens(14e6));
   const std::string log = Log().TakeCaptured();
   EXPECT_NE(log.find("si5351a - ВНИМАНИЕ, фиксированные выходы CLK1 и CLK2 требуют разной "
@@ -257,7 +257,7 @@ TEST_F(GenSetupTest, FixedOutputsNeedingDifferentPllBAreWarnedAbout) {
 }
 
 TEST_F(GenSetupTest, FailuresReachTheErrorBox) {
-  auto g = Setup(0);
+  auto g = MakeSetup(0);
   EXPECT_FALSE(g->InitAllGens(14e6));  // port not open
   ASSERT_EQ(notice_.Texts().size(), 1u);
   EXPECT_EQ(notice_.Texts()[0],
@@ -277,7 +277,7 @@ TEST_F(GenSetupTest, FailuresReachTheErrorBox) {
 
   desks_[1].m_GenRfmType = 3;  // an Rfm69 on CS1, but nothing fitted there: RegOpMode reads FF
   hw_.SetSi5351Present(true);
-  auto spi = Setup(101);
+  auto spi = MakeSetup(101);
   EXPECT_FALSE(spi->InitAllGens(433.92e6));
   EXPECT_EQ(notice_.Texts().back(), "Ошибка начальной инициализации Rfm69");
 }
@@ -288,13 +288,13 @@ TEST_F(GenSetupTest, InitAllGensAsyncDoesWhatTheBlockingOneDoesOffTheWindowThrea
   Start(config);
   EventLoop loop;
   proto_.SetWindowThread(&loop);
-  auto g = Setup(0);
+  auto g = MakeSetup(0);
   ASSERT_TRUE(g->InitAllGens(14.2e6));
   // The reference: a fresh blocking set-up on the chip as the first one left it.
   clock_ = FakeSampleClock{};
   ClearBoardLog();
   Log().TakeCaptured();
-  ASSERT_TRUE(Setup(0)->InitAllGens(14.2e6));
+  ASSERT_TRUE(MakeSetup(0)->InitAllGens(14.2e6));
   const std::string blockingLog = Log().TakeCaptured();
   const std::vector<sim::BoardLogEntry> blocking = SentFrames();
   ASSERT_EQ(clock_.replans, 1);
@@ -302,7 +302,7 @@ TEST_F(GenSetupTest, InitAllGensAsyncDoesWhatTheBlockingOneDoesOffTheWindowThrea
 
   // The same again from a fresh set-up (the plan still expects the old tick rate).
   clock_ = FakeSampleClock{};
-  auto a = Setup(0);
+  auto a = MakeSetup(0);
   int result = -1;
   ASSERT_TRUE(a->InitAllGensAsync(14.2e6, [&](bool ok) { result = ok; }));
   // Nothing waited on the board here: the outcome comes later as a window-thread task.
@@ -360,7 +360,7 @@ TEST_F(GenSetupTest, SetGenFManualAsyncDoesWhatTheBlockingOneDoesOffTheWindowThr
   Start();
   EventLoop loop;
   proto_.SetWindowThread(&loop);
-  auto g = Setup(0);
+  auto g = MakeSetup(0);
   ASSERT_TRUE(g->InitAllGens(140e6));
   int result = -1;
   auto async = [&](double hz) {

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -155,6 +156,65 @@ TEST(SampleRings, EventWakesAWaiterAndCoalescesSignals) {
   rings.DeliverU8(b, 2);
   EXPECT_TRUE(rings.m_hDataEvent.Wait(0));
   EXPECT_FALSE(rings.m_hDataEvent.Wait(10));  // auto-reset: one wake-up for both
+}
+
+// The receiver's thread converting 8-bit blocks into the ring while the sample loop reads on
+// another thread, and now and then falls behind on purpose until it has been lapped: the
+// producer overwrites entries the reader copies or has copied, as it does in the program. Every
+// read is either a whole, correct copy or an overrun, never a torn copy taken for good (and
+// under ThreadSanitizer in CI, never a data race on an entry).
+TEST(SampleRingReader, AProducerLappingTheReaderGivesOverrunsNeverTornCopies) {
+  constexpr int32_t kCapacity = 4096;
+  constexpr int32_t kRead = 256;
+  constexpr uint32_t kPairs = 64;
+  SampleRings rings(kCapacity);
+  std::atomic<bool> stop{false};
+  // Entry p of the stream holds I = (p mod 251) - 128 and Q = (p mod 253) - 128: periods that do
+  // not divide the ring, so an entry overwritten a lap later always differs.
+  const auto expected = [](uint64_t p) {
+    return IqEntry{static_cast<float>(p % 251) - 128.0f, static_cast<float>(p % 253) - 128.0f};
+  };
+  std::thread producer([&] {
+    uint8_t block[2 * kPairs];
+    uint64_t p = 0;
+    while (!stop.load(std::memory_order_relaxed)) {
+      for (uint32_t k = 0; k < kPairs; ++k, ++p) {
+        block[2 * k] = static_cast<uint8_t>(p % 251);
+        block[2 * k + 1] = static_cast<uint8_t>(p % 253);
+      }
+      rings.DeliverU8(block, sizeof block);
+    }
+  });
+  SampleRingReader reader(rings);
+  std::vector<IqEntry> out(kRead);
+  int ok = 0;
+  int torn = 0;
+  // Bounded only against a producer that stopped: it never waits for the reader.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+  bool stalled = false;
+  for (int64_t attempt = 0; !stalled && (ok < 200 || reader.Overruns() < 20); ++attempt) {
+    stalled = std::chrono::steady_clock::now() > deadline;
+    if (attempt % 16 == 0) {
+      const uint64_t from = reader.Position();
+      while (rings.m_WriteCount.load(std::memory_order_acquire) - from <= uint64_t{kCapacity} && !stalled) {
+        std::this_thread::yield();
+        stalled = std::chrono::steady_clock::now() > deadline;
+      }
+    }
+    const uint64_t position = reader.Position();
+    if (reader.Read(out.data(), nullptr, kRead) != SampleRingReader::ReadResult::kOk) continue;
+    ++ok;
+    for (uint64_t k = 0; k < kRead; ++k) {
+      const IqEntry e = expected(position + k);
+      if (out[k].i != e.i || out[k].q != e.q) ++torn;
+    }
+  }
+  stop.store(true);
+  producer.join();
+  ASSERT_FALSE(stalled) << ok << " good reads, " << reader.Overruns() << " overruns in the time";
+  EXPECT_EQ(torn, 0);
+  EXPECT_GE(reader.Overruns(), 20);
+  EXPECT_GT(reader.LostEntries(), uint64_t{20} * kCapacity);  // each overrun lost over a ring's worth
 }
 
 }  // namespace

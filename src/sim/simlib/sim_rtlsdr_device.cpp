@@ -57,7 +57,7 @@ void Device::Configure() {
   }
   // Own clock: keep the sample count continuous across a rate change.
   const int64_t now = SteadyNowNs();
-  own_origin_samples_ += static_cast<uint64_t>(static_cast<double>(now - own_origin_ns_) * 1e-9 * rate_);
+  own_origin_samples_ += static_cast<uint64_t>(static_cast<double>(now - own_origin_ns_) * 1e-9 * rate_.load());
   own_origin_ns_ = now;
 }
 
@@ -65,7 +65,7 @@ uint64_t Device::Due() {
   std::lock_guard lock(source_mutex_);
   if (attached_) return source_.due ? source_.due(source_.ctx) : 0;
   const double elapsed = static_cast<double>(SteadyNowNs() - own_origin_ns_) * 1e-9;
-  return own_origin_samples_ + static_cast<uint64_t>(elapsed * rate_);
+  return own_origin_samples_ + static_cast<uint64_t>(elapsed * rate_.load());
 }
 
 void Device::Fill(uint64_t first, unsigned char* buf, uint32_t len) {
@@ -108,7 +108,7 @@ int Device::SetSampleRate(uint32_t rate) {
   ratio |= (ratio & 0x08000000u) << 1;
   rate_ = static_cast<uint32_t>(kXtalHz * 4194304.0 / ratio);
   Configure();
-  LogLine("rate " + std::to_string(rate_));
+  LogLine("rate " + std::to_string(rate_.load()));
   return 0;
 }
 
@@ -170,7 +170,8 @@ int Device::ReadAsync(rtlsdr_read_async_cb_t cb, void* ctx, uint32_t buf_len) {
     }
     lock.lock();
     if (wait && !cancel_) {
-      const double rate = rate_ > 0 ? rate_ : 1.0;
+      const uint32_t r = rate_.load();
+      const double rate = r > 0 ? r : 1.0;
       const double behind = due >= next + n ? 0.0 : static_cast<double>(next + n - due) / rate;
       const auto us = std::chrono::microseconds(static_cast<int64_t>(std::min(behind, 0.05) * 1e6) + 200);
       run_cv_.wait_for(lock, us, [this] { return cancel_; });

@@ -55,11 +55,12 @@ class Device {
   int64_t own_origin_ns_ = 0;
   uint64_t noise_state_ = 0x9E3779B97F4A7C15ull;
 
-  bool open_ = false;
-  uint32_t rate_ = 2'048'000;
-  uint32_t center_ = 100'000'000;
-  int gain_ = 0;
-  int direct_ = 0;
+  // Set by the program's thread while the reading thread streams (and reads the rate).
+  std::atomic<bool> open_{false};
+  std::atomic<uint32_t> rate_{2'048'000};
+  std::atomic<uint32_t> center_{100'000'000};
+  std::atomic<int> gain_{0};
+  std::atomic<int> direct_{0};
 
   std::mutex run_mutex_;
   std::condition_variable run_cv_;
