@@ -178,11 +178,13 @@ TEST_F(MeasurementTest, SamplesThatDoNotShowTheBoardsTimelineGiveNoPoint) {
          }
        },
        "синхропауза"},
-      {"half a slot of samples lost inside the first antenna slot",
+      {"a slot's worth of samples lost inside the first antenna slot",
        [&](test::Timeline& t) {
+         // The reference slot after it then lies where the settling pause at the next frequency
+         // was: that window holds no tone at this frequency.
          const int64_t at = t.pauseStart + pauseRaw + slotRaw / 4;
-         t.a.erase(t.a.begin() + at, t.a.begin() + at + slotRaw / 2);
-         t.a.resize(t.a.size() + static_cast<size_t>(slotRaw / 2), t.a.back());
+         t.a.erase(t.a.begin() + at, t.a.begin() + at + slotRaw);
+         t.a.resize(t.a.size() + static_cast<size_t>(slotRaw), t.a.back());
        },
        nullptr},
       {"no tone: noise with a quiet stretch where no pause was played",
