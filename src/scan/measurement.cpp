@@ -127,9 +127,8 @@ void OMeasurement::AccumulateO(SampleWindow w, Sums& s, Acc* y) const {
   const double n = s.o.n - before.n;
   if (n <= 0) return;
   const double m = std::norm((s.o.s - before.s) / n);
-  s.oWindowMin = s.oWindowSeen ? std::min(s.oWindowMin, m) : m;
-  s.oWindowMax = s.oWindowSeen ? std::max(s.oWindowMax, m) : m;
-  s.oWindowSeen = true;
+  s.oWindowMin = std::min(s.oWindowMin, m);
+  s.oWindowMax = std::max(s.oWindowMax, m);
 }
 
 std::string OMeasurement::Implausible(const Sums& s, double pausePower) const {
@@ -235,12 +234,14 @@ OMeasurement::Outcome OMeasurement::GetDataN(int index) {
   Repetitions(index, w, s);
   processing_ += Seconds(start, std::chrono::steady_clock::now());
   double pausePower = -1;
-  if (index == 0) {
-    // Measured here even where the record leaves the pause out (the first repetition skipped).
+  if (index == 0 && s.pause.n > 0) {
+    pausePower = Mean(s.pause.pw, s.pause.n);
+  } else if (index == 0 && w.pause.end > w.pause.begin) {
+    // The record leaves the pause out (the first repetition skipped): measured here for the check.
     const FftComplex* X = chain_->X();
     double sum = 0;
     for (int64_t k = w.pause.begin; k < w.pause.end; ++k) sum += std::norm(X[k]);
-    if (w.pause.end > w.pause.begin) pausePower = sum / static_cast<double>(w.pause.end - w.pause.begin);
+    pausePower = sum / static_cast<double>(w.pause.end - w.pause.begin);
   }
   rejection_ = Implausible(s, pausePower);
   if (!rejection_.empty()) {

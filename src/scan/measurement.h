@@ -17,6 +17,7 @@
 // frequency error in ppm.
 #include <array>
 #include <cstdint>
+#include <limits>
 #include <string>
 
 #include "dsp/sample_rate_plan.h"
@@ -127,8 +128,7 @@ class OMeasurement {
     FftComplex crossA{0, 0}, crossO{0, 0};
     double rate = 0;
     // The smallest and largest |mean|² of a single O window.
-    double oWindowMin = 0, oWindowMax = 0;
-    bool oWindowSeen = false;
+    double oWindowMin = std::numeric_limits<double>::infinity(), oWindowMax = 0;
   };
   void AccumulateO(SampleWindow w, Sums& s, Acc* y) const;
   // Empty when the sums meet the limits, else the reason.
