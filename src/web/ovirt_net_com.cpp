@@ -44,7 +44,13 @@ void OVirtNetCom::ReaderAttached(bool attached) {
   WakeLocked(uploadWaiter_, 0);
 }
 
-int OVirtNetCom::NewUpload() { return uploadId_.fetch_add(1) + 1; }
+int OVirtNetCom::NewUpload() {
+  std::lock_guard lock(mutex_);
+  // The waiting upload is now stale: woken, it fails and its connection is closed. Left asleep
+  // it would hold its slot and descriptor until the reader freed room, perhaps never.
+  WakeLocked(uploadWaiter_, 0);
+  return uploadId_.fetch_add(1) + 1;
+}
 
 int OVirtNetCom::UploadRoomLocked() const {
   if (!readerAttached_) return kMaxBlock;
@@ -85,9 +91,11 @@ int OVirtNetCom::Upload(const uint8_t* data, int n) {
   return take;
 }
 
-bool OVirtNetCom::WaitUploadRoom(const OutsideEventTicket& ticket) {
+bool OVirtNetCom::WaitUploadRoom(int id, const OutsideEventTicket& ticket) {
   std::lock_guard lock(mutex_);
-  if (UploadRoomLocked() > 0) return false;
+  // A stale upload must not take the current one's place as the waiter: it is told to go on,
+  // finds itself stale and fails.
+  if (id != uploadId_.load() || UploadRoomLocked() > 0) return false;
   uploadWaiter_ = ticket;
   return true;
 }

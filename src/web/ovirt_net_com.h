@@ -6,8 +6,10 @@
 //
 // No byte is dropped or overwritten silently: an upload takes only the room the port's reader
 // has freed (the connection stops being read meanwhile), a write to a full download ring is
-// short, and bytes that arrive while the port is closed are counted and reported as lost.
-// Each new connection of a direction supersedes the previous one.
+// short, and bytes that arrive while the port is closed are counted and reported as lost. Each
+// new connection of a direction supersedes the previous one: a superseded download is woken and
+// closed, and so is a superseded upload that waits for room in the ring; a superseded upload
+// that is not waiting fails at its next block.
 //
 // Threads: the web server's loop thread (connections) and the thread using the serial port.
 #include <atomic>
@@ -35,7 +37,8 @@ class OVirtNetCom : public INetworkSerialBridge {
   void ReaderAttached(bool attached) override;
 
   // --- upload (loop thread) ---
-  // A new upload connection: its id; earlier uploads become stale.
+  // A new upload connection: its id; earlier uploads become stale, and the one waiting for room
+  // (if any) is woken to find that out.
   int NewUpload();
   int UploadId() const { return uploadId_.load(); }
   // Room for the next upload bytes (0 .. kMaxBlock).
@@ -43,8 +46,9 @@ class OVirtNetCom : public INetworkSerialBridge {
   // Appends up to `n` bytes; returns how many were taken (all of them while no reader is
   // attached: those are counted as lost).
   int Upload(const uint8_t* data, int n);
-  // Wakes `ticket` once the reader frees room; false when there is room already.
-  bool WaitUploadRoom(const OutsideEventTicket& ticket);
+  // Upload `id` waits for room: `ticket` is woken once the reader frees some (or a newer upload
+  // starts). False, and nothing remembered, when there is room already or `id` is stale.
+  bool WaitUploadRoom(int id, const OutsideEventTicket& ticket);
   int64_t LostBytes() const { return lost_.load(); }
 
   // --- download (loop thread) ---
@@ -71,7 +75,7 @@ class OVirtNetCom : public INetworkSerialBridge {
   int uploadRead_ = 0;  // the port reader's position (under the lock)
   bool readerAttached_ = false;
   std::atomic<int> uploadId_{kFirstUploadId};
-  std::optional<OutsideEventTicket> uploadWaiter_;
+  std::optional<OutsideEventTicket> uploadWaiter_;  // always the current upload's
   std::atomic<int64_t> lost_{0};
 
   uint8_t download_[kRingSize] = {};

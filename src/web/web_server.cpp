@@ -50,7 +50,7 @@ int WebServer::Start(const WebServerOptions& options) {
         h->SetWebFolder(folder);
         return h;
       },
-      options.clock);
+      options.clock, options.limits);
   const int result = socket_->Listen(options.address, options.port);
   if (result != 0) {
     SetNetworkSerialBridge(previous);

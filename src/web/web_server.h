@@ -17,6 +17,7 @@ struct WebServerOptions {
   int port = 8888;                 // m_HttpServerPort (0: any free port, for tests)
   std::string folder;              // the web folder; empty: DefaultWebFolder()
   const IWebClock* clock = nullptr;
+  OKavuSocket::Limits limits{};    // pool size and deadline caps (tests shrink them)
 };
 
 class WebServer {
