@@ -10,6 +10,7 @@
 #include "shell/log_console.h"
 #include "web/http_dates.h"
 #include "web/http_text.h"
+#include "web/log_throttle.h"
 #include "web/okavu_http.h"
 #include "web/web_folder.h"
 #include "web/web_random.h"
@@ -85,6 +86,10 @@ void OKavuHttp::Out404(const std::string& reason) {
   OutText(Utf8ToCp1251(reason) + "\n</html>\r\n");
 }
 
+void OKavuHttp::LogRefusal(const std::string& line) {
+  if (!refusals_ || refusals_->Add()) Log() << line;
+}
+
 void OKavuHttp::OutRedirect(const std::string& url) {
   Log() << "Выдача перенаправления на заданную страницу\n";
   OutRestartAt(0);
@@ -127,6 +132,7 @@ int OKavuHttp::OutFileRange(int64_t size, int64_t* first, int64_t* last) {
 
 void OKavuHttp::OutFile() {
   ResolvedUrl r = ResolveUrl(webFolder_, url_);
+  if (!r.logLine.empty()) LogRefusal(r.logLine);
   if (!r.error.empty()) return Out404("Ошибка, " + r.error);
   if (r.isFolder) {
     if (r.hasIndex) return OutRedirect(url_ + "/");

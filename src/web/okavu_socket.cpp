@@ -150,6 +150,7 @@ void OKavuSocket::Tick(int64_t now) {
   Sweep(now);
   UpdateListening();
   RefreshStatistics();
+  if (tickHook_) tickHook_();
   ticks_.fetch_add(1);
 }
 

@@ -74,6 +74,8 @@ class OKavuSocket : private IOutsideEventSink {
   void Stop();
   // Makes the loop look at its clock now (tests with their own clock).
   void Nudge() { epoll_.Wake(); }
+  // Called on the loop thread at the end of every tick; set before Listen.
+  void SetTickHook(std::function<void()> hook) { tickHook_ = std::move(hook); }
 
   // -1 not started, 0 start requested, 1 running.
   int RunState() const { return runState_.load(); }
@@ -133,6 +135,7 @@ class OKavuSocket : private IOutsideEventSink {
   SteadyWebClock steady_;
   const IWebClock* clock_;
   Limits limits_;
+  std::function<void()> tickHook_;
   EpollSet epoll_;
   std::vector<TKavuSockItem> slots_;
   int listenFd_ = -1;

@@ -6,6 +6,17 @@
 #include "shell/log_console.h"
 
 namespace kavu {
+namespace {
+
+void LogLostBytes(int64_t lost, int64_t total) {
+  Log() << LogColour(kColourError) << "Сетевой com-порт не открыт: потеряно байт " << static_cast<long long>(lost)
+        << " (всего " << static_cast<long long>(total) << ")\n" << LogColour(kColourNormal);
+}
+
+}  // namespace
+
+OVirtNetCom::OVirtNetCom()
+    : lostLog_([this](int64_t, int64_t bytes) { LogLostBytes(bytes, lost_.load()); }) {}
 
 void OVirtNetCom::WakeLocked(std::optional<OutsideEventTicket>& waiter, int bytes) {
   if (!waiter) return;
@@ -85,8 +96,7 @@ int OVirtNetCom::Upload(const uint8_t* data, int n) {
   if (take > 0) dataArrived_.notify_all();
   if (lost > 0) {
     const int64_t total = lost_.fetch_add(lost) + lost;
-    Log() << LogColour(kColourError) << "Сетевой com-порт не открыт: потеряно байт " << lost << " (всего "
-          << static_cast<long long>(total) << ")\n" << LogColour(kColourNormal);
+    if (lostLog_.Add(lost)) LogLostBytes(lost, total);
   }
   return take;
 }

@@ -10,7 +10,6 @@
 
 #include "platform/text_cp1251.h"
 #include "platform/user_paths.h"
-#include "shell/log_console.h"
 #include "web/http_text.h"
 
 namespace kavu {
@@ -92,11 +91,11 @@ ResolvedUrl ResolveUrl(const std::string& folder, const std::string& url) {
     }
     if (run < url.size() && url[run] == '/') return r;
     if (run < url.size()) {
-      Log() << "Неопознанная часть после идентификатора: " << Cp1251ToUtf8(url.substr(run)) << "\n";
+      r.logLine = "Неопознанная часть после идентификатора: " + Cp1251ToUtf8(url.substr(run)) + "\n";
       return r;
     }
     if (!not_only_dots || run > 250) {
-      Log() << "Это не корректный идентификатор, s=" << Cp1251ToUtf8(url) << "! \n";
+      r.logLine = "Это не корректный идентификатор, s=" + Cp1251ToUtf8(url) + "! \n";
       return r;
     }
     if (url == "index.html") {
@@ -123,7 +122,7 @@ ResolvedUrl ResolveUrl(const std::string& folder, const std::string& url) {
   }
   if (!S_ISREG(st.st_mode)) {
     r.error = "Недопустимый URL, путь подозрительный!";
-    Log() << "Путь не совпадает с полным путем: \n" << path << "\n";
+    r.logLine = "Путь не совпадает с полным путем: \n" + path + "\n";
     return r;
   }
   r.fd = OpenRegular(path);

@@ -211,6 +211,33 @@ TEST_F(Bridge, AWaitingDownloadIsClosedWhenItsClientLeaves) {
   EXPECT_EQ(ParseAnswer(head).body + next.ReadSome(10, 2000), "z");
 }
 
+TEST_F(Bridge, BytesLostWithoutAReaderAreLoggedOnceASecondWithTheirCount) {
+  Log().SetCapture(true);
+  RawClient phone(srv.Port());
+  ASSERT_TRUE(phone.Send(kUploadHead + "12345"));
+  ASSERT_TRUE(WaitFor([&] { return srv.server.Bridge().LostBytes() == 5; }));
+  for (int i = 1; i <= 40; ++i) {  // 40 more blocks within the same second of the server's clock
+    ASSERT_TRUE(phone.Send("xyz"));
+    ASSERT_TRUE(WaitFor([&] { return srv.server.Bridge().LostBytes() == 5 + 3 * i; }));
+  }
+  const std::string within = Log().TakeCaptured();
+  srv.AdvanceAndTick(1000);
+  const std::string after = Log().TakeCaptured();
+  Log().SetCapture(false);
+  const auto count = [](const std::string& text) {
+    size_t n = 0;
+    for (size_t p = text.find("Сетевой com-порт не открыт"); p != std::string::npos;
+         p = text.find("Сетевой com-порт не открыт", p + 1)) {
+      ++n;
+    }
+    return n;
+  };
+  EXPECT_EQ(count(within), 1u) << within;
+  EXPECT_NE(within.find("потеряно байт 5 (всего 5)"), std::string::npos);
+  EXPECT_EQ(count(after), 1u) << after;
+  EXPECT_NE(after.find("потеряно байт 120 (всего 125)"), std::string::npos) << after;
+}
+
 TEST(BridgeRegistration, ThePortOpensOnlyWhileTheServerRuns) {
   TempDir dir;
   FakeClock clock;

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "platform/text_cp1251.h"
+#include "shell/log_console.h"
 #include "web/http_dates.h"
 #include "web/raw_client_fixture.h"
 
@@ -114,6 +115,22 @@ TEST_F(HttpFiles, FoldersRedirectWhenTheyHaveAnIndex) {
   EXPECT_EQ(a.statusLine, "HTTP/1.0 302 Moved Temporarily");
   EXPECT_EQ(a.HeaderValue("Location"), "/sub/");
   EXPECT_EQ(a.body, Utf8ToCp1251("<html>Перенаправление на ") + "sub/</html>");
+}
+
+TEST_F(HttpFiles, RefusedUrlsAreLoggedOnceASecondWithTheirCount) {
+  Log().SetCapture(true);
+  for (int i = 0; i < 30; ++i) {
+    EXPECT_EQ(Ask(Get(i % 2 ? "..." : "a<b")).statusLine, "HTTP/1.0 404 OK");
+  }
+  const std::string within = Log().TakeCaptured();
+  srv.AdvanceAndTick(1000);
+  const std::string after = Log().TakeCaptured();
+  Log().SetCapture(false);
+  // The first refusal has its line; the other 29 make one summary line a second later.
+  EXPECT_NE(within.find("Неопознанная часть после идентификатора: <b"), std::string::npos) << within;
+  EXPECT_EQ(within.find("Это не корректный идентификатор"), std::string::npos) << within;
+  EXPECT_NE(after.find("Http-сервер: ещё отклонено URL: 29\n"), std::string::npos) << after;
+  EXPECT_EQ(after.find("Неопознанная часть"), std::string::npos) << after;
 }
 
 TEST_F(HttpFiles, RangesOfLargeFilesOnly) {
