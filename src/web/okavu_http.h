@@ -133,6 +133,7 @@ class OKavuHttp {
   void OutVisitorId(bool may_write);
   void Out404(const std::string& reason);
   void OutRedirect(const std::string& url);
+  void Out400(const std::string& reason);
   void Out501();
   void OutIcon(const std::vector<uint8_t>& icon);
   void OutFile();
