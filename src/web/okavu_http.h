@@ -16,6 +16,7 @@
 namespace kavu {
 
 class IOutsideEventSink;
+class LogThrottle;
 
 // Names one wait of one connection for an outside event (the bridge's serial output).
 struct OutsideEventTicket {
@@ -48,6 +49,8 @@ class OKavuHttp {
 
   // The web folder served by OutFile (set once by the server's owner).
   void SetWebFolder(std::string folder) { webFolder_ = std::move(folder); }
+  // Paces the log lines about refused URLs (shared by the server's handlers; null: a line each).
+  void SetRefusalLog(LogThrottle* throttle) { refusals_ = throttle; }
 
   // --- driven by the server ---
   // Starts a new connection: parser and output cleared, visitor id forgotten.
@@ -130,6 +133,7 @@ class OKavuHttp {
   void OutVisitorId(bool may_write);
   void Out404(const std::string& reason);
   void OutRedirect(const std::string& url);
+  void Out400(const std::string& reason);
   void Out501();
   void OutIcon(const std::vector<uint8_t>& icon);
   void OutFile();
@@ -144,9 +148,11 @@ class OKavuHttp {
   void BodyMaybeComplete();
   int OutFileRange(int64_t size, int64_t* first, int64_t* last);
   void CloseFile();
+  void LogRefusal(const std::string& line);
 
   std::vector<char> buf_;
   std::string webFolder_;
+  LogThrottle* refusals_ = nullptr;
   int status_ = kHead;
   int textPosEnd_ = 0;
   int scanPos_ = 0;

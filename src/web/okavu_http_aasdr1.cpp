@@ -96,7 +96,7 @@ int OKavuHttpAASdr1::ReceiveLimit() const {
 }
 
 bool OKavuHttpAASdr1::ReceivePaused(const OutsideEventTicket& ticket) {
-  return uploading_ && bridge_->WaitUploadRoom(ticket);
+  return uploading_ && bridge_->WaitUploadRoom(m_VirtNetCompConnectId, ticket);
 }
 
 void OKavuHttpAASdr1::OnReceiveResume() {

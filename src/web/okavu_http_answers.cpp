@@ -10,6 +10,7 @@
 #include "shell/log_console.h"
 #include "web/http_dates.h"
 #include "web/http_text.h"
+#include "web/log_throttle.h"
 #include "web/okavu_http.h"
 #include "web/web_folder.h"
 #include "web/web_random.h"
@@ -85,13 +86,26 @@ void OKavuHttp::Out404(const std::string& reason) {
   OutText(Utf8ToCp1251(reason) + "\n</html>\r\n");
 }
 
+void OKavuHttp::LogRefusal(const std::string& line) {
+  if (!refusals_ || refusals_->Add()) Log() << line;
+}
+
 void OKavuHttp::OutRedirect(const std::string& url) {
   Log() << "Выдача перенаправления на заданную страницу\n";
   OutRestartAt(0);
-  OutText("HTTP/1.0 302 Moved Temporarily\r\nAASdr\r\nLocation: /" + url +
+  // The Location is what a browser sends back: UTF-8, escaped; the page text keeps the name.
+  OutText("HTTP/1.0 302 Moved Temporarily\r\nAASdr\r\nLocation: /" + EncodeUrlPath(url) +
           "\r\nContent-Type: text/html; charset=windows-1251\r\nCache-Control: no-cache, must-revalidate\r\n");
   OutVisitorId(true);
   OutText("Connection: close\r\n\r\n" + Utf8ToCp1251("<html>Перенаправление на ") + url + "</html>");
+}
+
+void OKavuHttp::Out400(const std::string& reason) {
+  ResetOutput();
+  OutRestartAt(0);
+  OutText("HTTP/1.0 400 Bad Request\r\nAASdr\r\nContent-Type: text/html; charset=windows-1251\r\n"
+          "Cache-Control: no-cache, must-revalidate\r\nConnection: close\r\n\r\n" +
+          Utf8ToCp1251("<html>Ошибка 400: неверный URL, " + reason + "</html>"));
 }
 
 void OKavuHttp::Out501() {
@@ -126,10 +140,16 @@ int OKavuHttp::OutFileRange(int64_t size, int64_t* first, int64_t* last) {
 }
 
 void OKavuHttp::OutFile() {
-  ResolvedUrl r = ResolveUrl(webFolder_, url_);
+  std::string name, why;
+  if (!DecodeUrlName(url_, &name, &why)) {
+    LogRefusal("Отклонён URL " + Cp1251ToUtf8(url_) + ": " + why + "\n");
+    return Out400(why);
+  }
+  ResolvedUrl r = ResolveUrl(webFolder_, name);
+  if (!r.logLine.empty()) LogRefusal(r.logLine);
   if (!r.error.empty()) return Out404("Ошибка, " + r.error);
   if (r.isFolder) {
-    if (r.hasIndex) return OutRedirect(url_ + "/");
+    if (r.hasIndex) return OutRedirect(name + "/");
     return Out404("Эта ссылка указывает на каталог. Уточните url");
   }
   if (r.fd < 0) return Out404("Ошибка, не удалось открыть ресурс");

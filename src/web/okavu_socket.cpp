@@ -22,8 +22,11 @@ constexpr int kRoundsPerEvent = 64;
 
 }  // namespace
 
-OKavuSocket::OKavuSocket(HandlerFactory factory, const IWebClock* clock)
-    : factory_(std::move(factory)), clock_(clock ? clock : &steady_) {}
+OKavuSocket::OKavuSocket(HandlerFactory factory, const IWebClock* clock, const Limits& limits)
+    : factory_(std::move(factory)),
+      clock_(clock ? clock : &steady_),
+      limits_(limits),
+      slots_(static_cast<size_t>(std::clamp(limits.slotCount, 1, kSlots))) {}
 
 OKavuSocket::~OKavuSocket() { Stop(); }
 
@@ -94,7 +97,7 @@ void OKavuSocket::Stop() {
     epoll_.Wake();
     thread_.join();
   }
-  for (int i = 0; i < kSlots; ++i) {
+  for (int i = 0; i < SlotCount(); ++i) {
     if (slots_[static_cast<size_t>(i)].fd >= 0) Release(i, true);
   }
   if (listenFd_ >= 0) ::close(listenFd_);
@@ -119,7 +122,7 @@ void OKavuSocket::Run() {
         OnOutsideEvents();
       } else if (tag == kListenTag) {
         AcceptSome();
-      } else if (tag < kSlots) {
+      } else if (tag < slots_.size()) {
         const int index = static_cast<int>(tag);
         TKavuSockItem& s = slots_[tag];
         if (s.fd < 0) continue;
@@ -129,7 +132,10 @@ void OKavuSocket::Run() {
         } else if (s.SockStatus == TKavuSockItem::kClosing) {
           Drain(index);
         } else if (s.SockStatus == TKavuSockItem::kAnswering) {
-          if (broken) {
+          // While waiting for an outside event only the peer's close is watched: a client that
+          // went away must not hold its slot until the next event.
+          const bool gone = s.IsMyIOEventPlan && (events[i].events & EPOLLRDHUP);
+          if (broken || gone) {
             Disconnect(index);
           } else {
             Pump(index);
@@ -144,12 +150,13 @@ void OKavuSocket::Tick(int64_t now) {
   Sweep(now);
   UpdateListening();
   RefreshStatistics();
+  if (tickHook_) tickHook_();
   ticks_.fetch_add(1);
 }
 
 void OKavuSocket::Sweep(int64_t now) {
   bool any_free = false;
-  for (int i = 0; i < kSlots; ++i) {
+  for (int i = 0; i < SlotCount(); ++i) {
     TKavuSockItem& s = slots_[static_cast<size_t>(i)];
     any_free |= s.SockStatus == TKavuSockItem::kFree;
     if (s.SockStatus == TKavuSockItem::kClosing && now > s.deadlineMs) {
@@ -159,7 +166,7 @@ void OKavuSocket::Sweep(int64_t now) {
     }
   }
   if (any_free) return;
-  for (int i = 0; i < kSlots; ++i) {
+  for (int i = 0; i < SlotCount(); ++i) {
     TKavuSockItem& s = slots_[static_cast<size_t>(i)];
     if (s.SockStatus > TKavuSockItem::kAccepting && (now > s.deadlineMs || s.IsMyIOEventPlan)) Terminate(i, 0);
   }
@@ -280,9 +287,19 @@ void OKavuSocket::OnReadable(int index) {
   }
 }
 
+int64_t OKavuSocket::RequestDeadline(const TKavuSockItem& s, int64_t old, int bytes) const {
+  // A second per 120 bytes keeps a slow but steady client going; the cap on what a request may
+  // earn in all and the cap on silence keep a client that sends a huge head and stops from
+  // holding its slot for an hour.
+  const int64_t cap = s.connectTimeMs + kFirstDeadlineMs + limits_.maxRequestExtensionMs;
+  const int64_t earned = std::min(old + 1000 * (bytes / 120), cap);
+  return std::min(earned, Now() + limits_.maxSilenceMs);
+}
+
 void OKavuSocket::Received(int index, int bytes) {
   TKavuSockItem& s = slots_[static_cast<size_t>(index)];
   s.bytesReceived += bytes;
+  bytesReceived_.fetch_add(bytes);
   const int64_t old = s.deadlineMs;
   s.deadlineMs = Now() + kNoTimeoutMs;
   OKavuHttp& h = *s.handler;
@@ -294,7 +311,7 @@ void OKavuSocket::Received(int index, int bytes) {
     return;
   }
   if (status != OKavuHttp::kComplete) {
-    s.deadlineMs = old + 1000 * (bytes / 120);
+    s.deadlineMs = RequestDeadline(s, old, bytes);
     return;
   }
   s.SockStatus = TKavuSockItem::kAnswering;
@@ -303,7 +320,9 @@ void OKavuSocket::Received(int index, int bytes) {
 }
 
 void OKavuSocket::StartSend(TKavuSockItem& s, const char* data, int len) {
-  s.deadlineMs = Now() + SendTime(len);
+  const int64_t now = Now();
+  s.sendDeadlineMs = now + std::min(SendTime(len), limits_.maxSendMs);
+  s.deadlineMs = std::min(s.sendDeadlineMs, now + limits_.maxSilenceMs);
   s.sendPtr = data;
   s.sendLeft = s.sendTotal = len;
 }
@@ -347,7 +366,7 @@ bool OKavuSocket::NextBuffer(int index, int64_t last_sent) {
     const int one = 1;
     ::setsockopt(s.fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     s.IsMyIOEventPlan = true;
-    SetInterest(index, 0);
+    SetInterest(index, EPOLLRDHUP);
     h.SendMyIOEvent(TicketOf(index));
     return false;
   }
@@ -372,6 +391,9 @@ void OKavuSocket::Pump(int index) {
     s.sendPtr += w;
     s.sendLeft -= static_cast<int>(w);
     s.bytesSent += w;
+    bytesSent_.fetch_add(w);
+    // The peer took bytes: it has another silence interval, never beyond the buffer's deadline.
+    s.deadlineMs = std::min(s.sendDeadlineMs, Now() + limits_.maxSilenceMs);
     if (s.sendLeft > 0) continue;
     ++s.sendCount;
     const int total = s.sendTotal;
@@ -400,7 +422,7 @@ void OKavuSocket::OnOutsideEvents() {
     events.swap(posted_);
   }
   for (const Posted& p : events) {
-    if (p.ticket.slot < 0 || p.ticket.slot >= kSlots) continue;
+    if (p.ticket.slot < 0 || p.ticket.slot >= SlotCount()) continue;
     TKavuSockItem& s = slots_[static_cast<size_t>(p.ticket.slot)];
     if (s.serial == p.ticket.serial && s.recvPaused && s.SockStatus == TKavuSockItem::kReceiving) {
       s.recvPaused = false;

@@ -6,6 +6,17 @@
 #include "shell/log_console.h"
 
 namespace kavu {
+namespace {
+
+void LogLostBytes(int64_t lost, int64_t total) {
+  Log() << LogColour(kColourError) << "Сетевой com-порт не открыт: потеряно байт " << static_cast<long long>(lost)
+        << " (всего " << static_cast<long long>(total) << ")\n" << LogColour(kColourNormal);
+}
+
+}  // namespace
+
+OVirtNetCom::OVirtNetCom()
+    : lostLog_([this](int64_t, int64_t bytes) { LogLostBytes(bytes, lost_.load()); }) {}
 
 void OVirtNetCom::WakeLocked(std::optional<OutsideEventTicket>& waiter, int bytes) {
   if (!waiter) return;
@@ -44,7 +55,13 @@ void OVirtNetCom::ReaderAttached(bool attached) {
   WakeLocked(uploadWaiter_, 0);
 }
 
-int OVirtNetCom::NewUpload() { return uploadId_.fetch_add(1) + 1; }
+int OVirtNetCom::NewUpload() {
+  std::lock_guard lock(mutex_);
+  // The waiting upload is now stale: woken, it fails and its connection is closed. Left asleep
+  // it would hold its slot and descriptor until the reader freed room, perhaps never.
+  WakeLocked(uploadWaiter_, 0);
+  return uploadId_.fetch_add(1) + 1;
+}
 
 int OVirtNetCom::UploadRoomLocked() const {
   if (!readerAttached_) return kMaxBlock;
@@ -79,15 +96,16 @@ int OVirtNetCom::Upload(const uint8_t* data, int n) {
   if (take > 0) dataArrived_.notify_all();
   if (lost > 0) {
     const int64_t total = lost_.fetch_add(lost) + lost;
-    Log() << LogColour(kColourError) << "Сетевой com-порт не открыт: потеряно байт " << lost << " (всего "
-          << static_cast<long long>(total) << ")\n" << LogColour(kColourNormal);
+    if (lostLog_.Add(lost)) LogLostBytes(lost, total);
   }
   return take;
 }
 
-bool OVirtNetCom::WaitUploadRoom(const OutsideEventTicket& ticket) {
+bool OVirtNetCom::WaitUploadRoom(int id, const OutsideEventTicket& ticket) {
   std::lock_guard lock(mutex_);
-  if (UploadRoomLocked() > 0) return false;
+  // A stale upload must not take the current one's place as the waiter: it is told to go on,
+  // finds itself stale and fails.
+  if (id != uploadId_.load() || UploadRoomLocked() > 0) return false;
   uploadWaiter_ = ticket;
   return true;
 }

@@ -6,8 +6,11 @@
 //
 // No byte is dropped or overwritten silently: an upload takes only the room the port's reader
 // has freed (the connection stops being read meanwhile), a write to a full download ring is
-// short, and bytes that arrive while the port is closed are counted and reported as lost.
-// Each new connection of a direction supersedes the previous one.
+// short, and bytes that arrive while the port is closed are counted and reported as lost (at
+// most one log line a second, with the bytes lost since the previous line). Each new connection
+// of a direction supersedes the previous one: a superseded download is woken and closed, and so
+// is a superseded upload that waits for room in the ring; a superseded upload that is not
+// waiting fails at its next block.
 //
 // Threads: the web server's loop thread (connections) and the thread using the serial port.
 #include <atomic>
@@ -17,6 +20,7 @@
 #include <optional>
 
 #include "board/network_serial_bridge.h"
+#include "web/log_throttle.h"
 #include "web/okavu_http.h"
 
 namespace kavu {
@@ -25,6 +29,12 @@ class OVirtNetCom : public INetworkSerialBridge {
  public:
   static constexpr int kFirstUploadId = 1000000;
   static constexpr int kMaxBlock = kRingSize - 1;  // bytes taken from the network at a time
+
+  OVirtNetCom();
+  // The clock the lost-bytes report is paced by (null: the steady clock); set before use.
+  void SetLogClock(const IWebClock* clock) { lostLog_.SetClock(clock); }
+  // Writes the lost-bytes report held back for pacing, when it is due (the server's tick).
+  void FlushLog() { lostLog_.Flush(); }
 
   // INetworkSerialBridge (the serial port's side)
   const uint8_t* ReceiveRing() const override { return upload_; }
@@ -35,7 +45,8 @@ class OVirtNetCom : public INetworkSerialBridge {
   void ReaderAttached(bool attached) override;
 
   // --- upload (loop thread) ---
-  // A new upload connection: its id; earlier uploads become stale.
+  // A new upload connection: its id; earlier uploads become stale, and the one waiting for room
+  // (if any) is woken to find that out.
   int NewUpload();
   int UploadId() const { return uploadId_.load(); }
   // Room for the next upload bytes (0 .. kMaxBlock).
@@ -43,8 +54,9 @@ class OVirtNetCom : public INetworkSerialBridge {
   // Appends up to `n` bytes; returns how many were taken (all of them while no reader is
   // attached: those are counted as lost).
   int Upload(const uint8_t* data, int n);
-  // Wakes `ticket` once the reader frees room; false when there is room already.
-  bool WaitUploadRoom(const OutsideEventTicket& ticket);
+  // Upload `id` waits for room: `ticket` is woken once the reader frees some (or a newer upload
+  // starts). False, and nothing remembered, when there is room already or `id` is stale.
+  bool WaitUploadRoom(int id, const OutsideEventTicket& ticket);
   int64_t LostBytes() const { return lost_.load(); }
 
   // --- download (loop thread) ---
@@ -71,8 +83,9 @@ class OVirtNetCom : public INetworkSerialBridge {
   int uploadRead_ = 0;  // the port reader's position (under the lock)
   bool readerAttached_ = false;
   std::atomic<int> uploadId_{kFirstUploadId};
-  std::optional<OutsideEventTicket> uploadWaiter_;
+  std::optional<OutsideEventTicket> uploadWaiter_;  // always the current upload's
   std::atomic<int64_t> lost_{0};
+  LogThrottle lostLog_;
 
   uint8_t download_[kRingSize] = {};
   int downloadRead_ = 0, downloadWrite_ = 0;

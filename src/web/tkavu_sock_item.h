@@ -17,7 +17,8 @@ struct TKavuSockItem {
   int64_t connectTimeMs = 0;
   uint32_t clientAddress = 0;
   int64_t bytesSent = 0, bytesReceived = 0, fileBytesRead = 0, sendCount = 0;
-  int64_t deadlineMs = 0;  // the slot may be closed once the clock passes it
+  int64_t deadlineMs = 0;      // the slot may be closed once the clock passes it
+  int64_t sendDeadlineMs = 0;  // the latest deadline of the buffer being sent
   bool IsMyIOEventPlan = false;
   bool recvPaused = false;  // reading stopped until the handler's outside event
   // The buffer being sent: what is left of it and its whole length.

@@ -10,7 +10,6 @@
 
 #include "platform/text_cp1251.h"
 #include "platform/user_paths.h"
-#include "shell/log_console.h"
 #include "web/http_text.h"
 
 namespace kavu {
@@ -81,6 +80,7 @@ ResolvedUrl ResolveUrl(const std::string& folder, const std::string& url) {
   ResolvedUrl r;
   r.error = "Недопустимый URL";
   std::string name = url;
+  bool folder_index = false;  // "name/": the index page of sub-folder "name"
   if (url.empty()) {
     name = "index.html";
   } else {
@@ -90,13 +90,16 @@ ResolvedUrl ResolveUrl(const std::string& folder, const std::string& url) {
       not_only_dots |= url[run] != '.';
       ++run;
     }
-    if (run < url.size() && url[run] == '/') return r;
-    if (run < url.size()) {
-      Log() << "Неопознанная часть после идентификатора: " << Cp1251ToUtf8(url.substr(run)) << "\n";
+    if (run < url.size() && url[run] == '/') {
+      if (run == 0 || run + 1 != url.size()) return r;  // deeper paths are refused
+      folder_index = true;
+      name = url.substr(0, run);
+    } else if (run < url.size()) {
+      r.logLine = "Неопознанная часть после идентификатора: " + Cp1251ToUtf8(url.substr(run)) + "\n";
       return r;
     }
     if (!not_only_dots || run > 250) {
-      Log() << "Это не корректный идентификатор, s=" << Cp1251ToUtf8(url) << "! \n";
+      r.logLine = "Это не корректный идентификатор, s=" + Cp1251ToUtf8(url) + "! \n";
       return r;
     }
     if (url == "index.html") {
@@ -110,20 +113,29 @@ ResolvedUrl ResolveUrl(const std::string& folder, const std::string& url) {
     }
   }
   r.error.clear();
-  r.extension = url.empty() ? "html" : UrlExtension(url);
+  r.extension = url.empty() || folder_index ? "html" : UrlExtension(url);
   const std::string actual = FindNameIgnoringCase(folder, Cp1251ToUtf8(name));
   if (actual.empty()) return r;
   const std::string path = folder + "/" + actual;
   struct stat st{};
   if (::lstat(path.c_str(), &st) != 0) return r;
   if (S_ISDIR(st.st_mode)) {
+    const std::string index = FindNameIgnoringCase(path, "index.html");
+    if (folder_index && !index.empty()) {
+      r.fd = OpenRegular(path + "/" + index);
+      return r;
+    }
     r.isFolder = true;
-    r.hasIndex = !FindNameIgnoringCase(path, "index.html").empty();
+    r.hasIndex = !index.empty();
+    return r;
+  }
+  if (folder_index) {  // "file.txt/" names nothing
+    r.error = "Недопустимый URL";
     return r;
   }
   if (!S_ISREG(st.st_mode)) {
     r.error = "Недопустимый URL, путь подозрительный!";
-    Log() << "Путь не совпадает с полным путем: \n" << path << "\n";
+    r.logLine = "Путь не совпадает с полным путем: \n" + path + "\n";
     return r;
   }
   r.fd = OpenRegular(path);

@@ -13,7 +13,16 @@
 
 namespace kavu {
 
-WebServer::WebServer(IWebAnalyzer* analyzer) : analyzer_(analyzer), icon_(ProgramIcon()) {}
+namespace {
+
+void LogRefusedSummary(int64_t events, int64_t) {
+  Log() << "Http-сервер: ещё отклонено URL: " << static_cast<long long>(events) << "\n";
+}
+
+}  // namespace
+
+WebServer::WebServer(IWebAnalyzer* analyzer)
+    : analyzer_(analyzer), refusals_(&LogRefusedSummary), icon_(ProgramIcon()) {}
 
 WebServer::~WebServer() { Stop(); }
 
@@ -44,13 +53,20 @@ int WebServer::Start(const WebServerOptions& options) {
   SetNetworkSerialBridge(&bridge_);
   registered_ = true;
   const std::string folder = folder_;
+  bridge_.SetLogClock(options.clock);
+  refusals_.SetClock(options.clock);
   socket_ = std::make_unique<OKavuSocket>(
       [this, folder] {
         auto h = std::make_unique<OKavuHttpAASdr1>(analyzer_, &bridge_, &icon_, &LogConsoleMirrorText);
         h->SetWebFolder(folder);
+        h->SetRefusalLog(&refusals_);
         return h;
       },
-      options.clock);
+      options.clock, options.limits);
+  socket_->SetTickHook([this] {
+    refusals_.Flush();
+    bridge_.FlushLog();
+  });
   const int result = socket_->Listen(options.address, options.port);
   if (result != 0) {
     SetNetworkSerialBridge(previous);

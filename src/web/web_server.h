@@ -1,11 +1,13 @@
 #pragma once
 // WebServer: the built-in web server as a front end starts it: writes the page into the web
 // folder (an existing "Index.html" is kept, so the user may replace it), registers the network
-// serial bridge (so a saved port -33 can be opened right after), and listens.
+// serial bridge (so a saved port -33 can be opened right after), and listens. Log lines about
+// refused URLs and bytes the bridge lost are paced to one a second (with counts) on its clock.
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "web/log_throttle.h"
 #include "web/okavu_socket.h"
 #include "web/ovirt_net_com.h"
 #include "web/web_analyzer.h"
@@ -17,6 +19,7 @@ struct WebServerOptions {
   int port = 8888;                 // m_HttpServerPort (0: any free port, for tests)
   std::string folder;              // the web folder; empty: DefaultWebFolder()
   const IWebClock* clock = nullptr;
+  OKavuSocket::Limits limits{};    // pool size and deadline caps (tests shrink them)
 };
 
 class WebServer {
@@ -39,6 +42,7 @@ class WebServer {
  private:
   IWebAnalyzer* analyzer_;
   OVirtNetCom bridge_;
+  LogThrottle refusals_;
   std::vector<uint8_t> icon_;
   std::string folder_;
   std::unique_ptr<OKavuSocket> socket_;

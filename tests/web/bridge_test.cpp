@@ -26,6 +26,23 @@ const std::string kDownload = "POST /kavusdraa1_comport_rcv.dat HTTP/1.0\r\nCont
 class Bridge : public ::testing::Test {
  protected:
   void SetUp() override { ASSERT_EQ(srv.started, 0); }
+  int Connections() {
+    srv.AdvanceAndTick(1000);  // statistics are refreshed on the ticks
+    return srv.server.Socket().Statistics()[2];
+  }
+  // Reads `n` bytes from the network port (bounded in time).
+  static std::string ReadPort(OSerialPort& port, size_t n) {
+    std::string got;
+    uint8_t buf[1000];
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (got.size() < n && std::chrono::steady_clock::now() < end) {
+      int k = 0;
+      port.ReadSome(buf, sizeof buf, &k);
+      got.append(reinterpret_cast<char*>(buf), static_cast<size_t>(k));
+      if (k == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return got;
+  }
   TestServer srv;
 };
 
@@ -131,16 +148,106 @@ TEST_F(Bridge, UploadsWithoutAReaderAreReportedLostAndNewUploadsSupersede) {
   EXPECT_EQ(ParseAnswer(Exchange(srv.Port(), "POST /other.dat HTTP/1.0\r\n\r\nxx")).statusLine, "");
 }
 
+TEST_F(Bridge, ASupersededUploadWaitingForRoomIsClosedAndTheNewOneGoesOn) {
+  OSerialPort port;  // attached, but not reading yet: the ring fills up
+  ASSERT_TRUE(port.Open(kNetworkPortNumber, OSerialPort::kBaud)) << port.LastErrorText();
+  const std::string data = Pattern(6000, 3);
+  {
+    RawClient first(srv.Port());
+    ASSERT_TRUE(first.Send(kUploadHead + data));
+    ASSERT_TRUE(WaitFor([&] { return srv.server.Bridge().UploadRoom() == 0; }));
+    EXPECT_EQ(Connections(), 1);
+  }  // the phone went away while its upload waited for room: the server does not see it yet
+  EXPECT_EQ(Connections(), 1);
+  RawClient second(srv.Port());
+  ASSERT_TRUE(second.Send(kUploadHead + "new"));
+  ASSERT_TRUE(WaitFor([&] { return srv.server.Bridge().UploadId() == OVirtNetCom::kFirstUploadId + 2; }));
+  // The first upload is woken at once, finds itself stale and is closed: its slot and
+  // descriptor do not wait for the reader, which may never come (the clock stands still, so
+  // no deadline plays a part).
+  EXPECT_TRUE(WaitFor([&] { return srv.server.Socket().ConnectionCount() == 1; }));
+  // The reader takes what the first upload had delivered, then the second one's bytes.
+  const std::string got = ReadPort(port, 4095 + 3);
+  EXPECT_TRUE(got == data.substr(0, 4095) + "new") << got.size();
+  EXPECT_FALSE(second.WaitClosed(100));
+  port.Close();
+}
+
+TEST_F(Bridge, AStaleUploadNeverTakesTheCurrentOnesWaitForRoom) {
+  OSerialPort port;
+  ASSERT_TRUE(port.Open(kNetworkPortNumber, OSerialPort::kBaud)) << port.LastErrorText();
+  RawClient first(srv.Port());
+  ASSERT_TRUE(first.Send(kUploadHead + "a"));
+  ASSERT_TRUE(WaitFor([&] { return srv.server.Bridge().UploadRoom() == OVirtNetCom::kMaxBlock - 1; }));
+  const std::string data = Pattern(5000, 4);
+  RawClient second(srv.Port());
+  ASSERT_TRUE(second.Send(kUploadHead + data));  // fills the ring and waits for room
+  ASSERT_TRUE(WaitFor([&] { return srv.server.Bridge().UploadRoom() == 0; }));
+  ASSERT_TRUE(first.Send("b"));  // the stale upload finds no room either
+  EXPECT_TRUE(first.WaitClosed(3000));
+  // Room freed by the reader wakes the current upload, which delivers the rest.
+  const std::string got = ReadPort(port, 1 + data.size());
+  EXPECT_TRUE(got == "a" + data) << got.size();
+  port.Close();
+}
+
+TEST_F(Bridge, AWaitingDownloadIsClosedWhenItsClientLeaves) {
+  {
+    RawClient down(srv.Port());
+    ASSERT_TRUE(down.Send(kDownload));
+    ASSERT_FALSE(down.ReadUntil("\r\n\r\n").empty());
+    EXPECT_TRUE(WaitFor([&] { return srv.server.Bridge().DownloadId() == 1; }));
+    EXPECT_EQ(Connections(), 1);
+  }  // closed politely: no reset, just the end of the client's stream
+  EXPECT_TRUE(WaitFor([&] { return srv.server.Socket().ConnectionCount() == 0; }));
+  EXPECT_EQ(Connections(), 0);
+  EXPECT_EQ(srv.server.Socket().Statistics()[7], 0);
+  // The next download is served as usual.
+  RawClient next(srv.Port());
+  ASSERT_TRUE(next.Send(kDownload));
+  const std::string head = next.ReadUntil("\r\n\r\n");
+  const uint8_t b[] = {'z'};
+  srv.server.Bridge().Send(b, 1);
+  EXPECT_EQ(ParseAnswer(head).body + next.ReadSome(10, 2000), "z");
+}
+
+TEST_F(Bridge, BytesLostWithoutAReaderAreLoggedOnceASecondWithTheirCount) {
+  Log().SetCapture(true);
+  RawClient phone(srv.Port());
+  ASSERT_TRUE(phone.Send(kUploadHead + "12345"));
+  ASSERT_TRUE(WaitFor([&] { return srv.server.Bridge().LostBytes() == 5; }));
+  for (int i = 1; i <= 40; ++i) {  // 40 more blocks within the same second of the server's clock
+    ASSERT_TRUE(phone.Send("xyz"));
+    ASSERT_TRUE(WaitFor([&] { return srv.server.Bridge().LostBytes() == 5 + 3 * i; }));
+  }
+  const std::string within = Log().TakeCaptured();
+  srv.AdvanceAndTick(1000);
+  const std::string after = Log().TakeCaptured();
+  Log().SetCapture(false);
+  const auto count = [](const std::string& text) {
+    size_t n = 0;
+    for (size_t p = text.find("Сетевой com-порт не открыт"); p != std::string::npos;
+         p = text.find("Сетевой com-порт не открыт", p + 1)) {
+      ++n;
+    }
+    return n;
+  };
+  EXPECT_EQ(count(within), 1u) << within;
+  EXPECT_NE(within.find("потеряно байт 5 (всего 5)"), std::string::npos);
+  EXPECT_EQ(count(after), 1u) << after;
+  EXPECT_NE(after.find("потеряно байт 120 (всего 125)"), std::string::npos) << after;
+}
+
 TEST(BridgeRegistration, ThePortOpensOnlyWhileTheServerRuns) {
   TempDir dir;
   FakeClock clock;
   {
     WebServer web(nullptr);
-    ASSERT_EQ(web.Start({"127.0.0.1", 0, dir.Path(), &clock}), 0);
+    ASSERT_EQ(web.Start({"127.0.0.1", 0, dir.Path(), &clock, {}}), 0);
     EXPECT_EQ(NetworkSerialBridge(), &web.Bridge());
     {
       WebServer clash(nullptr);  // the same port: bind fails, the running server keeps its bridge
-      EXPECT_EQ(clash.Start({"127.0.0.1", web.Socket().Port(), dir.Path(), &clock}), 4);
+      EXPECT_EQ(clash.Start({"127.0.0.1", web.Socket().Port(), dir.Path(), &clock, {}}), 4);
       EXPECT_EQ(NetworkSerialBridge(), &web.Bridge());
     }
     EXPECT_EQ(NetworkSerialBridge(), &web.Bridge());
@@ -186,6 +293,22 @@ TEST(OVirtNetComWaits, ACancelWakesOnlyItsOwnConnection) {
   EXPECT_EQ(bridge.TakeDownload(id - 1, out, 8), -1);
 }
 
+TEST(OVirtNetComWaits, ANewUploadWakesTheWaitingOneAndStaleOnesNeverWait) {
+  OVirtNetCom bridge;
+  RecordingSink sink;
+  bridge.ReaderAttached(true);
+  std::vector<uint8_t> data(5000, 1);
+  const int first = bridge.NewUpload();
+  EXPECT_EQ(bridge.Upload(data.data(), 5000), 4095);
+  EXPECT_TRUE(bridge.WaitUploadRoom(first, {&sink, 1, 1}));
+  const int second = bridge.NewUpload();
+  EXPECT_EQ(sink.posted, (std::vector<std::pair<int, int>>{{1, 0}}));  // woken to find itself stale
+  EXPECT_TRUE(bridge.WaitUploadRoom(second, {&sink, 2, 2}));
+  EXPECT_FALSE(bridge.WaitUploadRoom(first, {&sink, 1, 1}));  // must not replace the current wait
+  bridge.ReceiveRead(1);
+  EXPECT_EQ(sink.posted, (std::vector<std::pair<int, int>>{{1, 0}, {2, 0}}));
+}
+
 TEST(OVirtNetComWaits, FullRingsPushBackInsteadOfOverwriting) {
   OVirtNetCom bridge;
   std::vector<uint8_t> data(5000, 7);
@@ -200,11 +323,11 @@ TEST(OVirtNetComWaits, FullRingsPushBackInsteadOfOverwriting) {
   EXPECT_EQ(bridge.Upload(data.data(), 5000), 4095);
   EXPECT_EQ(bridge.UploadRoom(), 0);
   RecordingSink sink;
-  EXPECT_TRUE(bridge.WaitUploadRoom({&sink, 1, 1}));
+  EXPECT_TRUE(bridge.WaitUploadRoom(bridge.UploadId(), {&sink, 1, 1}));
   bridge.ReceiveRead(10);  // the reader took 10 bytes
   EXPECT_EQ(sink.posted, (std::vector<std::pair<int, int>>{{1, 0}}));
   EXPECT_EQ(bridge.UploadRoom(), 10);
-  EXPECT_FALSE(bridge.WaitUploadRoom({&sink, 1, 1}));
+  EXPECT_FALSE(bridge.WaitUploadRoom(bridge.UploadId(), {&sink, 1, 1}));
   EXPECT_EQ(bridge.LostBytes(), 0);
 }
 

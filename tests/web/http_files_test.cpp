@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include "platform/text_cp1251.h"
+#include "shell/log_console.h"
 #include "web/http_dates.h"
 #include "web/raw_client_fixture.h"
 
@@ -96,24 +97,91 @@ TEST_F(HttpFiles, PathsNeverLeaveTheWebFolder) {
   ASSERT_EQ(::mkfifo((srv.Folder() + "/fifo.txt").c_str(), 0600), 0);
   ASSERT_EQ(::symlink("/dev/zero", (srv.Folder() + "/zero.bin").c_str()), 0);
   WriteFile(srv.Folder() + "/.hidden", "hidden");
-  for (const char* url : {"..", "../secret.txt", "..%2fsecret.txt", "%2e%2e", "link.txt", "fifo.txt", "zero.bin",
-                          ".hidden", "a/../Index.html", "...", "/etc/passwd", "x\\..\\y"}) {
+  for (const char* url : {"..", "../secret.txt", "%2e%2e", "%2E%2e%2E", "link.txt", "fifo.txt", "zero.bin",
+                          ".hidden", "%2ehidden", "a/../Index.html", "...", "/etc/passwd", "x\\..\\y", "link%2etxt"}) {
     const Answer a = Ask(Get(url));
     EXPECT_EQ(a.statusLine, "HTTP/1.0 404 OK") << url;
     EXPECT_EQ(a.body.find("secret"), std::string::npos) << url;
     EXPECT_EQ(a.body.find("hidden\n"), std::string::npos) << url;
   }
+  // Escapes that no single name can hold, and broken escapes, are bad requests.
+  for (const char* url : {"..%2fsecret.txt", "..%2Fsecret.txt", "%2e%2e%5csecret.txt", "a.txt%00.html", "a%0a.txt",
+                          "%", "a%2", "a%zz.txt", "%%41"}) {
+    const Answer a = Ask(Get(url));
+    EXPECT_EQ(a.statusLine, "HTTP/1.0 400 Bad Request") << url;
+    EXPECT_TRUE(a.hasAASdr) << url;
+    EXPECT_NE(a.body.find(Utf8ToCp1251("Ошибка 400: неверный URL")), std::string::npos) << url;
+    EXPECT_EQ(a.body.find("secret\n"), std::string::npos) << url;
+  }
+}
+
+TEST_F(HttpFiles, EscapedNamesAreDecodedAsBrowsersSendThem) {
+  WriteFile(srv.Folder() + "/" + "Файл 1.txt", "cyrillic");  // names on disk are UTF-8
+  WriteFile(srv.Folder() + "/my file.txt", "spaced");
+  // A browser escapes UTF-8 bytes and spaces.
+  EXPECT_EQ(Ask(Get("%D0%A4%D0%B0%D0%B9%D0%BB%201.txt")).body, "cyrillic");
+  EXPECT_EQ(Ask(Get("%d1%84%d0%b0%d0%b9%d0%bb%201.TXT")).body, "cyrillic");  // any case
+  EXPECT_EQ(Ask(Get("my%20file.txt")).body, "spaced");
+  EXPECT_EQ(Ask(Get("my%20file%2Etxt")).body, "spaced");
+  // Raw UTF-8 and raw code page 1251 (older clients) find the same file.
+  EXPECT_EQ(Ask(Get("\xD0\xA4\xD0\xB0\xD0\xB9\xD0\xBB%201.txt")).body, "cyrillic");
+  EXPECT_EQ(Ask(Get(Utf8ToCp1251("Файл") + "%201.txt")).body, "cyrillic");
+  // Characters the code page lacks are not found, not mistaken for another name.
+  const Answer cjk = Ask(Get("%E6%96%87%201.txt"));
+  EXPECT_EQ(cjk.statusLine, "HTTP/1.0 404 OK");
+  EXPECT_EQ(cjk.body.find("cyrillic"), std::string::npos);
 }
 
 TEST_F(HttpFiles, FoldersRedirectWhenTheyHaveAnIndex) {
   ASSERT_EQ(::mkdir((srv.Folder() + "/sub").c_str(), 0755), 0);
   EXPECT_NE(Ask(Get("sub")).body.find(Utf8ToCp1251("Эта ссылка указывает на каталог. Уточните url")),
             std::string::npos);
+  EXPECT_NE(Ask(Get("sub/")).body.find(Utf8ToCp1251("Эта ссылка указывает на каталог. Уточните url")),
+            std::string::npos);
   WriteFile(srv.Folder() + "/sub/index.html", "in");
   const Answer a = Ask(Get("sub"));
   EXPECT_EQ(a.statusLine, "HTTP/1.0 302 Moved Temporarily");
   EXPECT_EQ(a.HeaderValue("Location"), "/sub/");
   EXPECT_EQ(a.body, Utf8ToCp1251("<html>Перенаправление на ") + "sub/</html>");
+  // The redirect leads to the folder's page.
+  const Answer followed = Ask(Get(a.HeaderValue("Location").substr(1)));
+  EXPECT_EQ(followed.statusLine, "HTTP/1.0 200 OK");
+  EXPECT_EQ(followed.HeaderValue("Content-Type"), "text/html; charset=windows-1251");
+  EXPECT_EQ(followed.body, "in");
+  // A folder with a Cyrillic, spaced name: the Location is escaped UTF-8, as a browser sends.
+  ASSERT_EQ(::mkdir((srv.Folder() + "/Мой каталог").c_str(), 0755), 0);
+  WriteFile(srv.Folder() + "/Мой каталог/Index.html", "mine");
+  const Answer cyr = Ask(Get("%D0%9C%D0%BE%D0%B9%20%D0%BA%D0%B0%D1%82%D0%B0%D0%BB%D0%BE%D0%B3"));
+  EXPECT_EQ(cyr.statusLine, "HTTP/1.0 302 Moved Temporarily");
+  EXPECT_EQ(cyr.HeaderValue("Location"), "/%D0%9C%D0%BE%D0%B9%20%D0%BA%D0%B0%D1%82%D0%B0%D0%BB%D0%BE%D0%B3/");
+  EXPECT_EQ(Ask(Get(cyr.HeaderValue("Location").substr(1))).body, "mine");
+  // Only the folder's own page: nothing deeper, no file taken for a folder, no linked page.
+  WriteFile(srv.Folder() + "/sub/other.txt", "other");
+  EXPECT_EQ(Ask(Get("sub/other.txt")).statusLine, "HTTP/1.0 404 OK");
+  EXPECT_EQ(Ask(Get("sub//")).statusLine, "HTTP/1.0 404 OK");
+  WriteFile(srv.Folder() + "/plain.txt", "plain");
+  EXPECT_EQ(Ask(Get("plain.txt/")).statusLine, "HTTP/1.0 404 OK");
+  ASSERT_EQ(::mkdir((srv.Folder() + "/linked").c_str(), 0755), 0);
+  TempDir outside;
+  WriteFile(outside.File("index.html"), "secret");
+  ASSERT_EQ(::symlink(outside.File("index.html").c_str(), (srv.Folder() + "/linked/index.html").c_str()), 0);
+  EXPECT_EQ(Ask(Get("linked/")).body.find("secret"), std::string::npos);
+}
+
+TEST_F(HttpFiles, RefusedUrlsAreLoggedOnceASecondWithTheirCount) {
+  Log().SetCapture(true);
+  for (int i = 0; i < 30; ++i) {
+    EXPECT_EQ(Ask(Get(i % 2 ? "..." : "a%zz")).statusLine.substr(9, 1), "4");
+  }
+  const std::string within = Log().TakeCaptured();
+  srv.AdvanceAndTick(1000);
+  const std::string after = Log().TakeCaptured();
+  Log().SetCapture(false);
+  // The first refusal has its line; the other 29 make one summary line a second later.
+  EXPECT_NE(within.find("Отклонён URL a%zz"), std::string::npos) << within;
+  EXPECT_EQ(within.find("Это не корректный идентификатор"), std::string::npos) << within;
+  EXPECT_NE(after.find("Http-сервер: ещё отклонено URL: 29\n"), std::string::npos) << after;
+  EXPECT_EQ(after.find("Отклонён URL"), std::string::npos) << after;
 }
 
 TEST_F(HttpFiles, RangesOfLargeFilesOnly) {

@@ -105,6 +105,12 @@ bool RawClient::WaitClosed(int timeout_ms, bool* reset) {
   }
 }
 
+bool RawClient::PeerGone(int timeout_ms) {
+  pollfd p{fd_, POLLRDHUP, 0};
+  if (::poll(&p, 1, timeout_ms) <= 0) return false;
+  return (p.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
+}
+
 void RawClient::ShutdownWrite() { ::shutdown(fd_, SHUT_WR); }
 
 void RawClient::Reset() {
@@ -152,8 +158,8 @@ Answer ParseAnswer(const std::string& raw) {
   return a;
 }
 
-TestServer::TestServer(IWebAnalyzer* analyzer) : server(analyzer) {
-  started = server.Start({"127.0.0.1", 0, dir.Path(), &clock});
+TestServer::TestServer(IWebAnalyzer* analyzer, const OKavuSocket::Limits& limits) : server(analyzer) {
+  started = server.Start({"127.0.0.1", 0, dir.Path(), &clock, limits});
 }
 
 TestServer::~TestServer() { server.Stop(); }

@@ -37,6 +37,8 @@ class RawClient {
   std::string ReadSome(size_t n, int timeout_ms = 5000);
   // True when the peer closed (EOF) or reset within `timeout_ms`; *reset says which.
   bool WaitClosed(int timeout_ms, bool* reset = nullptr);
+  // True when the peer closed or reset within `timeout_ms`, leaving unread data unread.
+  bool PeerGone(int timeout_ms);
   void ShutdownWrite();
   // Closes with a reset instead of a graceful close.
   void Reset();
@@ -102,7 +104,7 @@ class FakeAnalyzer : public IWebAnalyzer {
 // A WebServer on 127.0.0.1, a free port, a temporary folder and a fake clock.
 class TestServer {
  public:
-  explicit TestServer(IWebAnalyzer* analyzer = nullptr);
+  explicit TestServer(IWebAnalyzer* analyzer = nullptr, const OKavuSocket::Limits& limits = {});
   ~TestServer();
   int Port() { return server.Socket().Port(); }
   std::string Folder() const { return dir.Path(); }

@@ -1,8 +1,12 @@
 // The socket server's connection handling over raw loopback sockets, with the server's clock in
-// the test's hand: slow, idle, half-closed, abrupt and resetting clients, a full pool, running
-// out of descriptors.
+// the test's hand: slow, idle, half-closed, abrupt and resetting clients, a full pool, clients
+// that try to hold slots (huge silent heads, trickled heads, answers never or slowly read),
+// running out of descriptors.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <thread>
@@ -80,6 +84,153 @@ TEST_F(SocketServer, AFullPoolClosesExpiredSlotsForTheNextClient) {
   bool reset = false;
   EXPECT_TRUE(idle[0]->WaitClosed(2000, &reset));
   EXPECT_TRUE(reset);  // expired connections are reset, not closed politely
+}
+
+// A pool of few slots, so that filling it takes few sockets.
+OKavuSocket::Limits SmallPool(int slot_count) {
+  OKavuSocket::Limits l;
+  l.slotCount = slot_count;
+  return l;
+}
+
+// A request head of `size` bytes that never ends (no empty line).
+std::string EndlessHead(size_t size) {
+  std::string head = "GET /a.txt HTTP/1.0\r\nX-Pad: ";
+  head.resize(size - 2, 'p');
+  return head + "\r\n";
+}
+
+// A client whose receive buffer is small and fixed (no growth), so that what the server
+// manages to send depends on what the client reads.
+std::unique_ptr<RawClient> NarrowClient(int port) {
+  auto c = std::make_unique<RawClient>(port, false);
+  const int size = 32768;
+  ::setsockopt(c->Fd(), SOL_SOCKET, SO_RCVBUF, &size, sizeof size);
+  c->Connect();
+  return c;
+}
+
+// A sparse file of `size` bytes: large answers without writing them out.
+void WriteSparse(const std::string& path, off_t size) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  ASSERT_GE(fd, 0);
+  ASSERT_EQ(::ftruncate(fd, size), 0);
+  ::close(fd);
+}
+
+TEST(SocketServerSlots, HugeSilentHeadsAreSweptLikeIdleClientsOnceThePoolIsFull) {
+  constexpr int kAttackers = 20;
+  constexpr size_t kHead = 390000;
+  TestServer srv(nullptr, SmallPool(kAttackers));
+  ASSERT_EQ(srv.started, 0);
+  WriteFile(srv.Folder() + "/a.txt", "abc");
+  const int64_t attack_start = srv.clock.NowMs();
+  std::vector<std::unique_ptr<RawClient>> attackers;
+  for (int i = 0; i < kAttackers; ++i) {
+    attackers.push_back(std::make_unique<RawClient>(srv.Port()));
+    ASSERT_TRUE(attackers.back()->Send(EndlessHead(kHead)));
+  }
+  // Every byte has reached the server: each head earned 3,250 s by the second per 120 bytes.
+  ASSERT_TRUE(WaitFor([&] { return srv.server.Socket().BytesReceived() == kAttackers * int64_t{kHead}; }, 20000));
+  RawClient client(srv.Port());  // queued by the system: every slot is held
+  ASSERT_TRUE(client.Send(Get("a.txt")));
+  srv.AdvanceAndTick(61000);
+  EXPECT_EQ(ParseAnswer(client.ReadAll()).body, "abc");
+  EXPECT_LE(srv.clock.NowMs() - attack_start, 65000);
+  for (auto& a : attackers) {
+    bool reset = false;
+    EXPECT_TRUE(a->WaitClosed(2000, &reset));
+    EXPECT_TRUE(reset);
+  }
+}
+
+TEST(SocketServerSlots, ATrickledHeadEarnsOnlyItsCappedExtension) {
+  OKavuSocket::Limits limits = SmallPool(1);
+  limits.maxRequestExtensionMs = 5000;
+  TestServer srv(nullptr, limits);
+  ASSERT_EQ(srv.started, 0);
+  WriteFile(srv.Folder() + "/a.txt", "abc");
+  const int64_t start = srv.clock.NowMs();
+  RawClient trickle(srv.Port());
+  ASSERT_TRUE(trickle.Send("GET /a.txt HTTP/1.0\r\n"));
+  ASSERT_TRUE(WaitFor([&] { return srv.server.Socket().BytesReceived() > 0; }));
+  RawClient client(srv.Port());  // waits for the one slot
+  ASSERT_TRUE(client.Send(Get("a.txt")));
+  // 120 bytes of head every second of the server's clock: without a cap the deadline would
+  // keep pace with the clock for as long as the head area lasts (almost an hour).
+  const std::string line = "X-Slow: " + std::string(110, 's') + "\r\n";
+  bool closed = false;
+  for (int second = 0; second < 90 && !closed; ++second) {
+    const int64_t before = srv.server.Socket().BytesReceived();
+    if (trickle.Send(line)) {
+      WaitFor([&] { return srv.server.Socket().BytesReceived() >= before + 120; });
+    }
+    srv.AdvanceAndTick(1000);
+    closed = trickle.PeerGone(20);
+  }
+  EXPECT_TRUE(closed || trickle.WaitClosed(2000));
+  EXPECT_LE(srv.clock.NowMs() - start, 60000 + 5000 + 2000);  // first minute + cap + a tick
+  EXPECT_EQ(ParseAnswer(client.ReadAll()).body, "abc");
+}
+
+TEST(SocketServerSlots, AnAnswerNeverReadIsSweptOnceItStalls) {
+  TestServer srv(nullptr, SmallPool(1));
+  ASSERT_EQ(srv.started, 0);
+  WriteFile(srv.Folder() + "/a.txt", "abc");
+  WriteSparse(srv.Folder() + "/big.bin", off_t{64} << 20);  // more than any socket buffers hold
+  const int64_t start = srv.clock.NowMs();
+  auto deaf_client = NarrowClient(srv.Port());
+  RawClient& deaf = *deaf_client;
+  ASSERT_TRUE(deaf.Send(Get("big.bin")));
+  ASSERT_TRUE(WaitFor([&] { return srv.server.Socket().BytesSent() > 0; }));
+  RawClient client(srv.Port());
+  ASSERT_TRUE(client.Send(Get("a.txt")));
+  // A buffer of 393,216 bytes would be allowed 3,276 s; a peer that takes nothing for 60 s
+  // expires. The server may still push bytes into growing socket buffers just after a step of
+  // the clock, which starts the 60 s again: allow a few steps, far fewer than 3,276 s.
+  std::string answer;
+  int steps = 0;
+  while (answer.empty() && steps < 6) {
+    srv.AdvanceAndTick(61000);
+    ++steps;
+    answer = client.ReadSome(100, 500);
+  }
+  EXPECT_LE(steps, 4);
+  EXPECT_LE(srv.clock.NowMs() - start, 4 * 61000);
+  EXPECT_EQ(ParseAnswer(answer + client.ReadAll()).body, "abc");
+  bool reset = false;
+  EXPECT_TRUE(deaf.WaitClosed(2000, &reset));
+  EXPECT_TRUE(reset);
+}
+
+TEST(SocketServerSlots, ASteadyButSlowReaderGetsOnlyTheCappedSendTime) {
+  OKavuSocket::Limits limits = SmallPool(1);
+  limits.maxSendMs = 6000;
+  TestServer srv(nullptr, limits);
+  ASSERT_EQ(srv.started, 0);
+  WriteFile(srv.Folder() + "/a.txt", "abc");
+  WriteSparse(srv.Folder() + "/big.bin", off_t{64} << 20);
+  const int64_t start = srv.clock.NowMs();
+  auto slow_client = NarrowClient(srv.Port());
+  RawClient& slow = *slow_client;
+  ASSERT_TRUE(slow.Send(Get("big.bin")));
+  ASSERT_TRUE(WaitFor([&] { return srv.server.Socket().BytesSent() > 0; }));
+  RawClient client(srv.Port());
+  ASSERT_TRUE(client.Send(Get("a.txt")));
+  // Every two seconds the reader takes 64 KiB: never silent for a minute, but far too slow for
+  // a buffer of 393,216 bytes (which SendTime would allow 3,276 s) to go within the cap; the
+  // cap, not the minute of silence, ends the connection.
+  bool closed = false;
+  for (int step = 0; step < 40 && !closed; ++step) {
+    slow.ReadSome(65536, 0);
+    srv.AdvanceAndTick(2000);
+    closed = slow.PeerGone(20);
+  }
+  EXPECT_TRUE(closed || slow.PeerGone(2000));
+  // The buffer being sent when the sockets filled up may have ended within the first cap, and
+  // the next one started then.
+  EXPECT_LE(srv.clock.NowMs() - start, 2 * 6000 + 4000);
+  EXPECT_EQ(ParseAnswer(client.ReadAll()).body, "abc");
 }
 
 TEST_F(SocketServer, AbruptAndResettingClientsDoNotHurtTheServer) {
