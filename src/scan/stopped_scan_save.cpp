@@ -12,10 +12,18 @@ ScanEndReport StopScanAndSave(ScanStation& station, const std::string& why, doub
   ScanEngine& engine = station.Engine();
   // An earlier scan's files still being written are finished first: no two writers at once.
   engine.FlushSaves();
+  // A start still waiting for the generators has measured nothing: set 0 holds the scan before,
+  // saved already.
+  const bool began = engine.State() != ScanState::kIdle;
   engine.StopScan();
   ScanEndReport report;
   report.ok = false;
   report.error = why;
+  if (!began) {
+    report.started = false;
+    report.save.ok = true;  // nothing to write, nothing lost
+    return report;
+  }
   // Read after the stop, which cut the plan to the part measured: the note names that range.
   const ScanPlanView view = engine.Plan().View();
   report.points = station.Store().Set(0).Count();
