@@ -6,10 +6,13 @@
 // alone, and it is stopped after the window has closed the port and the receiver.
 // --web [ADDRESS:]PORT runs the web server for this run whatever the options say, storing nothing.
 // --version prints the name and the version (the project's version in CMake) and exits.
-// Ctrl-C, SIGTERM and SIGHUP close the main window as its close box does; a scan in progress is
-// stopped and its points saved first, and the program ends with 128 + the signal's number.
+// Ctrl-C, SIGTERM and SIGHUP close the main window as its close box does, whatever box is open:
+// every modal box is dismissed first (and any opened later), a scan in progress is stopped and its
+// points saved, and the program ends with 128 + the signal's number.
 #include <QApplication>
 #include <QScreen>
+#include <QThread>
+#include <QTimer>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -23,6 +26,7 @@
 #include "shell/command_line.h"
 #include "shell/log_console.h"
 #include "shell/start_up.h"
+#include "shell/ui/modal_box_closer.h"
 #include "shell/ui/qt_notice.h"
 #include "shell/ui/qt_window_thread.h"
 #include "shell/ui/screen_fit.h"
@@ -83,11 +87,9 @@ HttpServerSettings WebServerSettings(const CommandLineOptions& options) {
   return h;
 }
 
-// A stop signal: a scan in progress keeps its points (saved now, as a failed scan's are), then
-// the window closes as by its close box.
+// The end a stop signal asks for: a scan in progress keeps its points (saved now, as a failed
+// scan's are), then the window closes as by its close box.
 void EndOnStopSignal(ODlgSpektr& window, int signal) {
-  Log() << LogColour(kColourNotice) << "Получен сигнал " << StopSignalName(signal) << ": окно закрывается\n"
-        << LogColour(kColourNormal);
   ScanStation& station = window.Station();
   if (ScanInProgress(station.Engine())) {
     const ScanEndReport r = StopScanAndSave(station, StopSignalText(signal), ScanSecondsSoFar(station.Engine()));
@@ -115,14 +117,31 @@ int RunAnalyzer(QApplication& app, const CommandLineOptions& options) {
       code = c;
       app.quit();
     });
+    // A stop signal dismisses every box at once. The window closes only from the main loop once
+    // the start-up has returned: closed from inside a box's exec() (the start-up's error box), it
+    // would be stopped under the code that opened the box, and the main loop, not running yet,
+    // would miss the quit.
+    bool started = false;
+    std::unique_ptr<ModalBoxCloser> boxes;
+    QTimer ending;
+    ending.setInterval(10);
+    QObject::connect(&ending, &QTimer::timeout, &main_window, [&] {
+      if (!started || QThread::currentThread()->loopLevel() > 1) return;
+      ending.stop();
+      EndOnStopSignal(main_window, stopped_by);
+    });
     QObject::connect(&stop_signals, &StopSignalNotifier::Received, &main_window, [&](int signal) {
       if (stopped_by != 0) return;
       stopped_by = signal;
-      EndOnStopSignal(main_window, signal);
+      Log() << LogColour(kColourNotice) << "Получен сигнал " << StopSignalName(signal) << ": окно закрывается\n"
+            << LogColour(kColourNormal);
+      boxes = std::make_unique<ModalBoxCloser>();
+      ending.start();
     });
     ResizeWithinScreen(main_window, QSize(1400, 640));  // a small screen gets nine tenths of it
     main_window.show();
     main_window.StartUp();
+    started = true;
     app.exec();
   }
   return stopped_by != 0 ? 128 + stopped_by : code;

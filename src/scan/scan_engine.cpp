@@ -295,7 +295,7 @@ void ScanEngine::StopScan() {
   if (startPending_) {
     // The generators' initialisation finishes on its own; the scan it was for is called off.
     startPending_ = false;
-    plan_.StopPlan();
+    plan_.CutToMeasured();  // nothing was: no range is left
     ScanEndReport report;
     report.stopped = true;
     report.started = false;
@@ -308,6 +308,7 @@ void ScanEngine::StopScan() {
   p_.window.StopTimer(kWatchdogTimer);
   GoIdle();
   handover_.Forget();
+  plan_.CutToMeasured();  // the group is closed: no point is added any more
   plan_.StopPlan();
   state_ = ScanState::kIdle;
   pauseRequested_ = false;

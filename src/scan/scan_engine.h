@@ -16,7 +16,8 @@
 // Three failed groups in a row end the scan with an error. A receiver that delivers nothing for
 // kStallMs, a board that vanished and a full result set also end it with an error. Whatever ends
 // a scan, the points measured so far are kept and saved (not after a single measurement, nor
-// after StopScan), and the plan's view shows no scan in progress.
+// after StopScan), and the plan's view shows no scan in progress; a scan that ended before its
+// plan leaves in the view only the ranges it measured, the last one ending at its last point.
 //
 // The front end learns what happens through IScanEvents (window thread); the live spectrum's
 // frames through ISpectrumListener (live_spectrum.h).

@@ -12,6 +12,8 @@ void ScanEngine::FinishScan(bool ok, const std::string& error) {
   p_.window.StopTimer(kWatchdogTimer);
   GoIdle();
   handover_.Forget();
+  // Ended before the plan did: the note and the summaries name what was measured.
+  plan_.CutToMeasured();
   const bool wasSingle = single_;
   state_ = ScanState::kIdle;
   pauseRequested_ = false;
@@ -42,8 +44,7 @@ void ScanEngine::FinishScan(bool ok, const std::string& error) {
   const bool save = !wasSingle && !SignalViewOpen();
   // The points are copied for the save before anything else can touch the sets.
   if (save) SaveAntRes(report, again);
-  // However the scan ended, the plan's view shows no scan in progress (the save above still
-  // described the ranges as scanned).
+  // However the scan ended, the plan's view shows no scan in progress.
   plan_.StopPlan();
   // A one-group scan asked for with SetSingleNextScan is one scan, not every scan from now on.
   singleNext_ = false;

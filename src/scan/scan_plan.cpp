@@ -100,6 +100,23 @@ void OScanPlan::RewindToMark(const Mark& mark) {
   Publish();
 }
 
+void OScanPlan::CutToMeasured() {
+  if (current_ < 0 || current_ >= count_) return;
+  ScanRange& r = ranges_[static_cast<size_t>(current_)];
+  // A range's summary holds its points in order: prevF is the last one's frequency (no point
+  // yet: 0; the sentinel is added only to ranges already passed).
+  const bool measured = r.summary.prevF > 0;
+  if (measured) {
+    r.end = r.summary.prevF;
+    r.summary.Add(kSummarySentinelHz, kSummarySentinelSwr);
+  }
+  const int32_t kept = current_ + (measured ? 1 : 0);
+  for (int32_t i = kept; i < count_; ++i) ranges_[static_cast<size_t>(i)] = ScanRange{};
+  count_ = kept;
+  current_ = -1;
+  Publish();
+}
+
 void OScanPlan::CopyToPrevious() {
   previous_ = ranges_;
   previousCount_ = count_;

@@ -61,6 +61,13 @@ class OScanPlan {
   Mark MarkGroupStart() const;
   // A group's points were dropped: back to where it started, its summary as it was then.
   void RewindToMark(const Mark& mark);
+  // A scan that ends before its plan does (stopped, failed, a full result set): the table keeps
+  // only what was measured, so every summary names the range actually scanned. The ranges not
+  // reached are dropped; the range being scanned ends at its last point in the summary, which
+  // the sentinel closes as at a range's end, or is dropped when it has none. Then no scan is
+  // planned. Window thread, with no group open. Does nothing when no scan is planned (a plan run
+  // to its end, a single measurement).
+  void CutToMeasured();
   // Cyclic scanning: the finished table becomes the previous-cycle table.
   void CopyToPrevious();
 

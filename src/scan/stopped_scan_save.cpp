@@ -12,12 +12,20 @@ ScanEndReport StopScanAndSave(ScanStation& station, const std::string& why, doub
   ScanEngine& engine = station.Engine();
   // An earlier scan's files still being written are finished first: no two writers at once.
   engine.FlushSaves();
-  // The plan's view is read before the stop: the note describes the ranges as scanned.
-  const ScanPlanView view = engine.Plan().View();
+  // A start still waiting for the generators has measured nothing: set 0 holds the scan before,
+  // saved already.
+  const bool began = engine.State() != ScanState::kIdle;
   engine.StopScan();
   ScanEndReport report;
   report.ok = false;
   report.error = why;
+  if (!began) {
+    report.started = false;
+    report.save.ok = true;  // nothing to write, nothing lost
+    return report;
+  }
+  // Read after the stop, which cut the plan to the part measured: the note names that range.
+  const ScanPlanView view = engine.Plan().View();
   report.points = station.Store().Set(0).Count();
   const ScanSaveTexts t = engine.SaveTexts(view, seconds);
   report.save = station.Store().SaveScanResult(t.name, t.note);

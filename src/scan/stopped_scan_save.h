@@ -12,8 +12,10 @@ class ScanStation;
 
 // Window thread. Finishes the saves of earlier scans, stops the station's scan (starting,
 // running or paused) and writes set 0 (and set 1, as every save does) before it returns, named
-// and noted as the engine names every save. The report: ok false with `why` as its error, the
-// points, and the save's outcome (a scan without a point saves nothing, and earlier files stay).
+// and noted as the engine names every save; the note summarises the range measured. The report:
+// ok false with `why` as its error, the points, and the save's outcome (a scan without a point
+// saves nothing, and earlier files stay). A scan still starting (the generators' initialisation
+// pending) has measured nothing: nothing is saved, points 0 and started false.
 // `seconds`: the scan's time so far, for the note.
 ScanEndReport StopScanAndSave(ScanStation& station, const std::string& why, double seconds);
 

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <thread>
 
+#include "platform/number_text.h"
 #include "support/bench_evidence.h"
 #include "support/run_command.h"
 #include "support/temp_dir.h"
@@ -179,6 +180,10 @@ TEST(CliScan, AStopSignalKeepsThePointsAndCleansUp) {
     ASSERT_GT(rows.size(), 0u) << r.out << r.err;
     EXPECT_LT(rows.size(), 6001u);
     for (size_t i = 0; i < rows.size(); ++i) EXPECT_NEAR(rows[i].mhz, 140 + 0.01 * static_cast<double>(i), 1e-9);
+    // The summary names the range measured, not the one planned.
+    const std::string summary = "Диа 140 - " + FormatTrimmed(rows.back().mhz, 6) + " МГц, шаг 0.01 МГц";
+    EXPECT_NE(r.out.find("\n" + summary), std::string::npos) << summary << "\n" << r.out.substr(r.out.rfind("MHz") + 3);
+    EXPECT_EQ(r.out.find("Диа 140 - 200 МГц"), std::string::npos);
     const std::string saved = SavedLine(r.out);
     ASSERT_EQ(saved.rfind(home.Path() + "/AntIzmSdrData/", 0), 0u) << r.out;
     EXPECT_GE(std::filesystem::file_size(saved), 16 + 192 * rows.size());

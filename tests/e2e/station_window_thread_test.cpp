@@ -7,10 +7,12 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <thread>
 
 #include "e2e/bench_scan_fixture.h"
 #include "results/ant_izm_file.h"
+#include "scan/stopped_scan_save.h"
 #include "shell/log_console.h"
 #include "shell/settings_store.h"
 #include "sim/emulated_board.h"
@@ -97,6 +99,32 @@ TEST_F(StationWindowThread, GeneratorStartUpRunsOnTheBoardThreadAndCanBeCalledOf
   EXPECT_EQ(station_->Engine().State(), ScanState::kIdle);
   EXPECT_FALSE(station_->Engine().Starting());
   EXPECT_EQ(station_->Engine().Plan().View().current, -1);
+
+  // So stopped by a stop signal: the scan before (3 points in set 0, its file removed here) is
+  // not saved again as this one.
+  const auto saved_scans = [&] {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(results_)) {
+      if (e.path().filename() != "LastAntIzm_Old.kant") names.push_back(e.path().string());
+    }
+    return names;
+  };
+  ASSERT_FALSE(saved_scans().empty());
+  for (const std::string& name : saved_scans()) std::filesystem::remove(name);
+  ASSERT_EQ(station_->Store().Set(0).Count(), 3);
+  ScanEndReport stopped;
+  loop_.Post([&] {
+    station_->Engine().StartScan();
+    stopped = StopScanAndSave(*station_, "scan stopped by SIGTERM", 0);
+  });
+  ASSERT_TRUE(loop_.RunUntil([&] { return events_.ends.size() == 3; }, milliseconds(5000)));
+  EXPECT_FALSE(stopped.started);
+  EXPECT_FALSE(stopped.saved);
+  EXPECT_TRUE(stopped.save.ok);
+  EXPECT_EQ(stopped.points, 0);
+  EXPECT_EQ(stopped.error, "scan stopped by SIGTERM");
+  EXPECT_EQ(saved_scans(), std::vector<std::string>{});
+  ASSERT_TRUE(loop_.RunUntil([&] { return !station_->Gen().Initialising(); }, milliseconds(10000)));
   Log().SetCapture(false);
 }
 

@@ -247,6 +247,62 @@ TEST(ScanPlan, RewindForgetsADroppedGroup) {
   EXPECT_EQ(dropped.View().ranges[0].summary.fAtMin, 12e6);
 }
 
+// A scan ended before its plan: the summaries name the part measured, in the same words.
+TEST(ScanPlan, AnEarlyEndCutsThePlanToWhatWasMeasured) {
+  // Stopped in the middle of the first of two ranges, after 10, 11 and 12 MHz at SWR 1.8, 1.2, 1.3.
+  OScanPlan plan;
+  ASSERT_TRUE(plan.StartPlan("10-20 1; 30-40 1"));
+  const double swr[] = {1.8, 1.2, 1.3};
+  for (int k = 0; k < 3; ++k) plan.AddPointToSummary(0, 10e6 + k * 1e6, swr[k]);
+  plan.SetCurrentFrequency(12e6);
+  ASSERT_TRUE(plan.AdvanceAfterBatch());
+  plan.CutToMeasured();
+  ScanPlanView v = plan.View();
+  ASSERT_EQ(v.count, 1);
+  EXPECT_EQ(v.current, -1);
+  // The band below 1.5 is still open at 12 MHz: it is closed there, as at a range's end.
+  EXPECT_EQ(RangeSummaryLine(v.ranges[0]).rfind("Диа 10 - 12 МГц, шаг 1 МГц. Мин. КСВ 1.2 на 11 МГц. Полоса ", 0), 0u)
+      << RangeSummaryLine(v.ranges[0]);
+  EXPECT_NEAR(v.ranges[0].summary.band[0], 12e6 - (10e6 + 0.3 / 0.6 * 1e6), 1);
+  EXPECT_EQ(v.ranges[1].start, 0);  // the range not reached is gone
+  EXPECT_EQ(v.ranges[1].summary.prevF, 0);
+  // A new scan of the same text plans both ranges again, whole.
+  ASSERT_TRUE(plan.StartPlan("10-20 1; 30-40 1"));
+  EXPECT_EQ(plan.View().count, 2);
+  EXPECT_EQ(plan.Range(0).end, 20e6);
+
+  // The first range done, the second not begun: the first stays as it was, the second goes.
+  ASSERT_TRUE(plan.StartPlan("10-11 1; 30-40 1"));
+  plan.AddPointToSummary(0, 10e6, 2.5);
+  plan.AddPointToSummary(0, 11e6, 1.4);
+  plan.SetCurrentFrequency(11e6);
+  ASSERT_TRUE(plan.AdvanceAfterBatch());
+  const std::string whole = RangeSummaryLine(plan.Range(0));
+  plan.CutToMeasured();
+  v = plan.View();
+  ASSERT_EQ(v.count, 1);
+  EXPECT_EQ(RangeSummaryLine(v.ranges[0]), whole);
+  EXPECT_EQ(whole.rfind("Диа 10 - 11 МГц", 0), 0u) << whole;
+
+  // Nothing measured (stopped while starting): no range is left to summarise.
+  ASSERT_TRUE(plan.StartPlan("10-20 1"));
+  plan.CutToMeasured();
+  EXPECT_EQ(plan.View().count, 0);
+  EXPECT_EQ(plan.View().current, -1);
+
+  // A plan run to its end, and a single measurement, keep their tables.
+  ASSERT_TRUE(plan.StartPlan("10-11 1"));
+  EXPECT_EQ(AllFrequencies(plan).size(), 2u);
+  plan.CutToMeasured();
+  EXPECT_EQ(plan.View().count, 1);
+  EXPECT_EQ(plan.Range(0).end, 11e6);
+  plan.StartSingle();
+  plan.AddPointToSummary(0, 5e6, 1.1);
+  plan.CutToMeasured();
+  EXPECT_EQ(plan.View().count, 0);
+  EXPECT_EQ(plan.View().current, 0);
+}
+
 TEST(ScanPlan, WindowReadsConsistentCopiesWhileTheSampleThreadUpdates) {
   OScanPlan plan;
   ASSERT_TRUE(plan.StartPlan("10-20 1; 30-40 1"));

@@ -1,5 +1,6 @@
 // kavusdraa-cli serve: the analyzer without windows, used from a browser through the built-in
-// web server, until Ctrl-C or SIGTERM.
+// web server, until Ctrl-C, SIGTERM or SIGHUP. A scan in progress then is stopped and saved (one
+// end line, naming the file), and the exit status is 128 + the signal, as for `scan`.
 #include <signal.h>
 
 #include <atomic>
@@ -35,9 +36,12 @@ struct ServeArgs {
 class ServeEvents : public IScanEvents {
  public:
   void ScanEnded(const ScanEndReport& r) override {
+    // The stop that a stop signal's save makes is not the scan's end: the save's report is.
+    if (r.stopped && stopping_for_signal) return;
     Log() << "serve: скан закончен, точек " << r.points << (r.saved ? ", сохранён " + r.save.path : std::string())
           << (r.ok ? std::string() : ", ошибка: " + r.error) << "\n";
   }
+  bool stopping_for_signal = false;
 };
 
 bool Parse(const std::vector<std::string>& args, ServeArgs& a) {
@@ -127,9 +131,11 @@ int RunServe(const std::vector<std::string>& args) {
         waiter.join();
         // A scan in progress keeps its points, as `scan` keeps them on Ctrl-C.
         if (ScanInProgress(station.Engine())) {
+          events.stopping_for_signal = true;
           events.ScanEnded(StopScanAndSave(station, StopSignalText(signal.load()), ScanSecondsSoFar(station.Engine())));
         }
         std::printf("stopping\n");
+        if (signal.load() > 0) status = 128 + signal.load();
       }
     }
     web.Stop();
@@ -144,9 +150,10 @@ const CliRegistrar serve_registrar(
      "Usage: kavusdraa-cli serve [--sim LOAD] [--sim-set NAME=VALUE]... [--address A] [--port P]\n"
      "                          [--range TEXT] [--folder DIR]\n\n"
      "Opens the port and receiver of the settings (or the virtual bench with --sim, as for scan),\n"
-     "starts the web server and serves the analyzer's page until Ctrl-C or SIGTERM: the page shows\n"
-     "the current and previous scan, starts and pauses scans, edits the scan ranges and mirrors\n"
-     "the log. The network serial port (-33) works through the server.\n\n"
+     "starts the web server and serves the analyzer's page until Ctrl-C, SIGTERM or SIGHUP: the page\n"
+     "shows the current and previous scan, starts and pauses scans, edits the scan ranges and mirrors\n"
+     "the log. The network serial port (-33) works through the server. A scan running at the stop\n"
+     "is saved with the points measured; the exit status is then 128 + the signal (130, 143, 129).\n\n"
      "  --address A   bind to this local address only (for example 127.0.0.1: this computer only,\n"
      "                or the address of one network card); default: every address (the page is\n"
      "                reachable from the whole local network)\n"

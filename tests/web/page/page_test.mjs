@@ -67,7 +67,7 @@ const mode = desktop ? {
   args: ["serve", "--sim", "series:R=50,L=1.2u,C=1.01p", "--address", "127.0.0.1", "--port", "0", "--range", "140-150 0.5"],
   listening: /listening on 127\.0\.0\.1, port (\d+)/,
   range: "144-145 0.25", lo: 144e6, hi: 145e6,
-  stopStatus: 0,
+  stopStatus: 128 + 15,  // the scan saved, then the signal's status, as `scan` ends
 };
 if (desktop) Object.assign(env, display ? { DISPLAY: display, QT_QPA_PLATFORM: "xcb" } : { QT_QPA_PLATFORM: "offscreen" });
 const server = spawn(program, mode.args, { env, stdio: ["ignore", "pipe", "pipe"] });
