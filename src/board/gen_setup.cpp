@@ -206,8 +206,8 @@ bool GenSetup::InitAllGensAsync(double hz, std::function<void(bool)> done) {
         *ran = true;
         return InitRest(hz);
       },
-      [this, ran, alive = std::weak_ptr<const int>(alive_), done = std::move(done)](bool ok) {
-        if (alive.expired()) return;
+      [this, ran, alive = alive_.Watch(), done = std::move(done)](bool ok) {
+        if (alive.Expired()) return;
         initialising_ = false;
         // The port closed before the exchange's turn came: nothing reached the board.
         if (!*ran) Fail(kPortClosedText);
@@ -272,8 +272,8 @@ void GenSetup::SetGenFManualAsync(double hz, std::function<void(bool)> done) {
         run->ran = true;
         return SetGenFManual(hz);
       },
-      [this, hz, run, alive = std::weak_ptr<const int>(alive_), done = std::move(done)](bool ok) {
-        if (alive.expired()) return;
+      [this, hz, run, alive = alive_.Watch(), done = std::move(done)](bool ok) {
+        if (alive.Expired()) return;
         run->finished = true;
         // Not sent (the port is closed): the closed port's answers, at once, as when blocking.
         if (!run->ran) ok = SetGenFManual(hz);

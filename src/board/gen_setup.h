@@ -22,6 +22,7 @@
 #include "board/sample_clock.h"
 #include "board/si5351_gen.h"
 #include "shell/error_box.h"
+#include "shell/liveness.h"
 #include "shell/settings_fields.h"
 
 namespace kavu {
@@ -130,7 +131,7 @@ class GenSetup {
     bool finished = false;  // `done` ran (window thread)
   };
   std::weak_ptr<SettingRun> last_setting_;
-  std::shared_ptr<const int> alive_ = std::make_shared<const int>(0);
+  Liveness alive_;
   bool replan_deferred_ = false;
   std::vector<std::string> deferred_boxes_;
   std::string last_init_error_;
