@@ -28,6 +28,7 @@
 #include "board/serial_port.h"
 #include "platform/event_loop.h"
 #include "shell/error_box.h"
+#include "shell/liveness.h"
 
 namespace kavu {
 
@@ -218,7 +219,7 @@ class OBoardProtocol {
   double longest_exchange_ms_ = 0;
   int waited_for_port_ = 0;
   std::atomic<int64_t> requests_sent_{0};
-  std::shared_ptr<const int> alive_ = std::make_shared<const int>(0);
+  Liveness alive_;
   BoardExchangeThread thread_;  // last: joined before the members its job uses go
 };
 

@@ -95,8 +95,8 @@ void OBoardProtocol::FailSoon(std::function<void(bool)> done) {
     if (done) done(false);
     return;
   }
-  window_->Post([alive = std::weak_ptr<const int>(alive_), done = std::move(done)] {
-    if (!alive.expired() && done) done(false);
+  window_->Post([alive = alive_.Watch(), done = std::move(done)] {
+    if (!alive.Expired() && done) done(false);
   });
 }
 
@@ -122,7 +122,7 @@ void OBoardProtocol::Start(std::shared_ptr<Exchange> x) {
   // The run's time-out is known only now: the batch it runs is the one stored last.
   if (x->timeout_ms == 0) x->timeout_ms = RunReplyTimeoutMs(last_batch_ticks_);
   x->start_ns = NowNs();
-  thread_.Run([this, x, alive = std::weak_ptr<const int>(alive_)] {
+  thread_.Run([this, x, alive = alive_.Watch()] {
     if (x->job) {
       x->got = x->job() ? 1 : 0;
     } else {
@@ -131,7 +131,7 @@ void OBoardProtocol::Start(std::shared_ptr<Exchange> x) {
     }
     // The window thread is told last: from here on the port is the window thread's again.
     window_->Post([this, x, alive] {
-      if (!alive.expired()) Finish(x);
+      if (!alive.Expired()) Finish(x);
     });
   });
 }

@@ -1,9 +1,8 @@
 #include "board/gen_desk.h"
 
-#include <algorithm>
-#include <cmath>
+#include <limits>
 
-#include "shell/settings_store.h"
+#include "shell/settings_fields.h"
 
 namespace kavu {
 namespace {
@@ -20,7 +19,20 @@ const GenKindInfo kKinds[kGenKindCount] = {
     {"si4463", "si4463", 0},
 };
 
-int32_t ZeroOutside(int32_t v, int32_t lo, int32_t hi) { return (v < lo || v > hi) ? 0 : v; }
+using D = GenDesk;
+constexpr double kNoLimit = std::numeric_limits<double>::infinity();
+
+constexpr SettingBinding<GenDesk> kDeskFields[] = {
+    Bind<&D::m_GenRfmType>("m_GenRfmType", 0, DefaultOutside(0, kGenKindCount - 1)),
+    Bind<&D::m_GenPowerRfm22>("m_GenPowerRfm22", 0, ClampTo(0, 7)),
+    Bind<&D::m_GenPowerRfm69>("m_GenPowerRfm69", 0, ClampTo(0, 31)),
+    Bind<&D::m_dds_Forma>("m_dds_Forma", 0, DefaultOutside(0, 2)),
+    Bind<&D::m_ADF4351_Pow>("m_ADF4351_Pow", 0, DefaultOutside(0, 3)),
+    Bind<&D::m_ADF4351_BaseFM>("m_ADF4351_BaseFM", 25e6, DefaultOutside(10e6, 250e6)),
+    Bind<&D::ppm>("I.ppm", 0.0, DefaultOutside(-500'000.0, 500'000.0)),
+    Bind<&D::RfmFixFM>("RfmFixFM", 0.0, DefaultOutside(0.0, kNoLimit)),
+    Bind<&D::m_GenPowerSI4463>("m_GenPowerSI4463", 0, DefaultOutside(0, 127)),
+};
 
 }  // namespace
 
@@ -28,52 +40,19 @@ const GenKindInfo& GenKind(int kind) {
   return kKinds[(kind >= 0 && kind < kGenKindCount) ? kind : 0];
 }
 
-void GenDesk::Check() {
-  m_GenRfmType = ZeroOutside(m_GenRfmType, 0, kGenKindCount - 1);
-  m_GenPowerRfm22 = std::clamp<int32_t>(m_GenPowerRfm22, 0, 7);
-  m_GenPowerRfm69 = std::clamp<int32_t>(m_GenPowerRfm69, 0, 31);
-  m_dds_Forma = ZeroOutside(m_dds_Forma, 0, 2);
-  m_ADF4351_Pow = ZeroOutside(m_ADF4351_Pow, 0, 3);
-  if (!std::isfinite(m_ADF4351_BaseFM) || m_ADF4351_BaseFM < 10e6 || m_ADF4351_BaseFM > 250e6) {
-    m_ADF4351_BaseFM = 25e6;
-  }
-  if (!std::isfinite(ppm) || ppm < -500'000.0 || ppm > 500'000.0) ppm = 0.0;
-  if (!std::isfinite(RfmFixFM) || RfmFixFM < 0.0) RfmFixFM = 0.0;
-  m_GenPowerSI4463 = ZeroOutside(m_GenPowerSI4463, 0, 127);
-}
+std::span<const SettingBinding<GenDesk>> GenDesk::Bindings() { return kDeskFields; }
+
+void GenDesk::Check() { CheckSettings(Bindings(), *this); }
 
 std::string GenDesk::Section(int slot) { return "CDlgOptions_RfmGen" + std::to_string(slot); }
 
 GenDesk GenDesk::Load(int slot) {
-  SettingsStore& s = Settings();
-  const std::string sec = Section(slot);
   GenDesk d;
-  d.m_GenRfmType = s.GetProfileInt(sec, "m_GenRfmType", 0);
-  d.m_GenPowerRfm22 = s.GetProfileInt(sec, "m_GenPowerRfm22", 0);
-  d.m_GenPowerRfm69 = s.GetProfileInt(sec, "m_GenPowerRfm69", 0);
-  d.m_dds_Forma = s.GetProfileInt(sec, "m_dds_Forma", 0);
-  d.m_ADF4351_Pow = s.GetProfileInt(sec, "m_ADF4351_Pow", 0);
-  d.m_ADF4351_BaseFM = s.GetProfileDouble(sec, "m_ADF4351_BaseFM", 25e6);
-  d.ppm = s.GetProfileDouble(sec, "I.ppm", 0.0);
-  d.RfmFixFM = s.GetProfileDouble(sec, "RfmFixFM", 0.0);
-  d.m_GenPowerSI4463 = s.GetProfileInt(sec, "m_GenPowerSI4463", 0);
-  d.Check();
+  LoadSettings(Settings(), Section(slot), Bindings(), d);
   return d;
 }
 
-void GenDesk::Save(int slot) const {
-  SettingsStore& s = Settings();
-  const std::string sec = Section(slot);
-  s.WriteProfileInt(sec, "m_GenRfmType", m_GenRfmType);
-  s.WriteProfileInt(sec, "m_GenPowerRfm22", m_GenPowerRfm22);
-  s.WriteProfileInt(sec, "m_GenPowerRfm69", m_GenPowerRfm69);
-  s.WriteProfileInt(sec, "m_dds_Forma", m_dds_Forma);
-  s.WriteProfileInt(sec, "m_ADF4351_Pow", m_ADF4351_Pow);
-  s.WriteProfileDouble(sec, "m_ADF4351_BaseFM", m_ADF4351_BaseFM);
-  s.WriteProfileDouble(sec, "I.ppm", ppm);
-  s.WriteProfileDouble(sec, "RfmFixFM", RfmFixFM);
-  s.WriteProfileInt(sec, "m_GenPowerSI4463", m_GenPowerSI4463);
-}
+void GenDesk::Save(int slot) const { SaveSettings(Settings(), Section(slot), Bindings(), *this); }
 
 GenDesks LoadGenDesks() {
   GenDesks d;

@@ -8,7 +8,10 @@
 // to an SPI generator is first multiplied by 1 + ppm * 1e-6 (CorrectedHz).
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
+
+#include "shell/settings_fields.h"
 
 namespace kavu {
 
@@ -37,6 +40,9 @@ struct GenDesk {
   int32_t si4463_band = kSi4463BandUnknown;  // set by the Si4463 driver
   // The ADF4351 register record (MyADF4351) is kept by the slot's driver (adf4351_gen.h).
 
+  // The stored keys with their defaults and ranges (a value outside gives the default, the two
+  // powers are clamped).
+  static std::span<const SettingBinding<GenDesk>> Bindings();
   // The load checks (idempotent).
   void Check();
   bool IsFixed() const { return RfmFixFM > 0.0; }
@@ -46,6 +52,8 @@ struct GenDesk {
   static std::string Section(int slot);  // "CDlgOptions_RfmGen<slot>"
   static GenDesk Load(int slot);
   void Save(int slot) const;
+
+  bool operator==(const GenDesk&) const = default;
 };
 
 using GenDesks = std::array<GenDesk, kGenSlots>;

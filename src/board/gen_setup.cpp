@@ -9,7 +9,7 @@
 #include "board/si4463_gen.h"
 #include "platform/number_text.h"
 #include "shell/log_console.h"
-#include "shell/settings_store.h"
+#include "shell/settings_fields.h"
 
 namespace kavu {
 namespace {
@@ -39,23 +39,26 @@ std::unique_ptr<IGenChip> MakeSpiChip(const SpiGenContext& ctx) {
 
 }  // namespace
 
-void GenSetupOptions::Check() {
-  if (m_MinusGenDivider < 0 || m_MinusGenDivider > 256) m_MinusGenDivider = 0;
-  if (m_SynType < 0 || m_SynType > 2) m_SynType = 0;
-  m_TZond10 = std::clamp<int32_t>(m_TZond10, 1, 630);
-  m_ZondN = std::clamp<int32_t>(m_ZondN, 1, 255);
+std::span<const SettingBinding<GenSetupOptions>> GenSetupOptions::Bindings() {
+  using O = GenSetupOptions;
+  static constexpr SettingBinding<GenSetupOptions> kFields[] = {
+      Bind<&O::m_MinusGenDivider>("m_MinusGenDivider", 40, LowOutside(0, 256)),
+      Bind<&O::m_SynType>("m_SynType", 0, DefaultOutside(0, 2)),
+      Bind<&O::m_TZond10>("m_TZond10", 20, ClampTo(1, 630)),
+      Bind<&O::m_ZondN>("m_ZondN", 1, ClampTo(1, 255)),
+  };
+  return kFields;
 }
 
+void GenSetupOptions::Check() { CheckSettings(Bindings(), *this); }
+
 GenSetupOptions GenSetupOptions::Load() {
-  SettingsStore& s = Settings();
   GenSetupOptions o;
-  o.m_MinusGenDivider = s.GetProfileInt("CDlgOptions", "m_MinusGenDivider", 40);
-  o.m_SynType = s.GetProfileInt("CDlgOptions", "m_SynType", 0);
-  o.m_TZond10 = s.GetProfileInt("CDlgOptions", "m_TZond10", 20);
-  o.m_ZondN = s.GetProfileInt("CDlgOptions", "m_ZondN", 1);
-  o.Check();
+  LoadSettings(Settings(), kSection, Bindings(), o);
   return o;
 }
+
+bool GenSetupOptions::Save() const { return SaveSettings(Settings(), kSection, Bindings(), *this); }
 
 GenSetup::GenSetup(OBoardProtocol& board, ErrorBox& box, ISampleClock& clock,
                    const Si5351Config& si, const GenDesks& desks, const GenSetupOptions& options)
@@ -203,8 +206,8 @@ bool GenSetup::InitAllGensAsync(double hz, std::function<void(bool)> done) {
         *ran = true;
         return InitRest(hz);
       },
-      [this, ran, alive = std::weak_ptr<const int>(alive_), done = std::move(done)](bool ok) {
-        if (alive.expired()) return;
+      [this, ran, alive = alive_.Watch(), done = std::move(done)](bool ok) {
+        if (alive.Expired()) return;
         initialising_ = false;
         // The port closed before the exchange's turn came: nothing reached the board.
         if (!*ran) Fail(kPortClosedText);
@@ -269,8 +272,8 @@ void GenSetup::SetGenFManualAsync(double hz, std::function<void(bool)> done) {
         run->ran = true;
         return SetGenFManual(hz);
       },
-      [this, hz, run, alive = std::weak_ptr<const int>(alive_), done = std::move(done)](bool ok) {
-        if (alive.expired()) return;
+      [this, hz, run, alive = alive_.Watch(), done = std::move(done)](bool ok) {
+        if (alive.Expired()) return;
         run->finished = true;
         // Not sent (the port is closed): the closed port's answers, at once, as when blocking.
         if (!run->ran) ok = SetGenFManual(hz);

@@ -22,17 +22,27 @@
 #include "board/sample_clock.h"
 #include "board/si5351_gen.h"
 #include "shell/error_box.h"
+#include "shell/liveness.h"
+#include "shell/settings_fields.h"
 
 namespace kavu {
 
 // Options of section "CDlgOptions" the generator set-up uses, with their load checks.
 struct GenSetupOptions {
+  static constexpr const char* kSection = "CDlgOptions";
   int32_t m_MinusGenDivider = 40;  // 0..256 (outside -> 0); 0 = -5 V generator off
   int32_t m_SynType = 0;           // 0..2 (outside -> 0)
   int32_t m_TZond10 = 20;          // probing slot, 0.1 ms: <= 0 -> 1, > 630 -> 630
   int32_t m_ZondN = 1;             // probing pairs: <= 0 -> 1, >= 256 -> 255
+
+  // The stored keys with their defaults and ranges (the checks above).
+  static std::span<const SettingBinding<GenSetupOptions>> Bindings();
   void Check();
   static GenSetupOptions Load();
+  // Writes every key; false when a write failed.
+  bool Save() const;
+
+  bool operator==(const GenSetupOptions&) const = default;
 };
 
 class GenSetup {
@@ -121,7 +131,7 @@ class GenSetup {
     bool finished = false;  // `done` ran (window thread)
   };
   std::weak_ptr<SettingRun> last_setting_;
-  std::shared_ptr<const int> alive_ = std::make_shared<const int>(0);
+  Liveness alive_;
   bool replan_deferred_ = false;
   std::vector<std::string> deferred_boxes_;
   std::string last_init_error_;

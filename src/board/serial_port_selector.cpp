@@ -90,10 +90,10 @@ void OSerialPortSelector::Attach(IPortChangeSource& source, IWindowThread& windo
                                  std::function<void()> after) {
   Detach();
   source_ = &source;
-  std::weak_ptr<int> alive = alive_;
+  const LivenessWatch alive = alive_.Watch();
   source.Start([this, &window, after, alive] {
     window.Post([this, after, alive] {
-      if (alive.expired()) return;  // the selector ended before the task ran
+      if (alive.Expired()) return;  // the selector ended before the task ran
       if (OnDeviceChange() && after) after();
     });
   });

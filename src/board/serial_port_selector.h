@@ -9,6 +9,7 @@
 
 #include "board/port_list.h"
 #include "board/serial_port.h"
+#include "shell/liveness.h"
 
 namespace kavu {
 
@@ -65,7 +66,7 @@ class OSerialPortSelector {
   int index_;
   int selected_ = 0;
   IPortChangeSource* source_ = nullptr;
-  std::shared_ptr<int> alive_ = std::make_shared<int>(0);  // posted tasks hold it weakly
+  Liveness alive_;  // posted tasks watch it
 };
 
 }  // namespace kavu

@@ -6,16 +6,25 @@
 #include "platform/num_convert.h"
 #include "platform/number_text.h"
 #include "shell/log_console.h"
-#include "shell/settings_store.h"
+#include "shell/settings_fields.h"
 
 namespace kavu {
 namespace {
 
 constexpr const char* kSection = "CDlgOptions";
-const char* const kOutKeys[Si5351Config::kOutputs] = {"m_Si5351_Out1Hz", "m_Si5351_Out2Hz",
-                                                      "m_Si5351_Out3Hz"};
-const char* const kMaxKeys[Si5351Config::kOutputs] = {
-    "m_Si5351_MaxFOuts_0", "m_Si5351_MaxFOuts_1", "m_Si5351_MaxFOuts_2"};
+using C = Si5351Config;
+
+// The crystal and the outputs' roles are checked by CheckAndDerive, which needs them together.
+constexpr SettingBinding<Si5351Config> kSiFields[] = {
+    Bind<&C::FrefHz>("m_Si5351_FrefHz", 25'000'000.0),
+    Bind<&C::PPM>("m_Si5351_PPM", 0.0, DefaultOutside(-250'000.0, 250'000.0)),
+    BindElement<&C::OutHz, 0>("m_Si5351_Out1Hz", 0.0),
+    BindElement<&C::MaxFOutsMHz, 0>("m_Si5351_MaxFOuts_0", 250, ClampTo(20, 350)),
+    BindElement<&C::OutHz, 1>("m_Si5351_Out2Hz", 0.0),
+    BindElement<&C::MaxFOutsMHz, 1>("m_Si5351_MaxFOuts_1", 250, ClampTo(20, 350)),
+    BindElement<&C::OutHz, 2>("m_Si5351_Out3Hz", 0.0),
+    BindElement<&C::MaxFOutsMHz, 2>("m_Si5351_MaxFOuts_2", 250, ClampTo(20, 350)),
+};
 
 }  // namespace
 
@@ -24,8 +33,7 @@ void Si5351Config::CheckAndDerive() {
     if (FrefHz != 0.0) FrefHzRefused = FrefHz;  // 0 is "not fitted", asked for, not refused
     FrefHz = 0.0;
   }
-  if (!std::isfinite(PPM) || PPM < -250'000.0 || PPM > 250'000.0) PPM = 0.0;
-  for (int32_t& m : MaxFOutsMHz) m = std::clamp<int32_t>(m, 20, 350);
+  CheckSettings(Bindings(), *this);  // the crystal error and the highest fundamentals
 
   Fx = FrefHz / (1.0 + PPM * 1e-6);  // PPM is within +-25 %, the divisor stays positive
   KMax = 0;
@@ -57,29 +65,17 @@ void Si5351Config::LogLimits() const {
         << " KMax=" << KMax << "\n";
 }
 
+std::span<const SettingBinding<Si5351Config>> Si5351Config::Bindings() { return kSiFields; }
+
 Si5351Config Si5351Config::Load() {
   Si5351Config c;
-  SettingsStore& s = Settings();
-  c.FrefHz = s.GetProfileDouble(kSection, "m_Si5351_FrefHz", 25'000'000.0);
-  c.PPM = s.GetProfileDouble(kSection, "m_Si5351_PPM", 0.0);
-  for (int k = 0; k < kOutputs; ++k) {
-    c.OutHz[static_cast<size_t>(k)] = s.GetProfileDouble(kSection, kOutKeys[k], 0.0);
-    c.MaxFOutsMHz[static_cast<size_t>(k)] = s.GetProfileInt(kSection, kMaxKeys[k], 250);
-  }
+  LoadSettings(Settings(), kSection, Bindings(), c);
   c.CheckAndDerive();
   if (c.FrefHzRefused != 0.0) LogRed(c.CrystalProblem() + "\n");
   c.LogLimits();
   return c;
 }
 
-void Si5351Config::Save() const {
-  SettingsStore& s = Settings();
-  s.WriteProfileDouble(kSection, "m_Si5351_FrefHz", FrefHz);
-  s.WriteProfileDouble(kSection, "m_Si5351_PPM", PPM);
-  for (int k = 0; k < kOutputs; ++k) {
-    s.WriteProfileDouble(kSection, kOutKeys[k], OutHz[static_cast<size_t>(k)]);
-    s.WriteProfileInt(kSection, kMaxKeys[k], MaxFOutsMHz[static_cast<size_t>(k)]);
-  }
-}
+void Si5351Config::Save() const { SaveSettings(Settings(), kSection, Bindings(), *this); }
 
 }  // namespace kavu

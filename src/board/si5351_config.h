@@ -8,7 +8,10 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
+
+#include "shell/settings_fields.h"
 
 namespace kavu {
 
@@ -41,10 +44,15 @@ struct Si5351Config {
   // True when output k is the swept output (role exactly 0).
   bool IsSwept(int k) const { return OutHz[static_cast<size_t>(k)] == 0.0; }
 
-  // Reads the keys of section "CDlgOptions" from the settings store and checks them.
+  // The stored keys of section "CDlgOptions" (crystal, crystal error, each output's role and
+  // highest fundamental) with their defaults.
+  static std::span<const SettingBinding<Si5351Config>> Bindings();
+  // Reads the keys from the settings store and checks them.
   static Si5351Config Load();
   // Writes the current values back (after an options change).
   void Save() const;
+
+  bool operator==(const Si5351Config&) const = default;
 };
 
 }  // namespace kavu

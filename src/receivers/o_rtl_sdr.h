@@ -19,12 +19,14 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "platform/dyn_library.h"
 #include "receivers/rtlsdr_api.h"
+#include "shell/settings_fields.h"
 
 namespace kavu {
 
@@ -104,7 +106,9 @@ class ORtlSdr {
   std::optional<int32_t> ReadTunerGain() const;
   std::optional<XtalReading> ReadXtal() const;
 
-  // Stored settings (the setters also store them).
+  // Stored settings (the setters also store them): direct mode 0 … 4 (else 4), gain, buffer
+  // step kMinBufStep … kMaxBufStep (clamped), gain calibration and its table file.
+  static std::span<const SettingBinding<ORtlSdr>> Bindings();
   int32_t RtlDirectMode() const { return direct_choice_; }
   void SetRtlDirectMode(int32_t mode);
   int32_t RtlGa() const { return rtl_ga_; }

@@ -8,22 +8,26 @@
 #include "receivers/o_rtl_sdr.h"
 #include "results/calibration_table.h"
 #include "shell/log_console.h"
-#include "shell/settings_store.h"
+#include "shell/settings_fields.h"
 
 namespace kavu {
 
+std::span<const SettingBinding<ORtlSdr>> ORtlSdr::Bindings() {
+  using R = ORtlSdr;
+  static constexpr SettingBinding<ORtlSdr> kFields[] = {
+      Bind<&R::direct_choice_>("m_RtlDirectMode", 4, DefaultOutside(0, 4)),
+      Bind<&R::rtl_ga_>("m_RtlGa", 0),
+      Bind<&R::buf_step_>("m_RtlBufSzStep", kMinBufStep, ClampTo(kMinBufStep, kMaxBufStep)),
+      Bind<&R::gcal_name_>("m_RtlGCalName",
+                           "c:\\AntIzmSdrData\\LastKavuAntIzm 24Ом sma si551 rtlsdr.dll 19.7 дБ - 3.kant"),
+      Bind<&R::is_gcal_>("m_RtlIsGCal", false),
+  };
+  return kFields;
+}
+
 void ORtlSdr::LoadSettings(double hysteresis_db) {
   hysteresis_db_ = hysteresis_db;
-  SettingsStore& s = Settings();
-  direct_choice_ = s.GetProfileInt(kSection, "m_RtlDirectMode", 4);
-  if (direct_choice_ < 0 || direct_choice_ > 4) direct_choice_ = 4;
-  rtl_ga_ = s.GetProfileInt(kSection, "m_RtlGa", 0);
-  buf_step_ = std::clamp(s.GetProfileInt(kSection, "m_RtlBufSzStep", kMinBufStep), kMinBufStep,
-                         kMaxBufStep);
-  gcal_name_ = s.GetProfileString(kSection, "m_RtlGCalName",
-                                  "c:\\AntIzmSdrData\\LastKavuAntIzm 24Ом sma si551 rtlsdr.dll "
-                                  "19.7 дБ - 3.kant");
-  is_gcal_ = s.GetProfileInt(kSection, "m_RtlIsGCal", 0) != 0;
+  kavu::LoadSettings(Settings(), kSection, Bindings(), *this);
   if (is_gcal_) {
     if (!gcal_) gcal_ = std::make_unique<CalibrationTable>();
     if (!gcal_->LoadTable(gcal_name_)) is_gcal_ = false;  // off for this run
@@ -31,32 +35,34 @@ void ORtlSdr::LoadSettings(double hysteresis_db) {
 }
 
 void ORtlSdr::SetRtlDirectMode(int32_t mode) {
-  direct_choice_ = (mode < 0 || mode > 4) ? 4 : mode;
-  Settings().WriteProfileInt(kSection, "m_RtlDirectMode", direct_choice_);
+  direct_choice_ = mode;
+  CheckSettings(Bindings(), *this);
+  SaveMember<&ORtlSdr::direct_choice_>(Settings(), kSection, Bindings(), *this);
 }
 
 void ORtlSdr::SetRtlGa(int32_t gain) {
   rtl_ga_ = gain;
-  Settings().WriteProfileInt(kSection, "m_RtlGa", gain);
+  SaveMember<&ORtlSdr::rtl_ga_>(Settings(), kSection, Bindings(), *this);
 }
 
 void ORtlSdr::SetRtlBufSzStep(int32_t step) {
-  buf_step_ = std::clamp(step, kMinBufStep, kMaxBufStep);
-  Settings().WriteProfileInt(kSection, "m_RtlBufSzStep", buf_step_);
+  buf_step_ = step;
+  CheckSettings(Bindings(), *this);
+  SaveMember<&ORtlSdr::buf_step_>(Settings(), kSection, Bindings(), *this);
 }
 
 bool ORtlSdr::SetGainCalibration(bool on, const std::string& file, std::string* message) {
   bool ok = true;
   if (on) {
     gcal_name_ = file;
-    Settings().WriteProfileString(kSection, "m_RtlGCalName", file);
+    SaveMember<&ORtlSdr::gcal_name_>(Settings(), kSection, Bindings(), *this);
     if (!gcal_) gcal_ = std::make_unique<CalibrationTable>();
     ok = gcal_->LoadTable(file);
     if (message) *message = gcal_->Status();
     if (!ok) on = false;
   }
   is_gcal_ = on;
-  Settings().WriteProfileInt(kSection, "m_RtlIsGCal", on ? 1 : 0);
+  SaveMember<&ORtlSdr::is_gcal_>(Settings(), kSection, Bindings(), *this);
   return ok;
 }
 

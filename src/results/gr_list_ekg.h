@@ -37,8 +37,6 @@ class OGrListItem_EKG : public OGrListItem {
   static const AntIzms* SetOf(ResultsStore& store, int set_number);
 
  private:
-  int32_t ImpedancePoint(const AntIzms& set, int32_t i, int quantity, double& y) const;
-
   ResultsStore* store_;
   const GraphPanelSettings* panel_;
   const IGraphPointSource* source_;

@@ -3,13 +3,13 @@
 // which end the track bar moves and the two lists. Read once when the window is made, each
 // value written as soon as it changes.
 #include <cstdint>
+#include <span>
 #include <string>
 
 #include "results/rx_diagram_math.h"
+#include "shell/settings_fields.h"
 
 namespace kavu {
-
-class SettingsStore;
 
 inline constexpr const char* kRxSection = "CDlgRX";
 
@@ -22,10 +22,14 @@ struct RxDiagramSettings {
   std::string sKSVs = "1.1 1.3 1.5 2 4";
   std::string sRCabs = "50";
 
+  // Every key with its default and check.
+  static std::span<const SettingBinding<RxDiagramSettings>> Bindings();
   // Reads every key; the window defaults to `data` (the data range), a mode or colour mode
   // outside its values is clamped.
   void Load(SettingsStore& store, RxRange data);
   void Store(SettingsStore& store) const;
+
+  bool operator==(const RxDiagramSettings&) const = default;
 
   bool CircleMode() const { return m_Mode == 1; }
   // Whether a frequency in MHz lies within the window (ends included).

@@ -2,75 +2,64 @@
 
 #include <algorithm>
 
-#include "shell/settings_binding.h"
-#include "shell/settings_store.h"
+#include "shell/settings_fields.h"
 
 namespace kavu {
 namespace {
 
 constexpr const char* kSwitchSection = "CDlgCalibrate";
-constexpr const char* kNameKeys[3] = {"m_Cal1Name", "m_Cal2Name", "m_Cal3Name"};
-constexpr const char* kLoadKeys[3] = {"m_Cal1R", "m_Cal2R", "m_Cal3R"};
+using K = CalibrationSetup;
+using Sw = CalibrationSwitch;
 
-int32_t IntInRange(const std::string& section, const char* key, int32_t def, int32_t lo, int32_t hi) {
-  const int32_t v = Settings().GetProfileInt(section, key, def);
-  return (v < lo || v > hi) ? def : v;
-}
+constexpr SettingRange LoadRange(size_t i) { return DefaultOutside(K::kLoadMin[i], K::kLoadMax[i]); }
+
+constexpr SettingBinding<CalibrationSetup> kSetupFields[] = {
+    Bind<&K::cal_type>("m_CalType", 0, DefaultOutside(0, 1)),
+    Bind<&K::aper2>("m_Aper2", 11, DefaultOutside(0, 150)),
+    Bind<&K::is_med>("m_IsMed", 0, NonZeroIsOne()),
+    Bind<&K::is_korr_ao>("m_IsKorrAO", 1, NonZeroIsOne()),
+    Bind<&K::is_korr_a>("m_IsKorrA", 0, NonZeroIsOne()),
+    BindElement<&K::names, 0>("m_Cal1Name", ""),
+    BindElement<&K::loads_ohm, 0>("m_Cal1R", K::kLoadDefault[0], LoadRange(0)),
+    BindElement<&K::names, 1>("m_Cal2Name", ""),
+    BindElement<&K::loads_ohm, 1>("m_Cal2R", K::kLoadDefault[1], LoadRange(1)),
+    BindElement<&K::names, 2>("m_Cal3Name", ""),
+    BindElement<&K::loads_ohm, 2>("m_Cal3R", K::kLoadDefault[2], LoadRange(2)),
+};
+
+constexpr SettingBinding<CalibrationSwitch> kSwitchFields[] = {
+    Bind<&Sw::is_cal>("m_IsCal", true),
+    Bind<&Sw::var_cal>("m_VarCal", 0, DefaultOutside(0, CalibrationSetup::kCount - 1)),
+};
 
 }  // namespace
+
+std::span<const SettingBinding<CalibrationSetup>> CalibrationSetup::Bindings() { return kSetupFields; }
+
+std::span<const SettingBinding<CalibrationSwitch>> CalibrationSwitch::Bindings() { return kSwitchFields; }
 
 std::string CalibrationSection(int number) {
   return "Calibrate" + std::to_string(std::clamp(number, 0, CalibrationSetup::kCount - 1));
 }
 
 CalibrationSetup LoadCalibrationSetup(int number) {
-  const std::string section = CalibrationSection(number);
   CalibrationSetup s;
-  s.cal_type = IntInRange(section, "m_CalType", 0, 0, 1);
-  s.aper2 = IntInRange(section, "m_Aper2", 11, 0, 150);
-  s.is_med = LoadCheck(section, "m_IsMed", false) ? 1 : 0;
-  s.is_korr_ao = LoadCheck(section, "m_IsKorrAO", true) ? 1 : 0;
-  s.is_korr_a = LoadCheck(section, "m_IsKorrA", false) ? 1 : 0;
-  for (int i = 0; i < 3; ++i) {
-    s.names[i] = Settings().GetProfileString(section, kNameKeys[i], "");
-    s.loads_ohm[i] = LoadRealEdit(section, kLoadKeys[i], CalibrationSetup::kLoadDefault[i],
-                                   CalibrationSetup::kLoadMin[i], CalibrationSetup::kLoadMax[i]);
-  }
+  LoadSettings(Settings(), CalibrationSection(number), CalibrationSetup::Bindings(), s);
   return s;
 }
 
 bool SaveCalibrationSetup(int number, const CalibrationSetup& setup, const CalibrationSetup* before) {
-  const std::string section = CalibrationSection(number);
-  SettingsStore& st = Settings();
-  bool ok = true;
-  auto write_int = [&](const char* key, int32_t CalibrationSetup::*field) {
-    if (!before || before->*field != setup.*field) ok &= st.WriteProfileInt(section, key, setup.*field);
-  };
-  write_int("m_CalType", &CalibrationSetup::cal_type);
-  write_int("m_Aper2", &CalibrationSetup::aper2);
-  write_int("m_IsMed", &CalibrationSetup::is_med);
-  write_int("m_IsKorrAO", &CalibrationSetup::is_korr_ao);
-  write_int("m_IsKorrA", &CalibrationSetup::is_korr_a);
-  for (size_t i = 0; i < 3; ++i) {
-    if (!before || before->names[i] != setup.names[i]) ok &= st.WriteProfileString(section, kNameKeys[i], setup.names[i]);
-    if (!before || before->loads_ohm[i] != setup.loads_ohm[i]) {
-      ok &= st.WriteProfileDouble(section, kLoadKeys[i], setup.loads_ohm[i]);
-    }
-  }
-  return ok;
+  return SaveSettings(Settings(), CalibrationSection(number), CalibrationSetup::Bindings(), setup, before);
 }
 
 CalibrationSwitch LoadCalibrationSwitch() {
   CalibrationSwitch sw;
-  sw.is_cal = LoadCheck(kSwitchSection, "m_IsCal", true);
-  sw.var_cal = IntInRange(kSwitchSection, "m_VarCal", 0, 0, CalibrationSetup::kCount - 1);
+  LoadSettings(Settings(), kSwitchSection, CalibrationSwitch::Bindings(), sw);
   return sw;
 }
 
 bool SaveCalibrationSwitch(const CalibrationSwitch& sw) {
-  bool ok = Settings().WriteProfileInt(kSwitchSection, "m_IsCal", sw.is_cal ? 1 : 0);
-  ok &= Settings().WriteProfileInt(kSwitchSection, "m_VarCal", sw.var_cal);
-  return ok;
+  return SaveSettings(Settings(), kSwitchSection, CalibrationSwitch::Bindings(), sw);
 }
 
 }  // namespace kavu

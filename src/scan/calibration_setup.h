@@ -4,7 +4,10 @@
 // Read and written on the window thread only.
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
+
+#include "shell/settings_fields.h"
 
 namespace kavu {
 
@@ -24,6 +27,10 @@ struct CalibrationSetup {
   static constexpr std::array<double, 3> kLoadDefault = {50, 0, kOpenOhm};
   static constexpr std::array<double, 3> kLoadMin = {1, 0, 0};
   static constexpr std::array<double, 3> kLoadMax = {1000, kOpenOhm, kOpenOhm};
+
+  // Every key of a set-up section with its default and range.
+  static std::span<const SettingBinding<CalibrationSetup>> Bindings();
+  bool operator==(const CalibrationSetup&) const = default;
 };
 
 // The section name of set-up `number` (0 … 5): "Calibrate%d".
@@ -40,6 +47,9 @@ bool SaveCalibrationSetup(int number, const CalibrationSetup& setup, const Calib
 struct CalibrationSwitch {
   bool is_cal = true;
   int32_t var_cal = 0;
+
+  static std::span<const SettingBinding<CalibrationSwitch>> Bindings();
+  bool operator==(const CalibrationSwitch&) const = default;
 };
 CalibrationSwitch LoadCalibrationSwitch();
 bool SaveCalibrationSwitch(const CalibrationSwitch& sw);

@@ -16,6 +16,7 @@
 #include "board/board_protocol.h"
 #include "scan/scan_group_state.h"
 #include "scan/scan_preparation.h"
+#include "shell/liveness.h"
 
 namespace kavu {
 
@@ -63,16 +64,14 @@ class GroupHandover {
   // Wraps `fn` so that it does nothing once this object is gone.
   template <class F>
   auto Guarded(F fn) {
-    return [alive = std::weak_ptr<const int>(alive_), fn = std::move(fn)](auto... args) {
-      if (!alive.expired()) fn(args...);
-    };
+    return alive_.Guard(std::move(fn));
   }
 
   Parts p_;
   uint64_t runPending_ = 0;         // the group whose run's reply is awaited
   uint64_t refusedId_ = 0;          // the last group whose run the board did not confirm
   std::optional<GroupEnd> waiting_;  // an end that came before its run's reply
-  std::shared_ptr<const int> alive_ = std::make_shared<const int>(0);
+  Liveness alive_;
 };
 
 }  // namespace kavu

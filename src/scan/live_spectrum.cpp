@@ -126,8 +126,8 @@ void LiveSpectrum::Notify(int64_t number) {
   if (noticePending_.load() || now - lastNoticeNs_ < int64_t{kMinNoticeMs} * 1'000'000) return;
   lastNoticeNs_ = now;
   noticePending_ = true;
-  window_->Post([this, number, alive = std::weak_ptr<const int>(alive_)] {
-    if (alive.expired()) return;
+  window_->Post([this, number, alive = alive_.Watch()] {
+    if (alive.Expired()) return;
     noticePending_ = false;
     if (listener_) listener_->SpectrumFrameReady(number);
   });

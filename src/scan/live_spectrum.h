@@ -22,6 +22,7 @@
 #include "dsp/ombpf2.h"
 #include "platform/event_loop.h"
 #include "scan/rate_plan_keeper.h"
+#include "shell/liveness.h"
 
 namespace kavu {
 
@@ -102,7 +103,7 @@ class LiveSpectrum {
   ISpectrumListener* listener_ = nullptr;
   std::atomic<bool> noticePending_{false};
   int64_t lastNoticeNs_ = 0;
-  std::shared_ptr<const int> alive_ = std::make_shared<const int>(0);
+  Liveness alive_;
 };
 
 }  // namespace kavu

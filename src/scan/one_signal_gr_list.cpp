@@ -4,31 +4,36 @@
 #include <cmath>
 #include <vector>
 
-#include "shell/settings_store.h"
 
 namespace kavu {
 
+std::span<const SettingBinding<OneSignalChoice>> OneSignalChoice::Bindings() {
+  using C = OneSignalChoice;
+  static constexpr SettingBinding<OneSignalChoice> kFields[] = {
+      Bind<&C::m_IsA>("m_IsA", 1, DefaultOutside(0, 1)),
+      Bind<&C::m_IsAFiltrAmpl>("m_IsAFiltrAmpl", 1, DefaultOutside(0, 1)),
+      Bind<&C::m_IsB>("m_IsB", 1, DefaultOutside(0, 1)),
+      Bind<&C::m_IsIn>("m_IsIn", 0, DefaultOutside(0, 1)),
+      Bind<&C::m_IsPf>("m_IsPf", 1, DefaultOutside(0, 1)),
+      Bind<&C::m_IsIn2>("m_IsIn2", 0, DefaultOutside(0, 1)),
+      Bind<&C::m_IsFaza>("m_IsFaza", 1, DefaultOutside(0, 1)),
+  };
+  static_assert(std::size(kFields) == 7, "one binding per box");
+  return kFields;
+}
+
 std::array<std::pair<const char*, int*>, 7> OneSignalChoice::Fields() {
-  return {{{"m_IsA", &m_IsA},
-           {"m_IsAFiltrAmpl", &m_IsAFiltrAmpl},
-           {"m_IsB", &m_IsB},
-           {"m_IsIn", &m_IsIn},
-           {"m_IsPf", &m_IsPf},
-           {"m_IsIn2", &m_IsIn2},
-           {"m_IsFaza", &m_IsFaza}}};
-}
-
-void OneSignalChoice::Load() {
-  for (auto& [key, value] : Fields()) {
-    const int32_t v = Settings().GetProfileInt(kSection, key, *value);
-    if (v == 0 || v == 1) *value = v;
+  std::array<std::pair<const char*, int*>, 7> fields{};
+  for (size_t i = 0; i < fields.size(); ++i) {
+    const SettingBinding<OneSignalChoice>& b = Bindings()[i];
+    fields[i] = {b.key, &std::get<IntSetting<OneSignalChoice>>(b.value).at(*this)};
   }
+  return fields;
 }
 
-void OneSignalChoice::Save() const {
-  OneSignalChoice copy = *this;
-  for (auto& [key, value] : copy.Fields()) Settings().WriteProfileInt(kSection, key, *value);
-}
+void OneSignalChoice::Load() { LoadSettings(Settings(), kSection, Bindings(), *this); }
+
+void OneSignalChoice::Save() const { SaveSettings(Settings(), kSection, Bindings(), *this); }
 
 int32_t OneSignalLine::GetCount() const {
   const size_t n = complex_ ? complex_->v.size() : (real_ ? real_->v.size() : 0);

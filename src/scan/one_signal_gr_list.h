@@ -4,11 +4,13 @@
 // drawn follows the view's seven check boxes (OneSignalChoice).
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <utility>
 
 #include "results/gr_list.h"
 #include "scan/one_signal_snapshot.h"
+#include "shell/settings_fields.h"
 
 namespace kavu {
 
@@ -23,10 +25,14 @@ struct OneSignalChoice {
   int m_IsIn2 = 0;         // "Исх с децимацией"
   int m_IsFaza = 1;        // "Фазы"
 
+  // The seven keys with their defaults, in the order of the view's boxes.
+  static std::span<const SettingBinding<OneSignalChoice>> Bindings();
   // The seven members with their keys, in the order of the view's boxes.
   std::array<std::pair<const char*, int*>, 7> Fields();
   void Load();  // values other than 0 and 1 fall back to the default
   void Save() const;
+
+  bool operator==(const OneSignalChoice&) const = default;
 };
 
 // One series of a snapshot as a line: a complex series' amplitude or phase, or a real series.

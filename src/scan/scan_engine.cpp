@@ -65,9 +65,7 @@ void ScanEngine::BeginScan(bool single) {
 bool ScanEngine::StartScan() {
   if (p_.board.Busy()) {
     // An earlier scan's reply still holds the port: start once it is free.
-    p_.board.WhenFree([alive = std::weak_ptr<const int>(alive_), this] {
-      if (!alive.expired()) StartScan();
-    });
+    p_.board.WhenFree(alive_.Guard([this] { StartScan(); }));
     return true;
   }
   Log() << LogColour(14) << "\nЗАПУСК СКАНИРОВАНИЯ ****************** \n";
@@ -88,8 +86,8 @@ bool ScanEngine::StartScan() {
   const uint64_t token = ++startToken_;
   // The generators' commands run on the board's thread; the scan goes on in GeneratorsReady.
   if (plan_.NextFrequencies(first.data(), kMaxGroupFrequencies) < 1 ||
-      !p_.gen.InitAllGensAsync(first[0], [this, token, alive = std::weak_ptr<const int>(alive_)](bool ok) {
-        if (!alive.expired()) GeneratorsReady(token, ok);
+      !p_.gen.InitAllGensAsync(first[0], [this, token, alive = alive_.Watch()](bool ok) {
+        if (!alive.Expired()) GeneratorsReady(token, ok);
       })) {
     plan_.StopPlan();
     GoIdle();
@@ -121,9 +119,7 @@ void ScanEngine::GeneratorsReady(uint64_t token, bool ok) {
 
 bool ScanEngine::OnButtonScanOne() {
   if (p_.board.Busy()) {
-    p_.board.WhenFree([alive = std::weak_ptr<const int>(alive_), this] {
-      if (!alive.expired()) OnButtonScanOne();
-    });
+    p_.board.WhenFree(alive_.Guard([this] { OnButtonScanOne(); }));
     return true;
   }
   if (state_ != ScanState::kIdle) StopScan();
@@ -159,8 +155,8 @@ void ScanEngine::SetGenerator(PreparedGroup g, int64_t t0) {
   // The generator's commands run on the board's thread; the group goes on in GeneratorSet.
   const uint64_t token = ++genToken_;
   p_.gen.SetGenFManualAsync(g.GenHz(), [this, g = std::move(g), t0, token,
-                                        alive = std::weak_ptr<const int>(alive_)](bool ok) mutable {
-    if (!alive.expired()) GeneratorSet(g, t0, token, ok);
+                                        alive = alive_.Watch()](bool ok) mutable {
+    if (!alive.Expired()) GeneratorSet(g, t0, token, ok);
   });
 }
 
@@ -359,9 +355,7 @@ void ScanEngine::ScanBlock(const float* a, const float* b, float peakA, float pe
 void ScanEngine::ScanOverrun() { group_.ScanOverrun(); }
 
 void ScanEngine::PostToWindow(std::function<void()> task) {
-  p_.window.Post([alive = std::weak_ptr<const int>(alive_), task = std::move(task)] {
-    if (!alive.expired()) task();
-  });
+  p_.window.Post(alive_.Guard(std::move(task)));
 }
 
 }  // namespace kavu

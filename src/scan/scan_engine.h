@@ -49,6 +49,7 @@
 #include "scan/scan_saving.h"
 #include "scan/scan_preparation.h"
 #include "scan/scan_stats.h"
+#include "shell/liveness.h"
 
 namespace kavu {
 
@@ -131,10 +132,10 @@ class ScanEngine : public IScanBlockSink, private IGroupEvents, private IHandove
   // flag is cleared when that scan ends).
   void SetSingleNextScan(bool on) { singleNext_ = on; }
   bool SingleNextScan() const { return singleNext_; }
-  // The one-signal view is open while `token` lives: every scan started then measures one group,
-  // and no scan that ends then is saved. An empty or expired token: scans as usual.
-  void SetSignalView(std::weak_ptr<const void> token) { signalView_ = std::move(token); }
-  bool SignalViewOpen() const { return !signalView_.expired(); }
+  // The one-signal view is open while the object `view` watches lives: every scan started then
+  // measures one group, and no scan that ends then is saved. An expired watch: scans as usual.
+  void SetSignalView(LivenessWatch view) { signalView_ = std::move(view); }
+  bool SignalViewOpen() const { return !signalView_.Expired(); }
   // Scans ended so far (finished or stopped), window thread: a view compares it to take the
   // stores once per scan. The stores below are stable while State() is kIdle.
   uint64_t ScansEnded() const { return scansEnded_; }
@@ -215,7 +216,7 @@ class ScanEngine : public IScanBlockSink, private IGroupEvents, private IHandove
   void PostToWindow(std::function<void()> task);
 
   ScanEngineParts p_;
-  std::shared_ptr<const int> alive_ = std::make_shared<const int>(0);
+  Liveness alive_;
   SampleLoop* loop_ = nullptr;
   LoopCounters counters_;
   OScanPlan plan_;
@@ -237,7 +238,7 @@ class ScanEngine : public IScanBlockSink, private IGroupEvents, private IHandove
   int64_t lastBlocksNs_ = 0;
   int32_t lastOverloadA_ = 0, lastOverloadB_ = 0;
   bool hasB_ = false;
-  std::weak_ptr<const void> signalView_;
+  LivenessWatch signalView_;
   uint64_t scansEnded_ = 0;
   bool startPending_ = false;  // StartScan waits for the generators' initialisation
   uint64_t startToken_ = 0;

@@ -1,55 +1,45 @@
 #include "scan/scan_options.h"
 
-#include <algorithm>
-#include <cmath>
-
-#include "shell/settings_store.h"
+#include "shell/settings_fields.h"
 
 namespace kavu {
 namespace {
-constexpr const char* kSection = "CDlgOptions";
-int32_t Clamp(int32_t v, int32_t lo, int32_t hi) { return std::clamp(v, lo, hi); }
+
+constexpr const char* kOptionsSection = "CDlgOptions";
+using O = ScanOptions;
+
+constexpr SettingBinding<ScanOptions> kOptionFields[] = {
+    Bind<&O::m_Delay1_ms>("m_Delay1_ms", 100, ClampTo(0, 1000)),
+    Bind<&O::m_Delay1_CB>("m_Delay1_CB", 2, ClampTo(2, 100)),
+    Bind<&O::m_MultyImpsTMax>("m_MultyImpsTMax", 100, ClampTo(7, 8000)),
+    Bind<&O::m_MultyPolosaUsed>("m_MultyPolosaUsed", 100, ClampTo(40, 999)),
+    Bind<&O::m_MultyPPS>("m_MultyPPS", 0, ClampTo(-100000, 100000)),
+    Bind<&O::m_MultyPolosaRsp>("m_MultyPolosaRsp", 1, NonZeroIsOne()),
+    Bind<&O::m_PolosaFM>("m_PolosaFM", 20000.0, ClampTo(2000.0, 10000000.0)),
+    Bind<&O::m_UpTimeGraphik_ms>("m_UpTimeGraphik_ms", 50, ClampTo(10, 1000)),
+    Bind<&O::m_UpTimeVodopad_ms>("m_UpTimeVodopad_ms", 20, ClampTo(10, 1000)),
+    Bind<&O::m_TZond10>("m_TZond10", 20, ClampTo(1, 630)),
+    Bind<&O::m_ZondN>("m_ZondN", 1, ClampTo(1, 255)),
+    Bind<&O::m_SaveName_IsDate>("m_SaveName_IsDate", 0),
+    Bind<&O::m_SaveName_IsSdrMode>("m_SaveName_IsSdrMode", 1),
+    Bind<&O::m_SaveName_IsGenMode>("m_SaveName_IsGenMode", 1),
+    Bind<&O::m_SaveName_IsKsvMin>("m_SaveName_IsKsvMin", 0),
+    Bind<&O::m_SaveName_IsKsvMinFM>("m_SaveName_IsKsvMinFM", 0),
+};
+
 }  // namespace
 
-void ScanOptions::Check() {
-  m_Delay1_ms = Clamp(m_Delay1_ms, 0, 1000);
-  m_Delay1_CB = Clamp(m_Delay1_CB, 2, 100);
-  m_MultyImpsTMax = Clamp(m_MultyImpsTMax, 7, 8000);
-  m_MultyPolosaUsed = Clamp(m_MultyPolosaUsed, 40, 999);
-  m_MultyPPS = Clamp(m_MultyPPS, -100000, 100000);
-  if (m_MultyPolosaRsp != 0) m_MultyPolosaRsp = 1;
-  if (!std::isfinite(m_PolosaFM)) m_PolosaFM = 20000;
-  m_PolosaFM = std::clamp(m_PolosaFM, 2000.0, 10000000.0);
-  m_UpTimeGraphik_ms = Clamp(m_UpTimeGraphik_ms, 10, 1000);
-  m_UpTimeVodopad_ms = Clamp(m_UpTimeVodopad_ms, 10, 1000);
-  if (m_TZond10 <= 0) m_TZond10 = 1;
-  if (m_TZond10 > 630) m_TZond10 = 630;
-  if (m_ZondN <= 0) m_ZondN = 1;
-  if (m_ZondN >= 256) m_ZondN = 255;
-}
+std::span<const SettingBinding<ScanOptions>> ScanOptions::Bindings() { return kOptionFields; }
+
+void ScanOptions::Check() { CheckSettings(Bindings(), *this); }
 
 ScanOptions ScanOptions::Load() {
-  SettingsStore& s = Settings();
   ScanOptions o;
-  o.m_Delay1_ms = s.GetProfileInt(kSection, "m_Delay1_ms", o.m_Delay1_ms);
-  o.m_Delay1_CB = s.GetProfileInt(kSection, "m_Delay1_CB", o.m_Delay1_CB);
-  o.m_MultyImpsTMax = s.GetProfileInt(kSection, "m_MultyImpsTMax", o.m_MultyImpsTMax);
-  o.m_MultyPolosaUsed = s.GetProfileInt(kSection, "m_MultyPolosaUsed", o.m_MultyPolosaUsed);
-  o.m_MultyPPS = s.GetProfileInt(kSection, "m_MultyPPS", o.m_MultyPPS);
-  o.m_MultyPolosaRsp = s.GetProfileInt(kSection, "m_MultyPolosaRsp", o.m_MultyPolosaRsp);
-  o.m_PolosaFM = s.GetProfileDouble(kSection, "m_PolosaFM", o.m_PolosaFM);
-  o.m_UpTimeGraphik_ms = s.GetProfileInt(kSection, "m_UpTimeGraphik_ms", o.m_UpTimeGraphik_ms);
-  o.m_UpTimeVodopad_ms = s.GetProfileInt(kSection, "m_UpTimeVodopad_ms", o.m_UpTimeVodopad_ms);
-  o.m_TZond10 = s.GetProfileInt(kSection, "m_TZond10", o.m_TZond10);
-  o.m_ZondN = s.GetProfileInt(kSection, "m_ZondN", o.m_ZondN);
-  o.m_SaveName_IsDate = s.GetProfileInt(kSection, "m_SaveName_IsDate", 0);
-  o.m_SaveName_IsSdrMode = s.GetProfileInt(kSection, "m_SaveName_IsSdrMode", 1);
-  o.m_SaveName_IsGenMode = s.GetProfileInt(kSection, "m_SaveName_IsGenMode", 1);
-  o.m_SaveName_IsKsvMin = s.GetProfileInt(kSection, "m_SaveName_IsKsvMin", 0);
-  o.m_SaveName_IsKsvMinFM = s.GetProfileInt(kSection, "m_SaveName_IsKsvMinFM", 0);
-  o.Check();
+  LoadSettings(Settings(), kOptionsSection, Bindings(), o);
   return o;
 }
+
+bool ScanOptions::Save() const { return SaveSettings(Settings(), kOptionsSection, Bindings(), *this); }
 
 RatePlanInputs ScanOptions::PlanInputs(double rate_hz, double timer_clock_hz, double timer_prescaler) const {
   RatePlanInputs in;

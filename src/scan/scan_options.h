@@ -3,9 +3,11 @@
 // loaded with the checks the options window applies, and the rate-plan and group-plan inputs
 // made from them. Read on the window thread; handed by value to whoever needs them.
 #include <cstdint>
+#include <span>
 
 #include "dsp/sample_rate_plan.h"
 #include "scan/scan_group.h"
+#include "shell/settings_fields.h"
 
 namespace kavu {
 
@@ -27,9 +29,15 @@ struct ScanOptions {
   int32_t m_SaveName_IsKsvMin = 0;
   int32_t m_SaveName_IsKsvMinFM = 0;
 
+  // The stored keys with their defaults and ranges (a value outside its range is clamped).
+  static std::span<const SettingBinding<ScanOptions>> Bindings();
   // Applies the options window's checks (a value outside its range is replaced).
   void Check();
   static ScanOptions Load();
+  // Writes every key; false when a write failed.
+  bool Save() const;
+
+  bool operator==(const ScanOptions&) const = default;
 
   // Rate-plan inputs for a receiver rate `rate_hz` and the board's timer.
   RatePlanInputs PlanInputs(double rate_hz, double timer_clock_hz, double timer_prescaler) const;

@@ -52,8 +52,8 @@ void ScanSaver::Loop() {
     written_.push_back(std::move(item));
     writing_ = false;
     changed_.notify_all();
-    window_.Post([this, alive = std::weak_ptr<const int>(alive_)] {
-      if (!alive.expired()) Deliver();
+    window_.Post([this, alive = alive_.Watch()] {
+      if (!alive.Expired()) Deliver();
     });
   }
 }

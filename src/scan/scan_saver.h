@@ -15,6 +15,7 @@
 
 #include "platform/event_loop.h"
 #include "results/results_store.h"
+#include "shell/liveness.h"
 
 namespace kavu {
 
@@ -52,7 +53,7 @@ class ScanSaver {
   std::deque<Item> written_;   // written, `done` not yet run
   bool writing_ = false;
   bool stop_ = false;
-  std::shared_ptr<const int> alive_ = std::make_shared<const int>(0);
+  Liveness alive_;
   std::thread thread_;
 };
 

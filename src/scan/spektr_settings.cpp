@@ -3,14 +3,33 @@
 #include <cmath>
 
 #include "shell/settings_binding.h"
-#include "shell/settings_store.h"
+#include "shell/settings_fields.h"
 
 namespace kavu {
 namespace {
+
 constexpr const char* kS = SpektrSettings::kSection;
 constexpr double kDefaultFM_Sdr = 144e6;
 constexpr double kDefaultFM_Gen = 234e6;
+using W = SpektrSettings;
+
+constexpr SettingBinding<SpektrSettings> kSpektrFields[] = {
+    Bind<&W::m_GrMin>("m_GrMin", -90),
+    Bind<&W::m_GrMax>("m_GrMax", 80),
+    Bind<&W::m_VdMin>("m_VdMin", -90),
+    Bind<&W::m_VdMax>("m_VdMax", 50),
+    Bind<&W::m_FM_Sdr>("m_FM_Sdr", kDefaultFM_Sdr, DefaultOutside(0, W::kMaxFrequencyHz)),
+    Bind<&W::m_FM_Gen>("m_FM_Gen", kDefaultFM_Gen, DefaultOutside(0, W::kMaxFrequencyHz)),
+    Bind<&W::m_GenNum>("m_GenNum", 0),
+    Bind<&W::m_ScanDia>("m_ScanDia", W::kDefaultScanDia, [](std::string& t) { t = W::UsedScanDia(t); }),
+    Bind<&W::m_IsScanCikl>("m_IsScanCikl", false),
+    Bind<&W::m_SelectSdrKey>("m_SelectSdrKey", ""),
+    Bind<&W::IsCheckRfm22Cfg>("IsCheckRfm22Cfg", true),
+};
+
 }  // namespace
+
+std::span<const SettingBinding<SpektrSettings>> SpektrSettings::Bindings() { return kSpektrFields; }
 
 std::string SpektrSettings::UsedScanDia(std::string_view text) {
   size_t chars = 0;
@@ -28,47 +47,25 @@ double SpektrSettings::CheckedFrequency(double hz, double def) {
 }
 
 SpektrSettings SpektrSettings::Load() {
-  SettingsStore& s = Settings();
   SpektrSettings o;
-  o.m_GrMin = s.GetProfileInt(kS, "m_GrMin", o.m_GrMin);
-  o.m_GrMax = s.GetProfileInt(kS, "m_GrMax", o.m_GrMax);
-  o.m_VdMin = s.GetProfileInt(kS, "m_VdMin", o.m_VdMin);
-  o.m_VdMax = s.GetProfileInt(kS, "m_VdMax", o.m_VdMax);
-  o.m_FM_Sdr = CheckedFrequency(s.GetProfileDouble(kS, "m_FM_Sdr", kDefaultFM_Sdr), kDefaultFM_Sdr);
-  o.m_FM_Gen = CheckedFrequency(s.GetProfileDouble(kS, "m_FM_Gen", kDefaultFM_Gen), kDefaultFM_Gen);
-  o.m_GenNum = s.GetProfileInt(kS, "m_GenNum", o.m_GenNum);
-  o.m_ScanDia = UsedScanDia(s.GetProfileString(kS, "m_ScanDia", kDefaultScanDia));
-  o.m_IsScanCikl = LoadCheck(kS, "m_IsScanCikl", false);
-  o.m_SelectSdrKey = s.GetProfileString(kS, "m_SelectSdrKey", "");
-  o.IsCheckRfm22Cfg = LoadCheck(kS, "IsCheckRfm22Cfg", true);
+  LoadSettings(Settings(), kS, Bindings(), o);
   return o;
 }
 
-void SpektrSettings::Save() const {
-  SpektrSettings copy = *this;
-  copy.SaveGraphLimits(m_GrMin, m_GrMax);
-  copy.SaveWaterfallLimits(m_VdMin, m_VdMax);
-  copy.SaveFM_Sdr(m_FM_Sdr);
-  copy.SaveFM_Gen(m_FM_Gen);
-  copy.SaveGenNum(m_GenNum);
-  copy.SaveScanDia(m_ScanDia);
-  copy.SaveIsScanCikl(m_IsScanCikl);
-  copy.SaveSelectSdrKey(m_SelectSdrKey);
-  copy.SaveIsCheckRfm22Cfg(IsCheckRfm22Cfg);
-}
+void SpektrSettings::Save() const { SaveSettings(Settings(), kS, Bindings(), *this); }
 
 void SpektrSettings::SaveGraphLimits(int32_t gr_min, int32_t gr_max) {
   m_GrMin = gr_min;
   m_GrMax = gr_max;
-  Settings().WriteProfileInt(kS, "m_GrMin", gr_min);
-  Settings().WriteProfileInt(kS, "m_GrMax", gr_max);
+  SaveMember<&W::m_GrMin>(Settings(), kS, Bindings(), *this);
+  SaveMember<&W::m_GrMax>(Settings(), kS, Bindings(), *this);
 }
 
 void SpektrSettings::SaveWaterfallLimits(int32_t vd_min, int32_t vd_max) {
   m_VdMin = vd_min;
   m_VdMax = vd_max;
-  Settings().WriteProfileInt(kS, "m_VdMin", vd_min);
-  Settings().WriteProfileInt(kS, "m_VdMax", vd_max);
+  SaveMember<&W::m_VdMin>(Settings(), kS, Bindings(), *this);
+  SaveMember<&W::m_VdMax>(Settings(), kS, Bindings(), *this);
 }
 
 double SpektrSettings::SaveFM_SdrText(std::string_view mhz_text) {
@@ -83,37 +80,38 @@ double SpektrSettings::SaveFM_GenText(std::string_view mhz_text) {
 
 void SpektrSettings::SaveFM_Sdr(double hz) {
   m_FM_Sdr = CheckedFrequency(hz, kDefaultFM_Sdr);
-  Settings().WriteProfileDouble(kS, "m_FM_Sdr", m_FM_Sdr);
+  SaveMember<&W::m_FM_Sdr>(Settings(), kS, Bindings(), *this);
 }
 
 void SpektrSettings::SaveFM_Gen(double hz) {
   m_FM_Gen = CheckedFrequency(hz, kDefaultFM_Gen);
-  Settings().WriteProfileDouble(kS, "m_FM_Gen", m_FM_Gen);
+  SaveMember<&W::m_FM_Gen>(Settings(), kS, Bindings(), *this);
 }
 
 void SpektrSettings::SaveGenNum(int32_t index) {
   m_GenNum = index;
-  Settings().WriteProfileInt(kS, "m_GenNum", index);
+  SaveMember<&W::m_GenNum>(Settings(), kS, Bindings(), *this);
 }
 
 void SpektrSettings::SaveScanDia(std::string_view text) {
-  Settings().WriteProfileString(kS, "m_ScanDia", text);
-  m_ScanDia = UsedScanDia(text);
+  m_ScanDia = std::string(text);  // the edit's text is stored whole, the used part kept
+  SaveMember<&W::m_ScanDia>(Settings(), kS, Bindings(), *this);
+  m_ScanDia = UsedScanDia(m_ScanDia);
 }
 
 void SpektrSettings::SaveIsScanCikl(bool on) {
   m_IsScanCikl = on;
-  SaveCheck(kS, "m_IsScanCikl", on);
+  SaveMember<&W::m_IsScanCikl>(Settings(), kS, Bindings(), *this);
 }
 
 void SpektrSettings::SaveSelectSdrKey(std::string_view key) {
   m_SelectSdrKey = std::string(key);
-  Settings().WriteProfileString(kS, "m_SelectSdrKey", key);
+  SaveMember<&W::m_SelectSdrKey>(Settings(), kS, Bindings(), *this);
 }
 
 void SpektrSettings::SaveIsCheckRfm22Cfg(bool ask) {
   IsCheckRfm22Cfg = ask;
-  SaveCheck(kS, "IsCheckRfm22Cfg", ask);
+  SaveMember<&W::IsCheckRfm22Cfg>(Settings(), kS, Bindings(), *this);
 }
 
 }  // namespace kavu

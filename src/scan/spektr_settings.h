@@ -4,8 +4,11 @@
 // command line, the web page) loads them here and writes a key back through Save*(), at once,
 // when the control that shows it changes. Window thread only (the settings store's rule).
 #include <cstdint>
+#include <span>
 #include <string>
 #include <string_view>
+
+#include "shell/settings_fields.h"
 
 namespace kavu {
 
@@ -34,6 +37,8 @@ struct SpektrSettings {
   std::string m_SelectSdrKey;     // key of the receiver chosen last; empty: no automatic choice
   bool IsCheckRfm22Cfg = true;    // ask when generator 2 does not answer as an Rfm22/23
 
+  // Every key with its default and check.
+  static std::span<const SettingBinding<SpektrSettings>> Bindings();
   // Every key, read with its default and check.
   static SpektrSettings Load();
   // Writes every key.
@@ -59,6 +64,8 @@ struct SpektrSettings {
   static std::string UsedScanDia(std::string_view text);
   // A frequency read back or set: finite and within [0, kMaxFrequencyHz], else `def`.
   static double CheckedFrequency(double hz, double def);
+
+  bool operator==(const SpektrSettings&) const = default;
 };
 
 }  // namespace kavu

@@ -1,28 +1,35 @@
 #include "web/http_server_settings.h"
 
-#include "shell/settings_store.h"
-
 namespace kavu {
 namespace {
+
 constexpr const char* kSection = "CDlgOptions";
+using H = HttpServerSettings;
+
+// An address longer than 240 characters is dropped; trailing characters with codes ≤ 32 are cut.
+void CheckAddress(std::string& a) {
+  if (a.size() > H::kMaxAddressChars) a.clear();
+  while (!a.empty() && static_cast<unsigned char>(a.back()) <= 32) a.pop_back();
+}
+
+constexpr SettingBinding<HttpServerSettings> kHttpFields[] = {
+    Bind<&H::m_IsHttpServer>("m_IsHttpServer", false),
+    Bind<&H::m_HttpServerPort>("m_HttpServerPort", H::kDefaultPort, DefaultOutside(1, 65535)),
+    Bind<&H::m_HttpServerAdr>("m_HttpServerAdr", "", CheckAddress),
+};
+
 }  // namespace
 
-void HttpServerSettings::Check() {
-  if (m_HttpServerPort < 1 || m_HttpServerPort > 65535) m_HttpServerPort = kDefaultPort;
-  if (m_HttpServerAdr.size() > kMaxAddressChars) m_HttpServerAdr.clear();
-  while (!m_HttpServerAdr.empty() && static_cast<unsigned char>(m_HttpServerAdr.back()) <= 32) {
-    m_HttpServerAdr.pop_back();
-  }
-}
+std::span<const SettingBinding<HttpServerSettings>> HttpServerSettings::Bindings() { return kHttpFields; }
+
+void HttpServerSettings::Check() { CheckSettings(Bindings(), *this); }
 
 HttpServerSettings HttpServerSettings::Load() {
-  SettingsStore& s = Settings();
   HttpServerSettings h;
-  h.m_IsHttpServer = s.GetProfileInt(kSection, "m_IsHttpServer", 0) != 0;
-  h.m_HttpServerPort = s.GetProfileInt(kSection, "m_HttpServerPort", kDefaultPort);
-  h.m_HttpServerAdr = s.GetProfileString(kSection, "m_HttpServerAdr", "");
-  h.Check();
+  LoadSettings(Settings(), kSection, Bindings(), h);
   return h;
 }
+
+bool HttpServerSettings::Save() const { return SaveSettings(Settings(), kSection, Bindings(), *this); }
 
 }  // namespace kavu

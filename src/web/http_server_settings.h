@@ -3,7 +3,10 @@
 // runs its web server (section "CDlgOptions"). Read once at start: a change takes effect at the
 // next start, as the options window says.
 #include <cstdint>
+#include <span>
 #include <string>
+
+#include "shell/settings_fields.h"
 
 namespace kavu {
 
@@ -17,8 +20,13 @@ struct HttpServerSettings {
 
   // Every key with its default and check: a port outside 1 … 65535 gives 8888; an address
   // longer than 240 characters gives "", trailing characters with codes ≤ 32 are removed.
+  static std::span<const SettingBinding<HttpServerSettings>> Bindings();
   static HttpServerSettings Load();
   void Check();
+  // Writes every key; false when a write failed.
+  bool Save() const;
+
+  bool operator==(const HttpServerSettings&) const = default;
 };
 
 }  // namespace kavu

@@ -65,9 +65,9 @@ std::string StationWebAnalyzer::RangeText() const {
 }
 
 void StationWebAnalyzer::PostStartScan() {
-  std::weak_ptr<int> alive = alive_;
+  const LivenessWatch alive = alive_.Watch();
   window_.Post([this, alive] {
-    if (alive.expired()) return;
+    if (alive.Expired()) return;
     if (hooks_.start_scan) return hooks_.start_scan();
     station_.Engine().SetRangeText(RangeText());
     station_.Engine().StartScan();
@@ -75,9 +75,9 @@ void StationWebAnalyzer::PostStartScan() {
 }
 
 void StationWebAnalyzer::PostPauseOrContinue() {
-  std::weak_ptr<int> alive = alive_;
+  const LivenessWatch alive = alive_.Watch();
   window_.Post([this, alive] {
-    if (alive.expired()) return;
+    if (alive.Expired()) return;
     if (hooks_.pause_or_continue) return hooks_.pause_or_continue();
     station_.Engine().PauseOrContinue();
   });
@@ -89,9 +89,9 @@ void StationWebAnalyzer::PostRange(bool cyclic, const std::string& text) {
     cyclic_ = cyclic;
     rangeText_ = text;
   }
-  std::weak_ptr<int> alive = alive_;
+  const LivenessWatch alive = alive_.Watch();
   window_.Post([this, alive, cyclic, text] {
-    if (alive.expired()) return;
+    if (alive.Expired()) return;
     if (hooks_.range_changed) return hooks_.range_changed(cyclic, text);
     station_.Engine().SetCyclic(cyclic);
     station_.Engine().SetRangeText(text);

@@ -15,6 +15,7 @@
 #include "scan/calibration.h"
 #include "scan/impedance_computer.h"
 #include "scan/scan_station.h"
+#include "shell/liveness.h"
 #include "web/web_analyzer.h"
 
 namespace kavu {
@@ -63,7 +64,7 @@ class StationWebAnalyzer : public IWebAnalyzer {
   bool cyclic_ = false;
   std::atomic<int32_t> errors_{0};
   Hooks hooks_;
-  std::shared_ptr<int> alive_ = std::make_shared<int>(0);
+  Liveness alive_;
 };
 
 }  // namespace kavu

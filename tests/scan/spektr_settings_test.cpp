@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "shell/settings_store.h"
+#include "support/settings_checks.h"
 #include "support/temp_dir.h"
 
 namespace kavu {
@@ -60,6 +61,12 @@ TEST(SpektrSettings, EveryKeyRoundTripsThroughTheFile) {
   EXPECT_TRUE(r.m_IsScanCikl);
   EXPECT_EQ(r.m_SelectSdrKey, "RtlSdr Virtual bench");
   EXPECT_FALSE(r.IsCheckRfm22Cfg);
+  EXPECT_EQ(r, s);  // every member
+  EXPECT_EQ(test::KeysOf(kS),
+            (std::vector<std::string>{"m_GrMin", "m_GrMax", "m_VdMin", "m_VdMax", "m_FM_Sdr", "m_FM_Gen", "m_GenNum",
+                                      "m_ScanDia", "m_IsScanCikl", "m_SelectSdrKey", "IsCheckRfm22Cfg"}));
+  test::ExpectBadValuesFallBack<SpektrSettings>(SpektrSettings::Bindings(), kS,
+                                                [](SpektrSettings& w) { w = SpektrSettings::Load(); });
 }
 
 TEST(SpektrSettings, RangeTextIsUsedUpTo8000CharactersAndStoredWhole) {

@@ -4,8 +4,10 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "shell/settings_store.h"
+#include "support/settings_checks.h"
 #include "support/temp_dir.h"
 
 namespace kavu {
@@ -46,6 +48,21 @@ TEST(HttpServerSettings, DefaultsAndTheChecksOfEveryKey) {
   t.m_HttpServerAdr = std::string(240, '1');
   t.Check();
   EXPECT_EQ(t.m_HttpServerAdr.size(), 240u);
+}
+
+TEST(HttpServerSettings, EveryKeyRoundTripsThroughTheFile) {
+  {
+    test::ScopedSettings settings;
+    HttpServerSettings h;
+    h.m_IsHttpServer = true, h.m_HttpServerPort = 1, h.m_HttpServerAdr = "::1";
+    ASSERT_TRUE(h.Save());
+    EXPECT_EQ(test::KeysOf(kS), (std::vector<std::string>{"m_IsHttpServer", "m_HttpServerPort", "m_HttpServerAdr"}));
+    EXPECT_EQ(HttpServerSettings::Load(), h);
+    Settings().WriteProfileString(kS, "m_HttpServerAdr", "10.1.1.1\t ");
+    EXPECT_EQ(HttpServerSettings::Load().m_HttpServerAdr, "10.1.1.1");
+  }
+  test::ExpectBadValuesFallBack<HttpServerSettings>(HttpServerSettings::Bindings(), kS,
+                                                    [](HttpServerSettings& h) { h = HttpServerSettings::Load(); });
 }
 
 }  // namespace

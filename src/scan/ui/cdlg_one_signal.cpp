@@ -20,7 +20,7 @@ CDlgOneSignal::CDlgOneSignal(ScanEngine& engine, QWidget* parent) : QDialog(pare
   setWindowTitle("Сигнал одного измерения");
   setAttribute(Qt::WA_DeleteOnClose);
   setModal(false);
-  engine_.SetSignalView(std::weak_ptr<const void>(token_));
+  engine_.SetSignalView(token_.Watch());
   choice_.Load();
 
   auto* top = new QVBoxLayout(this);

@@ -22,6 +22,7 @@
 #include "results/ui/cdlg_graph.h"
 #include "scan/one_signal_gr_list.h"
 #include "scan/scan_engine.h"
+#include "shell/liveness.h"
 
 namespace kavu {
 
@@ -53,7 +54,7 @@ class CDlgOneSignal : public QDialog {
   void BoxToggled(int index, bool on);
 
   ScanEngine& engine_;
-  std::shared_ptr<const int> token_ = std::make_shared<const int>(0);
+  Liveness token_;
   OneSignalChoice choice_;
   OneSignalSnapshot snap_;
   OneSignalGrList list_;
