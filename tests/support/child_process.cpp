@@ -1,4 +1,5 @@
 #include "support/child_process.h"
+#include "support/run_command.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -14,15 +15,6 @@
 
 namespace kavu::test {
 namespace {
-
-[[noreturn]] void Exec(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
-  for (const auto& e : env) putenv(strdup(e.c_str()));
-  std::vector<char*> args;
-  for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-  args.push_back(nullptr);
-  execv(args[0], args.data());
-  _exit(127);
-}
 
 // Appends what `fd` holds now; false at its end (or an error).
 bool Drain(int fd, std::string& sink) {
@@ -53,7 +45,7 @@ ChildProcess::ChildProcess(const std::vector<std::string>& argv, const std::vect
     dup2(null, 0);
     dup2(out[1], 1);
     dup2(err[1], 2);
-    Exec(argv, env);
+    ExecWith(argv, env);
   }
   close(out[1]);
   close(err[1]);

@@ -17,9 +17,6 @@
 
 namespace kavu::test {
 
-namespace {
-
-// In a forked child: adds `env` and becomes `argv`; exits 127 when it cannot.
 [[noreturn]] void ExecWith(const std::vector<std::string>& argv, const std::vector<std::string>& env) {
   for (const auto& e : env) putenv(strdup(e.c_str()));
   std::vector<char*> args;
@@ -28,8 +25,6 @@ namespace {
   execv(args[0], args.data());
   _exit(127);
 }
-
-}  // namespace
 
 std::string CliPath() { return std::string(KAVU_BINARY_DIR) + "/src/app/kavusdraa-cli"; }
 

@@ -14,6 +14,9 @@ struct CommandResult {
 
 // Runs `argv[0]` with the arguments, with extra environment entries "NAME=VALUE", standard input
 // from /dev/null; kills it after `timeout_s` seconds.
+// In a forked child: adds `env` and becomes `argv`; exits 127 when it cannot.
+[[noreturn]] void ExecWith(const std::vector<std::string>& argv, const std::vector<std::string>& env);
+
 CommandResult RunCommand(const std::vector<std::string>& argv,
                          const std::vector<std::string>& env = {}, double timeout_s = 60);
 
