@@ -112,6 +112,10 @@ class TestServer {
   void AdvanceAndTick(int64_t ms);
   // Advances the clock and waits (bounded) until the server's loop has looked at it.
   void Advance(int64_t ms);
+  // Waits (bounded) until the server's loop has finished the event it was handling. Its byte
+  // counters move before it sets the connection's deadline, so a test that steps the clock
+  // right after seeing a count would race the deadline.
+  void Settle() { Advance(0); }
 
   TempDir dir;
   FakeClock clock;

@@ -132,6 +132,7 @@ TEST(SocketServerSlots, HugeSilentHeadsAreSweptLikeIdleClientsOnceThePoolIsFull)
   }
   // Every byte has reached the server: each head earned 3,250 s by the second per 120 bytes.
   ASSERT_TRUE(WaitFor([&] { return srv.server.Socket().BytesReceived() == kAttackers * int64_t{kHead}; }, 20000));
+  srv.Settle();
   RawClient client(srv.Port());  // queued by the system: every slot is held
   ASSERT_TRUE(client.Send(Get("a.txt")));
   srv.AdvanceAndTick(61000);
@@ -154,6 +155,7 @@ TEST(SocketServerSlots, ATrickledHeadEarnsOnlyItsCappedExtension) {
   RawClient trickle(srv.Port());
   ASSERT_TRUE(trickle.Send("GET /a.txt HTTP/1.0\r\n"));
   ASSERT_TRUE(WaitFor([&] { return srv.server.Socket().BytesReceived() > 0; }));
+  srv.Settle();
   RawClient client(srv.Port());  // waits for the one slot
   ASSERT_TRUE(client.Send(Get("a.txt")));
   // 120 bytes of head every second of the server's clock: without a cap the deadline would
@@ -164,6 +166,7 @@ TEST(SocketServerSlots, ATrickledHeadEarnsOnlyItsCappedExtension) {
     const int64_t before = srv.server.Socket().BytesReceived();
     if (trickle.Send(line)) {
       WaitFor([&] { return srv.server.Socket().BytesReceived() >= before + 120; });
+      srv.Settle();
     }
     srv.AdvanceAndTick(1000);
     closed = trickle.PeerGone(20);
@@ -183,6 +186,7 @@ TEST(SocketServerSlots, AnAnswerNeverReadIsSweptOnceItStalls) {
   RawClient& deaf = *deaf_client;
   ASSERT_TRUE(deaf.Send(Get("big.bin")));
   ASSERT_TRUE(WaitFor([&] { return srv.server.Socket().BytesSent() > 0; }));
+  srv.Settle();
   RawClient client(srv.Port());
   ASSERT_TRUE(client.Send(Get("a.txt")));
   // A buffer of 393,216 bytes would be allowed 3,276 s; a peer that takes nothing for 60 s
@@ -215,6 +219,7 @@ TEST(SocketServerSlots, ASteadyButSlowReaderGetsOnlyTheCappedSendTime) {
   RawClient& slow = *slow_client;
   ASSERT_TRUE(slow.Send(Get("big.bin")));
   ASSERT_TRUE(WaitFor([&] { return srv.server.Socket().BytesSent() > 0; }));
+  srv.Settle();
   RawClient client(srv.Port());
   ASSERT_TRUE(client.Send(Get("a.txt")));
   // Every two seconds the reader takes 64 KiB: never silent for a minute, but far too slow for
