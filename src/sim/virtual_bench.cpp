@@ -223,8 +223,9 @@ bool VirtualBench::Set(std::string_view name, std::string_view value, std::strin
     return false;
   }
   if (name == kBoardFaultName) {
-    // NAME[:COMMAND[:COUNT]], the command as a hexadecimal code (any when absent), the count of
-    // matching commands (1 when absent, -1 every one).
+    // NAME[:COMMAND[:COUNT[:LATE_MS]]], the command as a hexadecimal code (any when absent), the
+    // count of matching commands (1 when absent, -1 every one), and for late-reply how late the
+    // reply goes out (1500 ms when absent).
     const size_t c1 = value.find(':');
     const std::string_view kind_text = value.substr(0, c1);
     const auto kind = ParseBoardFaultKind(kind_text);
@@ -240,16 +241,26 @@ bool VirtualBench::Set(std::string_view name, std::string_view value, std::strin
       ok = !cmd.empty() && end && *end == 0 && code >= 0 && code <= 255;
       fault.command = static_cast<int>(code);
       if (ok && c2 != std::string_view::npos) {
-        const std::string count(rest.substr(c2 + 1));
+        const std::string_view tail = rest.substr(c2 + 1);
+        const size_t c3 = tail.find(':');
+        const std::string count(tail.substr(0, c3));
         const long n = std::strtol(count.c_str(), &end, 10);
         ok = !count.empty() && *end == 0 && (n == -1 || (n >= 1 && n <= 1000000));
         fault.count = static_cast<int>(n);
+        if (ok && c3 != std::string_view::npos) {
+          const std::string late(tail.substr(c3 + 1));
+          const long ms = std::strtol(late.c_str(), &end, 10);
+          ok = fault.kind == BoardFaultKind::kLateReply && !late.empty() && *end == 0 && ms >= 1 &&
+               ms <= 600000;
+          fault.late_ms = static_cast<int>(ms);
+        }
       }
     }
     if (!ok) {
       if (error) {
         *error = std::string(kBoardFaultName) + ": '" + std::string(value) +
-                 "' - ожидалось ИМЯ[:КОМАНДА[:СКОЛЬКО]], имена: no-reply, short-reply, "
+                 "' - ожидалось ИМЯ[:КОМАНДА[:СКОЛЬКО[:МС]]] (МС только у late-reply), имена: no-reply, "
+                 "short-reply, "
                  "wrong-byte, late-reply, i2c-nack, unplug" + (board_ ? "" : " (стенд не запущен)");
       }
       return false;

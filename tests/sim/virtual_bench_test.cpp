@@ -83,6 +83,12 @@ TEST(VirtualBench, TheProgramsOwnPathsReachTheBoardAndTheSimulatedReceiver) {
   // A board fault by name: the next command's reply is lost, the one after is answered.
   EXPECT_FALSE(bench.Set("board_fault", "no-such-fault", &error));
   EXPECT_FALSE(bench.Set("board_fault", "no-reply:zz", &error));
+  // A delay is only a late reply's, and only a positive number of milliseconds.
+  EXPECT_FALSE(bench.Set("board_fault", "no-reply:32:1:300", &error));
+  EXPECT_FALSE(bench.Set("board_fault", "late-reply:32:1:0", &error));
+  EXPECT_FALSE(bench.Set("board_fault", "late-reply:32:1:3s", &error));
+  EXPECT_FALSE(bench.Set("board_fault", "late-reply:32:1:", &error));
+  EXPECT_NE(error.find("[:МС]"), std::string::npos) << error;
   ASSERT_TRUE(bench.Set("board_fault", "no-reply", &error)) << error;
   EXPECT_FALSE(board.SetCS(8, 231));
   Si5351Config cfg;
