@@ -45,7 +45,7 @@ std::vector<std::string> StartAndStop(const FrontEnd& f) {
   EXPECT_TRUE(program.Signal(SIGTERM));
   const std::optional<int> status = program.WaitExit(60);
   EXPECT_TRUE(status.has_value()) << "still running a minute after SIGTERM";
-  if (status) EXPECT_EQ(*status, 128 + SIGTERM) << program.Err();
+  EXPECT_EQ(status.value_or(-1), 128 + SIGTERM) << program.Err();
   return SessionLines(f.log_on_stdout ? program.Out() : program.Err());
 }
 
