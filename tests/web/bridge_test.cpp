@@ -48,6 +48,7 @@ class Bridge : public ::testing::Test {
 
 TEST_F(Bridge, UploadUnderBackPressureLosesNothing) {
   OSerialPort port;
+  port.SetNetworkBridge(&srv.server.Bridge());
   ASSERT_TRUE(port.Open(kNetworkPortNumber, OSerialPort::kBaud)) << port.LastErrorText();
   const std::string data = Pattern(300000, 1);
   RawClient phone(srv.Port());
@@ -150,6 +151,7 @@ TEST_F(Bridge, UploadsWithoutAReaderAreReportedLostAndNewUploadsSupersede) {
 
 TEST_F(Bridge, ASupersededUploadWaitingForRoomIsClosedAndTheNewOneGoesOn) {
   OSerialPort port;  // attached, but not reading yet: the ring fills up
+  port.SetNetworkBridge(&srv.server.Bridge());
   ASSERT_TRUE(port.Open(kNetworkPortNumber, OSerialPort::kBaud)) << port.LastErrorText();
   const std::string data = Pattern(6000, 3);
   {
@@ -175,6 +177,7 @@ TEST_F(Bridge, ASupersededUploadWaitingForRoomIsClosedAndTheNewOneGoesOn) {
 
 TEST_F(Bridge, AStaleUploadNeverTakesTheCurrentOnesWaitForRoom) {
   OSerialPort port;
+  port.SetNetworkBridge(&srv.server.Bridge());
   ASSERT_TRUE(port.Open(kNetworkPortNumber, OSerialPort::kBaud)) << port.LastErrorText();
   RawClient first(srv.Port());
   ASSERT_TRUE(first.Send(kUploadHead + "a"));
