@@ -1,9 +1,10 @@
 // kavusdraa: the desktop program. With a scan file on the command line it is a viewer: only the
 // results window opens, maximised, on that file; closing it ends the program. Otherwise the main
-// analyzer window runs from start to exit. With --demo or --sim LOAD the virtual bench (emulated
-// control board, simulated receiver, bridge and antenna) is started first and stands in for the
-// hardware: its own settings file selects its port and receiver, the user's settings are left
-// alone, and it is stopped after the window has closed the port and the receiver.
+// analyzer window runs from start to exit, on the analyzer session made here. With --demo or --sim
+// LOAD the session starts the virtual bench (emulated control board, simulated receiver, bridge
+// and antenna) first, standing in for the hardware: its own settings file selects its port and
+// receiver, the user's settings are left alone, and it is stopped after the window has closed the
+// port and the receiver.
 // --web [ADDRESS:]PORT runs the web server for this run whatever the options say, storing nothing.
 // --version prints the name and the version (the project's version in CMake) and exits.
 // Ctrl-C, SIGTERM and SIGHUP close the main window as its close box does, whatever box is open:
@@ -15,6 +16,7 @@
 #include <QTimer>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -23,6 +25,7 @@
 #include "scan/ui/calibration_window_install.h"
 #include "scan/stopped_scan_save.h"
 #include "scan/ui/odlg_spektr.h"
+#include "session/analyzer_session.h"
 #include "shell/command_line.h"
 #include "shell/log_console.h"
 #include "shell/start_up.h"
@@ -34,6 +37,7 @@
 #include "shell/ui/window_icon.h"
 #include "sim/antenna_model.h"
 #include "sim/virtual_bench.h"
+#include "web/http_server_settings.h"
 
 namespace {
 
@@ -57,42 +61,35 @@ int ViewFile(QApplication& app, const std::string& file) {
   return app.exec();
 }
 
-// Starts the bench with the antenna `load`; false after saying why on standard error.
-bool StartBench(const std::string& load, sim::VirtualBench& bench) {
+// The bench with the antenna `load`; none after saying why on standard error.
+std::optional<sim::VirtualBenchOptions> BenchOptions(const std::string& load) {
   std::string error;
   const auto model = sim::AntennaModel::Parse(load, &error);
   if (!model) {
     std::fprintf(stderr, "kavusdraa: --sim: %s\n", error.c_str());
-    return false;
+    return std::nullopt;
   }
   sim::VirtualBenchOptions o;
   o.antenna = *model;
-  if (!bench.Start(o, &error)) {
-    std::fprintf(stderr, "kavusdraa: the virtual bench did not start: %s\n", error.c_str());
-    return false;
-  }
-  Log() << LogColour(kColourNotice) << "Виртуальный стенд: антенна " << load << ", плата на COM"
-        << sim::VirtualBench::kBenchPort << "\n" << LogColour(kColourNormal);
-  return true;
+  return o;
 }
 
-// The options' web server settings, or the command line's --web for this run only.
-HttpServerSettings WebServerSettings(const CommandLineOptions& options) {
-  HttpServerSettings h = HttpServerSettings::Load();
-  if (options.web) {
-    h.m_IsHttpServer = true;
-    h.m_HttpServerAdr = options.web_address;
-    h.m_HttpServerPort = options.web_port;
-  }
-  return h;
+// The options' web server settings, or the command line's --web for this run only. Read once
+// the bench is up: with a bench, its settings file holds them.
+SessionWebOptions WebServerSettings(const CommandLineOptions& options) {
+  const HttpServerSettings h = HttpServerSettings::Load();
+  SessionWebOptions w;
+  w.enabled = options.web || h.m_IsHttpServer;
+  w.address = options.web ? options.web_address : h.m_HttpServerAdr;
+  w.port = options.web ? options.web_port : h.m_HttpServerPort;
+  return w;
 }
 
 // The end a stop signal asks for: a scan in progress keeps its points (saved now, as a failed
 // scan's are), then the window closes as by its close box.
 void EndOnStopSignal(ODlgSpektr& window, int signal) {
-  ScanStation& station = window.Station();
-  if (ScanInProgress(station.Engine())) {
-    const ScanEndReport r = StopScanAndSave(station, StopSignalText(signal), ScanSecondsSoFar(station.Engine()));
+  if (const std::optional<ScanEndReport> saved = window.Session().StopAndSave(signal)) {
+    const ScanEndReport& r = *saved;
     if (!r.save.ok) {
       LogRed("Сканирование прервано, точек " + std::to_string(r.points) + ", не сохранено: " + r.error + "\n");
     } else {
@@ -104,15 +101,29 @@ void EndOnStopSignal(ODlgSpektr& window, int signal) {
   window.close();
 }
 
-int RunAnalyzer(QApplication& app, const CommandLineOptions& options) {
+int RunAnalyzer(QApplication& app, const CommandLineOptions& options,
+                std::optional<sim::VirtualBenchOptions> bench, const std::string& load) {
   QtWindowThread window_thread;
   QtNotice notice;
   StopSignalNotifier stop_signals;
   int code = 0, stopped_by = 0;
+  SessionOptions o;
+  o.bench = std::move(bench);
+  o.prepare = [&](SessionOptions& ready, sim::VirtualBench*) { ready.web = WebServerSettings(options); };
+  o.store_range = true;
+  std::string error;
+  const std::unique_ptr<AnalyzerSession> session = AnalyzerSession::Create(window_thread, notice, o, &error);
+  if (!session) {
+    std::fprintf(stderr, "kavusdraa: the virtual bench did not start: %s\n", error.c_str());
+    return 1;
+  }
+  if (session->Bench()) {
+    Log() << LogColour(kColourNotice) << "Виртуальный стенд: антенна " << load << ", плата на COM"
+          << sim::VirtualBench::kBenchPort << "\n" << LogColour(kColourNormal);
+  }
   {
-    ODlgSpektr main_window(window_thread, notice);
+    ODlgSpektr main_window(*session, window_thread);
     notice.SetParent(&main_window);
-    main_window.SetHttpServerSettings(WebServerSettings(options));
     QObject::connect(&main_window, &ODlgSpektr::Finished, &app, [&](int c) {
       code = c;
       app.quit();
@@ -180,9 +191,8 @@ int main(int argc, char** argv) {
     }
     return ViewFile(app, options.file_name);
   }
-  sim::VirtualBench bench;
-  if (bench_wanted && !StartBench(options.demo ? sim::kDemoAntennaText : options.sim_load, bench)) return 1;
-  const int code = RunAnalyzer(app, options);
-  bench.Stop();
-  return code;
+  const std::string load = options.demo ? sim::kDemoAntennaText : options.sim_load;
+  std::optional<sim::VirtualBenchOptions> bench;
+  if (bench_wanted && !(bench = BenchOptions(load))) return 1;
+  return RunAnalyzer(app, options, std::move(bench), load);
 }

@@ -1,7 +1,7 @@
 #pragma once
 // The network serial bridge as the serial port sees it: a board hosted on a phone's USB port,
-// reached through the web server. The web server registers its bridge while it runs; with none
-// registered the network port (number -33) cannot be opened.
+// reached through the web server. The analyzer session hands its web server's bridge to the serial
+// port (OSerialPort::SetNetworkBridge); a port without one cannot open the network port (-33).
 #include <cstddef>
 #include <cstdint>
 
@@ -28,9 +28,5 @@ class INetworkSerialBridge {
   // Waits up to `timeout_ms` until the write index differs from `seen_index`; true when it does.
   virtual bool WaitForData(int seen_index, int timeout_ms) = 0;
 };
-
-// The bridge of the running web server, or null.
-INetworkSerialBridge* NetworkSerialBridge();
-void SetNetworkSerialBridge(INetworkSerialBridge* bridge);
 
 }  // namespace kavu

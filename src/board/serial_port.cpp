@@ -6,7 +6,6 @@
 #include <cstring>
 #include <thread>
 
-#include "board/network_serial_bridge.h"
 #include "board/port_list.h"
 #include "shell/log_console.h"
 #include "platform/steady_clock.h"
@@ -20,6 +19,11 @@ constexpr int kNetworkExtraMs = 1000;
 constexpr int kCancelSliceMs = 20;
 
 }  // namespace
+
+void OSerialPort::SetNetworkBridge(INetworkSerialBridge* bridge) {
+  if (network_) Close();  // the reader leaves the bridge it attached to
+  bridge_ = bridge;
+}
 
 void OSerialPort::SetPathResolver(std::function<std::string(int)> resolver) {
   resolver_ = std::move(resolver);
@@ -81,7 +85,7 @@ bool OSerialPort::Open(int port, int baud) {
 }
 
 bool OSerialPort::OpenNetwork() {
-  INetworkSerialBridge* bridge = NetworkSerialBridge();
+  INetworkSerialBridge* bridge = bridge_;
   if (!bridge) {
     last_error_text_ =
         "Сетевой com-порт недоступен! Включите в настройках запуск Http сервера и перезапустите "
@@ -97,7 +101,7 @@ bool OSerialPort::OpenNetwork() {
 }
 
 void OSerialPort::Close() {
-  if (INetworkSerialBridge* bridge = network_ ? NetworkSerialBridge() : nullptr) bridge->ReaderAttached(false);
+  if (INetworkSerialBridge* bridge = network_ ? bridge_ : nullptr) bridge->ReaderAttached(false);
   network_ = false;
   device_.Close();
   device_open_ = false;
@@ -105,7 +109,7 @@ void OSerialPort::Close() {
 
 void OSerialPort::Write(const uint8_t* data, size_t count) {
   if (network_) {
-    INetworkSerialBridge* bridge = NetworkSerialBridge();
+    INetworkSerialBridge* bridge = bridge_;
     if (bridge && bridge->Send(data, count) == count) return;
     KeepError(EAGAIN);
     Log() << LogColour(kColourError) << "ОШИБКА записи данных com-порт !!! \n" << LogColour(kColourNormal);
@@ -124,7 +128,7 @@ bool OSerialPort::ReadSome(uint8_t* buffer, int max, int* count) {
   *count = 0;
   if (max <= 0) return true;
   if (network_) {
-    INetworkSerialBridge* bridge = NetworkSerialBridge();
+    INetworkSerialBridge* bridge = bridge_;
     if (!bridge) return true;
     const int write = bridge->ReceiveWriteIndex();
     const int available = (write - ring_read_ + INetworkSerialBridge::kRingSize) % INetworkSerialBridge::kRingSize;
@@ -174,7 +178,7 @@ int OSerialPort::ReadAll(uint8_t* buffer, int wanted, int timeout_ms, const std:
       // The descriptor may stay "readable" with an error: pause instead of spinning.
       std::this_thread::sleep_for(std::chrono::milliseconds(std::min(left, 10)));
     } else if (network_) {
-      if (INetworkSerialBridge* bridge = NetworkSerialBridge()) {
+      if (INetworkSerialBridge* bridge = bridge_) {
         bridge->WaitForData(ring_read_, left);
       } else {
         break;

@@ -14,6 +14,7 @@
 #include <functional>
 #include <string>
 
+#include "board/network_serial_bridge.h"
 #include "platform/serial_port_device.h"
 
 namespace kavu {
@@ -58,6 +59,13 @@ class OSerialPort {
   int LastReadError() const { return read_error_; }
   const std::string& LastErrorText() const { return last_error_text_; }
 
+  // The network serial bridge that port -33 opens onto; null (the default): -33 cannot be opened.
+  // Handed in by whoever owns both the port and the web server (the analyzer session), before the
+  // saved port is opened; a network port open on the old bridge is closed first. The bridge must
+  // outlive its use here: hand in null before it goes.
+  void SetNetworkBridge(INetworkSerialBridge* bridge);
+  INetworkSerialBridge* NetworkBridge() const { return bridge_; }
+
   // How port numbers become device paths; PortPathForNumber unless replaced (tests).
   void SetPathResolver(std::function<std::string(int)> resolver);
 
@@ -76,6 +84,7 @@ class OSerialPort {
   int read_error_ = 0;
   std::string last_error_text_;
   std::function<std::string(int)> resolver_;
+  INetworkSerialBridge* bridge_ = nullptr;
 };
 
 }  // namespace kavu

@@ -6,13 +6,12 @@
 
 namespace kavu {
 
-StationWebAnalyzer::StationWebAnalyzer(ScanStation& station, IWindowThread& window, std::string range_text,
+StationWebAnalyzer::StationWebAnalyzer(IAnalyzerSession& session, IWindowThread& window, std::string range_text,
                                        bool cyclic)
-    : station_(station), window_(window), rangeText_(std::move(range_text)), cyclic_(cyclic) {
+    : session_(session), station_(session.Station()), window_(window), rangeText_(std::move(range_text)),
+      cyclic_(cyclic) {
   calibration_.LoadFromSettings();
   impedance_ = std::make_unique<ImpedanceComputer>(LoadBridgeSettings(), &calibration_);
-  station_.Engine().SetRangeText(rangeText_);
-  station_.Engine().SetCyclic(cyclic_);
   // The error count lives on the window thread; the web thread reads this copy.
   window_.StartTimer(kRefreshTimer, 250, [this] { errors_.store(station_.Box().Count()); });
 }
@@ -68,9 +67,7 @@ void StationWebAnalyzer::PostStartScan() {
   const LivenessWatch alive = alive_.Watch();
   window_.Post([this, alive] {
     if (alive.Expired()) return;
-    if (hooks_.start_scan) return hooks_.start_scan();
-    station_.Engine().SetRangeText(RangeText());
-    station_.Engine().StartScan();
+    session_.PageStartScan();
   });
 }
 
@@ -78,24 +75,23 @@ void StationWebAnalyzer::PostPauseOrContinue() {
   const LivenessWatch alive = alive_.Watch();
   window_.Post([this, alive] {
     if (alive.Expired()) return;
-    if (hooks_.pause_or_continue) return hooks_.pause_or_continue();
-    station_.Engine().PauseOrContinue();
+    session_.PauseOrContinue();
   });
 }
 
 void StationWebAnalyzer::PostRange(bool cyclic, const std::string& text) {
-  {
-    std::lock_guard lock(mutex_);
-    cyclic_ = cyclic;
-    rangeText_ = text;
-  }
+  ShowRange(cyclic, text);  // read back at once; the session hands it on on the window thread
   const LivenessWatch alive = alive_.Watch();
   window_.Post([this, alive, cyclic, text] {
     if (alive.Expired()) return;
-    if (hooks_.range_changed) return hooks_.range_changed(cyclic, text);
-    station_.Engine().SetCyclic(cyclic);
-    station_.Engine().SetRangeText(text);
+    session_.NewRange(cyclic, text);
   });
+}
+
+void StationWebAnalyzer::ShowRange(bool cyclic, const std::string& text) {
+  std::lock_guard lock(mutex_);
+  cyclic_ = cyclic;
+  rangeText_ = text;
 }
 
 }  // namespace kavu

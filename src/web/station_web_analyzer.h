@@ -1,7 +1,8 @@
 #pragma once
 // StationWebAnalyzer: the web application's view of a ScanStation. Points are read from the
 // results store (sets 0 and 1) with R and X computed as the results show them; actions are posted
-// to the window thread, where the engine runs them as its buttons would.
+// to the window thread, where the analyzer session runs them as every front end's commands
+// (IAnalyzerSession): the desktop's window shows them as its own buttons' and controls'.
 // The web server reads on its own thread while the window thread replaces sets (a scan's start
 // moves set 0 into set 1) and the sample thread appends: State and Points copy through
 // AntIzms::Snapshot, so an answer never mixes two versions of a set.
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "scan/analyzer_session_interface.h"
 #include "scan/calibration.h"
 #include "scan/impedance_computer.h"
 #include "scan/scan_station.h"
@@ -22,8 +24,8 @@ namespace kavu {
 
 class StationWebAnalyzer : public IWebAnalyzer {
  public:
-  // Window thread. The engine gets `range_text` and `cyclic` at once.
-  StationWebAnalyzer(ScanStation& station, IWindowThread& window, std::string range_text, bool cyclic);
+  // Window thread. `range_text` and `cyclic` are what the page reads back until ShowRange.
+  StationWebAnalyzer(IAnalyzerSession& session, IWindowThread& window, std::string range_text, bool cyclic);
   ~StationWebAnalyzer() override;
 
   int32_t Generation(int set) const override;
@@ -39,20 +41,14 @@ class StationWebAnalyzer : public IWebAnalyzer {
   void PostPauseOrContinue() override;
   void PostRange(bool cyclic, const std::string& text) override;
 
+  // The range and cyclic flag the page reads back from now on (the session's, whoever changed
+  // them). Any thread.
+  void ShowRange(bool cyclic, const std::string& text);
+
   static constexpr int kRefreshTimer = 130000;
 
-  // How the page's actions reach a front end with windows: each hook that is set runs on the
-  // window thread in place of the engine call, so the main window does what its own button does
-  // and shows it (the range edit and the cyclic box follow the page). Unset: the engine is driven
-  // directly (the headless server). Window thread, before the server starts.
-  struct Hooks {
-    std::function<void()> start_scan;
-    std::function<void()> pause_or_continue;
-    std::function<void(bool cyclic, const std::string& text)> range_changed;
-  };
-  void SetHooks(Hooks hooks) { hooks_ = std::move(hooks); }
-
  private:
+  IAnalyzerSession& session_;
   ScanStation& station_;
   IWindowThread& window_;
   Calibration calibration_;
@@ -63,7 +59,6 @@ class StationWebAnalyzer : public IWebAnalyzer {
   std::string rangeText_;
   bool cyclic_ = false;
   std::atomic<int32_t> errors_{0};
-  Hooks hooks_;
   Liveness alive_;
 };
 

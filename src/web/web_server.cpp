@@ -4,7 +4,6 @@
 
 #include <fstream>
 
-#include "board/network_serial_bridge.h"
 #include "platform/user_paths.h"
 #include "shell/log_console.h"
 #include "web/console_mirror.h"
@@ -49,9 +48,6 @@ bool UnpackHttp(const std::string& folder) {
 int WebServer::Start(const WebServerOptions& options) {
   folder_ = options.folder.empty() ? DefaultWebFolder() : options.folder;
   UnpackHttp(folder_);
-  INetworkSerialBridge* const previous = NetworkSerialBridge();
-  SetNetworkSerialBridge(&bridge_);
-  registered_ = true;
   const std::string folder = folder_;
   bridge_.SetLogClock(options.clock);
   refusals_.SetClock(options.clock);
@@ -67,17 +63,10 @@ int WebServer::Start(const WebServerOptions& options) {
     refusals_.Flush();
     bridge_.FlushLog();
   });
-  const int result = socket_->Listen(options.address, options.port);
-  if (result != 0) {
-    SetNetworkSerialBridge(previous);
-    registered_ = false;
-  }
-  return result;
+  return socket_->Listen(options.address, options.port);
 }
 
 void WebServer::Stop() {
-  if (registered_ && NetworkSerialBridge() == &bridge_) SetNetworkSerialBridge(nullptr);
-  registered_ = false;
   if (socket_) socket_->Stop();
 }
 

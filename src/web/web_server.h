@@ -1,7 +1,8 @@
 #pragma once
 // WebServer: the built-in web server as a front end starts it: writes the page into the web
-// folder (an existing "Index.html" is kept, so the user may replace it), registers the network
-// serial bridge (so a saved port -33 can be opened right after), and listens. Log lines about
+// folder (an existing "Index.html" is kept, so the user may replace it) and listens. It owns the
+// network serial bridge; whoever owns the serial port too (the analyzer session) hands Bridge()
+// to the port, so that a saved port -33 opens. Log lines about
 // refused URLs and bytes the bridge lost are paced to one a second (with counts) on its clock.
 #include <memory>
 #include <string>
@@ -30,8 +31,7 @@ class WebServer {
   WebServer(const WebServer&) = delete;
   WebServer& operator=(const WebServer&) = delete;
 
-  // Writes the page, registers the bridge and starts listening. 0, or the failing stage of
-  // OKavuSocket::Listen (the bridge stays registered: the port reports the server's state).
+  // Writes the page and starts listening. 0, or the failing stage of OKavuSocket::Listen.
   int Start(const WebServerOptions& options);
   void Stop();
 
@@ -46,7 +46,6 @@ class WebServer {
   std::vector<uint8_t> icon_;
   std::string folder_;
   std::unique_ptr<OKavuSocket> socket_;
-  bool registered_ = false;
 };
 
 // Creates the web folder and writes "Index.html" into it unless it exists; false (and the

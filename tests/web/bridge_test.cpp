@@ -48,6 +48,7 @@ class Bridge : public ::testing::Test {
 
 TEST_F(Bridge, UploadUnderBackPressureLosesNothing) {
   OSerialPort port;
+  port.SetNetworkBridge(&srv.server.Bridge());
   ASSERT_TRUE(port.Open(kNetworkPortNumber, OSerialPort::kBaud)) << port.LastErrorText();
   const std::string data = Pattern(300000, 1);
   RawClient phone(srv.Port());
@@ -150,6 +151,7 @@ TEST_F(Bridge, UploadsWithoutAReaderAreReportedLostAndNewUploadsSupersede) {
 
 TEST_F(Bridge, ASupersededUploadWaitingForRoomIsClosedAndTheNewOneGoesOn) {
   OSerialPort port;  // attached, but not reading yet: the ring fills up
+  port.SetNetworkBridge(&srv.server.Bridge());
   ASSERT_TRUE(port.Open(kNetworkPortNumber, OSerialPort::kBaud)) << port.LastErrorText();
   const std::string data = Pattern(6000, 3);
   {
@@ -175,6 +177,7 @@ TEST_F(Bridge, ASupersededUploadWaitingForRoomIsClosedAndTheNewOneGoesOn) {
 
 TEST_F(Bridge, AStaleUploadNeverTakesTheCurrentOnesWaitForRoom) {
   OSerialPort port;
+  port.SetNetworkBridge(&srv.server.Bridge());
   ASSERT_TRUE(port.Open(kNetworkPortNumber, OSerialPort::kBaud)) << port.LastErrorText();
   RawClient first(srv.Port());
   ASSERT_TRUE(first.Send(kUploadHead + "a"));
@@ -238,19 +241,23 @@ TEST_F(Bridge, BytesLostWithoutAReaderAreLoggedOnceASecondWithTheirCount) {
   EXPECT_NE(after.find("потеряно байт 120 (всего 125)"), std::string::npos) << after;
 }
 
-TEST(BridgeRegistration, ThePortOpensOnlyWhileTheServerRuns) {
+TEST(BridgeHandOver, TwoServersTwoPortsAndNoBridgeForAPortNotHandedOne) {
   TempDir dir;
   FakeClock clock;
   {
-    WebServer web(nullptr);
+    // Nothing process-wide: each port uses the bridge it was handed, even with two servers up.
+    WebServer web(nullptr), other(nullptr);
     ASSERT_EQ(web.Start({"127.0.0.1", 0, dir.Path(), &clock, {}}), 0);
-    EXPECT_EQ(NetworkSerialBridge(), &web.Bridge());
-    {
-      WebServer clash(nullptr);  // the same port: bind fails, the running server keeps its bridge
-      EXPECT_EQ(clash.Start({"127.0.0.1", web.Socket().Port(), dir.Path(), &clock, {}}), 4);
-      EXPECT_EQ(NetworkSerialBridge(), &web.Bridge());
-    }
-    EXPECT_EQ(NetworkSerialBridge(), &web.Bridge());
+    ASSERT_EQ(other.Start({"127.0.0.1", 0, dir.Path(), &clock, {}}), 0);
+    OSerialPort mine, theirs;
+    mine.SetNetworkBridge(&web.Bridge());
+    theirs.SetNetworkBridge(&other.Bridge());
+    ASSERT_TRUE(mine.Open(kNetworkPortNumber, OSerialPort::kBaud));
+    ASSERT_TRUE(theirs.Open(kNetworkPortNumber, OSerialPort::kBaud));
+    EXPECT_EQ(mine.NetworkBridge(), &web.Bridge());
+    EXPECT_EQ(theirs.NetworkBridge(), &other.Bridge());
+    mine.SetNetworkBridge(nullptr);
+    theirs.SetNetworkBridge(nullptr);
   }
   OSerialPort port;
   EXPECT_FALSE(port.Open(kNetworkPortNumber, OSerialPort::kBaud));

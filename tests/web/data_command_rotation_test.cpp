@@ -17,6 +17,7 @@
 #include "platform/event_loop.h"
 #include "platform/port_change_monitor.h"
 #include "scan/scan_station.h"
+#include "session/analyzer_session.h"
 #include "shell/error_box.h"
 #include "support/temp_dir.h"
 #include "web/data_command.h"
@@ -30,8 +31,6 @@ class NoPortChanges : public IPortChangeSource {
   bool Start(std::function<void()>) override { return true; }
   void Stop() override {}
 };
-
-class NoScanEvents : public IScanEvents {};
 
 constexpr int32_t kPointsPerScan = 300;
 
@@ -116,15 +115,17 @@ TEST(DataCommandRotation, AnswersHoldOneWholeSetThroughManyScanStarts) {
   ScopedSettings settings;
   EventLoop loop;
   RecordingNotice notice;
-  NoScanEvents events;
   NoPortChanges ports;
-  ScanStationOptions o;
-  o.ring_capacity = 1 << 16;
-  o.chain_capacity = 1 << 20;
-  o.results_capacity = 1024;
-  o.port_changes = &ports;
-  ScanStation station(loop, notice, events, o);
-  StationWebAnalyzer analyzer(station, loop, "140-141 0.5", false);
+  SessionOptions so;
+  so.station.ring_capacity = 1 << 16;
+  so.station.chain_capacity = 1 << 20;
+  so.station.results_capacity = 1024;
+  so.station.port_changes = &ports;
+  std::string error;
+  const std::unique_ptr<AnalyzerSession> session = AnalyzerSession::Create(loop, notice, so, &error);
+  ASSERT_NE(session, nullptr) << error;
+  ScanStation& station = session->Station();
+  StationWebAnalyzer analyzer(*session, loop, "140-141 0.5", false);
   ResultsStore& store = station.Store();
 
   store.StartNewScanSets(false);  // as at every scan: set 1 older than set 0 from here on

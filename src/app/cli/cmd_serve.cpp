@@ -11,13 +11,9 @@
 #include "app/cli/sim_wiring.h"
 #include "platform/event_loop.h"
 #include "platform/number_text.h"
-#include "scan/scan_station.h"
-#include "scan/stopped_scan_save.h"
+#include "session/analyzer_session.h"
 #include "shell/error_box.h"
 #include "shell/log_console.h"
-#include "sim/virtual_bench.h"
-#include "web/station_web_analyzer.h"
-#include "web/web_server.h"
 
 namespace kavu::cli {
 namespace {
@@ -33,7 +29,7 @@ struct ServeArgs {
   std::string folder;
 };
 
-class ServeEvents : public IScanEvents {
+class ServeEvents : public ISessionListener {
  public:
   void ScanEnded(const ScanEndReport& r) override {
     // The stop that a stop signal's save makes is not the scan's end: the save's report is.
@@ -81,67 +77,70 @@ bool Parse(const std::vector<std::string>& args, ServeArgs& a) {
   return true;
 }
 
+// Runs the loop until a stop signal (returned) or a quit (0).
+int ServeUntilStopSignal(EventLoop& loop, const sigset_t& stop_signals) {
+  std::atomic<bool> done{false};
+  std::atomic<int> signal{0};
+  std::thread waiter([&] {
+    const timespec tick{0, 100'000'000};
+    int s = 0;
+    while (!done.load() && (s = sigtimedwait(&stop_signals, nullptr, &tick)) <= 0) {
+    }
+    signal.store(s > 0 ? s : 0);
+    loop.Quit();
+  });
+  loop.Run();
+  done.store(true);
+  waiter.join();
+  return signal.load();
+}
+
+void PrintListening(const ServeArgs& a, int port, const std::string& folder) {
+  if (a.address.empty()) {
+    std::printf("listening on every address, port %d: http://127.0.0.1:%d/ (web folder %s)\n", port, port,
+                folder.c_str());
+  } else {
+    std::printf("listening on %s, port %d: http://%s:%d/ (web folder %s)\n", a.address.c_str(), port,
+                a.address.c_str(), port, folder.c_str());
+  }
+  std::fflush(stdout);
+}
+
 int RunServe(const std::vector<std::string>& args) {
   ServeArgs a;
   if (!Parse(args, a)) return 2;
   const sigset_t stop_signals = BlockStopSignals();
   ::signal(SIGPIPE, SIG_IGN);
-  sim::VirtualBench bench;
-  if (!a.sim.empty()) {
-    if (const int status = StartBenchFromArgs(kName, a.sim, a.simSets, sim::VirtualBenchOptions{}, bench))
-      return status;
-  }
+  EventLoop loop;
+  StderrNotice notice;
+  ServeEvents events;
+  SessionOptions o;
+  o.web = {true, true, a.address, a.port, a.folder};
+  o.range = a.range;
+  std::unique_ptr<AnalyzerSession> session;
+  if (const int status = CreateSession(kName, a.sim.empty() ? nullptr : &a.sim, a.simSets, o, loop, notice, session))
+    return status;
+  session->SetListener(&events);
+  // The session starts the web server before the station: a saved port -33 opens.
+  const SessionStart start = session->StartUp();
   int status = 0;
-  {
-    EventLoop loop;
-    StderrNotice notice;
-    ServeEvents events;
-    ScanStation station(loop, notice, events);
-    StationWebAnalyzer analyzer(station, loop, a.range, false);
-    WebServer web(&analyzer);
-    // The bridge is registered before the saved port is opened, so a saved port -33 opens.
-    if (web.Start({a.address, a.port, a.folder, nullptr}) != 0) {
-      status = Fail(kName, web.Socket().ErrorText());
-    } else {
-      std::string error;
-      if (!station.Start(&error)) {
-        status = Fail(kName, error);
-      } else {
-        const int port = web.Socket().Port();
-        if (a.address.empty()) {
-          std::printf("listening on every address, port %d: http://127.0.0.1:%d/ (web folder %s)\n", port, port,
-                      web.Folder().c_str());
-        } else {
-          std::printf("listening on %s, port %d: http://%s:%d/ (web folder %s)\n", a.address.c_str(), port,
-                      a.address.c_str(), port, web.Folder().c_str());
-        }
-        std::fflush(stdout);
-        std::atomic<bool> done{false};
-        std::atomic<int> signal{0};
-        std::thread waiter([&] {
-          const timespec tick{0, 100'000'000};
-          int s = 0;
-          while (!done.load() && (s = sigtimedwait(&stop_signals, nullptr, &tick)) <= 0) {
-          }
-          signal.store(s > 0 ? s : 0);
-          loop.Quit();
-        });
-        loop.Run();
-        done.store(true);
-        waiter.join();
-        // A scan in progress keeps its points, as `scan` keeps them on Ctrl-C.
-        if (ScanInProgress(station.Engine())) {
-          events.stopping_for_signal = true;
-          events.ScanEnded(StopScanAndSave(station, StopSignalText(signal.load()), ScanSecondsSoFar(station.Engine())));
-        }
-        std::printf("stopping\n");
-        if (signal.load() > 0) status = 128 + signal.load();
-      }
-    }
-    web.Stop();
-    station.Stop();
+  if (!start.web_running) {
+    status = Fail(kName, start.web_error);
+  } else if (!start.station.port_open) {
+    status = Fail(kName, start.station.port_error);
+  } else if (!start.station.receiver_open) {
+    status = Fail(kName, start.station.receiver_error);
+  } else {
+    PrintListening(a, session->WebPort(), session->WebFolder());
+    const int signal = ServeUntilStopSignal(loop, stop_signals);
+    // A scan in progress keeps its points, as `scan` keeps them on Ctrl-C.
+    events.stopping_for_signal = true;
+    if (const auto saved = session->StopAndSave(signal)) events.ScanEnded(*saved);
+    std::printf("stopping\n");
+    if (signal > 0) status = 128 + signal;
   }
-  bench.Stop();
+  session->Stop();
+  session->SetListener(nullptr);
   return status;
 }
 

@@ -17,15 +17,14 @@
 #include "platform/number_text.h"
 #include "results/ant_izm_file.h"
 #include "scan/range_text.h"
-#include "scan/stopped_scan_save.h"
 #include "scan/bridge_settings.h"
 #include "scan/calibration.h"
 #include "scan/impedance_computer.h"
 #include "scan/scan_saving.h"
 #include "scan/scan_station.h"
+#include "session/analyzer_session.h"
 #include "shell/error_box.h"
 #include "shell/settings_store.h"
-#include "sim/virtual_bench.h"
 
 namespace kavu::cli {
 namespace {
@@ -34,7 +33,7 @@ constexpr int kSignalTimer = 9001;     // the command's own timer ids on its eve
 constexpr int kProgressTimer = 9002;
 
 // The scan's end as the command sees it; on a terminal the progress line.
-class CliEvents : public IScanEvents {
+class CliEvents : public ISessionListener {
  public:
   CliEvents(EventLoop& loop, ProgressLine& progress) : loop_(loop), progress_(progress) {}
   void GroupEnded(int32_t points, int32_t /*groups*/) override {
@@ -99,12 +98,6 @@ void WarnAboutThePlan(const char* name, ScanStation& st, CliEvents& events) {
   }
 }
 
-// A stop signal ended the scan: it is kept as a failed scan is, saved under the name the saving
-// layer composes from the settings.
-ScanEndReport EndOnSignal(ScanStation& st, int signal, double seconds) {
-  return StopScanAndSave(st, StopSignalText(signal), seconds);
-}
-
 // Writes the scan's points (and note) to `path` as well: from the set itself, so a results
 // folder that cannot be written does not stop this copy.
 int WriteCopy(const char* name, ScanStation& st, const ScanEndReport& r, const std::string& path) {
@@ -165,28 +158,32 @@ bool ParseScanArgs(const char* name, const std::vector<std::string>& args, ScanR
 int RunScan(const char* name, const ScanRunArgs& args) {
   // Stop signals are taken by the event loop (the threads started from here on inherit the mask).
   const sigset_t stop_signals = BlockStopSignals();
-  sim::VirtualBench bench;
-  if (args.sim) {
-    if (const int status = StartBenchFromArgs(name, *args.sim, args.simSets, sim::VirtualBenchOptions{}, bench))
-      return status;
-    if (!args.resultsFolder.empty()) Settings().WriteProfileString("CDlgOptions", "m_SaveResPath", args.resultsFolder);
+  EventLoop loop;
+  StderrNotice notice;
+  SessionOptions o;
+  if (args.sim && !args.resultsFolder.empty()) {
+    o.prepare = [&](SessionOptions&, sim::VirtualBench*) { Settings().WriteProfileString("CDlgOptions", "m_SaveResPath", args.resultsFolder); };
   }
-  const int status = ScanOnStation(name, args, stop_signals);
-  WriteBenchEvidence(bench);
-  bench.Stop();
+  std::unique_ptr<AnalyzerSession> session;
+  if (const int status = CreateSession(name, args.sim ? &*args.sim : nullptr, args.simSets, o, loop, notice, session))
+    return status;
+  const int status = ScanOnSession(name, args, stop_signals, loop, *session);
+  session->Stop();
+  if (session->Bench()) WriteBenchEvidence(*session->Bench());
   return status;
 }
 
-int ScanOnStation(const char* name, const ScanRunArgs& args, const sigset_t& stop_signals) {
-  EventLoop loop;
-  StderrNotice notice;
+int ScanOnSession(const char* name, const ScanRunArgs& args, const sigset_t& stop_signals, EventLoop& loop,
+                  AnalyzerSession& session) {
   ProgressLine progress;
   CliEvents events(loop, progress);
+  session.SetListener(&events);
   int signal = 0;
   int status = 0;
-  ScanStation station(loop, notice, events);
-  std::string error;
-  if (!station.Start(&error)) {
+  ScanStation& station = session.Station();
+  const StationStart start = session.StartUp().station;
+  std::string error = !start.port_open ? start.port_error : start.receiver_error;
+  if (!start.port_open || !start.receiver_open) {
     const char* bench = std::getenv("KAVU_SIM_BENCH");
     if (!args.sim && bench && *bench && error == station.Receivers().Status().text) {
       // The list then offers no receiver: say why rather than ask for another choice.
@@ -194,10 +191,12 @@ int ScanOnStation(const char* name, const ScanRunArgs& args, const sigset_t& sto
               " serves one program at a time and may be busy with another; end that program and try again "
               "(the receiver list said: " + error + ")";
     }
+    session.SetListener(nullptr);
     return Fail(name, error);
   }
   if (args.rate && !station.SetRate(*args.rate, &error)) {
-    station.Stop();
+    session.Stop();
+    session.SetListener(nullptr);
     return Fail(name, "--rate: " + error, 2);
   }
   // As the program does at start: the last scan becomes "previous" when this one starts.
@@ -209,12 +208,14 @@ int ScanOnStation(const char* name, const ScanRunArgs& args, const sigset_t& sto
     const int s = sigtimedwait(&stop_signals, nullptr, &now);
     if (s <= 0) return;
     signal = s;
-    if (station.Engine().State() != ScanState::kIdle) events.report_ = EndOnSignal(station, s, events.Elapsed());
+    // A stop signal ends the scan: it is kept as a failed scan is, saved under the name the
+    // saving layer composes from the settings.
+    if (const auto saved = session.StopAndSave(s)) events.report_ = *saved;
     loop.Quit();
   });
   if (progress.Active()) loop.StartTimer(kProgressTimer, 500, [&] { events.ShowProgress(); });
   loop.Post([&] {
-    if (!station.Engine().StartScan()) {
+    if (!session.StartScan(false)) {
       started = false;
       loop.Quit();
       return;
@@ -224,7 +225,8 @@ int ScanOnStation(const char* name, const ScanRunArgs& args, const sigset_t& sto
   loop.Run();
   loop.StopTimer(kSignalTimer);
   loop.StopTimer(kProgressTimer);
-  station.Stop();
+  session.Stop();
+  session.SetListener(nullptr);
   progress.Finish();
   if ((!started || !events.report_.started) && !signal) return Fail(name, "the scan did not start (see the error above)");
   PrintPoints(station);

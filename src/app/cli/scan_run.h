@@ -1,12 +1,17 @@
 #pragma once
 // The scan shared by `kavusdraa-cli scan` and `kavusdraa-cli demo`: optionally starts the
-// virtual bench, wires the analyzer (ScanStation) on the tool's own event loop, runs one scan,
+// virtual bench, wires the analyzer session (no web server) on the tool's own event loop, runs one scan,
 // prints one line per point, the range summaries and where it was saved.
 #include <signal.h>
 
 #include <optional>
 #include <string>
 #include <vector>
+
+namespace kavu {
+class AnalyzerSession;
+class EventLoop;
+}  // namespace kavu
 
 namespace kavu::cli {
 
@@ -25,7 +30,9 @@ bool ParseScanArgs(const char* name, const std::vector<std::string>& args, ScanR
 // when SIGINT, SIGTERM or SIGHUP stopped it (its points are printed and saved all the same).
 // A scan without a point saves nothing.
 int RunScan(const char* name, const ScanRunArgs& args);
-// The scan on the analyzer of the current settings; `stop_signals` are blocked and polled.
-int ScanOnStation(const char* name, const ScanRunArgs& args, const sigset_t& stop_signals);
+// The scan on `session` (made on `loop`, not started): starts it, scans, stops it; `stop_signals`
+// are blocked and polled.
+int ScanOnSession(const char* name, const ScanRunArgs& args, const sigset_t& stop_signals, EventLoop& loop,
+                  AnalyzerSession& session);
 
 }  // namespace kavu::cli

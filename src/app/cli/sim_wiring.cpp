@@ -8,13 +8,12 @@
 
 namespace kavu::cli {
 
-int StartBenchFromArgs(const char* name, const std::string& load, const std::vector<std::string>& sets,
-                       sim::VirtualBenchOptions opts, sim::VirtualBench& bench) {
+int ParseBenchArgs(const char* name, const std::string& load, const std::vector<std::string>& sets,
+                   sim::VirtualBenchOptions& opts, BenchFaults& later) {
   std::string error;
   const auto model = sim::AntennaModel::Parse(load, &error);
   if (!model) return Fail(name, "--sim: " + error, 2);
   opts.antenna = *model;
-  std::vector<std::pair<std::string, std::string>> later;  // board faults, set once running
   for (const std::string& s : sets) {
     const size_t eq = s.find('=');
     if (eq == std::string::npos) return Fail(name, "--sim-set expects NAME=VALUE, not \"" + s + "\"", 2);
@@ -27,11 +26,38 @@ int StartBenchFromArgs(const char* name, const std::string& load, const std::vec
       return Fail(name, "--sim-set: " + error, 2);
     }
   }
-  if (!bench.Start(opts, &error)) return Fail(name, error);
-  for (const auto& [key, value] : later) {
+  return 0;
+}
+
+int InjectBenchFaults(const char* name, const BenchFaults& faults, sim::VirtualBench& bench) {
+  std::string error;
+  for (const auto& [key, value] : faults) {
     if (!bench.Set(key, value, &error)) return Fail(name, "--sim-set: " + error, 2);
   }
   return 0;
+}
+
+int StartBenchFromArgs(const char* name, const std::string& load, const std::vector<std::string>& sets,
+                       sim::VirtualBenchOptions opts, sim::VirtualBench& bench) {
+  BenchFaults later;
+  if (const int status = ParseBenchArgs(name, load, sets, opts, later)) return status;
+  std::string error;
+  if (!bench.Start(opts, &error)) return Fail(name, error);
+  return InjectBenchFaults(name, later, bench);
+}
+
+int CreateSession(const char* name, const std::string* sim, const std::vector<std::string>& sets,
+                  SessionOptions options, IWindowThread& window, INotice& notice,
+                  std::unique_ptr<AnalyzerSession>& out) {
+  BenchFaults faults;
+  if (sim) {
+    options.bench.emplace();
+    if (const int status = ParseBenchArgs(name, *sim, sets, *options.bench, faults)) return status;
+  }
+  std::string error;
+  out = AnalyzerSession::Create(window, notice, std::move(options), &error);
+  if (!out) return Fail(name, error);
+  return out->Bench() ? InjectBenchFaults(name, faults, *out->Bench()) : 0;
 }
 
 void WriteBenchEvidence(const sim::VirtualBench& bench) {

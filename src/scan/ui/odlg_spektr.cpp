@@ -14,11 +14,9 @@
 
 namespace kavu {
 
-ODlgSpektr::ODlgSpektr(IWindowThread& window, INotice& notice, const ScanStationOptions& options, QWidget* parent)
-    : QWidget(parent), window_(window) {
-  ScanStationOptions o = options;
-  o.station_events = this;
-  station_ = std::make_unique<ScanStation>(window, notice, static_cast<IScanEvents&>(*this), o);
+ODlgSpektr::ODlgSpektr(IAnalyzerSession& session, IWindowThread& window, QWidget* parent)
+    : QWidget(parent), session_(session), window_(window), station_(&session.Station()) {
+  session_.SetListener(this);
   results_ = std::make_unique<CShowDataWindow>(station_->Store());
   InstallCalibrationWindow(*results_);
   results_->setWindowTitle(QString::fromUtf8("Результаты"));
@@ -39,19 +37,17 @@ ODlgSpektr::~ODlgSpektr() {
   Shutdown();
   // The view draws from the station's spectrum and settings: it goes before the station does.
   station_->Spectrum().SetListener(nullptr, nullptr);
+  session_.SetListener(nullptr);
   delete view_;
   view_ = nullptr;
   results_.reset();
-  station_.reset();
 }
 
 void ODlgSpektr::StartUp() {
   if (started_) return;
   started_ = true;
   SetStatus(QString::fromUtf8(kInitialStatus), QColor(255, 255, 190));
-  // The web server first: it registers the network serial port, so a saved port -33 opens.
-  StartWebServer();
-  station_->StartUp();
+  session_.StartUp();
   const SpektrSettings& s = station_->Spektr();
   gr_min_->setText(QString::number(s.m_GrMin));
   gr_max_->setText(QString::number(s.m_GrMax));
@@ -115,9 +111,9 @@ void ODlgSpektr::Shutdown() {
   if (shut_down_) return;
   shut_down_ = true;
   receive_timer_.stop();
-  StopWebServer();
-  // A running scan is stopped, the sample loop joined, the receivers and then the port closed.
-  station_->Stop();
+  // A running scan is stopped, the sample loop joined, the receivers and then the port closed;
+  // then the web server.
+  session_.Stop();
 }
 
 }  // namespace kavu

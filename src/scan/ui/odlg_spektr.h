@@ -1,16 +1,17 @@
 #pragma once
-// ODlgSpektr: the program's main window, "Антенный анализатор на базе Sdr-приёмника". It owns
-// the analyzer (ScanStation: port, board, receivers, sample loop, results store, scan engine)
-// and the results window, and shows what they report: the receiver and port lists, the
+// ODlgSpektr: the program's main window, "Антенный анализатор на базе Sdr-приёмника". It is
+// handed the analyzer session (the station: port, board, receivers, sample loop, results store,
+// scan engine; the web server behind it) and owns the results window; it commands the session and
+// shows what it reports: the receiver and port lists, the
 // generator list, manual tuning of receiver and generator, the bridge switch, the scan buttons,
 // the status line and, in its lower part, the live spectrum and waterfall with the result lines.
 //
 // Window thread only. Nothing here waits for the board or a receiver longer than one short
 // command: a scan's groups run asynchronously in the engine and come back as events.
 //
-// Lifetime: StartUp once after construction (the station's start-up order); close (the close
-// box or Escape) stops the station (scan stopped, sample loop joined, receivers closed, port
-// closed), closes the results window and emits Finished(0). "Перепрошивка МК..." would end with
+// Lifetime: StartUp once after construction (the session's start-up order); close (the close
+// box or Escape) stops the session (scan stopped, sample loop joined, receivers closed, port
+// closed, web server stopped), closes the results window and emits Finished(0). "Перепрошивка МК..." would end with
 // kFirmwareCode once the updater exists.
 #include <QCheckBox>
 #include <QComboBox>
@@ -28,17 +29,14 @@
 
 #include "receivers/ui/odlg_rtl_sdr.h"
 #include "results/ui/cshow_data_window.h"
-#include "scan/scan_station.h"
+#include "scan/analyzer_session_interface.h"
 #include "scan/ui/cdlg_one_signal.h"
 #include "scan/ui/freq_edit.h"
 #include "scan/ui/spectrum_view.h"
-#include "web/http_server_settings.h"
-#include "web/station_web_analyzer.h"
-#include "web/web_server.h"
 
 namespace kavu {
 
-class ODlgSpektr : public QWidget, private IStationEvents, private IScanEvents {
+class ODlgSpektr : public QWidget, private ISessionListener {
   Q_OBJECT
 
  public:
@@ -48,13 +46,13 @@ class ODlgSpektr : public QWidget, private IStationEvents, private IScanEvents {
       "Выбирете Sdr-приёмник для работы или настройте параметры поиска подключенных к компу "
       "sdr-приёмников";
 
-  // `window` and `notice` must outlive the window; `options` sizes the station's stores.
-  ODlgSpektr(IWindowThread& window, INotice& notice, const ScanStationOptions& options = ScanStationOptions{},
-             QWidget* parent = nullptr);
+  // `session` (made, not started) and `window` must outlive the window, which becomes the
+  // session's listener until it is destroyed.
+  ODlgSpektr(IAnalyzerSession& session, IWindowThread& window, QWidget* parent = nullptr);
   ~ODlgSpektr() override;
 
-  // The start-up: the station's (settings, ports, receivers, generators, sample loop, the
-  // remembered receiver), then the controls filled from it and the results window's data sets
+  // The start-up: the session's (web server, then the station: settings, ports, receivers,
+  // generators, sample loop, the remembered receiver), then the controls filled from it and the results window's data sets
   // loaded. Once only.
   void StartUp();
 
@@ -65,6 +63,7 @@ class ODlgSpektr : public QWidget, private IStationEvents, private IScanEvents {
   std::function<bool(const QString& url)> open_link;
 
   ScanStation& Station() { return *station_; }
+  IAnalyzerSession& Session() { return session_; }
   CShowDataWindow& Results() { return *results_; }
   SpectrumView& View() { return *view_; }
 
@@ -81,10 +80,6 @@ class ODlgSpektr : public QWidget, private IStationEvents, private IScanEvents {
   void OnShowSignal();                // "Показ изм сигнала..."
   void ShowRtlSdrWindow();            // the RTL-SDR settings window
   ODlgRtlSdr* RtlSdrWindow() { return rtl_window_; }
-  // The web server, running when the options had it on at start (null otherwise).
-  WebServer* Web() { return web_.get(); }
-  // Overrides the stored web server options (tests: a free port); before StartUp.
-  void SetHttpServerSettings(const HttpServerSettings& h) { http_ = h; }
   void ShowAbout();
   // A service menu command (the numbers of "Разное...": 20000 … 20999).
   void MenuCommand(int id);
@@ -122,6 +117,8 @@ class ODlgSpektr : public QWidget, private IStationEvents, private IScanEvents {
   void GroupEnded(int32_t points, int32_t groups) override;
   void ShowSignal() override;
   void ScanEnded(const ScanEndReport& report) override;
+  bool PageStartScan() override;
+  void RangeChanged(bool cyclic, const std::string& text) override;
   void SetStatus(const QString& text, const QColor& background);
   void ReceiveStatus();
   void UpdateTuning();
@@ -141,13 +138,10 @@ class ODlgSpektr : public QWidget, private IStationEvents, private IScanEvents {
   // False, with the error box naming `operation`, while a scan holds the board.
   bool BoardFree(const char* operation);
   void Shutdown();
-  // Windows and the web server (odlg_spektr_windows.cpp).
-  void StartWebServer();
-  void StopWebServer();
-  void WebRangeChanged(bool cyclic, const std::string& text);
 
+  IAnalyzerSession& session_;
   IWindowThread& window_;
-  std::unique_ptr<ScanStation> station_;
+  ScanStation* station_;  // the session's
   std::unique_ptr<CShowDataWindow> results_;
   bool started_ = false, shut_down_ = false, filling_ = false;
   Qt::KeyboardModifiers scan_click_modifiers_;
@@ -185,9 +179,6 @@ class ODlgSpektr : public QWidget, private IStationEvents, private IScanEvents {
   SpectrumView* view_ = nullptr;
   QPointer<ODlgRtlSdr> rtl_window_;
   QPointer<CDlgOneSignal> signal_view_;  // deletes itself when closed
-  HttpServerSettings http_ = HttpServerSettings::Load();
-  std::unique_ptr<StationWebAnalyzer> web_analyzer_;
-  std::unique_ptr<WebServer> web_;
 };
 
 }  // namespace kavu

@@ -34,19 +34,16 @@ constexpr uint8_t kBridgeMask = 231;
 }  // namespace
 
 void ODlgSpektr::StoreRangeText() {
-  station_->Spektr().SaveScanDia(range_->text().toStdString());
-  station_->Engine().SetRangeText(station_->Spektr().m_ScanDia);
+  if (filling_) return;
+  session_.NewRange(cyclic_->isChecked(), range_->text().toStdString());
 }
 
 void ODlgSpektr::StartScan(bool single_group) {
   StoreRangeText();
   if (results_->isVisible() && !station_->Engine().Cyclic()) results_->close();
-  station_->Engine().SetSingleNextScan(single_group);
-  if (station_->Engine().StartScan()) {
+  if (session_.StartScan(single_group)) {
     ScanButtons(true);
     gen_output_->setEnabled(true);
-  } else {
-    station_->Engine().SetSingleNextScan(false);
   }
   UpdateResultLines();
   UpdateTuning();
@@ -58,7 +55,7 @@ void ODlgSpektr::OnButtonScanOne() {
   UpdateResultLines();
 }
 
-void ODlgSpektr::PauseOrContinue() { station_->Engine().PauseOrContinue(); }
+void ODlgSpektr::PauseOrContinue() { session_.PauseOrContinue(); }
 
 void ODlgSpektr::SetF(double hz) {
   Log() << "SetF manual F=" << hz / 1e6 << "\n";

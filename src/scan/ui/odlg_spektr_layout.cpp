@@ -202,8 +202,7 @@ void ODlgSpektr::Connect() {
   for (QLineEdit* e : {gr_min_, gr_max_, vd_min_, vd_max_}) connect(e, &QLineEdit::editingFinished, this, limits);
   connect(range_, &QLineEdit::editingFinished, this, &ODlgSpektr::StoreRangeText);
   connect(cyclic_, &QCheckBox::clicked, this, [this](bool on) {
-    station_->Spektr().SaveIsScanCikl(on);
-    station_->Engine().SetCyclic(on);
+    session_.NewRange(on, range_->text().toStdString());
   });
   connect(options_, &QPushButton::clicked, this, [this] { MenuCommand(20001); });
   connect(gen_switch_on_, &QPushButton::clicked, this, [this] {

@@ -1,8 +1,8 @@
-// The main window's other windows and its web server: the filter and measured-signal views, the
-// RTL-SDR settings window (made once, shown and hidden by "Настроить sdr...") and the built-in
-// web server, started when the options had it on at program start. The page's buttons act as the window's own: a scan started from
-// the page closes the results window as "Сканировать!" does, and a range sent from the page
-// shows in the range edit and the cyclic box.
+// The main window's other windows and what the web page asks of it: the filter and
+// measured-signal views, the RTL-SDR settings window (made once, shown and hidden by "Настроить
+// sdr..."). The page's buttons act as the window's own: a scan started from the page closes the
+// results window as "Сканировать!" does, and a range sent from the page shows in the range edit
+// and the cyclic box.
 #include "scan/ui/cdlg_bpf_show.h"
 #include "scan/ui/cdlg_one_signal.h"
 #include "scan/ui/odlg_spektr.h"
@@ -47,43 +47,17 @@ void ODlgSpektr::OnShowSignal() {
   signal_view_->activateWindow();
 }
 
-void ODlgSpektr::StartWebServer() {
-  if (!http_.m_IsHttpServer || web_) return;
-  const SpektrSettings& s = station_->Spektr();
-  web_analyzer_ = std::make_unique<StationWebAnalyzer>(*station_, window_, s.m_ScanDia, s.m_IsScanCikl);
-  StationWebAnalyzer::Hooks hooks;
-  hooks.start_scan = [this] { StartScan(false); };
-  hooks.pause_or_continue = [this] { PauseOrContinue(); };
-  hooks.range_changed = [this](bool cyclic, const std::string& text) { WebRangeChanged(cyclic, text); };
-  web_analyzer_->SetHooks(std::move(hooks));
-  web_ = std::make_unique<WebServer>(web_analyzer_.get());
-  WebServerOptions o;
-  o.address = http_.m_HttpServerAdr;
-  o.port = http_.m_HttpServerPort;
-  if (web_->Start(o) != 0) {
-    // The window goes on without the page; the reason is in the log and in the box.
-    station_->Box().Show("Http сервер не запущен: " + web_->Socket().ErrorText());
-    return;
-  }
-  Log() << LogColour(kColourNotice) << "Http сервер: порт " << web_->Socket().Port() << ", папка "
-        << web_->Folder() << "\n" << LogColour(kColourNormal);
+bool ODlgSpektr::PageStartScan() {
+  StartScan(false);  // as "Сканировать!": the results window closes, the buttons follow
+  return true;
 }
 
-void ODlgSpektr::StopWebServer() {
-  // Before the station stops: no page request may reach a station that is going away.
-  if (web_) web_->Stop();
-  web_.reset();
-  web_analyzer_.reset();
-}
-
-void ODlgSpektr::WebRangeChanged(bool cyclic, const std::string& text) {
-  // What the window's timer 130000 shows: the page's range and cyclic flag in the controls,
-  // stored as if typed, and handed to the engine.
+void ODlgSpektr::RangeChanged(bool cyclic, const std::string& text) {
+  // The page's range and cyclic flag (or the window's own, stored) shown in the controls.
+  filling_ = true;
   range_->setText(QString::fromStdString(text));
-  StoreRangeText();
   cyclic_->setChecked(cyclic);
-  station_->Spektr().SaveIsScanCikl(cyclic);
-  station_->Engine().SetCyclic(cyclic);
+  filling_ = false;
 }
 
 }  // namespace kavu

@@ -8,6 +8,7 @@
 #include "shell/settings_store.h"
 #include "shell/ui/qt_notice.h"
 #include "shell/ui/qt_test_app.h"
+#include "web/http_server_settings.h"
 
 namespace kavu::test {
 
@@ -15,20 +16,27 @@ bool MainWindowBench::Start(const std::function<void()>& prepare) {
   QtTestApp();
   // As the program does right after making its application object: numbers with a point.
   RestoreCNumericLocale();
-  sim::VirtualBenchOptions o;
+  SessionOptions o;
+  o.bench.emplace();
+  o.prepare = [&](SessionOptions& ready, sim::VirtualBench* bench) {
+    bench_ = bench;
+    results_ = bench->Folder() + "/results";
+    Settings().WriteProfileString("CDlgOptions", "m_SaveResPath", results_);
+    if (prepare) prepare();
+    const HttpServerSettings h = HttpServerSettings::Load();
+    ready.web = {h.m_IsHttpServer, false, h.m_HttpServerAdr, h.m_HttpServerPort, ""};
+  };
+  o.station.ring_capacity = 1 << 22;
+  o.station.chain_capacity = 1 << 21;
+  o.station.results_capacity = 4096;
+  o.store_range = true;
   std::string error;
-  if (!bench_.Start(o, &error)) {
+  session_ = AnalyzerSession::Create(thread_, notice_, o, &error);
+  if (!session_) {
     ADD_FAILURE() << error;
     return false;
   }
-  results_ = bench_.Folder() + "/results";
-  Settings().WriteProfileString("CDlgOptions", "m_SaveResPath", results_);
-  if (prepare) prepare();
-  ScanStationOptions options;
-  options.ring_capacity = 1 << 22;
-  options.chain_capacity = 1 << 21;
-  options.results_capacity = 4096;
-  window_ = std::make_unique<ODlgSpektr>(thread_, notice_, options);
+  window_ = std::make_unique<ODlgSpektr>(*session_, thread_);
   window_->inform = [this](bool, const QString& caption, const QString& text) {
     informs_.push_back((caption + "\n" + text).toStdString());
   };
@@ -45,7 +53,8 @@ void MainWindowBench::TearDown() {
   if (window_) window_->close();
   Spin(20);  // tasks the engine posted before it stopped
   window_.reset();
-  bench_.Stop();
+  session_.reset();
+  bench_ = nullptr;
 }
 
 bool MainWindowBench::RunUntil(const std::function<bool()>& done, std::chrono::milliseconds timeout) {

@@ -1,7 +1,7 @@
 #pragma once
-// The main window on the virtual bench, offscreen: the bench (emulated board as port 901,
-// simulated receiver, a 50 Ω antenna), the window made with small stores on the Qt event loop,
-// its error boxes and information boxes recorded. Buttons are pressed with mouse events, as a
+// The main window on the virtual bench, offscreen: an analyzer session with the bench (emulated
+// board as port 901, simulated receiver, a 50 Ω antenna) and small stores on the Qt event loop,
+// handed to the window; its error boxes and information boxes recorded. Buttons are pressed with mouse events, as a
 // user presses them.
 #include <gtest/gtest.h>
 
@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "scan/ui/odlg_spektr.h"
+#include "session/analyzer_session.h"
 #include "shell/error_box.h"
 #include "shell/ui/qt_window_thread.h"
 #include "sim/virtual_bench.h"
@@ -25,8 +26,9 @@ class MainWindowBench : public ::testing::Test {
  protected:
   void TearDown() override;
 
-  // Starts the bench, runs `prepare` (settings written then go to the bench's settings file),
-  // makes the window and runs its start-up. False (with a failure) when the bench's port or
+  // Makes the session (the bench started, then `prepare`: settings written then go to the
+  // bench's settings file; the web server as those settings say), makes the window on it and
+  // runs its start-up. False (with a failure) when the bench's port or
   // receiver did not open.
   bool Start(const std::function<void()>& prepare = {});
   // Runs the Qt event loop until `done` or `timeout`; the last value of `done`.
@@ -48,10 +50,14 @@ class MainWindowBench : public ::testing::Test {
   // The scan files written into the bench's results folder.
   std::vector<std::string> SavedFiles() const;
 
-  sim::VirtualBench bench_;
+  // The session's bench (from the start of `prepare` on).
+  sim::VirtualBench& Bench() { return *bench_; }
+
   QtWindowThread thread_;
   RecordingNotice notice_;
+  std::unique_ptr<AnalyzerSession> session_;
   std::unique_ptr<ODlgSpektr> window_;
+  sim::VirtualBench* bench_ = nullptr;
   std::vector<std::string> informs_;  // caption + "\n" + text of each information box
   std::string results_;
 };

@@ -45,14 +45,13 @@ TEST_F(MainWindowBench, WebPageActsOnTheWindowAsItsButtonsDo) {
   ASSERT_GT(port, 0);
   std::string old_xdg = std::getenv("XDG_DATA_HOME") ? std::getenv("XDG_DATA_HOME") : "";
   ASSERT_TRUE(Start([&] {
-    ::setenv("XDG_DATA_HOME", (bench_.Folder() + "/data").c_str(), 1);  // the page is written there
+    ::setenv("XDG_DATA_HOME", (Bench().Folder() + "/data").c_str(), 1);  // the page is written there
     Settings().WriteProfileInt("CDlgOptions", "m_IsHttpServer", 1);
     Settings().WriteProfileInt("CDlgOptions", "m_HttpServerPort", port);
     Settings().WriteProfileString("CDlgOptions", "m_HttpServerAdr", "127.0.0.1");
     Settings().WriteProfileString("ODlgSpektr", "m_ScanDia", "140-150 0.5");
   }));
-  ASSERT_NE(window_->Web(), nullptr);
-  EXPECT_EQ(window_->Web()->Socket().Port(), port);
+  EXPECT_EQ(session_->WebPort(), port);
   auto command = [&](const std::string& body) { return ParseAnswer(Exchange(port, Post(kData, body))); };
 
   // A range from the page shows in the edit and the cyclic box and is stored as if typed.
@@ -125,7 +124,7 @@ TEST_F(MainWindowBench, F1OpensTheWindowsHelpTopic) {
 
 TEST_F(MainWindowBench, WebServerStaysOffUnlessTheOptionsSayOn) {
   ASSERT_TRUE(Start());
-  EXPECT_EQ(window_->Web(), nullptr);
+  EXPECT_EQ(session_->WebPort(), 0);
 }
 
 }  // namespace

@@ -163,19 +163,19 @@ TEST_F(MainWindowBench, DoubleClickAndSpinButtonsSetTheGenerator) {
   EXPECT_EQ(Find<FreqEdit>("genFreq")->Text().toStdString(), MhzEditText(expected));
   ASSERT_TRUE(set());
   EXPECT_FALSE(Find<FreqEdit>("genFreq")->Failed());
-  EXPECT_NEAR(NearestOutput(bench_, expected), expected, 5.0);
+  EXPECT_NEAR(NearestOutput(Bench(), expected), expected, 5.0);
   // One step up on the generator's spin button: 0.1 MHz more, on the board as well.
   Click(Find<FreqEdit>("genFreq")->UpButton());
   EXPECT_EQ(window_->Station().Spektr().m_FM_Gen, expected + 100e3);
   ASSERT_TRUE(set());
-  EXPECT_NEAR(NearestOutput(bench_, expected + 100e3), expected + 100e3, 5.0);
+  EXPECT_NEAR(NearestOutput(Bench(), expected + 100e3), expected + 100e3, 5.0);
   // A frequency the generator cannot make: the box turns red once the board's thread is done.
   Click(Find<FreqEdit>("genFreq")->UpButton());
   window_->SetGenFManual(1000.0);
   EXPECT_FALSE(Find<FreqEdit>("genFreq")->Failed());
   ASSERT_TRUE(set());
   EXPECT_TRUE(Find<FreqEdit>("genFreq")->Failed());
-  EXPECT_NEAR(NearestOutput(bench_, expected + 200e3), expected + 200e3, 5.0) << "the queued step was set first";
+  EXPECT_NEAR(NearestOutput(Bench(), expected + 200e3), expected + 200e3, 5.0) << "the queued step was set first";
   // The receiver's spin button tunes 0.1 MHz down from the value shown.
   Click(Find<FreqEdit>("sdrFreq")->DownButton());
   EXPECT_EQ(window_->Station().Spektr().m_FM_Sdr, 143.9e6);
@@ -188,7 +188,7 @@ TEST_F(MainWindowBench, BridgeButtonsAndTheNumberedErrorBox) {
   ErrorBox& box = window_->Station().Box();
   std::string error;
   // The board answers the next two SetCS commands with a wrong byte.
-  ASSERT_TRUE(bench_.Set(sim::VirtualBench::kBoardFaultName, "wrong-byte:32:2", &error)) << error;
+  ASSERT_TRUE(Bench().Set(sim::VirtualBench::kBoardFaultName, "wrong-byte:32:2", &error)) << error;
   Click(Find<QPushButton>("bridgeO"));
   Click(Find<QPushButton>("bridgeAnt"));
   ASSERT_EQ(notice_.Texts().size(), 2u);
@@ -202,7 +202,7 @@ TEST_F(MainWindowBench, BridgeButtonsAndTheNumberedErrorBox) {
   EXPECT_EQ(window_->windowTitle().toStdString(), "off - спец. режим выкл. сигнала");
   EXPECT_TRUE(Find<QPushButton>("bridgeOff")->isChecked());
   EXPECT_FALSE(Find<QPushButton>("bridgeO")->isChecked());
-  const auto entries = bench_.Board().CommandLog().Entries();
+  const auto entries = Bench().Board().CommandLog().Entries();
   ASSERT_FALSE(entries.empty());
   const sim::BoardLogEntry& last = entries.back();
   ASSERT_EQ(last.code, 0x32);
@@ -235,7 +235,7 @@ TEST_F(MainWindowBench, BoardUnpluggedMidScanEndsTheScanAndTheWindowStaysUsable)
   Click(Find<QPushButton>("scan"));
   ASSERT_TRUE(RunUntil([&] { return window_->Station().Store().Set(0).Count() > 0; }, seconds(20)));
   std::string error;
-  ASSERT_TRUE(bench_.Set(sim::VirtualBench::kBoardFaultName, "unplug", &error)) << error;
+  ASSERT_TRUE(Bench().Set(sim::VirtualBench::kBoardFaultName, "unplug", &error)) << error;
   ASSERT_TRUE(WaitIdle(seconds(15)));
   const int32_t measured = window_->Station().Store().Set(0).Count();
   EXPECT_GT(measured, 0);
@@ -287,7 +287,7 @@ TEST_F(MainWindowBench, EnterInEveryEditStoresItAndEscapeEndsTheWindow) {
   EXPECT_EQ(s.m_FM_Gen, 146.25e6);
   EXPECT_EQ(Find<FreqEdit>("genFreq")->Text().toStdString(), "146.25 МГц");
   ASSERT_TRUE(RunUntil([&] { return !window_->Station().Gen().Setting(); }, seconds(5)));
-  EXPECT_NEAR(NearestOutput(bench_, 146.25e6), 146.25e6, 5.0);
+  EXPECT_NEAR(NearestOutput(Bench(), 146.25e6), 146.25e6, 5.0);
   EXPECT_TRUE(notice_.Texts().empty());
   // Escape ends the window: the port is closed and Finished says so.
   int finished = 1;
