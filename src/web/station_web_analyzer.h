@@ -12,8 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "scan/calibration.h"
-#include "scan/impedance_computer.h"
 #include "scan/scan_station.h"
 #include "shell/liveness.h"
 #include "web/web_analyzer.h"
@@ -55,8 +53,6 @@ class StationWebAnalyzer : public IWebAnalyzer {
  private:
   ScanStation& station_;
   IWindowThread& window_;
-  Calibration calibration_;
-  std::unique_ptr<ImpedanceComputer> impedance_;
   mutable std::mutex mutex_;
   mutable std::mutex copyMutex_;        // guards copy_
   mutable std::vector<AntIzm> copy_;    // the records Points() copied, kept to be reused

@@ -19,7 +19,7 @@ ODlgSpektr::ODlgSpektr(IWindowThread& window, INotice& notice, const ScanStation
   ScanStationOptions o = options;
   o.station_events = this;
   station_ = std::make_unique<ScanStation>(window, notice, static_cast<IScanEvents&>(*this), o);
-  results_ = std::make_unique<CShowDataWindow>(station_->Store());
+  results_ = std::make_unique<CShowDataWindow>(station_->Store(), station_->Engine().Measure());
   InstallCalibrationWindow(*results_);
   results_->setWindowTitle(QString::fromUtf8("Результаты"));
   results_->scan_running = [this] { return station_->Engine().Busy(); };
