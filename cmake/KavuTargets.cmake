@@ -22,6 +22,7 @@ set(KAVU_UNITY_ALONE
   src/board/board_protocol_batch.cpp   # HexText
   src/board/si5351_config.cpp          # kSection
   src/results/touchstone_s1p.cpp       # Finite
+  src/scan/live_spectrum.cpp           # Db
   src/scan/measurement.cpp             # Db, kPi
   src/scan/scan_station.cpp            # Printf
   src/sim/board_firmware.cpp           # PutU16, PutU32

@@ -20,8 +20,8 @@ namespace {
 
 class MeasureReaders : public BenchScan {};
 
-constexpr const char* kRanges = "140-146 0.5";
-constexpr const char* kCalRanges = "140-146 0.25";
+constexpr const char* kShownScan = "140-146 0.5";
+constexpr const char* kCalibrationScans = "140-146 0.25";
 
 struct Shown {
   std::vector<float> freq, r, x;
@@ -72,17 +72,17 @@ double Worst(const Shown& s, Complex want) {
 TEST_F(MeasureReaders, PageAndResultsWindowAgreeBeforeAndAfterARecalibration) {
   ScopedSettings scans_settings;
   TempDir keep;
-  const auto files = ScanLoads({"50", "0", "999999"}, kOffBridgeSets, kCalRanges, keep.Path(), "cal");
+  const auto files = ScanLoads({"50", "0", "999999"}, kOffBridgeSets, kCalibrationScans, keep.Path(), "cal");
   ASSERT_EQ(files.size(), 3u);
 
-  CalibrationWindowFixture f(kRanges);
+  CalibrationWindowFixture f(kShownScan);
   ASSERT_TRUE(Start("25-30j", kOffBridgeSets));
-  ASSERT_TRUE(Scan(kRanges));
+  ASSERT_TRUE(Scan(kShownScan));
   const AntIzms& set = station_->Store().Set(0);
   ASSERT_EQ(set.Count(), 13);
   MeasureKeeper& measure = station_->Engine().Measure();
   f.MakeWindow(station_->Store(), &measure);
-  StationWebAnalyzer page(*station_, loop_, kRanges, false);
+  StationWebAnalyzer page(*station_, loop_, kShownScan, false);
   // The page's start published a snapshot from the settings; the window follows it on its next
   // repaint, as during a scan.
   f.results->DataChanged();
