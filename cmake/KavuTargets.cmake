@@ -22,6 +22,7 @@ set(KAVU_UNITY_ALONE
   src/board/board_protocol_batch.cpp   # HexText
   src/board/si5351_config.cpp          # kSection
   src/results/touchstone_s1p.cpp       # Finite
+  src/scan/live_spectrum.cpp           # Db
   src/scan/measurement.cpp             # Db, kPi
   src/scan/scan_station.cpp            # Printf
   src/sim/board_firmware.cpp           # PutU16, PutU32
@@ -127,4 +128,58 @@ function(kavu_ui_library name)
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
   target_compile_options(${name} PRIVATE ${KAVU_WARNINGS})
   target_link_libraries(${name} PUBLIC ${K_DEPS} Qt6::Widgets)
+endfunction()
+
+# kavu_paint_library(NAME DEPS lib...)
+# Pictures drawn with Qt's painting module (QPainter, QImage, fonts), every .cpp in the folder:
+# no widgets, no moc. Windows and the command-line tool share them.
+function(kavu_paint_library name)
+  cmake_parse_arguments(K "" "" "DEPS" ${ARGN})
+  file(GLOB srcs CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  add_library(${name} STATIC ${srcs})
+  kavu_unity_alone(${srcs})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  target_compile_options(${name} PRIVATE ${KAVU_WARNINGS})
+  target_link_libraries(${name} PUBLIC ${K_DEPS} Qt6::Gui)
+endfunction()
+
+# kavu_forbid_link(TARGET target NOT lib...)
+# Stops the configuration when `target` reaches any of the libraries, directly or through the
+# libraries it links: the layers' rules, checked where they are made (see src/CMakeLists.txt).
+function(kavu_forbid_link)
+  cmake_parse_arguments(K "" "TARGET" "NOT" ${ARGN})
+  set(seen "")
+  set(todo ${K_TARGET})
+  while(todo)
+    list(POP_FRONT todo t)
+    if(t IN_LIST seen OR NOT TARGET ${t})
+      continue()
+    endif()
+    list(APPEND seen ${t})
+    get_target_property(kind ${t} TYPE)
+    set(links "")
+    if(NOT kind STREQUAL "INTERFACE_LIBRARY")
+      get_target_property(direct ${t} LINK_LIBRARIES)
+      if(direct)
+        list(APPEND links ${direct})
+      endif()
+    endif()
+    get_target_property(iface ${t} INTERFACE_LINK_LIBRARIES)
+    if(iface)
+      list(APPEND links ${iface})
+    endif()
+    foreach(l ${links})
+      if(NOT TARGET ${l})
+        continue()  # a system library or a generator expression
+      endif()
+      get_target_property(aliased ${l} ALIASED_TARGET)
+      if(aliased)
+        set(l ${aliased})
+      endif()
+      if(l IN_LIST K_NOT)
+        message(FATAL_ERROR "${K_TARGET} links ${l} (through ${t}): the layers forbid it")
+      endif()
+      list(APPEND todo ${l})
+    endforeach()
+  endwhile()
 endfunction()

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <array>
 
+#include "measure/calibration_setup.h"
 #include "platform/number_text.h"
-#include "scan/calibration_setup.h"
 
 namespace kavu {
 namespace {

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "measure/calibration.h"
 #include "platform/number_text.h"
-#include "scan/calibration.h"
 #include "scan/calibration_load_text.h"
 #include "scan/range_text.h"
 

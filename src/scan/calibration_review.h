@@ -6,8 +6,8 @@
 #include <string_view>
 #include <vector>
 
+#include "measure/calibration_setup.h"
 #include "results/calibration_table.h"
-#include "scan/calibration_setup.h"
 
 namespace kavu {
 

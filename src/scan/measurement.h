@@ -22,9 +22,9 @@
 
 #include "dsp/sample_rate_plan.h"
 #include "dsp/signal_chain.h"
+#include "measure/impedance_computer.h"
 #include "receivers/receiver_levels.h"
 #include "results/ant_izms.h"
-#include "scan/impedance_computer.h"
 #include "scan/phase_model.h"
 #include "scan/scan_group.h"
 #include "scan/sync_detector.h"

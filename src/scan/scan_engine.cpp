@@ -27,7 +27,7 @@ OSignalChain& MakeChain(std::unique_ptr<OSignalChain>& chain, const FftSetupPtr&
 ScanEngine::ScanEngine(const ScanEngineParts& parts, int64_t chain_capacity)
     : p_(parts),
       meas_(std::make_unique<OMeasurement>(MakeChain(chain_, p_.keeper.Fft(), chain_capacity), p_.store.Set(0))),
-      prep_({p_.gen, p_.receivers, p_.keeper, plan_, calibration_}),
+      prep_({p_.gen, p_.receivers, p_.keeper, plan_, measure_}),
       group_({*chain_, *meas_, p_.store, counters_, p_.rings, stats_, *this}),
       handover_({p_.board, group_, counters_, p_.rings, plan_, p_.store, *this}),
       saver_(p_.window) {

@@ -34,10 +34,10 @@
 #include "board/board_protocol.h"
 #include "board/gen_setup.h"
 #include "dsp/signal_chain.h"
+#include "measure/measure_keeper.h"
 #include "platform/event_loop.h"
 #include "receivers/receiver_set.h"
 #include "results/results_store.h"
-#include "scan/calibration_keeper.h"
 #include "scan/group_handover.h"
 #include "scan/loop_counters.h"
 #include "scan/measurement.h"
@@ -45,9 +45,9 @@
 #include "scan/sample_loop.h"
 #include "scan/scan_group_state.h"
 #include "scan/scan_plan.h"
+#include "scan/scan_preparation.h"
 #include "scan/scan_saver.h"
 #include "scan/scan_saving.h"
-#include "scan/scan_preparation.h"
 #include "scan/scan_stats.h"
 #include "shell/liveness.h"
 
@@ -121,8 +121,10 @@ class ScanEngine : public IScanBlockSink, private IGroupEvents, private IHandove
   ScanState State() const { return state_; }
   bool Running() const { return state_ == ScanState::kScanning; }
   MeasuredPoint LastPoint() const { return group_.LastPoint(); }
-  // The calibration in force; a calibration window reloads it here (each scan also does).
-  CalibrationKeeper& Calibrations() { return calibration_; }
+  // The measuring snapshot in force (bridge and calibration): each scan reloads it from the
+  // settings when it starts, a recalibration or an options change publishes a new one, and
+  // every reader of the station (results window, web page, the command-line tool) takes it here.
+  MeasureKeeper& Measure() { return measure_; }
 
   // The range text StartScan plans ("140-150 0.5; 425-440 1").
   void SetRangeText(std::string text) { rangeText_ = std::move(text); }
@@ -220,7 +222,7 @@ class ScanEngine : public IScanBlockSink, private IGroupEvents, private IHandove
   SampleLoop* loop_ = nullptr;
   LoopCounters counters_;
   OScanPlan plan_;
-  CalibrationKeeper calibration_;
+  MeasureKeeper measure_;
   std::unique_ptr<OSignalChain> chain_;
   std::unique_ptr<OMeasurement> meas_;
   ScanStats stats_;

@@ -5,7 +5,6 @@
 #include <cstdio>
 
 #include "platform/number_text.h"
-#include "scan/bridge_settings.h"
 #include "shell/log_console.h"
 
 namespace kavu {
@@ -16,7 +15,7 @@ std::string Mhz3(double hz) { return FormatFixed(hz / 1e6, 3); }
 }  // namespace
 
 void ScanPreparation::LoadScanSettings() {
-  impedance_ = std::make_unique<ImpedanceComputer>(LoadBridgeSettings(), p_.calibration.ReloadFromSettings());
+  snapshot_ = p_.measure.ReloadFromSettings();
 }
 
 PreparedGroup ScanPreparation::Failed(std::string error) {

@@ -8,9 +8,8 @@
 #include <string>
 
 #include "board/gen_setup.h"
+#include "measure/measure_keeper.h"
 #include "receivers/receiver_set.h"
-#include "scan/calibration_keeper.h"
-#include "scan/impedance_computer.h"
 #include "scan/rate_plan_keeper.h"
 #include "scan/scan_options.h"
 #include "scan/scan_plan.h"
@@ -37,7 +36,7 @@ class ScanPreparation {
     ReceiverSet& receivers;
     ORatePlanKeeper& keeper;
     OScanPlan& plan;
-    CalibrationKeeper& calibration;
+    MeasureKeeper& measure;
   };
   // Reads the options from the settings once; later changes arrive through ApplyOptions.
   explicit ScanPreparation(const Parts& parts) : p_(parts), options_(ScanOptions::Load()) {}
@@ -46,11 +45,11 @@ class ScanPreparation {
   // together with the generator set-up and the rate plan, so all three work from one set.
   void ApplyOptions(const ScanOptions& options) { options_ = options; }
 
-  // Per scan: reloads the calibration (a new table, swapped in) and makes
-  // the impedance computer of the scan, which holds that table.
+  // Per scan: reloads the bridge settings and the calibration into a new measuring snapshot,
+  // published for every reader; the scan computes with that snapshot to its end.
   void LoadScanSettings();
   const ScanOptions& Options() const { return options_; }
-  const ImpedanceComputer* Impedance() const { return impedance_.get(); }
+  const ImpedanceComputer* Impedance() const { return snapshot_ ? &snapshot_->Impedance() : nullptr; }
 
   // The next group of the plan, nothing sent yet: kOk when planned (the generator is then set to
   // GenHz() and CompleteGroup called), kNothingLeft when the plan is done, kFailed with the error
@@ -73,7 +72,7 @@ class ScanPreparation {
 
   Parts p_;
   ScanOptions options_;
-  std::unique_ptr<ImpedanceComputer> impedance_;
+  std::shared_ptr<const MeasureSnapshot> snapshot_;
 };
 
 }  // namespace kavu

@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "dsp/sample_rate_plan.h"
-#include "scan/bridge_settings.h"
+#include "measure/bridge_settings.h"
 #include "scan/scan_options.h"
 #include "scan/scan_plan.h"
 

@@ -5,7 +5,7 @@
 #include <limits>
 #include <numbers>
 
-#include "scan/bridge_model.h"
+#include "measure/bridge_model.h"
 
 namespace kavu::sim {
 namespace {

@@ -23,7 +23,7 @@
 #include <random>
 #include <vector>
 
-#include "scan/bridge_settings.h"
+#include "measure/bridge_settings.h"
 #include "sim/antenna_model.h"
 #include "sim/batch_timeline.h"
 #include "sim/bench_impairments.h"

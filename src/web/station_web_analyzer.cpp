@@ -2,16 +2,15 @@
 
 #include <cmath>
 
-#include "scan/bridge_settings.h"
-
 namespace kavu {
 
 StationWebAnalyzer::StationWebAnalyzer(IAnalyzerSession& session, IWindowThread& window, std::string range_text,
                                        bool cyclic)
     : session_(session), station_(session.Station()), window_(window), rangeText_(std::move(range_text)),
       cyclic_(cyclic) {
-  calibration_.LoadFromSettings();
-  impedance_ = std::make_unique<ImpedanceComputer>(LoadBridgeSettings(), &calibration_);
+  // The page computes with the station's measuring snapshot, the one scans and the results
+  // window use; the settings as they are now start it.
+  station_.Engine().Measure().ReloadFromSettings();
   // The error count lives on the window thread; the web thread reads this copy.
   window_.StartTimer(kRefreshTimer, 250, [this] { errors_.store(station_.Box().Count()); });
 }
@@ -43,12 +42,13 @@ void StationWebAnalyzer::Point(int set, int32_t index, float* freq_hz, float* r,
 }
 
 void StationWebAnalyzer::Points(int set, int32_t first, int32_t max, std::vector<WebPoint>& out) const {
+  const std::shared_ptr<const MeasureSnapshot> measure = station_.Engine().Measure().Current();
   std::lock_guard lock(copyMutex_);
   const AntIzms::View v = station_.Store().Set(set & 1).Snapshot(first, max, copy_);
   out.clear();
   out.reserve(copy_.size());
   for (const AntIzm& p : copy_) {
-    const Complex z = impedance_->ComputeZ(p, v.hasDuo, -1);
+    const Complex z = measure->Impedance().ComputeZ(p, v.hasDuo, -1);
     out.push_back({static_cast<float>(p.freqHz), static_cast<float>(z.real()), static_cast<float>(z.imag())});
   }
 }

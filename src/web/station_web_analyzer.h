@@ -14,8 +14,6 @@
 #include <vector>
 
 #include "scan/analyzer_session_interface.h"
-#include "scan/calibration.h"
-#include "scan/impedance_computer.h"
 #include "scan/scan_station.h"
 #include "shell/liveness.h"
 #include "web/web_analyzer.h"
@@ -51,8 +49,6 @@ class StationWebAnalyzer : public IWebAnalyzer {
   IAnalyzerSession& session_;
   ScanStation& station_;
   IWindowThread& window_;
-  Calibration calibration_;
-  std::unique_ptr<ImpedanceComputer> impedance_;
   mutable std::mutex mutex_;
   mutable std::mutex copyMutex_;        // guards copy_
   mutable std::vector<AntIzm> copy_;    // the records Points() copied, kept to be reused

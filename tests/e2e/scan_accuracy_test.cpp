@@ -8,9 +8,9 @@
 #include <cstring>
 
 #include "e2e/bench_scan_fixture.h"
-#include "scan/bridge_model.h"
-#include "scan/bridge_settings.h"
-#include "scan/impedance_computer.h"
+#include "measure/bridge_model.h"
+#include "measure/bridge_settings.h"
+#include "measure/impedance_computer.h"
 
 namespace kavu::test {
 namespace {

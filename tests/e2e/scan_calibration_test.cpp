@@ -7,11 +7,11 @@
 #include <filesystem>
 
 #include "e2e/bench_scan_fixture.h"
-#include "scan/bridge_model.h"
-#include "scan/bridge_settings.h"
-#include "scan/calibration.h"
-#include "scan/calibration_setup.h"
-#include "scan/impedance_computer.h"
+#include "measure/bridge_model.h"
+#include "measure/bridge_settings.h"
+#include "measure/calibration.h"
+#include "measure/calibration_setup.h"
+#include "measure/impedance_computer.h"
 #include "support/temp_dir.h"
 
 namespace kavu::test {

@@ -8,12 +8,12 @@
 #include <thread>
 
 #include "e2e/bench_scan_fixture.h"
-#include "scan/bridge_settings.h"
-#include "sim/board_peripherals.h"
-#include "sim/emulated_board.h"
-#include "scan/impedance_computer.h"
+#include "measure/bridge_settings.h"
+#include "measure/impedance_computer.h"
 #include "platform/number_text.h"
 #include "shell/log_console.h"
+#include "sim/board_peripherals.h"
+#include "sim/emulated_board.h"
 
 namespace kavu::test {
 namespace {

@@ -7,8 +7,8 @@
 #include <cmath>
 
 #include "e2e/bench_scan_fixture.h"
-#include "scan/bridge_settings.h"
-#include "scan/impedance_computer.h"
+#include "measure/bridge_settings.h"
+#include "measure/impedance_computer.h"
 #include "sim/board_peripherals.h"
 
 namespace kavu::test {

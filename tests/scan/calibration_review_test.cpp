@@ -10,8 +10,8 @@
 #include <filesystem>
 #include <vector>
 
+#include "measure/calibration.h"
 #include "results/ant_izm_file.h"
-#include "scan/calibration.h"
 #include "scan/calibration_load_text.h"
 #include "support/point_with_ratio.h"
 #include "support/temp_dir.h"

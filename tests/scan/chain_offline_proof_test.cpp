@@ -15,9 +15,9 @@
 #include "dsp/ombpf2.h"
 #include "dsp/sample_rate_plan.h"
 #include "dsp/signal_chain.h"
+#include "measure/bridge_model.h"
+#include "measure/impedance_computer.h"
 #include "results/ant_izms.h"
-#include "scan/bridge_model.h"
-#include "scan/impedance_computer.h"
 #include "scan/measurement.h"
 #include "scan/scan_plan.h"
 

@@ -12,7 +12,7 @@
 #include "board_timeline_fixture.h"
 #include "dsp/fft_test_util.h"
 #include "dsp/ombpf2.h"
-#include "scan/bridge_model.h"
+#include "measure/bridge_model.h"
 #include "scan/measure_windows.h"
 #include "shell/log_console.h"
 

@@ -9,7 +9,7 @@
 #include "board_timeline_fixture.h"
 #include "dsp/fft_test_util.h"
 #include "dsp/ombpf2.h"
-#include "scan/bridge_model.h"
+#include "measure/bridge_model.h"
 #include "scan/measure_windows.h"
 #include "scan/measurement.h"
 #include "scan/one_signal_gr_list.h"

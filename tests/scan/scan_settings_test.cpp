@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "scan/calibration_setup.h"
+#include "measure/calibration_setup.h"
 #include "scan/one_signal_gr_list.h"
 #include "scan/scan_options.h"
 #include "support/settings_checks.h"

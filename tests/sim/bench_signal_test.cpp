@@ -10,7 +10,7 @@
 
 #include "board/si5351_calc.h"
 #include "board/si5351_config.h"
-#include "scan/bridge_model.h"
+#include "measure/bridge_model.h"
 #include "sim/bench_signal.h"
 #include "sim/si5351_model.h"
 

@@ -10,14 +10,12 @@
 #include <vector>
 
 #include "app/cli/cli_command.h"
+#include "measure/measure_keeper.h"
 #include "platform/atomic_file.h"
 #include "platform/number_text.h"
 #include "results/impedance_csv.h"
 #include "results/results_store.h"
 #include "results/touchstone_s1p.h"
-#include "scan/bridge_settings.h"
-#include "scan/calibration.h"
-#include "scan/impedance_computer.h"
 
 namespace kavu::cli {
 namespace {
@@ -130,13 +128,12 @@ int RunExport(const std::vector<std::string>& args) {
   if (!ParseArgs(args, a) || !CheckOutput(a)) return 1;
   auto set = std::make_unique<AntIzms>();
   if (!LoadScan(a.file, *set)) return 1;
-  const BridgeSettings bridge = LoadBridgeSettings();
-  auto calibration = std::make_unique<Calibration>();
-  calibration->LoadFromSettings();
-  const ImpedanceComputer computer(bridge, calibration.get());
-  const std::vector<ImpedanceRow> rows = computer.Rows(*set, -1);
+  MeasureKeeper measure;
+  const std::shared_ptr<const MeasureSnapshot> snapshot = measure.ReloadFromSettings();
+  const BridgeSettings& bridge = snapshot->Bridge();
+  const std::vector<ImpedanceRow> rows = snapshot->Impedance().Rows(*set, -1);
   if (a.format == "csv") return Emit(a, ImpedanceCsv(rows)) ? 0 : 1;
-  const TouchstoneText t = TouchstoneS1p(rows, bridge.z0, Comments(a, bridge, *calibration));
+  const TouchstoneText t = TouchstoneS1p(rows, bridge.z0, Comments(a, bridge, snapshot->Cal()));
   if (!Emit(a, t.text)) return 1;
   const int32_t left_out = t.left_out_not_finite + t.left_out_repeated;
   if (left_out > 0) {

@@ -9,7 +9,7 @@
 
 #include "app/cli/cli_command.h"
 #include "platform/atomic_file.h"
-#include "results/ui/scan_plot.h"
+#include "results/paint/scan_plot.h"
 
 namespace kavu::cli {
 namespace {

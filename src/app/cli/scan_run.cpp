@@ -17,9 +17,6 @@
 #include "platform/number_text.h"
 #include "results/ant_izm_file.h"
 #include "scan/range_text.h"
-#include "scan/bridge_settings.h"
-#include "scan/calibration.h"
-#include "scan/impedance_computer.h"
 #include "scan/scan_saving.h"
 #include "scan/scan_station.h"
 #include "session/analyzer_session.h"
@@ -60,9 +57,7 @@ class CliEvents : public ISessionListener {
 };
 
 void PrintPoints(ScanStation& st) {
-  Calibration cal;
-  cal.LoadFromSettings();
-  const ImpedanceComputer imp(LoadBridgeSettings(), &cal);
+  const ImpedanceComputer& imp = st.Engine().Measure().Current()->Impedance();
   std::printf("MHz\tR\tX\tSWR\n");
   for (const ImpedanceRow& r : imp.Rows(st.Store().Set(0), -1)) {
     std::printf("%.6f\t%.3f\t%.3f\t%.4f\n", r.freq_hz / 1e6, r.z.real(), r.z.imag(), r.swr);

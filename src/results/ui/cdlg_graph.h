@@ -12,7 +12,7 @@
 
 #include "results/gr_list.h"
 #include "results/graph_layout.h"
-#include "results/ui/graph_painter.h"
+#include "results/paint/graph_painter.h"
 #include "results/ui/up_down_control.h"
 
 class QMenu;

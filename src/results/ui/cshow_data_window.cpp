@@ -19,7 +19,15 @@ namespace {
 constexpr const char* kSection = "CShowDataWindow";
 }
 
-CShowDataWindow::CShowDataWindow(ResultsStore& store, QWidget* parent) : QWidget(parent), store_(&store) {
+CShowDataWindow::CShowDataWindow(ResultsStore& store, QWidget* parent)
+    : CShowDataWindow(store, std::make_unique<MeasureKeeper>(), nullptr, parent) {}
+
+CShowDataWindow::CShowDataWindow(ResultsStore& store, MeasureKeeper& measure, QWidget* parent)
+    : CShowDataWindow(store, nullptr, &measure, parent) {}
+
+CShowDataWindow::CShowDataWindow(ResultsStore& store, std::unique_ptr<MeasureKeeper> own, MeasureKeeper* shared,
+                                 QWidget* parent)
+    : QWidget(parent), store_(&store), own_measure_(std::move(own)), measure_(shared ? shared : own_measure_.get()) {
   setWindowTitle("Результаты");
   setAttribute(Qt::WA_DeleteOnClose, false);
   choose_files = [this](const QString& title, const QString& start) {
@@ -58,7 +66,7 @@ CShowDataWindow::CShowDataWindow(ResultsStore& store, QWidget* parent) : QWidget
     SaveCalibrationSwitch(sw);
     UpdateCalibration();
     Rebuild();
-    if (on && !calibration_.IsCalibrationValid() && open_calibration) open_calibration();
+    if (on && !measure_->Current()->Cal().IsCalibrationValid() && open_calibration) open_calibration();
   });
   connect(panel_, &CDlg_SelectGraph::calibrationSetupAsked, this, [this] {
     if (open_calibration) return open_calibration();
@@ -77,9 +85,19 @@ CShowDataWindow::CShowDataWindow(ResultsStore& store, QWidget* parent) : QWidget
 
 CShowDataWindow::~CShowDataWindow() { graph_->SetList(nullptr); }
 
+void CShowDataWindow::DataChanged() {
+  if (source_ && measure_->Current()->Version() != source_->Snapshot().Version()) {
+    const Calibration& cal = measure_->Current()->Cal();
+    panel_->ShowCalibration(cal.IsCal(), cal.IsCalibrationValid(), cal.Number());
+    return Rebuild();
+  }
+  graph_->Invalidate();
+  if (rx_ && rx_->isVisible()) rx_->Recalc();
+}
+
 void CShowDataWindow::UpdateCalibration() {
-  calibration_.LoadFromSettings();
-  panel_->ShowCalibration(calibration_.IsCal(), calibration_.IsCalibrationValid(), calibration_.Number());
+  const Calibration& cal = measure_->ReloadCalibration()->Cal();
+  panel_->ShowCalibration(cal.IsCal(), cal.IsCalibrationValid(), cal.Number());
 }
 
 void CShowDataWindow::LoadAnts(const std::string& command_line_file) {
@@ -93,7 +111,8 @@ void CShowDataWindow::Rebuild() {
   rebuild_timer_.stop();
   panel_->Exchange(false);
   list_panel_ = panel_->Values();
-  auto source = std::make_unique<ResultsPointSource>(list_panel_, &calibration_);
+  // The panel's bridge is an options change for every reader of the keeper.
+  auto source = std::make_unique<ResultsPointSource>(measure_->SetBridge(BridgeFromPanel(list_panel_)));
   auto list = std::make_unique<OGrList_EKG>(*store_, list_panel_, *source);
   const bool duo = BuildResultsGraphList(*list, list_panel_, *store_);
   panel_->EnableDuo(duo);
@@ -205,7 +224,7 @@ void CShowDataWindow::ComparisonBoxChanged(int i) {
 
 void CShowDataWindow::Export() {
   const std::string path = store_->file_name0 + ".txt";
-  ResultsPointSource source(panel_->Values(), &calibration_);
+  ResultsPointSource source(measure_->SetBridge(BridgeFromPanel(panel_->Values())));
   const TextExportResult r = WriteResultsTextExport(path, store_->Set(0), panel_->Values(), source);
   if (r.ok) {
     inform(false, "СОЗДАН УСПЕШНО", QString::fromStdString(path));

@@ -10,18 +10,22 @@
 #include <functional>
 #include <memory>
 
+#include "measure/results_point_source.h"
 #include "results/gr_list_ekg.h"
 #include "results/results_store.h"
 #include "results/ui/cdlg_graph.h"
 #include "results/ui/cdlg_rx.h"
 #include "results/ui/cdlg_select_graph.h"
-#include "results/ui/results_point_source.h"
 
 namespace kavu {
 
 class CShowDataWindow : public QWidget {
   Q_OBJECT
  public:
+  // Computes with `measure`'s snapshots (the station's, shared with scans and the web page), which
+  // outlives the window; a recalibration or a change of the panel's bridge publishes there.
+  CShowDataWindow(ResultsStore& store, MeasureKeeper& measure, QWidget* parent = nullptr);
+  // A window of its own (a scan file opened alone): its own keeper, loaded from the settings.
   explicit CShowDataWindow(ResultsStore& store, QWidget* parent = nullptr);
   ~CShowDataWindow() override;
 
@@ -49,18 +53,22 @@ class CShowDataWindow : public QWidget {
   // The commands of the panel (0x1051's wParam).
   void Command(int code);
   // Repaint after points were appended (timer 17777); an open R and X diagram follows the scan.
-  void DataChanged() { graph_->Invalidate(); if (rx_ && rx_->isVisible()) rx_->Recalc(); }
+  // A snapshot published meanwhile (a scan started, a recalibration elsewhere) rebuilds the lines.
+  void DataChanged();
 
   CDlgGraph& Graph() { return *graph_; }
   CDlg_SelectGraph& Panel() { return *panel_; }
   OGrList_EKG& List() { return *list_; }
   // The R and X diagram (command 3100); null until first opened.
   CDlgRX* RxDiagram() { return rx_; }
+  // The lines' point source: the measuring snapshot they are computed with.
+  const ResultsPointSource& Source() const { return *source_; }
 
  protected:
   void keyPressEvent(QKeyEvent* e) override;
 
  private:
+  CShowDataWindow(ResultsStore& store, std::unique_ptr<MeasureKeeper> own, MeasureKeeper* shared, QWidget* parent);
   void OpenCurrent();
   void OpenComparison(int s);
   void ComparisonBoxChanged(int i);
@@ -74,7 +82,8 @@ class CShowDataWindow : public QWidget {
   ResultsStore* store_;
   CDlg_SelectGraph* panel_;
   CDlgGraph* graph_;
-  Calibration calibration_{AntIzms::kCapacity};
+  std::unique_ptr<MeasureKeeper> own_measure_;  // only without a shared keeper
+  MeasureKeeper* measure_;
   std::unique_ptr<ResultsPointSource> source_;
   std::unique_ptr<OGrList_EKG> list_;
   GraphPanelSettings list_panel_;  // the settings the list was built from

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "results/ui/rx_painter.h"
+#include "results/paint/rx_painter.h"
 
 namespace kavu {
 

@@ -20,8 +20,8 @@
 #include <functional>
 #include <string>
 
-#include "scan/calibration.h"
-#include "scan/calibration_setup.h"
+#include "measure/calibration.h"
+#include "measure/calibration_setup.h"
 #include "scan/ui/calibration_file_row.h"
 
 namespace kavu {

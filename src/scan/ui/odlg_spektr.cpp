@@ -17,7 +17,7 @@ namespace kavu {
 ODlgSpektr::ODlgSpektr(IAnalyzerSession& session, IWindowThread& window, QWidget* parent)
     : QWidget(parent), session_(session), window_(window), station_(&session.Station()) {
   session_.SetListener(this);
-  results_ = std::make_unique<CShowDataWindow>(station_->Store());
+  results_ = std::make_unique<CShowDataWindow>(station_->Store(), station_->Engine().Measure());
   InstallCalibrationWindow(*results_);
   results_->setWindowTitle(QString::fromUtf8("Результаты"));
   results_->scan_running = [this] { return station_->Engine().Busy(); };

@@ -5,7 +5,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 
-#include "results/ui/graph_painter.h"
+#include "results/paint/graph_painter.h"
 #include "scan/spectrum_geometry.h"
 
 namespace kavu {

@@ -5,8 +5,8 @@
 #include <array>
 #include <cmath>
 
+#include "results/paint/graph_painter.h"
 #include "results/ui/cdlg_graph.h"
-#include "results/ui/graph_painter.h"
 #include "shell/ui/qt_test_app.h"
 
 namespace kavu {

@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
+#include "measure/calibration_setup.h"
+#include "measure/results_point_source.h"
 #include "platform/number_text.h"
 #include "results/gr_list_ekg.h"
 #include "results/results_store.h"
 #include "results/results_text_export.h"
 #include "results/ui/cshow_data_window.h"
-#include "results/ui/results_point_source.h"
-#include "scan/calibration_setup.h"
 #include "shell/settings_store.h"
 #include "shell/ui/qt_test_app.h"
 #include "support/calibration_scan.h"
@@ -72,19 +72,22 @@ struct Lines {
 struct Matched {
   test::TempDir dir;
   CalibrationSetup setup = MatchedLoadSetup(dir);
-  Calibration cal{64};
+  MeasureKeeper keeper{64};
   Matched() { Reload(true, 1, 1); }
+  // The snapshot with the panel's bridge, as the results window publishes it.
+  std::shared_ptr<const MeasureSnapshot> For(const GraphPanelSettings& panel) {
+    return keeper.SetBridge(BridgeFromPanel(panel));
+  }
   void Reload(bool is_cal, int korr_ao, int korr_a) {
     setup.is_korr_ao = korr_ao, setup.is_korr_a = korr_a;
-    cal.Load(0, setup, is_cal);
+    keeper.Reload(0, setup, is_cal);
   }
 };
 
 TEST(ResultsCorrections, LinesSubtractTheCorrectionsOnlyWhileSwitchedOn) {
   Matched m;
-  const Calibration& cal = m.cal;
   Lines l;
-  const ResultsPointSource on(l.panel, &cal);
+  const ResultsPointSource on(m.For(l.panel));
   EXPECT_NEAR(l.Value(on, 104, 0), 11 - 6, 1e-9);                // |А/О|
   EXPECT_NEAR(l.Value(on, 166, 0), 11 - 6, 1e-9);                // |A/О| ПФ
   EXPECT_NEAR(l.Value(on, 4, 0), 8 - 6, 1e-9);                   // |А_duo/О_duo|
@@ -107,7 +110,7 @@ TEST(ResultsCorrections, LinesSubtractTheCorrectionsOnlyWhileSwitchedOn) {
 
   // "Исправлять A/O" and "Исправлять |Вх|" off: the raw values, impedance still calibrated.
   m.Reload(true, 0, 0);
-  const ResultsPointSource raw(l.panel, &cal);
+  const ResultsPointSource raw(m.For(l.panel));
   EXPECT_DOUBLE_EQ(l.Value(raw, 104, 0), 11.0);
   EXPECT_DOUBLE_EQ(l.Value(raw, 500, 1), -170 * kDeg);
   EXPECT_DOUBLE_EQ(l.Value(raw, 141, 0), -30.0);
@@ -115,12 +118,12 @@ TEST(ResultsCorrections, LinesSubtractTheCorrectionsOnlyWhileSwitchedOn) {
   EXPECT_NEAR(l.Value(raw, 600, 2), 50.0, 1e-9);  // the matched load's own ratio reads 50 Ω
   // Calibration switched off: raw values and the uncalibrated bridge.
   m.Reload(false, 1, 1);
-  const ResultsPointSource off(l.panel, &cal);
+  const ResultsPointSource off(m.For(l.panel));
   EXPECT_DOUBLE_EQ(l.Value(off, 104, 0), 11.0);
   EXPECT_DOUBLE_EQ(l.Value(off, 41, 0), -19.0);
   EXPECT_GT(std::fabs(l.Value(off, 600, 2) - 50.0), 1.0);
-  // No calibration object at all.
-  const ResultsPointSource none(l.panel, nullptr);
+  // No calibration at all.
+  const ResultsPointSource none(MeasureSnapshot::Uncalibrated(BridgeFromPanel(l.panel)));
   EXPECT_DOUBLE_EQ(l.Value(none, 104, 0), 11.0);
   EXPECT_DOUBLE_EQ(l.Value(none, 500, 0), 100 * kDeg);
 }
@@ -143,11 +146,10 @@ std::string Head(const AntIzms& set, const IGraphPointSource& s, int32_t i) {
 
 TEST(ResultsCorrections, TextExportColumnsWithAndWithoutCorrections) {
   Matched m;
-  const Calibration& cal = m.cal;
   auto store = MeasuredStore();
   const AntIzms& set = store->Set(0);
   GraphPanelSettings panel;
-  const ResultsPointSource on(panel, &cal);
+  const ResultsPointSource on(m.For(panel));
   std::vector<std::string> lines = ExportLines(set, panel, on);
   ASSERT_EQ(lines.size(), 3u);
   // |A/O| 11 − 6 dB; phase 100° − 30°; |O| as measured; |In_O| −25 − 5 − (−30).
@@ -157,7 +159,7 @@ TEST(ResultsCorrections, TextExportColumnsWithAndWithoutCorrections) {
   EXPECT_NEAR(std::stod(lines[2].substr(lines[2].find('\t') + 1)), 50.0, 1e-6);  // calibrated R
   // Corrections off, calibration on: the raw columns.
   m.Reload(true, 0, 0);
-  const ResultsPointSource raw(panel, &cal);
+  const ResultsPointSource raw(m.For(panel));
   lines = ExportLines(set, panel, raw);
   EXPECT_EQ(lines[0].substr(0, lines[0].find("\t\t")),
             Head(set, raw, 0) + "11.000000\t100.000000\t-25.000000\t-30.000000");

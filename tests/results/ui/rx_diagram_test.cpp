@@ -13,9 +13,9 @@
 #include <memory>
 
 #include "results/ant_izm_file.h"
-#include "results/ui/cshow_data_window.h"
 #include "results/graph_layout.h"
-#include "results/ui/rx_painter.h"
+#include "results/paint/rx_painter.h"
+#include "results/ui/cshow_data_window.h"
 #include "shell/settings_store.h"
 #include "shell/ui/qt_test_app.h"
 #include "support/temp_dir.h"

@@ -10,11 +10,11 @@
 #include <sstream>
 
 #include "e2e/bench_scan_fixture.h"
+#include "measure/bridge_model.h"
+#include "measure/bridge_settings.h"
+#include "measure/calibration.h"
+#include "measure/impedance_computer.h"
 #include "platform/number_text.h"
-#include "scan/bridge_model.h"
-#include "scan/bridge_settings.h"
-#include "scan/calibration.h"
-#include "scan/impedance_computer.h"
 #include "scan/ui/calibration_window_fixture.h"
 #include "support/temp_dir.h"
 

@@ -19,7 +19,13 @@ CalibrationWindowFixture::CalibrationWindowFixture(const std::string& scan_plan)
   Settings().WriteProfileString("CDlgOptions", "m_SaveResPath", dir.Path());
   Settings().WriteProfileString("ODlgSpektr", "m_ScanDia", scan_plan);
   store = std::make_unique<ResultsStore>(1024);
-  results = std::make_unique<CShowDataWindow>(*store);
+  MakeWindow(*store, nullptr);
+}
+
+void CalibrationWindowFixture::MakeWindow(ResultsStore& shown, MeasureKeeper* measure) {
+  dialog = nullptr;
+  results.reset();
+  results = measure ? std::make_unique<CShowDataWindow>(shown, *measure) : std::make_unique<CShowDataWindow>(shown);
   results->inform = [this](bool, const QString&, const QString& t) { boxes.push_back(t); };
   InstallCalibrationWindow(*results, [this](CDlgCalibrate& d) {
     dialog = &d;

@@ -28,6 +28,9 @@ struct CalibrationWindowFixture {
   int changes = 0;             // calibrationChanged() count
 
   explicit CalibrationWindowFixture(const std::string& scan_plan = "140-146 0.25");
+  // Replaces the results window with one showing `shown` and computing with `measure`'s
+  // snapshots (null: a keeper of its own), the calibration window installed again.
+  void MakeWindow(ResultsStore& shown, MeasureKeeper* measure);
   // Clicks the panel's "Настр..." button (the calibration window is made on the first click).
   void ClickSetupButton();
   // Chooses `path` for file `file` (0 … 2) through "Выбрать файл".

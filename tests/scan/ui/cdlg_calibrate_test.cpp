@@ -11,8 +11,8 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "measure/calibration_setup.h"
 #include "results/ant_izm_file.h"
-#include "scan/calibration_setup.h"
 #include "scan/ui/calibration_window_fixture.h"
 #include "shell/settings_store.h"
 #include "support/temp_dir.h"

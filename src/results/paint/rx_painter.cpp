@@ -1,4 +1,4 @@
-#include "results/ui/rx_painter.h"
+#include "results/paint/rx_painter.h"
 
 #include <QFontMetrics>
 #include <algorithm>

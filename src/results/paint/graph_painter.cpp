@@ -1,6 +1,6 @@
-#include "results/ui/graph_painter.h"
+#include "results/paint/graph_painter.h"
 
-#include <QApplication>
+#include <QGuiApplication>
 #include <QPalette>
 #include <algorithm>
 #include <cmath>
@@ -17,7 +17,7 @@ constexpr QRgb kLineColours[19] = {
 }  // namespace
 
 GraphPainter::GraphPainter() {
-  QFont base = QApplication::font();
+  QFont base = QGuiApplication::font();
   base.setPointSize(8);
   thin_ = normal_ = heavy_ = base;
   thin_.setWeight(QFont::Thin);
@@ -106,7 +106,7 @@ void GraphPainter::PaintFrequencyLabels(QPainter& p, TGrDia& horizontal, const G
 }
 
 void GraphPainter::PaintGrooves(QPainter& p, const GraphLayout& layout, int width) {
-  const QPalette pal = QApplication::palette();
+  const QPalette pal = QGuiApplication::palette();
   for (size_t i = 0; i + 1 < layout.panes.size(); ++i) {
     const int y0 = layout.panes[i].bottom, y1 = layout.panes[i + 1].top;
     p.fillRect(QRect(0, y0, width, y1 - y0), pal.color(QPalette::Button));

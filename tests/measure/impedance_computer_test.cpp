@@ -1,28 +1,20 @@
 // Impedance of stored points: settings as the panel keeps them, second-input corrections, the
 // cable modes, and the calibration set-ups in the settings.
-#include "scan/impedance_computer.h"
+#include "measure/impedance_computer.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 
-#include "scan/bridge_settings.h"
-#include "scan/calibration_setup.h"
+#include "measure/bridge_settings.h"
+#include "measure/calibration_setup.h"
 #include "shell/log_console.h"
 #include "shell/settings_store.h"
+#include "support/point_with_ratio.h"
 #include "support/temp_dir.h"
 
 namespace kavu {
 namespace {
-
-AntIzm PointWithRatio(double f, Complex rho) {
-  AntIzm p = EmptyAntIzm();
-  p.freqHz = f;
-  p.o = -40;
-  p.a = -40 + 20 * std::log10(std::abs(rho));
-  p.phase = -std::arg(rho);
-  return p;
-}
 
 TEST(BridgeSettingsLoad, DefaultsRangesAndStoredValues) {
   test::ScopedSettings scoped;
@@ -61,7 +53,7 @@ TEST(BridgeSettingsLoad, DefaultsRangesAndStoredValues) {
 TEST(ImpedanceComputer, BalancedPointAndCableModes) {
   BridgeSettings s;
   AntIzms set(16);
-  set.Append(PointWithRatio(50e6, 1.0));
+  set.Append(test::PointWithRatio(50e6, 1.0, -40));
   const Complex z51 = ImpedanceComputer(s, nullptr).ComputeZ(set, 0, -1);
   EXPECT_NEAR(z51.real(), 51, 1e-12);
   EXPECT_NEAR(z51.imag(), 0, 1e-12);
@@ -95,7 +87,7 @@ TEST(ImpedanceComputer, SecondInputCorrections) {
   const Complex z(33, -18);
   const Complex rho = ExpectedRatio(s, z, f);
   AntIzms set(4);
-  AntIzm p = PointWithRatio(f, rho);
+  AntIzm p = test::PointWithRatio(f, rho, -40);
   // The main channel's level ratio is 3 dB high, as is the second input's; the main phase is
   // wrong, the second input's phase right.
   p.a += 3;
@@ -189,7 +181,7 @@ TEST(BridgeSettingsLoad, ACableBeyondTenKilometresFallsBackWithALogLine) {
     EXPECT_NE(log.find("m_LenCable"), std::string::npos) << log;
     // With the fallback every point of a scan has a finite impedance again.
     AntIzms set(4);
-    set.Append(PointWithRatio(7e6, 1.3));
+    set.Append(test::PointWithRatio(7e6, 1.3, -40));
     const Complex z = ImpedanceComputer(s, nullptr).ComputeZ(set, 0, -1);
     EXPECT_TRUE(std::isfinite(z.real()) && std::isfinite(z.imag())) << len;
   }

@@ -24,6 +24,8 @@ struct BridgeSettings {
   // The longest cable taken from the settings, m (either sign): beyond it the transformation
   // only yields overflow and NaN, never a measurement.
   static constexpr double kMaxCableM = 10'000.0;
+
+  bool operator==(const BridgeSettings&) const = default;
 };
 
 // Reads section "CDlg_SelectGraph" the way the panel loads it: a real outside its limits reads as

@@ -1,4 +1,4 @@
-#include "scan/bridge_settings.h"
+#include "measure/bridge_settings.h"
 
 #include <cmath>
 

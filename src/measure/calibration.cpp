@@ -1,4 +1,4 @@
-#include "scan/calibration.h"
+#include "measure/calibration.h"
 
 #include <algorithm>
 #include <cmath>

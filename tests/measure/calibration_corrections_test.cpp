@@ -4,7 +4,7 @@
 
 #include <cmath>
 
-#include "scan/calibration.h"
+#include "measure/calibration.h"
 #include "support/calibration_scan.h"
 #include "support/temp_dir.h"
 

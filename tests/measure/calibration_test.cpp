@@ -1,6 +1,6 @@
 // Calibration with scans of known loads: the corrected ratio gives back the loads, on an ideal
 // bridge and on one with a bilinear error, with and without the separating capacitor.
-#include "scan/calibration.h"
+#include "measure/calibration.h"
 
 #include <atomic>
 #include <thread>
@@ -11,9 +11,9 @@
 #include <functional>
 #include <vector>
 
+#include "measure/measure_keeper.h"
+#include "measure/impedance_computer.h"
 #include "results/ant_izm_file.h"
-#include "scan/calibration_keeper.h"
-#include "scan/impedance_computer.h"
 #include "shell/log_console.h"
 #include "support/point_with_ratio.h"
 #include "support/temp_dir.h"
@@ -222,60 +222,90 @@ TEST(Calibration, NotAppliedUnlessOnAndValidAndSaysWhy) {
   Log().SetCapture(false);
 }
 
-TEST(CalibrationKeeper, AComputationKeepsTheTableItStartedWith) {
-  // Two calibrations that correct the same ratios differently; one thread reloads them in turn
-  // while another computes. Every computation must come out wholly from one of the two tables.
+TEST(MeasureKeeper, AReaderKeepsItsSnapshotWhileNewOnesArePublished) {
+  // Two calibrations and two bridges that give the same points different impedances; one thread
+  // publishes them in turn (a recalibration, then an options change) while two others compute.
+  // Every computation must come out wholly from one snapshot: one of the four pairs, the same
+  // when repeated on the snapshot the reader holds, and a reader never sees an older one again.
   test::TempDir dirA, dirB;
-  const BridgeSettings s;
-  const CalibrationSetup setupA = ThreePoint(dirA, s, Faulty), setupB = ThreePoint(dirB, s, Ideal);
-  CalibrationKeeper keeper(64);
-  EXPECT_FALSE(keeper.Current()->InUse()) << "a new keeper has no calibration in force";
-  std::vector<Complex> rhos;
-  for (int i = 0; i < kPoints; ++i) rhos.push_back(std::polar(0.2 + 0.02 * i, 0.1 * i));
-  const auto compute = [&](const Calibration& cal) {
+  BridgeSettings sA, sB;
+  sB.rt = 62, sB.rb = 47;
+  const CalibrationSetup setupA = ThreePoint(dirA, sA, Faulty), setupB = ThreePoint(dirB, sA, Ideal);
+  MeasureKeeper keeper(64);
+  EXPECT_FALSE(keeper.Current()->CalibrationInUse()) << "a new keeper has no calibration in force";
+  EXPECT_EQ(keeper.Current()->Bridge(), BridgeSettings{});
+  AntIzms set(kPoints);
+  for (int i = 0; i < kPoints; ++i) set.Append(PointWithRatio(kF0 + i * kStep, std::polar(0.2 + 0.02 * i, 0.1 * i)));
+  const auto compute = [&](const MeasureSnapshot& m) {
     std::vector<Complex> out;
-    for (int i = 0; i < kPoints; ++i) out.push_back(cal.CorrectRatio(rhos[static_cast<size_t>(i)], kF0 + i * kStep, s));
+    for (int i = 0; i < kPoints; ++i) out.push_back(m.Impedance().ComputeZ(set, i, 0));
     return out;
   };
-  const std::vector<Complex> viaA = compute(*keeper.Reload(0, setupA, true));
-  const std::vector<Complex> viaB = compute(*keeper.Reload(0, setupB, true));
-  ASSERT_NE(viaA, viaB);
+  std::vector<std::vector<Complex>> pairs;
+  for (const CalibrationSetup* setup : {&setupA, &setupB}) {
+    keeper.Reload(0, *setup, true);
+    for (const BridgeSettings* s : {&sA, &sB}) pairs.push_back(compute(*keeper.SetBridge(*s)));
+  }
+  for (size_t a = 0; a < pairs.size(); ++a) {
+    for (size_t b = a + 1; b < pairs.size(); ++b) ASSERT_NE(pairs[a], pairs[b]) << a << " " << b;
+  }
+  // The same bridge again publishes nothing.
+  const uint64_t version = keeper.Current()->Version();
+  EXPECT_EQ(keeper.SetBridge(sB)->Version(), version);
 
-  std::atomic<bool> stop{false}, reading{false};
-  std::atomic<int> reloads{0};
-  std::thread reloader([&] {
-    // The reloads start once a computation has begun: they overlap it however the threads run.
-    while (!reading) std::this_thread::yield();
-    for (int i = 0; i < 60 && !stop; ++i) {
+  constexpr int kPublications = 40;
+  std::atomic<bool> stop{false};
+  std::atomic<int> reading{0}, published{0};
+  std::thread publisher([&] {
+    // The publications start once both readers have begun: they overlap their computations
+    // however the threads run.
+    while (reading.load() < 2) std::this_thread::yield();
+    for (int i = 0; i < kPublications; ++i) {
       keeper.Reload(0, i % 2 ? setupB : setupA, true);
-      ++reloads;
+      keeper.SetBridge(i % 3 ? sA : sB);
+      ++published;
     }
     stop = true;
   });
-  int computations = 0, mixed = 0;
-  do {
-    const std::shared_ptr<const Calibration> table = keeper.Current();
-    reading = true;
-    const std::vector<Complex> first = compute(*table);
-    std::this_thread::yield();
-    const std::vector<Complex> again = compute(*table);  // the table may have been reloaded meanwhile
-    if (!(first == again && (first == viaA || first == viaB))) ++mixed;
-    ++computations;
-  } while (!stop);
-  reloader.join();
-  EXPECT_EQ(reloads.load(), 60);
-  EXPECT_GT(computations, 0);
-  EXPECT_EQ(mixed, 0) << "of " << computations << " computations";
-  // An impedance computer made with a table keeps it, whatever is reloaded after.
-  keeper.Reload(0, setupA, true);
-  const ImpedanceComputer z(s, keeper.Current());
-  EXPECT_TRUE(z.CalibrationInUse());
-  AntIzms set(4);
-  set.Append(PointWithRatio(kF0, rhos[0]));
-  const Complex before = z.ComputeZ(set, 0, 0);
+  struct Findings {
+    int computations = 0, mixed = 0, older = 0;
+  };
+  Findings found[2];
+  const auto read = [&](Findings& f) {
+    uint64_t last = 0;
+    bool first_round = true;
+    do {
+      const std::shared_ptr<const MeasureSnapshot> held = keeper.Current();
+      if (held->Version() < last) ++f.older;
+      last = held->Version();
+      if (first_round) ++reading, first_round = false;
+      const std::vector<Complex> first = compute(*held);
+      std::this_thread::yield();
+      const std::vector<Complex> again = compute(*held);  // newer snapshots may be out meanwhile
+      bool known = false;
+      for (const auto& p : pairs) known = known || first == p;
+      if (!(first == again && known)) ++f.mixed;
+      ++f.computations;
+    } while (!stop.load());
+  };
+  std::thread second([&] { read(found[1]); });
+  read(found[0]);
+  second.join();
+  publisher.join();
+  EXPECT_EQ(published.load(), kPublications);
+  for (const Findings& f : found) {
+    EXPECT_GT(f.computations, 0);
+    EXPECT_EQ(f.mixed, 0) << "of " << f.computations << " computations";
+    EXPECT_EQ(f.older, 0);
+  }
+  // A snapshot taken before a recalibration keeps computing as it did.
+  const std::shared_ptr<const MeasureSnapshot> before = keeper.Reload(0, setupA, true);
+  const std::vector<Complex> values = compute(*before);
   keeper.Reload(0, CalibrationSetup{}, false);
-  EXPECT_FALSE(keeper.Current()->InUse());
-  EXPECT_EQ(z.ComputeZ(set, 0, 0), before);
+  EXPECT_FALSE(keeper.Current()->CalibrationInUse());
+  EXPECT_TRUE(before->CalibrationInUse());
+  EXPECT_EQ(compute(*before), values);
+  EXPECT_GT(keeper.Current()->Version(), before->Version());
 }
 
 }  // namespace

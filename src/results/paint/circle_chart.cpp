@@ -1,10 +1,10 @@
-#include "results/ui/circle_chart.h"
+#include "results/paint/circle_chart.h"
 
 #include <QPainterPath>
 #include <algorithm>
 
 #include "platform/number_text.h"
-#include "results/ui/graph_painter.h"
+#include "results/paint/graph_painter.h"
 
 namespace kavu {
 

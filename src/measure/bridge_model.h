@@ -9,7 +9,7 @@
 // infinities or NaN, which callers treat as a missing value. Impedances in Ω, frequencies in Hz.
 #include <complex>
 
-#include "scan/bridge_settings.h"
+#include "measure/bridge_settings.h"
 
 namespace kavu {
 

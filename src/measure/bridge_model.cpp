@@ -1,4 +1,4 @@
-#include "scan/bridge_model.h"
+#include "measure/bridge_model.h"
 
 #include <cmath>
 #include <numbers>

@@ -1,5 +1,5 @@
 // The bridge model both ways, the cable and Γ/SWR.
-#include "scan/bridge_model.h"
+#include "measure/bridge_model.h"
 
 #include <gtest/gtest.h>
 

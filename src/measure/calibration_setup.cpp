@@ -1,4 +1,4 @@
-#include "scan/calibration_setup.h"
+#include "measure/calibration_setup.h"
 
 #include <algorithm>
 

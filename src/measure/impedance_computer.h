@@ -8,10 +8,10 @@
 #include <memory>
 #include <vector>
 
+#include "measure/bridge_model.h"
+#include "measure/calibration.h"
 #include "results/ant_izms.h"
 #include "results/impedance_row.h"
-#include "scan/bridge_model.h"
-#include "scan/calibration.h"
 
 namespace kavu {
 
@@ -20,7 +20,7 @@ class ImpedanceComputer {
   // `calibration` may be null: no calibration.
   ImpedanceComputer(const BridgeSettings& bridge, const Calibration* calibration);
   // Shares `calibration` (may be null): the computer keeps using this table however often the
-  // calibration is reloaded meanwhile (CalibrationKeeper).
+  // calibration is reloaded meanwhile (MeasureKeeper).
   ImpedanceComputer(const BridgeSettings& bridge, std::shared_ptr<const Calibration> calibration);
 
   const BridgeSettings& Bridge() const { return bridge_; }

@@ -9,10 +9,10 @@
 #include <functional>
 #include <vector>
 
+#include "results/paint/circle_chart.h"
+#include "results/paint/graph_painter.h"
 #include "results/rx_diagram_data.h"
 #include "results/tgr_dia.h"
-#include "results/ui/circle_chart.h"
-#include "results/ui/graph_painter.h"
 
 namespace kavu {
 

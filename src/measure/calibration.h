@@ -14,9 +14,9 @@
 #include <memory>
 #include <string>
 
+#include "measure/bridge_model.h"
+#include "measure/calibration_setup.h"
 #include "results/calibration_table.h"
-#include "scan/bridge_model.h"
-#include "scan/calibration_setup.h"
 
 namespace kavu {
 

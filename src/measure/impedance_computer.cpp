@@ -1,4 +1,4 @@
-#include "scan/impedance_computer.h"
+#include "measure/impedance_computer.h"
 
 #include "results/point_ratio.h"
 

@@ -1,22 +1,22 @@
-#include "results/ui/scan_plot.h"
+#include "results/paint/scan_plot.h"
 
-#include <QApplication>
 #include <QBuffer>
 #include <QByteArray>
+#include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
+#include <clocale>
 #include <cstdlib>
 #include <memory>
 
+#include "measure/results_point_source.h"
 #include "platform/atomic_file.h"
 #include "results/gr_list_ekg.h"
 #include "results/graph_autoscale.h"
+#include "results/paint/graph_painter.h"
+#include "results/paint/rx_painter.h"
 #include "results/results_store.h"
-#include "results/ui/graph_painter.h"
-#include "results/ui/results_point_source.h"
-#include "results/ui/rx_painter.h"
 #include "shell/settings_store.h"
-#include "shell/ui/qt_notice.h"
 
 namespace kavu {
 namespace {
@@ -68,7 +68,7 @@ bool SavePng(const QImage& img, const std::string& path, std::string& error) {
 
 // The R and X diagram of set 0 over its whole frequency range.
 void PaintRxDiagram(QImage& img, ResultsStore& store, const GraphPanelSettings& panel, bool chart) {
-  ResultsPointSource source(panel, nullptr);
+  ResultsPointSource source(MeasureSnapshot::Uncalibrated(BridgeFromPanel(panel)));
   const std::vector<RxSeries> series = GatherRxSeries(store, panel, source);
   const RxRange range = RxSeriesRange(series);
   RxScene scene;
@@ -89,14 +89,17 @@ bool RenderScanPlot(const ScanPlotRequest& rq, std::string& error) {
     error = "size must be from 200x150 to 10000x10000";
     return false;
   }
-  std::unique_ptr<QApplication> app;
+  // Painting needs only a GUI application (fonts, the palette), never the widget library: the
+  // command-line tool draws without it.
+  std::unique_ptr<QGuiApplication> app;
   if (!QCoreApplication::instance()) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     static int argc = 1;
     static char name[] = "kavusdraa-cli";
     static char* argv[] = {name, nullptr};
-    app = std::make_unique<QApplication>(argc, argv);
-    RestoreCNumericLocale();
+    app = std::make_unique<QGuiApplication>(argc, argv);
+    // Qt switches the C library to the user's locale, where "2.5" may read as 2 (ru_RU).
+    std::setlocale(LC_NUMERIC, "C");
   }
   auto store = std::make_unique<ResultsStore>();
   ScanFileReport report;
@@ -121,7 +124,7 @@ bool RenderScanPlot(const ScanPlotRequest& rq, std::string& error) {
     PaintRxDiagram(img, *store, panel, rq.kind == ScanPlotRequest::kCircleChart);
     return SavePng(img, rq.png_file, error);
   }
-  ResultsPointSource source(panel, nullptr);
+  ResultsPointSource source(MeasureSnapshot::Uncalibrated(BridgeFromPanel(panel)));
   OGrList_EKG list(*store, panel, source);
   BuildResultsGraphList(list, panel, *store);
   QImage img(rq.width, rq.height, QImage::Format_RGB32);
