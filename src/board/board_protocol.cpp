@@ -111,9 +111,8 @@ bool OBoardProtocol::I2C_Cond(uint8_t c) {
   return true;
 }
 
-bool OBoardProtocol::I2C_Out(uint8_t b) {
-  uint8_t r = 0;
-  if (Transact("I2C_Out", {0xCD, 0x48, b}, &r, 1, 2000) < 1) {
+bool OBoardProtocol::I2cOutReplyOk(int got, uint8_t r) {
+  if (got < 1) {
     LogRed("CC_Rele_Dlg::I2C_Out() - ошибка, не пришел ответ от МК! \n");
     return false;
   }
@@ -124,13 +123,22 @@ bool OBoardProtocol::I2C_Out(uint8_t b) {
   return true;
 }
 
+bool OBoardProtocol::I2cInReplyOk(int got) {
+  if (got >= 1) return true;
+  LogRed("CC_Rele_Dlg::I2C_In() - ошибка, не пришел ответ ! \n");
+  return false;
+}
+
+bool OBoardProtocol::I2C_Out(uint8_t b) {
+  uint8_t r = 0;
+  const int got = Transact("I2C_Out", {0xCD, 0x48, b}, &r, 1, kI2cOutReplyMs);
+  return I2cOutReplyOk(got, r);
+}
+
 int OBoardProtocol::I2C_In() {
   uint8_t r = 0;
-  if (Transact("I2C_In", {0xCD, 0x49}, &r, 1, 1000) < 1) {
-    LogRed("CC_Rele_Dlg::I2C_In() - ошибка, не пришел ответ ! \n");
-    return -1;
-  }
-  return r;
+  const int got = Transact("I2C_In", {0xCD, 0x49}, &r, 1, kI2cInReplyMs);
+  return I2cInReplyOk(got) ? r : -1;
 }
 
 bool OBoardProtocol::SetMinusGenPeriod(uint8_t period, uint8_t duty) {

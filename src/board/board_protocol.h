@@ -1,8 +1,10 @@
 #pragma once
 // OBoardProtocol: the commands of the control board over an OSerialPort, with the state the
-// program keeps about the board. Every command is written whole and its reply read before the
-// next one (window thread only, or inside a RunAsync job on the exchange thread). A failed command returns false (or a negative number) and logs
-// the reason in red; nothing is retried.
+// program keeps about the board (window thread only, or inside a RunAsync job on the exchange
+// thread). Every command is written whole and its reply read before the next one, except within
+// one I2C transaction (I2cRegWrite and its kin: written together, replies read afterwards in
+// order). A failed command returns false (or a negative number) and logs the reason in red;
+// nothing is retried.
 //
 // One command at a time: the long exchanges (a batch upload, a run and its reply, up to seconds)
 // can be sent without blocking (BigCmd2Async, BigCmd2_ExecAsync). The port then belongs to that
@@ -40,6 +42,8 @@ class OBoardProtocol {
   static constexpr uint32_t kDefaultTimerDivider = 64;
   static constexpr int kMaxBatchLen = 8192;
   static constexpr int kBatchReplyMs = 8000;  // a stored batch's reply; the least run time-out
+  static constexpr int kI2cOutReplyMs = 2000;  // the wait for I2C_Out's reply
+  static constexpr int kI2cInReplyMs = 1000;   // the wait for I2C_In's reply
 
   // `window`: where the replies of the asynchronous exchanges are delivered (may be given later
   // with SetWindowThread; without one they fail at once).
@@ -144,7 +148,16 @@ class OBoardProtocol {
   // -3 value byte, -4 deselect.
   int RfmRegRead(uint8_t reg);
   bool SpiWord16(uint16_t w);
-  // Si5351 register write over single I2C commands: 0, or -2 address, -3 register, -4 value.
+  // The I2C transactions below send the single I2C commands of one transaction in one write and
+  // then read their replies in order (the board handles commands in order and buffers its
+  // input), so a transaction costs one turn-around instead of one per byte. The first reply that
+  // is missing or refuses ends the transaction: its result is that step's code and the log line
+  // is I2C_Out's or I2C_In's; after a refused byte the replies still owed are read and dropped,
+  // and nothing after the transaction is sent. The rest of the transaction's commands are on the wire by then (the
+  // board's own batch I2C writes also go on to the stop after a refused byte). A missing reply
+  // cannot be told from a later one, so it is counted against the last step whose reply does
+  // not come.
+  // Si5351 register write: 0, or -2 address, -3 register, -4 value.
   int I2cRegWrite(uint8_t reg, uint8_t value);
   // 0, or -2 address, -3 register, -4 a data byte.
   int I2cBlockWrite(uint8_t reg, const uint8_t* bytes, int n);
@@ -180,6 +193,19 @@ class OBoardProtocol {
   // length is out of range (logged).
   bool PrepareBatch(const uint8_t* data, int len, bool exec);
   bool CheckBatchReply(int len, bool exec, const uint8_t* r, int n) const;
+  // One step of an I2C transaction: CD 47 arg (no reply), CD 48 arg (reply: the I2C error code)
+  // or CD 49 (reply: the byte read); `fail` is the transaction's result when the step fails.
+  struct I2cStep {
+    uint8_t code = 0;
+    uint8_t arg = 0;
+    int fail = 0;
+  };
+  // Sends `steps` in one write and checks their replies in order: 0, or the failing step's
+  // `fail`. The byte a CD 49 step read goes to *value.
+  int RunI2c(const std::vector<I2cStep>& steps, int* value = nullptr);
+  // The checks of I2C_Out's and I2C_In's replies (`got` bytes came), logging a failure.
+  static bool I2cOutReplyOk(int got, uint8_t r);
+  static bool I2cInReplyOk(int got);
   bool CheckExecReply(const uint8_t* r, int n) const;
   // Queues `exchange` (or starts it when the port is free).
   void Submit(std::shared_ptr<Exchange> exchange);

@@ -3,6 +3,12 @@
 #include "shell/log_console.h"
 
 namespace kavu {
+namespace {
+
+// The single I2C commands' codes (second frame byte).
+constexpr uint8_t kI2cCond = 0x47, kI2cOut = 0x48, kI2cIn = 0x49;
+
+}  // namespace
 
 bool OBoardProtocol::SelectGen() {
   const int b = m_Rfm_Gen >= 0 && m_Rfm_Gen <= 2 ? 1 << m_Rfm_Gen : 0;
@@ -34,38 +40,71 @@ bool OBoardProtocol::SpiWord16(uint16_t w) {
   return DeselectAll();
 }
 
-int OBoardProtocol::I2cRegWrite(uint8_t reg, uint8_t value) {
-  I2C_Cond(0x01);
-  if (!I2C_Out(0xC0)) return -2;
-  if (!I2C_Out(reg)) return -3;
-  if (!I2C_Out(value)) return -4;
-  I2C_Cond(0x02);
+int OBoardProtocol::RunI2c(const std::vector<I2cStep>& steps, int* value) {
+  WaitForPort("I2C_Cond");
+  // Inside a job a cancelled exchange ends the waits too.
+  const std::atomic<bool>* cancel = OnExchangeThread() ? &cancel_ : nullptr;
+  DrainStale("I2C_Cond");
+  std::vector<uint8_t> request;
+  request.reserve(steps.size() * 3);
+  int owed = 0;  // replies still to come
+  for (const I2cStep& step : steps) {
+    request.push_back(0xCD);
+    request.push_back(step.code);
+    if (step.code == kI2cCond || step.code == kI2cOut) request.push_back(step.arg);
+    if (step.code != kI2cCond) ++owed;
+  }
+  port_->Write(request.data(), request.size());
+  requests_sent_ += static_cast<int64_t>(steps.size());
+  for (const I2cStep& step : steps) {
+    if (step.code == kI2cCond) continue;
+    --owed;
+    uint8_t r = 0;
+    const bool out = step.code == kI2cOut;
+    const int got = port_->ReadAll(&r, 1, out ? kI2cOutReplyMs : kI2cInReplyMs, cancel);
+    if (out ? I2cOutReplyOk(got, r) : I2cInReplyOk(got)) {
+      if (!out && value) *value = r;
+      continue;
+    }
+    // A refused byte: the board still answers the steps after it, and those answers must not
+    // be taken for the next command's. After a missing reply the rest came already or never do.
+    if (got == 1 && owed > 0) {
+      std::vector<uint8_t> rest(static_cast<size_t>(owed));
+      port_->ReadAll(rest.data(), owed, kI2cOutReplyMs, cancel);
+    }
+    return step.fail;
+  }
   return 0;
+}
+
+int OBoardProtocol::I2cRegWrite(uint8_t reg, uint8_t value) {
+  return RunI2c({{kI2cCond, 0x01, 0},
+                 {kI2cOut, 0xC0, -2},
+                 {kI2cOut, reg, -3},
+                 {kI2cOut, value, -4},
+                 {kI2cCond, 0x02, 0}});
 }
 
 int OBoardProtocol::I2cBlockWrite(uint8_t reg, const uint8_t* bytes, int n) {
-  I2C_Cond(0x01);
-  if (!I2C_Out(0xC0)) return -2;
-  if (!I2C_Out(reg)) return -3;
-  for (int i = 0; i < n; ++i) {
-    if (!I2C_Out(bytes[i])) return -4;
-  }
-  I2C_Cond(0x02);
-  return 0;
+  std::vector<I2cStep> steps = {{kI2cCond, 0x01, 0}, {kI2cOut, 0xC0, -2}, {kI2cOut, reg, -3}};
+  for (int i = 0; i < n; ++i) steps.push_back({kI2cOut, bytes[i], -4});
+  steps.push_back({kI2cCond, 0x02, 0});
+  return RunI2c(steps);
 }
 
 int OBoardProtocol::I2cRegRead(uint8_t reg) {
-  I2C_Cond(0x01);
-  if (!I2C_Out(0xC0)) return -2;
-  if (!I2C_Out(reg)) return -3;
-  I2C_Cond(0x02);
-  I2C_Cond(0x01);
-  if (!I2C_Out(0xC1)) return -5;
-  const int value = I2C_In();
-  if (value < 0) return -6;
-  I2C_Cond(0x10);
-  I2C_Cond(0x02);
-  return value;
+  int value = -6;
+  const int result = RunI2c({{kI2cCond, 0x01, 0},
+                             {kI2cOut, 0xC0, -2},
+                             {kI2cOut, reg, -3},
+                             {kI2cCond, 0x02, 0},
+                             {kI2cCond, 0x01, 0},
+                             {kI2cOut, 0xC1, -5},
+                             {kI2cIn, 0, -6},
+                             {kI2cCond, 0x10, 0},
+                             {kI2cCond, 0x02, 0}},
+                            &value);
+  return result != 0 ? result : value;
 }
 
 bool OBoardProtocol::SetSpiModeToGen(int kind, bool force) {

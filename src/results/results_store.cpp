@@ -4,7 +4,10 @@
 
 #include <cmath>
 #include <cstring>
+#include <system_error>
+#include <thread>
 
+#include "platform/atomic_file.h"
 #include "platform/user_paths.h"
 #include "shell/fatal_error.h"
 #include "shell/log_console.h"
@@ -112,13 +115,34 @@ SaveOutcome ResultsStore::WriteScanSave(const ScanSaveJob& job) {
   }
   MakeDirs(job.folder);  // an existing folder is fine; a failure shows in the write below
   out.path = job.folder + "/" + job.name + ".kant";
-  out.ok = out.written = WriteScanFile(out.path, job.current.data(), count, job.note, &out.error);
-  if (out.written) Settings().WriteProfileString("CShowDataWindow", "sFileName0", out.path);
-  std::string old_error;
   const std::string old_path = job.folder + "/LastAntIzm_Old.kant";
   const auto old_count = static_cast<int32_t>(job.previous.size());
-  if (old_count == 0 && ScanFileHoldsPoints(old_path)) return out;  // keep the older previous scan
-  if (!WriteScanFile(old_path, job.previous.data(), old_count, std::nullopt, &old_error)) {
+  std::string old_error;
+  bool old_ok = true;
+  const auto write_old = [&] {
+    if (old_count == 0 && ScanFileHoldsPoints(old_path)) return;  // keep the older previous scan
+    old_ok = WriteScanFile(old_path, job.previous.data(), old_count, std::nullopt, &old_error);
+  };
+  // Each file is made durable, and each such write mostly waits for the disk: the previous set
+  // is written beside the scan and its setting, so the waits overlap. A scan saved under the
+  // previous set's own file name is written first and then replaced by the previous set, as
+  // when they are written in turn.
+  std::thread old_writer;
+  if (ResolveWriteTarget(out.path) != ResolveWriteTarget(old_path)) {
+    try {
+      old_writer = std::thread(write_old);
+    } catch (const std::system_error&) {
+      // No thread to spare: written in turn below.
+    }
+  }
+  out.ok = out.written = WriteScanFile(out.path, job.current.data(), count, job.note, &out.error);
+  if (out.written) Settings().WriteProfileString("CShowDataWindow", "sFileName0", out.path);
+  if (old_writer.joinable()) {
+    old_writer.join();
+  } else {
+    write_old();
+  }
+  if (!old_ok) {
     Log() << LogColour(kColourError) << "ResultsStore::SaveScanResult() - " << old_error << "\n"
           << LogColour(kColourNormal);
   }

@@ -2,6 +2,7 @@
 
 #include <poll.h>
 #include <sys/eventfd.h>
+#include <sys/prctl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -46,6 +47,7 @@ bool EmulatedBoard::Start(std::string* error) {
   }
   start_ns_ = clock_->NowNs();
   line_in_free_ns_ = start_ns_;
+  board_free_ns_ = start_ns_;
   parser_ = BoardFrameParser{};
   firmware_ = BoardFirmware(*hw_, config_, clock_);  // a new device powers up afresh
   stop_ = false;
@@ -129,6 +131,10 @@ int64_t EmulatedBoard::PollTimeoutNs(int64_t now_ns) const {
 }
 
 void EmulatedBoard::Run() {
+  // Each command's reply is due at a time the line model gives, and the board sleeps until then.
+  // The kernel's default timer slack (50 us) would make every one of those waits, so every
+  // command, later than the model says: a real board answers from its UART interrupt.
+  prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL);
   while (!stop_) {
     pollfd fds[2] = {{wake_fd_, POLLIN, 0}, {pty_.MasterFd(), 0, 0}};
     const int nfds = pty_.IsOpen() ? 2 : 1;
@@ -167,10 +173,11 @@ void EmulatedBoard::Run() {
 
 void EmulatedBoard::ReadInput() {
   uint8_t buffer[4096];
+  const int64_t now = clock_->NowNs();
   for (;;) {
     const ssize_t n = ::read(pty_.MasterFd(), buffer, sizeof buffer);
     if (n > 0) {
-      input_.insert(input_.end(), buffer, buffer + n);
+      for (ssize_t i = 0; i < n; ++i) input_.push_back({buffer[i], now});
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
@@ -181,12 +188,16 @@ void EmulatedBoard::ReadInput() {
 void EmulatedBoard::ParseInput(int64_t now_ns) {
   const int64_t now_ms = MsSinceStart(now_ns);
   while (!pending_ && !input_.empty() && pty_.IsOpen()) {
-    const uint8_t b = input_.front();
+    const InputByte b = input_.front();
     input_.pop_front();
-    if (auto frame = parser_.Feed(b, now_ms)) Handle(std::move(*frame), now_ns);
+    // Bytes that waited in the input while the board was busy go on the line as soon as it is
+    // free, not when this thread happened to wake up after that.
+    if (auto frame = parser_.Feed(b.value, now_ms)) {
+      Handle(std::move(*frame), now_ns, std::max(b.read_ns, board_free_ns_));
+    }
   }
   if (!pending_ && input_.empty() && pty_.IsOpen()) {
-    if (auto cut = parser_.CheckGap(now_ms)) Handle(std::move(*cut), now_ns);
+    if (auto cut = parser_.CheckGap(now_ms)) Handle(std::move(*cut), now_ns, now_ns);
   }
 }
 
@@ -213,7 +224,7 @@ std::vector<BoardFault> EmulatedBoard::TakeFaults(const BoardFrame& frame, const
   return taken;
 }
 
-void EmulatedBoard::Handle(BoardFrame frame, int64_t now_ns) {
+void EmulatedBoard::Handle(BoardFrame frame, int64_t now_ns, int64_t start_ns) {
   BoardLogEntry entry;
   entry.time_ms = MsSinceStart(now_ns);
   entry.code = frame.kind == BoardFrame::Kind::kStray ? -1 : frame.code;
@@ -233,7 +244,7 @@ void EmulatedBoard::Handle(BoardFrame frame, int64_t now_ns) {
   CountLineBytes(frame.raw.size());
   // The frame is complete on the board when its last byte has crossed the line.
   const int64_t arrived_ns =
-      std::max(now_ns, line_in_free_ns_) + static_cast<int64_t>(frame.raw.size()) * config_.ByteNs();
+      std::max(start_ns, line_in_free_ns_) + static_cast<int64_t>(frame.raw.size()) * config_.ByteNs();
   line_in_free_ns_ = arrived_ns;
   FirmwareReply reply = firmware_.Execute(frame, arrived_ns);
   int64_t due_ns = arrived_ns;
@@ -273,6 +284,7 @@ void EmulatedBoard::Handle(BoardFrame frame, int64_t now_ns) {
   log_.Add(std::move(entry));
   due_ns += static_cast<int64_t>(reply.bytes.size()) * config_.ByteNs();  // the reply's way back
   CountLineBytes(reply.bytes.size());
+  board_free_ns_ = due_ns;
   if (due_ns > now_ns) {
     pending_ = Pending{std::move(reply.bytes), due_ns};
   } else {

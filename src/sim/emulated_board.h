@@ -6,7 +6,8 @@
 // modelled (EmulatedBoardConfig::baud): a frame is carried out when its last byte would have
 // arrived, and its reply goes out when it would have crossed the line back. A batch run's reply
 // goes out when its timeline has ended on the board clock; until a reply has gone out the board
-// reads no command.
+// reads no command. Commands that waited in the input meanwhile start crossing the line at the
+// moment that reply had gone out by the model, however late the board's thread wakes up for them.
 //
 // Faults can be injected at any time (InjectFault); every frame is logged (CommandLog) so tests
 // can assert the order of commands and write the log out when they fail.
@@ -79,7 +80,9 @@ class EmulatedBoard {
   void Run();
   void ReadInput();
   void ParseInput(int64_t now_ns);
-  void Handle(BoardFrame frame, int64_t now_ns);
+  // `start_ns`: when the frame's bytes began to cross the line at the earliest (the board was
+  // free and they were written), on the board clock.
+  void Handle(BoardFrame frame, int64_t now_ns, int64_t start_ns);
   // Consumes every injected fault that matches this command (each at most once per command, in
   // the order injected): with `reply` null only unplugs, else the faults that can act on that
   // reply.
@@ -118,10 +121,15 @@ class EmulatedBoard {
   bool busy_ = false;  // a reply is pending or output is queued
 
   // Board thread only.
-  std::deque<uint8_t> input_;
+  struct InputByte {
+    uint8_t value = 0;
+    int64_t read_ns = 0;  // when the board found it in the pseudo-terminal
+  };
+  std::deque<InputByte> input_;
   std::vector<uint8_t> output_;
   std::optional<Pending> pending_;
   int64_t line_in_free_ns_ = 0;  // when the line towards the board has carried all bytes so far
+  int64_t board_free_ns_ = 0;    // when the last reply had gone out: the board reads on from then
   std::atomic<int64_t> line_time_ns_{0};  // LineTimeNs(); written by the board thread only
 };
 

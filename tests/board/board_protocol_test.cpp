@@ -225,12 +225,53 @@ TEST_F(BoardProtocolTest, RegisterReadIsNegativeWhenAnyStepFails) {
   EXPECT_EQ(proto_.RfmRegRead(0x07), -4);
   board_->ClearFaults();
   EXPECT_EQ(proto_.RfmRegRead(0x07), 0);
-  // An I2C byte refused in the middle of a write: no stop condition follows.
+  // An I2C byte refused in the middle of a write: the write fails at that byte, reported once.
+  // The rest of its transaction went out with it and ends with the stop condition.
+  hw_.ClearCalls();
+  Logged();
   hw_.SetI2cWriteResult(sim::kI2cDataNack);
   EXPECT_EQ(proto_.I2cRegWrite(3, 0xFF), -2);
-  EXPECT_NE(Logged().find("CC_Rele_Dlg::I2C_Out() - ошибка на шине I2C_Error = 2\n"), std::string::npos);
-  const auto calls = hw_.Calls();
-  EXPECT_EQ(calls.back(), "i2c w C0>02");
+  const std::string error = "CC_Rele_Dlg::I2C_Out() - ошибка на шине I2C_Error = 2\n";
+  const std::string log = Logged();
+  ASSERT_NE(log.find(error), std::string::npos) << log;
+  EXPECT_EQ(log.find(error, log.find(error) + 1), std::string::npos) << log;
+  EXPECT_EQ(hw_.Calls(), (std::vector<std::string>{"i2c start", "i2c w C0>02", "i2c w 03>02", "i2c w FF>02",
+                                                   "i2c stop"}));
+}
+
+TEST_F(BoardProtocolTest, I2cTransactionsKeepTheirRepliesInStepAfterAFailure) {
+  const auto next_command_is_clean = [&](const char* what) {
+    hw_.SetI2cReadByte(0x11);
+    EXPECT_EQ(proto_.I2cRegRead(7), 0x11) << what;
+    const uint8_t block[] = {4, 5};
+    EXPECT_EQ(proto_.I2cBlockWrite(42, block, 2), 0) << what;
+    const std::string log = Logged();
+    EXPECT_EQ(log.find("лишние байты"), std::string::npos) << what << ": " << log;
+  };
+  // The register byte refused: the value's reply, still owed, is not the next command's.
+  board_->InjectFault({BoardFaultKind::kI2cNack, sim::kCmdI2cOut, 1, 1});
+  EXPECT_EQ(proto_.I2cRegWrite(3, 0xFF), -3);
+  EXPECT_NE(Logged().find("I2C_Error = 1\n"), std::string::npos);
+  next_command_is_clean("register byte refused");
+  // The read address refused: the byte read after it is owed too.
+  board_->InjectFault({BoardFaultKind::kI2cNack, sim::kCmdI2cOut, 1, 2});
+  EXPECT_EQ(proto_.I2cRegRead(3), -5);
+  next_command_is_clean("read address refused");
+  // The value byte's reply never comes: reported as the value's, as the board would show it.
+  board_->InjectFault({BoardFaultKind::kNoReply, sim::kCmdI2cOut, 1, 2});
+  EXPECT_EQ(proto_.I2cRegWrite(3, 0xFF), -4);
+  EXPECT_NE(Logged().find("CC_Rele_Dlg::I2C_Out() - ошибка, не пришел ответ от МК! \n"), std::string::npos);
+  next_command_is_clean("missing reply");
+  // The bytes on the wire are those of the single commands, in order, failures included.
+  const std::string write = "CD 47 01|CD 48 C0|CD 48 03|CD 48 FF|CD 47 02|";
+  const std::string read = "CD 47 01|CD 48 C0|CD 48 07|CD 47 02|CD 47 01|CD 48 C1|CD 49|CD 47 10|CD 47 02|";
+  const std::string block = "CD 47 01|CD 48 C0|CD 48 2A|CD 48 04|CD 48 05|CD 47 02|";
+  const std::string refused_read = "CD 47 01|CD 48 C0|CD 48 03" + read.substr(26);
+  ASSERT_TRUE(board_->WaitForFrames(64, 2000));
+  std::string sent;
+  for (const sim::BoardLogEntry& e : board_->CommandLog().Entries()) sent += sim::BoardCommandLog::Hex(e.request) + "|";
+  EXPECT_EQ(sent, write + read + block + refused_read + read + block + write + read + block);
+  EXPECT_EQ(proto_.RequestsSent(), 64);
 }
 
 TEST_F(BoardProtocolTest, SpiModeIsSentOnlyWhenItChanges) {

@@ -302,6 +302,34 @@ TEST_F(ScanFileTest, AScanWithoutPointsReplacesNothing) {
   EXPECT_EQ(test::ReadFile(old_path).size(), 16 + 192u);
 }
 
+TEST_F(ScanFileTest, AScanSavedOverThePreviousSetsFileEndsHoldingThePreviousSet) {
+  // The scan and the previous set are written side by side only when they are different files:
+  // under the previous set's name, directly or through a link, the previous set is written last.
+  AntIzm p = EmptyAntIzm();
+  for (int i = 0; i < 3; ++i) {
+    p.freqHz = 1e6 * (i + 1);
+    store_->Set(0).Append(p);
+  }
+  const std::string old_path = dir_.File("results") + "/LastAntIzm_Old.kant";
+  ASSERT_TRUE(store_->SaveScanResult("first", std::nullopt).written);
+  ASSERT_EQ(symlink("LastAntIzm_Old.kant", (dir_.File("results") + "/link.kant").c_str()), 0);
+  int points = 2;  // never the previous set's count, so the two cannot be mistaken
+  for (const char* name : {"LastAntIzm_Old", "link"}) {
+    store_->StartNewScanSets(false);
+    for (int i = 0; i < points; ++i) {
+      p.freqHz = 7e6 + i;
+      store_->Set(0).Append(p);
+    }
+    points += 2;
+    const SaveOutcome out = store_->SaveScanResult(name, std::nullopt);
+    ASSERT_TRUE(out.ok) << name << ": " << out.error;
+    EXPECT_EQ(test::ReadFile(old_path).size(), 16 + 192u * static_cast<size_t>(store_->Set(1).Count())) << name;
+  }
+  struct stat st {};
+  ASSERT_EQ(lstat((dir_.File("results") + "/link.kant").c_str(), &st), 0);
+  EXPECT_TRUE(S_ISLNK(st.st_mode));
+}
+
 TEST_F(ScanFileTest, ANegativeHeaderCountReadsTheRecordsThatFollowAndSaysSo) {
   std::string bytes = Header(192, -3);
   for (int i = 0; i < 4; ++i) {

@@ -254,5 +254,35 @@ TEST(EmulatedBoardClockTest, RunReplyWaitsForTheBoardClock) {
   board.Stop();
 }
 
+TEST(EmulatedBoardClockTest, CommandsWaitingInTheInputStartWhenTheBoardIsFree) {
+  RecordingBoardHardware hw;
+  ManualClock clock;
+  EmulatedBoard board(hw, {}, &clock);
+  std::string error;
+  ASSERT_TRUE(board.Start(&error)) << error;
+  SerialPortDevice dev;
+  ASSERT_EQ(dev.Open(board.DevicePath()), 0);
+  const Bytes two = {0xCD, 0x28, 0x01, 0x00, 0xCD, 0x28, 0x02, 0x00};
+  int e = 0;
+  ASSERT_EQ(dev.Write(two.data(), two.size(), 1000, &e), two.size());
+  ASSERT_TRUE(board.WaitForFrames(1, 1000));
+  // The board's thread wakes 1 ms after the first reply was due. The second command waited in
+  // the input, so by the line model it and its reply (5 bytes, 434 us) are through by then.
+  const int64_t byte = EmulatedBoardConfig{}.ByteNs();
+  clock.now += 5 * byte + 1'000'000;
+  board.Wake();
+  uint8_t r[2] = {};
+  int got = 0;
+  while (got < 2 && dev.WaitReadable(2000)) {
+    const long n = dev.ReadSome(r + got, 2 - static_cast<size_t>(got));
+    if (n <= 0) break;
+    got += static_cast<int>(n);
+  }
+  ASSERT_EQ(got, 2);
+  EXPECT_EQ(r[1], kReplyMinusGen);
+  EXPECT_EQ(board.LineTimeNs(), 10 * byte);
+  board.Stop();
+}
+
 }  // namespace
 }  // namespace kavu::sim
