@@ -230,7 +230,10 @@ TEST_F(BoardProtocolTest, RegisterReadIsNegativeWhenAnyStepFails) {
   hw_.ClearCalls();
   Logged();
   hw_.SetI2cWriteResult(sim::kI2cDataNack);
+  const size_t frames = board_->CommandLog().Size();
   EXPECT_EQ(proto_.I2cRegWrite(3, 0xFF), -2);
+  // The stop condition has no reply: the board may still be taking it when the write returns.
+  ASSERT_TRUE(board_->WaitForFrames(frames + 5, 5000));
   const std::string error = "CC_Rele_Dlg::I2C_Out() - ошибка на шине I2C_Error = 2\n";
   const std::string log = Logged();
   ASSERT_NE(log.find(error), std::string::npos) << log;
