@@ -23,13 +23,13 @@ void GenList::Build(const Si5351Config& si, const GenDesks& desks, int saved_ind
 }
 
 void GenList::BuildFromSettings(const Si5351Config& si, const GenDesks& desks) {
-  Build(si, desks, Settings().GetProfileInt("ODlgSpektr", "m_GenNum", 0));
+  Build(si, desks, Settings().GetProfileInt(kSection, kKey, 0));
 }
 
 bool GenList::Select(int index) {
   if (index < 0 || index >= static_cast<int>(items_.size())) return false;
   selected_ = index;
-  Settings().WriteProfileInt("ODlgSpektr", "m_GenNum", index);
+  Settings().WriteProfileInt(kSection, kKey, index);
   return true;
 }
 

@@ -22,6 +22,10 @@ struct GenListItem {
 
 class GenList {
  public:
+  // Where the chosen entry is kept: the main window's settings, which bind the same key.
+  static constexpr const char* kSection = "ODlgSpektr";
+  static constexpr const char* kKey = "m_GenNum";
+
   // Builds the entries and selects the one at `saved_index` (m_GenNum; out of range -> 0).
   void Build(const Si5351Config& si, const GenDesks& desks, int saved_index);
   // Builds from the settings, selecting "m_GenNum" of section "ODlgSpektr".

@@ -107,7 +107,7 @@ bool Rfm22Gen::WriteAll(std::initializer_list<std::pair<uint8_t, uint8_t>> regs)
 
 // A wrong device type: go on only when the user says so (and then never ask again).
 bool Rfm22Gen::AskDeviceType() {
-  if (!Settings().GetProfileInt("ODlgSpektr", "IsCheckRfm22Cfg", 1)) return true;
+  if (!Settings().GetProfileInt(kAskSection, kAskKey, 1)) return true;
   const NoticeAnswer a =
       ctx_.notice ? ctx_.board->Ask(
                         *ctx_.notice, "ОШИБКА",
@@ -116,7 +116,7 @@ bool Rfm22Gen::AskDeviceType() {
                         "радиомодуля в настройках")
                   : NoticeAnswer::kCancel;
   if (a != NoticeAnswer::kYes) return false;
-  Settings().WriteProfileInt("ODlgSpektr", "IsCheckRfm22Cfg", 0);
+  Settings().WriteProfileInt(kAskSection, kAskKey, 0);
   return true;
 }
 

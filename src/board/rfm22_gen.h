@@ -44,6 +44,11 @@ class Rfm22BatchSteps : public IGenBatchSteps {
 
 class Rfm22Gen : public IGenChip {
  public:
+  // Whether to ask when the module does not answer as an Rfm22/23 (default 1): kept in the main
+  // window's settings, which bind the same key.
+  static constexpr const char* kAskSection = "ODlgSpektr";
+  static constexpr const char* kAskKey = "IsCheckRfm22Cfg";
+
   explicit Rfm22Gen(const SpiGenContext& ctx) : ctx_(ctx), steps_(*ctx.desk) {}
   bool Init() override;
   bool SetF(double hz) override { return Rfm22_SetF(ctx_.desk->CorrectedHz(hz)); }

@@ -4,6 +4,9 @@
 // plain struct on the window thread and handed by value to whoever computes (the sample thread
 // never reads the settings store).
 #include <cstdint>
+#include <span>
+
+#include "shell/settings_fields.h"
 
 namespace kavu {
 
@@ -25,13 +28,18 @@ struct BridgeSettings {
   // only yields overflow and NaN, never a measurement.
   static constexpr double kMaxCableM = 10'000.0;
 
+  static constexpr const char* kSection = "CDlg_SelectGraph";
+
+  // Every key with its default and range: a real outside its limits reads as its default (Rt, Rb
+  // 5 … 6800; Rd 24 … 5100; Rg 1 … 10000; Cs 0 … 999999 pF; Z0 1 … 500); check boxes as stored
+  // (default 0). The cable length has no range here: LoadBridgeSettings checks it and logs.
+  static std::span<const SettingBinding<BridgeSettings>> Bindings();
+
   bool operator==(const BridgeSettings&) const = default;
 };
 
-// Reads section "CDlg_SelectGraph" the way the panel loads it: a real outside its limits reads as
-// its default (Rt, Rb 5 … 6800; Rd 24 … 5100; Rg 1 … 10000; Cs 0 … 999999 pF; Z0 1 … 500;
-// the cable length must be finite and within ±10 km, else 0 with a log line naming the key),
-// check boxes as stored (default 0).
+// Reads section "CDlg_SelectGraph" through BridgeSettings::Bindings(), the way the panel loads
+// it; the cable length must be finite and within ±10 km, else 0 with a log line naming the key.
 BridgeSettings LoadBridgeSettings();
 
 }  // namespace kavu

@@ -1,9 +1,8 @@
 // ReceiverSet: discovery, the start-up choice and SelectReceiver.
 #include "receivers/receiver_set.h"
 
-#include <cmath>
-
 #include "platform/user_paths.h"
+#include "receivers/receiver_settings.h"
 #include "shell/log_console.h"
 #include "shell/settings_store.h"
 
@@ -17,23 +16,15 @@ ReceiverSet::ReceiverSet(SampleRings& rings, IReceiverSetHost& host) : rings_(ri
 ReceiverSet::~ReceiverSet() { Shutdown(); }
 
 void ReceiverSet::LoadSettings() {
-  SettingsStore& s = Settings();
-  rtl_folder_ = TrimLibraryFolder(s.GetProfileString(ORtlSdr::kSection, "m_PathApiDllRtl", ""));
-  sdrplay_folder_ = TrimLibraryFolder(s.GetProfileString("OSdrPlayUse", "m_PathApiDll", ""));
-  hackrf_folder_ = TrimLibraryFolder(s.GetProfileString(HackRfProbe::kSection, "m_PathApiDll", ""));
-  hackrf_name_ = s.GetProfileString(HackRfProbe::kSection, "m_NameApiDll", HackRfProbe::kDefaultName);
-  if (hackrf_name_.empty()) hackrf_name_ = HackRfProbe::kDefaultName;
-  extio_folder_ = TrimLibraryFolder(s.GetProfileString("OExtIOUse", "m_PathExtIO", ""));
-  is_convertor_ = s.GetProfileInt("CDlgOptions", "m_IsConvertor", 0) != 0;
-  convertor_shift_ = s.GetProfileDouble("CDlgOptions", "m_ConvertorFShift", 0.0);
-  if (!std::isfinite(convertor_shift_)) {
-    convertor_shift_ = 0.0;
-    is_convertor_ = false;
-  }
-  double hysteresis = s.GetProfileDouble("CDlgOptions", "m_GisterzisMyAru", 3.0);
-  if (!std::isfinite(hysteresis) || hysteresis < 0) hysteresis = 3.0;
-  if (hysteresis > 6) hysteresis = 6;
-  rtl_.LoadSettings(hysteresis);
+  const ReceiverSettings r = ReceiverSettings::Load(Settings());
+  rtl_folder_ = r.rtl_folder;
+  sdrplay_folder_ = r.sdrplay_folder;
+  hackrf_folder_ = r.hackrf_folder;
+  hackrf_name_ = r.hackrf_name;
+  extio_folder_ = r.extio_folder;
+  is_convertor_ = r.is_convertor;
+  convertor_shift_ = r.convertor_shift;
+  rtl_.LoadSettings(r.hysteresis_db);
 }
 
 void ReceiverSet::Add(int32_t code, std::string text) {

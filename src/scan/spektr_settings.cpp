@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "board/gen_list.h"
+#include "board/rfm22_gen.h"
 #include "shell/settings_binding.h"
 #include "shell/settings_fields.h"
 
@@ -12,6 +14,9 @@ constexpr const char* kS = SpektrSettings::kSection;
 constexpr double kDefaultFM_Sdr = 144e6;
 constexpr double kDefaultFM_Gen = 234e6;
 using W = SpektrSettings;
+static_assert(std::string_view(GenList::kSection) == W::kSection &&
+                  std::string_view(Rfm22Gen::kAskSection) == W::kSection,
+              "the board keeps its keys in this section");
 
 constexpr SettingBinding<SpektrSettings> kSpektrFields[] = {
     Bind<&W::m_GrMin>("m_GrMin", -90),
@@ -20,11 +25,11 @@ constexpr SettingBinding<SpektrSettings> kSpektrFields[] = {
     Bind<&W::m_VdMax>("m_VdMax", 50),
     Bind<&W::m_FM_Sdr>("m_FM_Sdr", kDefaultFM_Sdr, DefaultOutside(0, W::kMaxFrequencyHz)),
     Bind<&W::m_FM_Gen>("m_FM_Gen", kDefaultFM_Gen, DefaultOutside(0, W::kMaxFrequencyHz)),
-    Bind<&W::m_GenNum>("m_GenNum", 0),
+    Bind<&W::m_GenNum>(GenList::kKey, 0),  // the generator list reads and writes it too
     Bind<&W::m_ScanDia>("m_ScanDia", W::kDefaultScanDia, [](std::string& t) { t = W::UsedScanDia(t); }),
     Bind<&W::m_IsScanCikl>("m_IsScanCikl", false),
     Bind<&W::m_SelectSdrKey>("m_SelectSdrKey", ""),
-    Bind<&W::IsCheckRfm22Cfg>("IsCheckRfm22Cfg", true),
+    Bind<&W::IsCheckRfm22Cfg>(Rfm22Gen::kAskKey, true),  // as the Rfm22 generator
 };
 
 }  // namespace

@@ -9,6 +9,7 @@ int32_t InRange(int32_t v, int32_t def, const SettingRange& range) {
   switch (range.rule) {
     case RangeRule::kClamp: return static_cast<int32_t>(v < range.lo ? range.lo : range.hi);
     case RangeRule::kLow: return static_cast<int32_t>(range.lo);
+    case RangeRule::kDefaultBelowClampAbove: return v < range.lo ? def : static_cast<int32_t>(range.hi);
     default: return def;
   }
 }
@@ -21,6 +22,7 @@ double InRange(double v, double def, const SettingRange& range) {
   switch (range.rule) {
     case RangeRule::kClamp: return v < range.lo ? range.lo : range.hi;
     case RangeRule::kLow: return range.lo;
+    case RangeRule::kDefaultBelowClampAbove: return v < range.lo ? def : range.hi;
     default: return def;
   }
 }

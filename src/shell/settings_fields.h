@@ -40,6 +40,7 @@ enum class RangeRule : uint8_t {
   kClamp,    // the nearer end
   kLow,      // the low end
   kOne,      // a check box kept as an integer: any non-zero value reads as 1
+  kDefaultBelowClampAbove,  // below lo the default, above hi the high end
 };
 
 // A range of integers or reals (an int32_t is exact in a double).
@@ -51,6 +52,9 @@ constexpr SettingRange DefaultOutside(double lo, double hi) { return {lo, hi, Ra
 constexpr SettingRange ClampTo(double lo, double hi) { return {lo, hi, RangeRule::kClamp}; }
 constexpr SettingRange LowOutside(double lo, double hi) { return {lo, hi, RangeRule::kLow}; }
 constexpr SettingRange NonZeroIsOne() { return {0, 1, RangeRule::kOne}; }
+constexpr SettingRange DefaultBelowClampAbove(double lo, double hi) {
+  return {lo, hi, RangeRule::kDefaultBelowClampAbove};
+}
 
 // The rule of `range` applied to one value.
 int32_t InRange(int32_t v, int32_t def, const SettingRange& range);

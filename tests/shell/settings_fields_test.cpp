@@ -107,6 +107,11 @@ TEST(SettingsFields, BadValuesFollowTheirRuleAndDamagedOnesAreLogged) {
   EXPECT_EQ(InRange(10, 5, DefaultOutside(1, 10)), 10);
   EXPECT_EQ(InRange(-1, 40, LowOutside(0, 256)), 0);
   EXPECT_EQ(InRange(0, 1, NonZeroIsOne()), 0);
+  EXPECT_EQ(InRange(-1, 3, DefaultBelowClampAbove(0, 6)), 3);
+  EXPECT_EQ(InRange(7, 3, DefaultBelowClampAbove(0, 6)), 6);
+  EXPECT_EQ(InRange(0, 3, DefaultBelowClampAbove(0, 6)), 0);
+  EXPECT_EQ(InRange(-0.5, 3.0, DefaultBelowClampAbove(0, 6)), 3.0);
+  EXPECT_EQ(InRange(6.5, 3.0, DefaultBelowClampAbove(0, 6)), 6.0);
   EXPECT_EQ(InRange(INT32_MIN, 9, SettingRange{}), INT32_MIN);
   EXPECT_EQ(InRange(std::numeric_limits<double>::infinity(), 2.0, ClampTo(0, 5)), 2.0);
   EXPECT_EQ(InRange(-0.5, 2.0, ClampTo(0, 5)), 0.0);
