@@ -27,6 +27,13 @@ void ReceiverSet::LoadSettings() {
   rtl_.LoadSettings(r.hysteresis_db);
 }
 
+void ReceiverSet::ReloadTuningSettings() {
+  const ReceiverSettings r = ReceiverSettings::Load(Settings());
+  is_convertor_ = r.is_convertor;
+  convertor_shift_ = r.convertor_shift;
+  rtl_.SetHysteresisDb(r.hysteresis_db);
+}
+
 void ReceiverSet::Add(int32_t code, std::string text) {
   ReceiverEntry e;
   e.code = code;

@@ -71,6 +71,9 @@ class ReceiverSet : public IReceiverLevels {
 
   // Reads the library folders, the back ends' settings and the converter option.
   void LoadSettings();
+  // Reads the converter option and the gain-control hysteresis again (after the options window):
+  // the next tuning uses them. The library folders take effect at the next start.
+  void ReloadTuningSettings();
   // Builds the list (emptied first): SDRplay, RTL-SDR, HackRF, ExtIO, in this order. One kind's
   // failure gives its placeholder and never stops the others.
   void Discover();

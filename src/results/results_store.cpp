@@ -39,6 +39,12 @@ std::string ResultsStore::ResultsFolder() {
   return HomeDir() + "/" + stored;
 }
 
+void ResultsStore::SetResultsFolder(const std::string& folder) {
+  if (folder.empty()) return;
+  Settings().WriteProfileString("CDlgOptions", "m_SaveResPath", folder);
+  Log() << "Папка для сохранения результатов: " << folder << "\n";
+}
+
 std::string ResultsStore::DefaultFileName0() { return HomeDir() + "/LastKavuAntIzm.kant"; }
 
 void ResultsStore::ResetAntIzms(AntIzms& set) { set.Reset(LocalClockAsFileTime(), 0, 0, NextGeneration()); }

@@ -86,6 +86,9 @@ class ResultsStore {
 
   // The results folder: setting "CDlgOptions"/"m_SaveResPath", default ~/AntIzmSdrData.
   static std::string ResultsFolder();
+  // Stores a new results folder (setting "CDlgOptions"/"m_SaveResPath") and logs it; an empty
+  // text keeps the folder.
+  static void SetResultsFolder(const std::string& folder);
   static std::string DefaultFileName0();  // ~/LastKavuAntIzm.kant
 
  private:

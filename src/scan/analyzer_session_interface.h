@@ -5,6 +5,7 @@
 // nothing of the web server.
 //
 // Window thread: every call here, and every report to the listener.
+#include <cstdint>
 #include <optional>
 #include <string>
 
@@ -32,6 +33,15 @@ struct SessionStart {
   std::string web_error;     // why not, when it was wanted and does not run
   bool station_started = false;
   StationStart station;      // the station's own start-up, when it ran
+};
+
+// The web server's options as the options window edits them (their owner is the web server's;
+// the window reaches them only through the session).
+struct WebServerKeys {
+  bool on = false;         // m_IsHttpServer: start the server at the next program start
+  int32_t port = 8888;     // m_HttpServerPort
+  std::string address;     // m_HttpServerAdr
+  bool operator==(const WebServerKeys&) const = default;
 };
 
 class IAnalyzerSession {
@@ -72,6 +82,15 @@ class IAnalyzerSession {
 
   // The web server's TCP port while it runs, else 0.
   virtual int WebPort() const = 0;
+
+  // The stored web server options, checked by their owner.
+  virtual WebServerKeys WebOptions() const = 0;
+  // Checks `options` by the owner's rules (a port outside 1 … 65535 gives 8888, an address
+  // longer than 240 characters gives "", trailing blanks are cut), stores them and returns what
+  // was stored. They take effect at the next start.
+  virtual WebServerKeys StoreWebOptions(const WebServerKeys& options) = 0;
+  // The running server's status text; empty when no server runs.
+  virtual std::optional<std::string> WebStatusText() const = 0;
 };
 
 }  // namespace kavu

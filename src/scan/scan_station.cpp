@@ -147,6 +147,7 @@ bool ScanStation::ApplyOptions(const ScanOptions& scan, GenSetupOptions gen, dou
 }
 
 bool ScanStation::OptionsChanged() {
+  receivers_->ReloadTuningSettings();
   if (ApplyOptions(ScanOptions::Load(), GenSetupOptions::Load(), keeper_.Inputs().sampleRate)) return true;
   box_.Show("ScanStation::OptionsChanged() - из этих настроек не получается план частоты "
             "дискретизации, действуют прежние настройки");

@@ -2,6 +2,7 @@
 
 #include "scan/stopped_scan_save.h"
 #include "shell/log_console.h"
+#include "web/http_server_settings.h"
 #include "web/station_web_analyzer.h"
 #include "web/web_server.h"
 
@@ -128,6 +129,26 @@ std::optional<ScanEndReport> AnalyzerSession::StopAndSave(int signal) {
 }
 
 int AnalyzerSession::WebPort() const { return web_ ? web_->Socket().Port() : 0; }
+
+WebServerKeys AnalyzerSession::WebOptions() const {
+  const HttpServerSettings h = HttpServerSettings::Load();
+  return {h.m_IsHttpServer, h.m_HttpServerPort, h.m_HttpServerAdr};
+}
+
+WebServerKeys AnalyzerSession::StoreWebOptions(const WebServerKeys& options) {
+  HttpServerSettings h;
+  h.m_IsHttpServer = options.on;
+  h.m_HttpServerPort = options.port;
+  h.m_HttpServerAdr = options.address;
+  h.Check();
+  h.Save();
+  return {h.m_IsHttpServer, h.m_HttpServerPort, h.m_HttpServerAdr};
+}
+
+std::optional<std::string> AnalyzerSession::WebStatusText() const {
+  if (!web_) return std::nullopt;
+  return web_->Socket().StatusText();
+}
 
 std::string AnalyzerSession::WebFolder() const { return web_ ? web_->Folder() : std::string(); }
 

@@ -72,6 +72,9 @@ class AnalyzerSession final : public IAnalyzerSession, private IStationEvents, p
   void PageStartScan() override;
   std::optional<ScanEndReport> StopAndSave(int signal) override;
   int WebPort() const override;
+  WebServerKeys WebOptions() const override;
+  WebServerKeys StoreWebOptions(const WebServerKeys& options) override;
+  std::optional<std::string> WebStatusText() const override;
 
   // The bench the session started, or null.
   sim::VirtualBench* Bench() { return bench_ ? bench_.get() : nullptr; }

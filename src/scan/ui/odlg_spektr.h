@@ -81,6 +81,8 @@ class ODlgSpektr : public QWidget, private ISessionListener {
   void ShowRtlSdrWindow();            // the RTL-SDR settings window
   ODlgRtlSdr* RtlSdrWindow() { return rtl_window_; }
   void ShowAbout();
+  // "Настройки...": the options window, modal; when it closes the station re-reads the options.
+  void ShowOptions();
   // A service menu command (the numbers of "Разное...": 20000 … 20999).
   void MenuCommand(int id);
   QMenu& ServiceMenu() { return *service_menu_; }

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "board/service_diagnostics.h"
+#include "scan/ui/cdlg_options.h"
 #include "scan/ui/odlg_spektr.h"
 #include "scan/ui/spektr_texts.h"
 #include "shell/log_console.h"
@@ -161,8 +162,7 @@ void ODlgSpektr::OnGeneratorChosen(int index) {
   if (filling_ || !BoardFree("ODlgSpektr::OnSelchangeGen()")) return;
   switch (station_->ChooseGenerator(index)) {
     case GenChoice::kNeedsOptions:
-      NotBuiltYet(QString::fromUtf8("Окно \"Настройки...\""));
-      station_->OptionsChanged();
+      ShowOptions();
       break;
     case GenChoice::kInitialised:
       gen_output_->setEnabled(true);
@@ -197,6 +197,23 @@ void ODlgSpektr::ShowResults() {
   results_->showMaximized();
 }
 
+void ODlgSpektr::ShowOptions() {
+  if (auto* open = findChild<CDlgOptions*>()) {
+    open->raise();
+    open->activateWindow();
+    return;
+  }
+  // Modal, without holding up the caller: the options take effect when it closes.
+  auto* dlg = new CDlgOptions(session_, this);
+  dlg->setAttribute(Qt::WA_DeleteOnClose);
+  dlg->open_link = open_link;
+  connect(dlg, &QDialog::finished, this, [this] {
+    station_->OptionsChanged();  // the plan again at the current rate, from the options kept
+    UpdateTuning();
+  });
+  dlg->open();
+}
+
 void ODlgSpektr::NotBuiltYet(const QString& what) {
   inform(false, QString::fromUtf8("ИНФО"),
          what + QString::fromUtf8(": эта функция в программе ещё не сделана."));
@@ -209,7 +226,7 @@ void ODlgSpektr::MenuCommand(int id) {
       NotBuiltYet(QString::fromUtf8("Перепрошивка МК"));
       return;
     case 20001:
-      NotBuiltYet(QString::fromUtf8("Окно \"Настройки...\""));
+      ShowOptions();
       return;
     case 20002:
       OnButtonScanOne();

@@ -34,6 +34,9 @@ class StationOnly : public IAnalyzerSession {
   void PageStartScan() override { ADD_FAILURE() << "the page started a scan"; }
   std::optional<ScanEndReport> StopAndSave(int) override { return std::nullopt; }
   int WebPort() const override { return 0; }
+  WebServerKeys WebOptions() const override { return {}; }
+  WebServerKeys StoreWebOptions(const WebServerKeys& o) override { return o; }
+  std::optional<std::string> WebStatusText() const override { return std::nullopt; }
 
  private:
   ScanStation& station_;

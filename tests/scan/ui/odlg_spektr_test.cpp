@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include "scan/ui/cdlg_bpf_show.h"
+#include "scan/ui/cdlg_options.h"
 #include "scan/ui/cdlg_one_signal.h"
 #include "scan/ui/main_window_fixture.h"
 #include "scan/ui/spektr_texts.h"
@@ -319,9 +320,15 @@ TEST_F(MainWindowBench, MenusViewsAndWindowsNotBuiltYet) {
   });
   Click(Find<QPushButton>("showFilter"));
   EXPECT_FALSE(modal.empty()) << "the filter view did not open";
+  // "Настройки..." (button 1028) opens the options window, modal.
   Click(Find<QPushButton>("options"));
+  QPointer<CDlgOptions> options = window_->findChild<CDlgOptions*>();
+  ASSERT_TRUE(options);
+  EXPECT_TRUE(options->isVisible() && options->isModal());
+  options->close();
+  ASSERT_TRUE(RunUntil([&] { return options.isNull(); }, std::chrono::seconds(10)));
   window_->MenuCommand(20000);
-  ASSERT_EQ(informs_.size(), 2u);
+  ASSERT_EQ(informs_.size(), 1u);
   for (const std::string& t : informs_) EXPECT_NE(t.find("ещё не сделана"), std::string::npos) << t;
   EXPECT_TRUE(notice_.Texts().empty());
   // "Графики..." of the window menu opens the results window.
