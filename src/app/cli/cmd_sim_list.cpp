@@ -22,6 +22,8 @@ int RunSimList(const std::vector<std::string>& args) {
                     sim::BoardFaultKind::kI2cNack, sim::BoardFaultKind::kUnplug}) {
     std::printf(" %s", sim::BoardFaultName(kind));
   }
+  std::printf("\n  board_fault=NAME[:COMMAND[:COUNT[:MS]]]: COMMAND in hex (any when absent), COUNT of\n"
+              "  matching commands (1 when absent, -1 every one), MS how late a late-reply comes (1500)");
   std::printf("\n\ngenerators (gen=KIND, the board's generator, selected in the bench's settings):\n");
   for (const sim::SpiChipKind& k : sim::SpiChipKinds()) std::printf("  %-9s %s\n", k.name, k.meaning);
   std::printf("chip faults (chip_fault=NAME, the SPI generator on CS0):");
