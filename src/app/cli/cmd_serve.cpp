@@ -87,7 +87,9 @@ int ServeUntilStopSignal(EventLoop& loop, const sigset_t& stop_signals) {
     while (!done.load() && (s = sigtimedwait(&stop_signals, nullptr, &tick)) <= 0) {
     }
     signal.store(s > 0 ? s : 0);
-    loop.Quit();
+    // As a task: a signal that came before the loop started would otherwise be lost (Run
+    // starts afresh), and the server would run on.
+    loop.Post([&loop] { loop.Quit(); });
   });
   loop.Run();
   done.store(true);
