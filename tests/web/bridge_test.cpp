@@ -2,6 +2,7 @@
 // port reading slowly (upload) and the phone reading slowly (download).
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <thread>
 
 #include "board/network_serial_bridge.h"
@@ -32,15 +33,9 @@ class Bridge : public ::testing::Test {
   }
   // Reads `n` bytes from the network port (bounded in time).
   static std::string ReadPort(OSerialPort& port, size_t n) {
-    std::string got;
-    uint8_t buf[1000];
-    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (got.size() < n && std::chrono::steady_clock::now() < end) {
-      int k = 0;
-      port.ReadSome(buf, sizeof buf, &k);
-      got.append(reinterpret_cast<char*>(buf), static_cast<size_t>(k));
-      if (k == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    std::string got(n, '\0');
+    const int k = port.ReadAll(reinterpret_cast<uint8_t*>(got.data()), static_cast<int>(n), 10000);
+    got.resize(static_cast<size_t>(std::max(k, 0)));
     return got;
   }
   TestServer srv;
