@@ -3,8 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
+#include <atomic>
 #include <chrono>
+#include <cmath>
 #include <thread>
 
 #include "e2e/bench_scan_fixture.h"
@@ -66,8 +67,12 @@ TEST_F(ScanFailures, RefusedGroupIsMeasuredAgain) {
     ASSERT_TRUE(end);
     EXPECT_TRUE(end->ok) << end->error;
     EXPECT_TRUE(end->saved);
-    EXPECT_EQ(station_->Engine().Stats().syncFailures, 1);
-    EXPECT_EQ(station_->Engine().Stats().groups, 4) << "the three groups and the refused one again";
+    // The refused group fails once; a host so loaded that another group loses its pause may add
+    // failures, each measured again too: every failed group is played once more, and no point of
+    // a failed group is kept (the prefix below).
+    const int32_t failures = station_->Engine().Stats().syncFailures;
+    EXPECT_GE(failures, 1);
+    EXPECT_EQ(station_->Engine().Stats().groups, 3 + failures) << "the three groups and each failed one again";
     ExpectPlannedPrefix(kRanges, static_cast<int32_t>(Planned(kRanges).size()));
     const std::string log = Log().TakeCaptured();
     Log().SetCapture(false);
@@ -224,18 +229,25 @@ TEST_F(ScanFailures, GroupWithLostSamplesIsMeasuredAgain) {
   // its first unmeasured frequency, and the scan ends complete.
   if (!Start("50")) return;
   ImpedanceComputer z(LoadBridgeSettings(), nullptr);
-  // A report that comes only after the short group ended costs nothing and is ignored: try up to
-  // three scans for one that lands inside a group.
+  // The report is repeated from the first group's end until the second group ends: a report while
+  // no group is open costs nothing and is ignored, so the first one that finds the second group
+  // open with blocks in it ends that group, however slow the host is. Should the reporter be kept
+  // off the processor for the whole group, the group ends measured and the scan is tried again.
   bool lostMidGroup = false;
   for (int attempt = 0; attempt < 3 && !lostMidGroup && !HasFailure(); ++attempt) {
+    std::atomic<bool> armed{false}, done{false};
+    events_.onGroup = [&](int n) { armed = n == 1; };
     std::thread report([&] {
-      const auto deadline = Clock::now() + std::chrono::seconds(20);
-      while (station_->Engine().Stats().points.load() < 16 && Clock::now() < deadline)
+      const auto deadline = Clock::now() + std::chrono::seconds(60);
+      while (!done && Clock::now() < deadline) {
+        if (armed) station_->Engine().ScanOverrun();
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-      station_->Engine().ScanOverrun();
+      }
     });
     const auto end = Scan(kRanges);
+    done = true;
     report.join();
+    events_.onGroup = nullptr;
     ASSERT_TRUE(end);
     EXPECT_TRUE(end->ok) << end->error;
     EXPECT_TRUE(end->saved) << end->save.error;
