@@ -76,7 +76,12 @@ TEST_F(ScanFailures, RefusedGroupIsMeasuredAgain) {
     ExpectPlannedPrefix(kRanges, static_cast<int32_t>(Planned(kRanges).size()));
     const std::string log = Log().TakeCaptured();
     Log().SetCapture(false);
-    EXPECT_NE(log.find("Плата не подтвердила прогон группы"), std::string::npos);
+    // The late reply is delayed by wall time while the bench's samples follow the program's reads:
+    // on a loaded host the refused group may already have missed its pause and been dropped when
+    // the refusal comes. Either way it is dropped and measured again; a refusal in time is logged.
+    const bool refused = log.find("Плата не подтвердила прогон группы") != std::string::npos;
+    const bool missed = log.find("Не найдена синхропауза") != std::string::npos;
+    EXPECT_TRUE(refused || (fault.size() > 1 && missed)) << log;
     ExpectIdle();
     if (HasFailure()) return;
     TearDown();
@@ -236,7 +241,9 @@ TEST_F(ScanFailures, GroupWithLostSamplesIsMeasuredAgain) {
   bool lostMidGroup = false;
   for (int attempt = 0; attempt < 3 && !lostMidGroup && !HasFailure(); ++attempt) {
     std::atomic<bool> armed{false}, done{false};
-    events_.onGroup = [&](int n) { armed = n == 1; };
+    const int before = events_.groupsEnded;  // counted over the test's scans
+    events_.onGroup = [&](int n) { armed = n - before == 1; };
+    Log().SetCapture(true);
     std::thread report([&] {
       const auto deadline = Clock::now() + std::chrono::seconds(60);
       while (!done && Clock::now() < deadline) {
@@ -259,7 +266,12 @@ TEST_F(ScanFailures, GroupWithLostSamplesIsMeasuredAgain) {
       EXPECT_NEAR(p.imag(), 0.0, 0.005 * 50.0 + 0.2) << i;
     }
     ExpectIdle();
-    lostMidGroup = station_->Engine().Stats().syncFailures == 1;
+    // The group the report ended is measured again; on a loaded host that group may miss its
+    // pause once more and be measured again too, as any group: the points above hold either way.
+    const std::string log = Log().TakeCaptured();
+    Log().SetCapture(false);
+    lostMidGroup = log.find("Потеряны отсчёты приёмника") != std::string::npos;
+    EXPECT_EQ(station_->Engine().Stats().groups, 3 + station_->Engine().Stats().syncFailures);
   }
   EXPECT_TRUE(lostMidGroup) << "no report landed inside a group";
 }
