@@ -93,9 +93,11 @@ class GenSetup {
   // What a batch would be built with now: the synchronisation type and the probing timeline.
   BatchOptions CurrentBatchOptions() const { return {options_.m_SynType, probe_}; }
   // Keeps `next` for the next initialisation (InitAllGens, InitAllGensAsync), which takes from
-  // it what GenRetune lists; until then the generators run as they were initialised.
+  // it what GenRetune lists; until then the generators run as they were initialised. One that
+  // starts while a setting still runs on the exchange thread leaves it for the one after.
   void SetNextInit(const GenRetune& next) { next_init_ = next; }
-  // The Si5351 settings and slots in use (as taken by the last initialisation).
+  // The Si5351 settings and slots in use (as taken by the last initialisation); like State(),
+  // read them only when neither Initialising() nor Setting().
   const Si5351Config& SiInUse() const { return si_state_.cfg; }
   const GenDesks& Desks() const { return desks_; }
 
