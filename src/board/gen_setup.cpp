@@ -44,8 +44,6 @@ std::span<const SettingBinding<GenSetupOptions>> GenSetupOptions::Bindings() {
   static constexpr SettingBinding<GenSetupOptions> kFields[] = {
       Bind<&O::m_MinusGenDivider>("m_MinusGenDivider", 40, LowOutside(0, 256)),
       Bind<&O::m_SynType>("m_SynType", 0, DefaultOutside(0, 2)),
-      Bind<&O::m_TZond10>("m_TZond10", 20, ClampTo(1, 630)),
-      Bind<&O::m_ZondN>("m_ZondN", 1, ClampTo(1, 255)),
   };
   return kFields;
 }
@@ -164,7 +162,35 @@ constexpr const char* kPortClosedText =
     "InitAllGens() - ком-порт не открыт, включение генераторов не возможно. Выбирете ком-порт для работы";
 }  // namespace
 
+void GenSetup::TakeNextInit() {
+  // While an exchange of this set-up runs, the exchange thread owns the state: kept for later.
+  if (!next_init_ || initialising_ || Setting()) return;
+  const GenRetune& n = *next_init_;
+  Si5351Config& cfg = si_state_.cfg;
+  cfg.FrefHz = n.si.FrefHz;
+  cfg.PPM = n.si.PPM;
+  cfg.MaxFOutsMHz = n.si.MaxFOutsMHz;
+  cfg.FrefHzRefused = 0.0;
+  cfg.CheckAndDerive();
+  for (size_t i = 0; i < desks_.size(); ++i) {
+    GenDesk& d = desks_[i];
+    const GenDesk& from = n.desks[i];
+    d.ppm = from.ppm;
+    d.m_GenPowerRfm22 = from.m_GenPowerRfm22;
+    d.m_GenPowerRfm69 = from.m_GenPowerRfm69;
+    d.m_dds_Forma = from.m_dds_Forma;
+    d.m_ADF4351_Pow = from.m_ADF4351_Pow;
+    d.m_GenPowerSI4463 = from.m_GenPowerSI4463;
+    d.m_ADF4351_BaseFM = from.m_ADF4351_BaseFM;
+    d.Check();
+  }
+  next_init_.reset();
+}
+
 bool GenSetup::BeginInit() {
+  // The settings changed since the last initialisation apply from this one on (window thread:
+  // no exchange of this set-up runs now).
+  TakeNextInit();
   Log() << "\nИНИЦИАЛИЗАЦИЯ ГЕНЕРАТОРОВ ВЧ ***************** \n";
   last_init_error_.clear();
   gen_.on_checked = false;
@@ -298,6 +324,10 @@ bool GenSetup::GenOn(bool on) {
 }
 
 bool GenSetup::MyBigCmdCreate(std::span<const double> freqs, FrequencyBatch& out) {
+  return MyBigCmdCreate(freqs, CurrentBatchOptions(), out);
+}
+
+bool GenSetup::MyBigCmdCreate(std::span<const double> freqs, const BatchOptions& batch, FrequencyBatch& out) {
   IGenChip* chip = ChipFor(GetGenNum());
   if (!chip) {
     LogRed("ODlgSpektr::MyBigCmdCreate() - генератор ВЧ не выбран \n");
@@ -305,9 +335,9 @@ bool GenSetup::MyBigCmdCreate(std::span<const double> freqs, FrequencyBatch& out
   }
   BatchTimingInputs in;
   in.ticks_per_second = board_->TicksPerSecond();
-  in.TZond10 = options_.m_TZond10;
-  in.ZondN = options_.m_ZondN;
-  in.SynType = options_.m_SynType;
+  in.TZond10 = batch.probe.m_TZond10;
+  in.ZondN = batch.probe.m_ZondN;
+  in.SynType = batch.m_SynType;
   in.sample_period_sec = clock_->SamplePeriodSec();
   in.buffer_size = board_->BufferSize();
   std::string error;

@@ -10,6 +10,7 @@
 #include <array>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -27,13 +28,13 @@
 
 namespace kavu {
 
-// Options of section "CDlgOptions" the generator set-up uses, with their load checks.
+// Options of section "CDlgOptions" the generator set-up owns (checks and stores), with their
+// load checks. The probing slot and pair count are the scan options' (ScanOptions): the set-up
+// is handed them as ProbeTiming.
 struct GenSetupOptions {
   static constexpr const char* kSection = "CDlgOptions";
   int32_t m_MinusGenDivider = 40;  // 0..256 (outside -> 0); 0 = -5 V generator off
   int32_t m_SynType = 0;           // 0..2 (outside -> 0)
-  int32_t m_TZond10 = 20;          // probing slot, 0.1 ms: <= 0 -> 1, > 630 -> 630
-  int32_t m_ZondN = 1;             // probing pairs: <= 0 -> 1, >= 256 -> 255
 
   // The stored keys with their defaults and ranges (the checks above).
   static std::span<const SettingBinding<GenSetupOptions>> Bindings();
@@ -43,6 +44,31 @@ struct GenSetupOptions {
   bool Save() const;
 
   bool operator==(const GenSetupOptions&) const = default;
+};
+
+// The probing timeline a batch plays: the slot and the pair count the measurement expects. Kept
+// and checked by the scan options; the station hands them in with the rate plan they belong to.
+struct ProbeTiming {
+  int32_t m_TZond10 = 20;  // probing slot, 0.1 ms (1 … 630)
+  int32_t m_ZondN = 1;     // probing pairs per frequency (1 … 255)
+  bool operator==(const ProbeTiming&) const = default;
+};
+
+// Everything a group's batch is built with. A scan takes it when it plans a group, so an options
+// change during the scan reaches the next group and never a group already planned.
+struct BatchOptions {
+  int32_t m_SynType = 0;
+  ProbeTiming probe;
+  bool operator==(const BatchOptions&) const = default;
+};
+
+// The settings an options change hands to the set-up for its next initialisation: the Si5351
+// crystal, its error and the outputs' maxima, and each slot's ppm, power and ADF4351 reference.
+// The Si5351 outputs' roles, the slots' kinds and fixed frequencies shape the generator list
+// and stay as they were at start until the next program start.
+struct GenRetune {
+  Si5351Config si;
+  GenDesks desks;
 };
 
 class GenSetup {
@@ -61,6 +87,19 @@ class GenSetup {
   GenState& State() { return gen_; }
   Si5351State& Si5351() { return si_state_; }
   GenSetupOptions& Options() { return options_; }
+  // The probing timeline of the batches built from now on (see ProbeTiming).
+  void SetProbeTiming(const ProbeTiming& probe) { probe_ = probe; }
+  const ProbeTiming& Probe() const { return probe_; }
+  // What a batch would be built with now: the synchronisation type and the probing timeline.
+  BatchOptions CurrentBatchOptions() const { return {options_.m_SynType, probe_}; }
+  // Keeps `next` for the next initialisation (InitAllGens, InitAllGensAsync), which takes from
+  // it what GenRetune lists; until then the generators run as they were initialised. One that
+  // starts while a setting still runs on the exchange thread leaves it for the one after.
+  void SetNextInit(const GenRetune& next) { next_init_ = next; }
+  // The Si5351 settings and slots in use (as taken by the last initialisation); like State(),
+  // read them only when neither Initialising() nor Setting().
+  const Si5351Config& SiInUse() const { return si_state_.cfg; }
+  const GenDesks& Desks() const { return desks_; }
 
   // Initialises every generator at frequency `hz` and switches the selected one on.
   bool InitAllGens(double hz);
@@ -91,8 +130,10 @@ class GenSetup {
   // Switches the selected generator's output.
   bool GenOn(bool on);
   // The batch of a scan group for the selected generator (freqs[0] already set by
-  // SetGenFManual); out.count tells how many frequencies it covers.
+  // SetGenFManual), built with `batch` (taken when the group was planned); out.count tells how
+  // many frequencies it covers. The first form uses CurrentBatchOptions().
   bool MyBigCmdCreate(std::span<const double> freqs, FrequencyBatch& out);
+  bool MyBigCmdCreate(std::span<const double> freqs, const BatchOptions& batch, FrequencyBatch& out);
   // Stores a batch on the board without running it (BigCmd2, store only).
   bool StoreBatch(const FrequencyBatch& batch);
 
@@ -112,12 +153,16 @@ class GenSetup {
   bool InitBoard();
   bool InitSpiSlots();
   bool SelectTarget(int slot);
+  // Takes what SetNextInit kept (window thread, before an initialisation).
+  void TakeNextInit();
 
   OBoardProtocol* board_;
   ErrorBox* box_;
   ISampleClock* clock_;
   GenDesks desks_;
   GenSetupOptions options_;
+  ProbeTiming probe_;
+  std::optional<GenRetune> next_init_;
   Si5351State si_state_;
   GenState gen_;
   GenList list_;

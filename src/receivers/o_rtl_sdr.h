@@ -121,6 +121,7 @@ class ORtlSdr {
   // message in *message when the table is not valid (calibration then stays off).
   bool SetGainCalibration(bool on, const std::string& file, std::string* message);
   void SetHysteresisDb(double db) { hysteresis_db_ = db; }
+  double HysteresisDb() const { return hysteresis_db_; }
 
  private:
   void Clear();

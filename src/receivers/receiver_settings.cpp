@@ -50,13 +50,18 @@ std::span<const ReceiverSettings::Section> ReceiverSettings::Sections() { return
 ReceiverSettings ReceiverSettings::Load(SettingsStore& store) {
   ReceiverSettings r;
   for (const Section& s : kSections) LoadSettings(store, s.name, s.fields, r);
-  // A shift that is not a finite number cannot be tuned by: the receiver is used without the
-  // converter. (The store already reads such a value as the default; this holds for any reader.)
-  if (!std::isfinite(r.convertor_shift)) {
-    r.convertor_shift = 0.0;
-    r.is_convertor = false;
-  }
+  r.Check();
   return r;
+}
+
+void ReceiverSettings::Check() {
+  for (const Section& s : kSections) CheckSettings(s.fields, *this);
+  // A shift that is not a finite number cannot be tuned by: the receiver is used without the
+  // converter. (The store already reads such a value as the default; this holds for any value.)
+  if (!std::isfinite(convertor_shift)) {
+    convertor_shift = 0.0;
+    is_convertor = false;
+  }
 }
 
 bool ReceiverSettings::Save(SettingsStore& store) const {

@@ -32,8 +32,11 @@ struct ReceiverSettings {
   // name gives the default one; the hysteresis below 0 gives 3 dB, above 6 dB gives 6 dB.
   static std::span<const Section> Sections();
 
-  // Reads every key; a converter shift that is not a finite number gives 0 and no converter.
+  // Reads every key and checks it (Check).
   static ReceiverSettings Load(SettingsStore& store);
+  // Every key's check (the sections' rules above); a converter shift that is not a finite number
+  // gives 0 and no converter. Idempotent.
+  void Check();
   // Writes every key; false when a write failed.
   bool Save(SettingsStore& store) const;
 

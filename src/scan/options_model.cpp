@@ -189,10 +189,8 @@ OptionsModel::OptionsModel(IAnalyzerSession& session)
       desks_(LoadGenDesks()),
       rx_(ReceiverSettings::Load(Settings())),
       web_(session.WebOptions()),
-      state_(OptionsWindowState::Load()) {
-  const std::string stored = Settings().GetProfileString(kSection, "m_SaveResPath", "");
-  results_folder_ = stored.empty() ? ResultsStore::ResultsFolder() : stored;
-}
+      state_(OptionsWindowState::Load()),
+      results_folder_(ResultsStore::ResultsFolder()) {}
 
 OptionsTexts OptionsModel::Texts() const {
   OptionsTexts t;
@@ -272,7 +270,7 @@ void OptionsModel::StoreGeneral() {
   gen_.Check();
   gen_.Save();
   web_ = session_.StoreWebOptions(web_);
-  for (const ReceiverSettings::Section& s : ReceiverSettings::Sections()) CheckSettings(s.fields, rx_);
+  rx_.Check();
   rx_.Save(Settings());
 }
 
@@ -285,16 +283,7 @@ void OptionsModel::StoreSlot() {
 void OptionsModel::StoreScan() {
   scan_.Check();
   scan_.Save();
-  // The generator set-up's copy of the probing slot and pair count is the scan's.
-  gen_.m_TZond10 = scan_.m_TZond10;
-  gen_.m_ZondN = scan_.m_ZondN;
-  gen_.Check();
-  gen_.Save();
-  for (const ReceiverSettings::Section& s : ReceiverSettings::Sections()) CheckSettings(s.fields, rx_);
-  if (!std::isfinite(rx_.convertor_shift)) {
-    rx_.convertor_shift = 0.0;
-    rx_.is_convertor = false;
-  }
+  rx_.Check();
   rx_.Save(Settings());
 }
 
@@ -383,7 +372,7 @@ void OptionsModel::SetSaveFlag(int which, bool on) {
 void OptionsModel::SetResultsFolder(const std::string& folder) {
   if (folder.empty()) return;
   ResultsStore::SetResultsFolder(folder);
-  results_folder_ = folder;
+  results_folder_ = ResultsStore::ResultsFolder();
 }
 
 void OptionsModel::SetLibrary(int which, const std::string& path) {
@@ -407,7 +396,7 @@ void OptionsModel::SetLibrary(int which, const std::string& path) {
     default:
       return;
   }
-  for (const ReceiverSettings::Section& s : ReceiverSettings::Sections()) CheckSettings(s.fields, rx_);
+  rx_.Check();
   rx_.Save(Settings());
   Log() << "Настройка библиотеки приёмника: " << path << " (действует после перезапуска программы)\n";
 }

@@ -185,7 +185,7 @@ void ScanEngine::GeneratorSet(PreparedGroup& g, int64_t t0, uint64_t token, bool
 
 void ScanEngine::SendGroup(const PreparedGroup& g) {
   lastBlocks_ = -1;
-  handover_.Send(g, prep_.Options().m_Delay1_CB);
+  handover_.Send(g, g.delay1_cb);
 }
 
 bool ScanEngine::Current(uint64_t id) const { return state_ == ScanState::kScanning && id == group_.Id(); }

@@ -31,12 +31,20 @@ void ScanPreparation::Fail(PreparedGroup& g, std::string error) {
 
 bool ScanPreparation::BuildBatch(PreparedGroup& g) {
   return p_.gen.MyBigCmdCreate(std::span<const double>(g.group.freqs.data(), static_cast<size_t>(g.group.count)),
-                               g.batch);
+                               g.batch_options, g.batch);
+}
+
+void ScanPreparation::TakeOptions(PreparedGroup& g) {
+  // The station changes the plan, the set-up's batch options and ours together on this thread,
+  // so the three taken here always belong together.
+  g.plan = p_.keeper.Published();
+  g.batch_options = p_.gen.CurrentBatchOptions();
+  g.delay1_cb = options_.m_Delay1_CB;
 }
 
 PreparedGroup ScanPreparation::PlanNextGroup() {
   PreparedGroup out;
-  out.plan = p_.keeper.Published();
+  TakeOptions(out);
   out.group = p_.plan.PlanBatch(options_.GroupInputs(*out.plan, 0));
   GroupPlan& g = out.group;
   if (g.status == GroupPlan::Status::kNothingLeft) {
@@ -53,7 +61,7 @@ PreparedGroup ScanPreparation::PlanNextGroup() {
 PreparedGroup ScanPreparation::PlanSingleGroup() {
   PreparedGroup out;
   out.single = true;
-  out.plan = p_.keeper.Published();
+  TakeOptions(out);
   GroupPlan& g = out.group;
   g.status = GroupPlan::Status::kOk;
   g.count = 1;

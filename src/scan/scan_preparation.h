@@ -23,6 +23,10 @@ struct PreparedGroup {
   double tuning = 0;  // receiver tuning before the converter shift, whole Hz
   FrequencyBatch batch;
   std::shared_ptr<const SampleRatePlan> plan;
+  // The options the group is played and received with, taken with `plan` when it was planned:
+  // an options change meanwhile reaches the next group, never this one.
+  BatchOptions batch_options;
+  int32_t delay1_cb = 2;  // receiver blocks dropped after the batch is sent (m_Delay1_CB)
   std::string error;  // kFailed: the error box's text
   bool single = false;  // a single measurement's group
   // The frequency the generator is set to before the batch (the group's first), Hz.
@@ -69,6 +73,8 @@ class ScanPreparation {
   static PreparedGroup Failed(std::string error);
   static void Fail(PreparedGroup& g, std::string error);
   bool BuildBatch(PreparedGroup& g);
+  // Takes the rate plan and the options in force now into `g`.
+  void TakeOptions(PreparedGroup& g);
 
   Parts p_;
   ScanOptions options_;

@@ -138,9 +138,8 @@ bool ScanStation::ApplyOptions(const ScanOptions& scan, GenSetupOptions gen, dou
     return false;
   }
   // The probing slot and pair count the batch is built with are the ones the plan measures.
-  gen.m_TZond10 = scan.m_TZond10;
-  gen.m_ZondN = scan.m_ZondN;
   gen_->Options() = gen;
+  gen_->SetProbeTiming({scan.m_TZond10, scan.m_ZondN});
   engine_->ApplyOptions(scan);
   options_ = scan;
   return true;
@@ -148,6 +147,7 @@ bool ScanStation::ApplyOptions(const ScanOptions& scan, GenSetupOptions gen, dou
 
 bool ScanStation::OptionsChanged() {
   receivers_->ReloadTuningSettings();
+  gen_->SetNextInit({Si5351Config::Load(), LoadGenDesks()});
   if (ApplyOptions(ScanOptions::Load(), GenSetupOptions::Load(), keeper_.Inputs().sampleRate)) return true;
   box_.Show("ScanStation::OptionsChanged() - из этих настроек не получается план частоты "
             "дискретизации, действуют прежние настройки");
@@ -206,7 +206,7 @@ std::string ScanStation::ExtraText() const {
 }
 
 std::string ScanStation::GeneratorText(bool with_power) const {
-  return GenFileNameText(gen_->GetGenNum(), desks_, with_power);
+  return GenFileNameText(gen_->GetGenNum(), gen_->Desks(), with_power);
 }
 
 }  // namespace kavu

@@ -155,8 +155,14 @@ class ScanStation : private IReceiverSetHost, private ISaveDescription {
   static constexpr int kSerialPollBytes = 8192;
   void PollSerial();
   // The options were changed (options window closed, web page): reads them once and gives the
-  // same values to the generator set-up, the rate plan (at the rate in use) and the engine.
-  // When they give no rate plan, nothing changes and the error box says so; false then.
+  // same values to the generator set-up, the rate plan (at the rate in use) and the engine; a
+  // scan running meanwhile plays and measures its next group with them, never a group already
+  // planned. The receivers re-read the converter and the gain-control hysteresis (the next
+  // tuning uses them). The Si5351 crystal, ppm and maxima and the slots' ppm, power and
+  // reference go to the generator set-up for its next initialisation; the Si5351 outputs'
+  // roles, the slots' kinds and fixed frequencies, the library folders and the web server take
+  // effect at the next program start. When the options give no rate plan, nothing but the
+  // receivers' and the next initialisation's settings changes and the error box says so; false.
   bool OptionsChanged();
   StationView View() const;
 

@@ -453,5 +453,75 @@ TEST_F(GenSetupTest, ABadCrystalSettingIsNamedWhereverItStopsTheGenerator) {
   }
 }
 
+TEST_F(GenSetupTest, ChangedSettingsTakeEffectAtTheNextInitialisationAndOnlyWhatMayChange) {
+  Start();
+  auto g = MakeSetup(0);
+  ASSERT_TRUE(g->InitAllGens(14.2e6)) << Log().TakeCaptured();
+  EXPECT_NEAR(hw_.Si5351Out(0).hz, 14.2e6, 0.2);
+
+  GenRetune next{si_, desks_};
+  next.si.PPM = 100;                          // the crystal runs 100 ppm slow
+  next.si.MaxFOutsMHz = {200, 250, 250};
+  next.si.OutHz = {0.0, 20e6, 0.0};           // a role: the next program start's
+  next.desks[1].m_GenRfmType = 1;             // a kind: the next program start's
+  next.desks[1].m_GenPowerRfm22 = 9;          // taken, checked: 7
+  next.desks[1].ppm = -3;
+  next.desks[2].m_ADF4351_BaseFM = 100e6;
+  next.desks[2].RfmFixFM = 433e6;             // a fixed frequency: the next program start's
+  g->SetNextInit(next);
+  // Until the next initialisation the generators run as they were set up.
+  ASSERT_TRUE(g->SetGenFManual(14.2e6));
+  EXPECT_NEAR(hw_.Si5351Out(0).hz, 14.2e6, 0.2);
+  EXPECT_EQ(g->SiInUse().PPM, 0.0);
+
+  ASSERT_TRUE(g->InitAllGens(14.2e6)) << Log().TakeCaptured();
+  const Si5351Config& si = g->SiInUse();
+  EXPECT_EQ(si.PPM, 100.0);
+  EXPECT_EQ(si.MaxFOutsMHz, (std::array<int32_t, 3>{200, 250, 250}));
+  EXPECT_EQ(si.OutHz, si_.OutHz);
+  // The chip is now asked for 100 ppm more than before, which the slow crystal turns into 14.2 MHz
+  // of its own reckoning: the emulated chip's exact crystal shows the correction.
+  EXPECT_NEAR(hw_.Si5351Out(0).hz, 14.2e6 * 1.0001, 2.0);
+  EXPECT_NEAR(hw_.Si5351Out(1).hz, 10e6 * 1.0001, 2.0);  // the fixed output, still 10 MHz, corrected
+  const GenDesks& d = g->Desks();
+  EXPECT_EQ(d[1].m_GenRfmType, 0);
+  EXPECT_EQ(d[1].m_GenPowerRfm22, 7);
+  EXPECT_EQ(d[1].ppm, -3.0);
+  EXPECT_EQ(d[2].m_ADF4351_BaseFM, 100e6);
+  EXPECT_EQ(d[2].RfmFixFM, 0.0);
+  EXPECT_TRUE(notice_.Texts().empty());
+
+  // Taken once: a later initialisation keeps what the last one took.
+  ASSERT_TRUE(g->InitAllGens(7e6));
+  EXPECT_EQ(g->SiInUse().PPM, 100.0);
+}
+
+TEST_F(GenSetupTest, ABatchIsBuiltWithTheOptionsItWasGiven) {
+  Start();
+  auto g = MakeSetup(0);
+  ASSERT_TRUE(g->InitAllGens(7.0e6));
+  g->SetProbeTiming({20, 1});
+  const BatchOptions planned = g->CurrentBatchOptions();
+  EXPECT_EQ(planned, (BatchOptions{0, {20, 1}}));
+  // The options change after the group was planned: its batch keeps the planned timeline.
+  g->SetProbeTiming({35, 2});
+  g->Options().m_SynType = 1;
+  const std::vector<double> f{7.0e6, 7.05e6};
+  FrequencyBatch old_timing, new_timing;
+  ASSERT_TRUE(g->MyBigCmdCreate(f, planned, old_timing));
+  ASSERT_TRUE(g->MyBigCmdCreate(f, new_timing));
+  // The same batches as the set-up builds with those options in force (the duration is the
+  // timeline's: the slot, the pairs and the pause; the retuning steps take no time).
+  FrequencyBatch want_new;
+  ASSERT_TRUE(g->MyBigCmdCreate(f, (BatchOptions{1, {35, 2}}), want_new));
+  g->SetProbeTiming({20, 1});
+  g->Options().m_SynType = 0;
+  FrequencyBatch want_old;
+  ASSERT_TRUE(g->MyBigCmdCreate(f, want_old));
+  EXPECT_EQ(old_timing.duration_ticks, want_old.duration_ticks);
+  EXPECT_EQ(new_timing.duration_ticks, want_new.duration_ticks);
+  EXPECT_GT(new_timing.duration_ticks, old_timing.duration_ticks);
+}
+
 }  // namespace
 }  // namespace kavu

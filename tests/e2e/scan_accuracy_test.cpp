@@ -3,14 +3,18 @@
 // the saved scan file reloads to the same points.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <cstring>
+#include <set>
 
 #include "e2e/bench_scan_fixture.h"
 #include "measure/bridge_model.h"
 #include "measure/bridge_settings.h"
 #include "measure/impedance_computer.h"
+#include "shell/settings_store.h"
+#include "sim/board_peripherals.h"
 
 namespace kavu::test {
 namespace {
@@ -99,6 +103,55 @@ TEST_F(ScanLowRate, FourRepetitionsAt250k) {
     if (HasFailure()) return;
     TearDown();
   }
+}
+
+class ScanOptionsMidScan : public BenchScan {};
+
+// The options change while a scan runs, between groups and while a group's generator is being
+// set (after the group was planned, before its batch is built): each group is played and
+// measured with the options in force when it was planned.
+TEST_F(ScanOptionsMidScan, EveryGroupIsMeasuredWithTheTimelineItsBoardPlayed) {
+  if (!Start("150+75j", {"seed=7"})) return;
+  ScanStation& st = *station_;
+  bool longer = false;
+  int changes = 0;
+  // Two timelines taking turns: slots of 2 ms with one probing pair, 3.5 ms with two.
+  auto toggle = [&] {
+    longer = !longer;
+    Settings().WriteProfileInt("CDlgOptions", "m_TZond10", longer ? 35 : 20);
+    Settings().WriteProfileInt("CDlgOptions", "m_ZondN", longer ? 2 : 1);
+    if (st.OptionsChanged()) ++changes;
+  };
+  events_.onGroup = [&](int n) {
+    toggle();  // before the next group is planned
+    if (n % 2 == 1) loop_.Post(toggle);  // after it was planned, while its generator is set
+  };
+  const std::string ranges = "140-147 0.25";
+  const auto end = Scan(ranges);
+  ASSERT_TRUE(end);
+  EXPECT_TRUE(end->ok) << end->error;
+  const int32_t groups = st.Engine().Stats().groups.load();
+  EXPECT_GE(groups, 4);
+  EXPECT_GE(changes, groups);
+  // No group had to be measured again: each found its timeline where the plan expected it.
+  EXPECT_EQ(st.Engine().Stats().syncFailures, 0);
+  std::string error;
+  CheckPoints(st, Planned(ranges), *sim::AntennaModel::Parse("150+75j", &error), 0.005, 0.2, 0);
+  // The board played both timelines: antenna slots of 2 ms and of 3.5 ms, one run per group.
+  std::set<uint64_t> slot_ms10;
+  int32_t probing_runs = 0;
+  for (const sim::BatchTimeline& t : bench_.Peripherals().Timelines()) {
+    bool probes = false;
+    for (const sim::TimelineSegment& seg : t.segments) {
+      if (seg.kind != sim::SegmentKind::kAntennaSlot) continue;
+      probes = true;
+      slot_ms10.insert(static_cast<uint64_t>(
+          std::llround(static_cast<double>(seg.end_ticks - seg.start_ticks) / t.ticks_per_second * 1e4)));
+    }
+    probing_runs += probes ? 1 : 0;
+  }
+  EXPECT_EQ(probing_runs, groups);
+  EXPECT_EQ(slot_ms10, (std::set<uint64_t>{20, 35}));
 }
 
 class ScanFile : public BenchScan {};

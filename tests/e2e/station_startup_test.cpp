@@ -229,7 +229,7 @@ TEST_F(StationOptions, AChangeReachesTheGeneratorSetUpThePlanAndTheEngineTogethe
   Settings().WriteProfileInt("CDlgOptions", "m_TZond10", 35);
   Settings().WriteProfileInt("CDlgOptions", "m_ZondN", 2);
   // Written but not yet announced: nobody uses them, so the board and the measurement agree.
-  EXPECT_EQ(st.Gen().Options().m_TZond10, 20);
+  EXPECT_EQ(st.Gen().Probe().m_TZond10, 20);
   EXPECT_EQ(st.Keeper().Inputs().tZond10, 20);
   EXPECT_EQ(st.Engine().Options().m_TZond10, 20);
   bench_.Board().CommandLog().Clear();
@@ -241,8 +241,8 @@ TEST_F(StationOptions, AChangeReachesTheGeneratorSetUpThePlanAndTheEngineTogethe
   ASSERT_GT(ticks_before, 0);
 
   ASSERT_TRUE(st.OptionsChanged());
-  EXPECT_EQ(st.Gen().Options().m_TZond10, 35);
-  EXPECT_EQ(st.Gen().Options().m_ZondN, 2);
+  EXPECT_EQ(st.Gen().Probe().m_TZond10, 35);
+  EXPECT_EQ(st.Gen().Probe().m_ZondN, 2);
   EXPECT_EQ(st.Keeper().Inputs().tZond10, 35);
   EXPECT_EQ(st.Keeper().Published()->ZondN(), 2);
   EXPECT_EQ(st.Engine().Options().m_TZond10, 35);
@@ -257,6 +257,53 @@ TEST_F(StationOptions, AChangeReachesTheGeneratorSetUpThePlanAndTheEngineTogethe
   // The board played the longer timeline (slots of 3.5 ms, two probe pairs per frequency) and
   // the measurement found every point in it.
   EXPECT_GT(LongestRun(), ticks_before * 2);
+}
+
+TEST_F(StationOptions, AConverterChangeReachesTheNextTuningWithoutARestart) {
+  ASSERT_TRUE(Start("50"));
+  ReceiverSet& rx = station_->Receivers();
+  const double f = 140e6;
+  ASSERT_TRUE(rx.Tune(f, &f, 1));
+  EXPECT_EQ(rx.Rtl().CurrentFrequency(), f);
+  Settings().WriteProfileInt("CDlgOptions", "m_IsConvertor", 1);
+  Settings().WriteProfileDouble("CDlgOptions", "m_ConvertorFShift", -100e6);
+  Settings().WriteProfileDouble("CDlgOptions", "m_GisterzisMyAru", 5.5);
+  // Written but not announced: the receivers tune as before.
+  ASSERT_TRUE(rx.Tune(f, &f, 1));
+  EXPECT_EQ(rx.Rtl().CurrentFrequency(), f);
+  EXPECT_EQ(rx.Rtl().HysteresisDb(), 3.0);
+
+  ASSERT_TRUE(station_->OptionsChanged());
+  EXPECT_TRUE(rx.IsConvertor());
+  EXPECT_EQ(rx.Rtl().HysteresisDb(), 5.5);
+  ASSERT_TRUE(rx.Tune(f, &f, 1));
+  EXPECT_EQ(rx.Rtl().CurrentFrequency(), 40e6);  // the converter's input, 100 MHz below
+  EXPECT_EQ(rx.TunedFrequency(), f);             // the antenna's frequency, as measured
+
+  // Switched off again: the next tuning is direct.
+  Settings().WriteProfileInt("CDlgOptions", "m_IsConvertor", 0);
+  ASSERT_TRUE(station_->OptionsChanged());
+  ASSERT_TRUE(rx.Tune(f, &f, 1));
+  EXPECT_EQ(rx.Rtl().CurrentFrequency(), f);
+}
+
+TEST_F(StationOptions, SiAndSlotSettingsWaitForTheNextInitialisationRolesForTheNextStart) {
+  ASSERT_TRUE(Start("50"));
+  ScanStation& st = *station_;
+  const Si5351Config before = st.Gen().SiInUse();
+  Settings().WriteProfileDouble("CDlgOptions", "m_Si5351_PPM", 40);
+  Settings().WriteProfileDouble("CDlgOptions", "m_Si5351_Out2Hz", 10e6);
+  Settings().WriteProfileInt("CDlgOptions_RfmGen0", "m_GenRfmType", 1);
+  Settings().WriteProfileDouble("CDlgOptions_RfmGen0", "I.ppm", 2.5);
+  const size_t entries = st.View().generators.size();
+  ASSERT_TRUE(st.OptionsChanged());
+  EXPECT_EQ(st.Gen().SiInUse(), before);  // until the generators are initialised again
+  ASSERT_TRUE(st.SwitchOnGenerators()) << st.Gen().LastInitError();
+  EXPECT_EQ(st.Gen().SiInUse().PPM, 40.0);
+  EXPECT_EQ(st.Gen().SiInUse().OutHz, before.OutHz);  // roles: the next program start's
+  EXPECT_EQ(st.Gen().Desks()[0].ppm, 2.5);
+  EXPECT_EQ(st.Gen().Desks()[0].m_GenRfmType, 0);    // kinds: the next program start's
+  EXPECT_EQ(st.View().generators.size(), entries);
 }
 
 TEST_F(StationOptions, ABadRangeTextGetsTheRangeErrorBox) {

@@ -62,6 +62,22 @@ TEST(ReceiverSettings, BadValuesFallBackAndFoldersAreTrimmed) {
   EXPECT_EQ(r.hysteresis_db, 6);  // above 6 dB: 6 dB
   EXPECT_TRUE(r.is_convertor);
   EXPECT_EQ(r.convertor_shift, 1e9);
+
+  // The same checks on values typed rather than read (the options window's path): one Check.
+  r.hysteresis_db = std::numeric_limits<double>::quiet_NaN();
+  r.convertor_shift = -std::numeric_limits<double>::infinity();
+  r.hackrf_name.clear();
+  r.Check();
+  EXPECT_EQ(r.hysteresis_db, 3);
+  EXPECT_EQ(r.convertor_shift, 0);
+  EXPECT_FALSE(r.is_convertor);  // no shift to tune by: no converter
+  EXPECT_EQ(r.hackrf_name, "libhackrf.so.0");
+  r.hysteresis_db = 7;
+  r.Check();
+  const ReceiverSettings once = r;
+  r.Check();
+  EXPECT_EQ(r, once);
+  EXPECT_EQ(r.hysteresis_db, 6);
 }
 
 }  // namespace

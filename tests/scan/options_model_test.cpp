@@ -149,8 +149,6 @@ TEST(OptionsModel, ApplyChecksEveryFieldStoresItWithItsOwnerAndKeepsWhatDoesNotP
   EXPECT_EQ(scan.m_UpTimeGraphik_ms, 50);
   const GenSetupOptions gen = GenSetupOptions::Load();
   EXPECT_EQ(gen.m_MinusGenDivider, 80);
-  EXPECT_EQ(gen.m_TZond10, 1);  // the set-up plays the slot the scan measures
-  EXPECT_EQ(gen.m_ZondN, 255);
   const Si5351Config si = Si5351Config::Load();
   EXPECT_EQ(si.FrefHz, 27e6);
   EXPECT_EQ(si.PPM, 1.25);

@@ -6,7 +6,10 @@
 #include <vector>
 
 #include "measure/calibration_setup.h"
+#include "platform/user_paths.h"
+#include "results/results_store.h"
 #include "scan/one_signal_gr_list.h"
+#include "scan/options_model.h"
 #include "scan/scan_options.h"
 #include "support/settings_checks.h"
 #include "support/temp_dir.h"
@@ -107,6 +110,33 @@ TEST(ScanSettings, OneSignalBoxesRoundTripEveryKey) {
   }
   test::ExpectBadValuesFallBack<OneSignalChoice>(OneSignalChoice::Bindings(), OneSignalChoice::kSection,
                                                  [](OneSignalChoice& c) { c.Load(); });
+}
+
+TEST(ScanSettings, TheOptionsWindowsSlotAndTheResultsFolderRoundTrip) {
+  {
+    test::ScopedSettings settings;
+    EXPECT_EQ(OptionsWindowState::Load().m_GenRfmCS, 0);
+    OptionsWindowState w;
+    w.m_GenRfmCS = 2;
+    ASSERT_TRUE(w.Save());
+    EXPECT_EQ(test::KeysOf("CDlgOptions"), Keys{"m_GenRfmCS"});
+    EXPECT_EQ(OptionsWindowState::Load().m_GenRfmCS, 2);
+    Settings().WriteProfileInt("CDlgOptions", "m_GenRfmCS", 3);  // no such slot: slot 0
+    EXPECT_EQ(OptionsWindowState::Load().m_GenRfmCS, 0);
+
+    // The results folder's one owner: the default under the home folder, an absolute folder as
+    // given, a relative one under the home folder, and an empty choice keeps the folder.
+    EXPECT_EQ(ResultsStore::ResultsFolder(), HomeDir() + "/AntIzmSdrData");
+    ResultsStore::SetResultsFolder("/srv/scans");
+    EXPECT_EQ(test::KeysOf("CDlgOptions"), (Keys{"m_GenRfmCS", "m_SaveResPath"}));
+    EXPECT_EQ(ResultsStore::ResultsFolder(), "/srv/scans");
+    ResultsStore::SetResultsFolder("");
+    EXPECT_EQ(ResultsStore::ResultsFolder(), "/srv/scans");
+    ResultsStore::SetResultsFolder("scans");
+    EXPECT_EQ(ResultsStore::ResultsFolder(), HomeDir() + "/scans");
+  }
+  test::ExpectBadValuesFallBack<OptionsWindowState>(OptionsWindowState::Bindings(), "CDlgOptions",
+                                                    [](OptionsWindowState& w) { w = OptionsWindowState::Load(); });
 }
 
 }  // namespace

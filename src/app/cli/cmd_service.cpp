@@ -5,11 +5,11 @@
 
 #include "app/cli/cli_command.h"
 #include "board/board_protocol.h"
+#include "board/gen_setup.h"
 #include "board/serial_port.h"
 #include "board/service_diagnostics.h"
 #include "platform/number_text.h"
 #include "shell/error_box.h"
-#include "shell/settings_store.h"
 
 namespace kavu::cli {
 namespace {
@@ -47,8 +47,8 @@ int RunTest(OServiceDiagnostics& d, const std::string& t, const std::string& arg
     return found.empty() ? 1 : 0;
   }
   if (t == "pwm" && (arg == "on" || arg == "off")) {
-    const int divider = Settings().GetProfileInt("CDlgOptions", "m_MinusGenDivider", 40);
-    return d.MinusGenPwm(arg == "on", divider < 0 || divider > 256 ? 0 : divider) ? 0 : 1;
+    // The divider as its owner, the generator set-up's options, loads and checks it.
+    return d.MinusGenPwm(arg == "on", GenSetupOptions::Load().m_MinusGenDivider) ? 0 : 1;
   }
   if (t == "calibr") {
     const int v0 = d.Si5351Calibr();

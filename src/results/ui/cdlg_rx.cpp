@@ -12,6 +12,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include "results/ui/help_key.h"
 #include "results/ui/rx_track_bar.h"
 #include "shell/log_console.h"
 #include "shell/settings_store.h"
@@ -44,6 +45,7 @@ QWidget* SpinButtons(QWidget* parent, const QString& tip, std::function<void(int
 CDlgRX::CDlgRX(ResultsStore& store, std::function<Inputs()> inputs, QWidget* parent)
     : QWidget(parent, Qt::Window), store_(&store), inputs_(std::move(inputs)) {
   setWindowTitle("Диаграмма R и X");
+  new HelpKey(*this, "CDlgRX");
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(4, 4, 4, 4);
   layout->addWidget(BuildWindowRow());

@@ -4,6 +4,7 @@
 #include <QGridLayout>
 #include <QLabel>
 #include <QSpinBox>
+#include <QToolButton>
 
 #include "platform/number_text.h"
 #include "shell/log_console.h"
@@ -37,7 +38,18 @@ const char* NumberLabel(const std::string& key) {
   return it == labels.end() ? "" : it->second;
 }
 
-constexpr int kBoxCol = 6;  // the command buttons take the first columns
+constexpr int kRows = 5;  // the panel's controls stand in columns of five rows
+
+// A block of the panel: one or more of its columns, kept together when the panel wraps.
+QGridLayout* Block(QWidget* panel, FlowLayout* flow) {
+  auto* block = new QWidget(panel);
+  auto* grid = new QGridLayout(block);
+  grid->setContentsMargins(0, 0, 0, 0);
+  grid->setHorizontalSpacing(6);
+  grid->setVerticalSpacing(0);
+  flow->addWidget(block, 0);
+  return grid;
+}
 
 constexpr const char* kDuoKeys[] = {"m_IsNS", "m_IsONS", "m_IsDeltaA", "m_IsDeltaA_B",
                                     "m_IsFAZA_Duo", "m_UseDuoFaza", "m_UseDuoAmpl"};
@@ -58,22 +70,24 @@ void TriStateBox::nextCheckState() {
 CDlg_SelectGraph::CDlg_SelectGraph(QWidget* parent) : QWidget(parent) {
   setAutoFillBackground(true);
   setFocusPolicy(Qt::ClickFocus);
-  auto* grid = new QGridLayout(this);
-  grid->setContentsMargins(4, 2, 4, 2);
-  grid->setHorizontalSpacing(6);
-  grid->setVerticalSpacing(0);
-  BuildBoxes(grid);
-  BuildNumbers(grid);
-  BuildButtons(grid);
+  // The columns wrap like the main window's rows: on a narrow screen every field stays in reach
+  // without scrolling sideways.
+  auto* flow = new FlowLayout(this, 12);
+  flow->setContentsMargins(4, 2, 4, 2);
+  BuildButtons(flow);
+  BuildBoxes(flow);
+  BuildNumbers(flow);
   Exchange(true);
 }
 
-void CDlg_SelectGraph::BuildBoxes(QGridLayout* grid) {
+void CDlg_SelectGraph::BuildBoxes(FlowLayout* flow) {
   int i = 0;
+  QGridLayout* grid = nullptr;
   for (const auto& k : GraphPanelSettings::CheckKeys()) {
+    if (i % kRows == 0) grid = Block(this, flow);
     auto* box = new TriStateBox(QString::fromUtf8(k.caption), k.tristate, this);
     boxes_[k.key] = box;
-    grid->addWidget(box, i % 5, kBoxCol + i / 5);
+    grid->addWidget(box, i % kRows, 0);
     ++i;
     connect(box, &QCheckBox::stateChanged, this, [this, field = k.field, box] {
       if (loading_) return;
@@ -85,9 +99,13 @@ void CDlg_SelectGraph::BuildBoxes(QGridLayout* grid) {
   }
 }
 
-void CDlg_SelectGraph::BuildNumbers(QGridLayout* grid) {
-  int col = kBoxCol + 8, row = 0;
+void CDlg_SelectGraph::BuildNumbers(FlowLayout* flow) {
+  int row = 0;
+  QGridLayout* grid = nullptr;
+  QGridLayout* first = nullptr;  // the cable length's column: its ±1 mm spin stands beside it
   for (const auto& k : GraphPanelSettings::NumberKeys()) {
+    if (row == 0) grid = Block(this, flow);
+    if (!first) first = grid;
     QWidget* control;
     QLineEdit* edit;
     auto p = Presets().find(k.key);
@@ -108,9 +126,9 @@ void CDlg_SelectGraph::BuildNumbers(QGridLayout* grid) {
     control->setMaximumWidth(90);
     connect(edit, &QLineEdit::editingFinished, this, [this, &k] { NumberEdited(k); });
     numbers_[k.key] = control;
-    grid->addWidget(new QLabel(QString::fromUtf8(NumberLabel(k.key)), this), row, col);
-    grid->addWidget(control, row, col + 1);
-    if (++row == 5) row = 0, col += 2;
+    grid->addWidget(new QLabel(QString::fromUtf8(NumberLabel(k.key)), this), row, 0);
+    grid->addWidget(control, row, 1);
+    if (++row == kRows) row = 0;
   }
   auto* spin = new QSpinBox(this);
   spin->setRange(-1000000, 1000000);
@@ -126,10 +144,11 @@ void CDlg_SelectGraph::BuildNumbers(QGridLayout* grid) {
     Exchange(false);
     emit changed();
   });
-  grid->addWidget(spin, 0, kBoxCol + 7);
+  first->addWidget(spin, 0, 2);
 }
 
-void CDlg_SelectGraph::BuildButtons(QGridLayout* grid) {
+void CDlg_SelectGraph::BuildButtons(FlowLayout* flow) {
+  QGridLayout* grid = Block(this, flow);
   const int col = 0;
   auto button = [&](const char* text, int code, int row, int c) {
     auto* b = new QPushButton(QString::fromUtf8(text), this);
@@ -165,7 +184,15 @@ void CDlg_SelectGraph::BuildButtons(QGridLayout* grid) {
   auto* help = new QPushButton("Справка F1", this);
   connect(help, &QPushButton::clicked, this, [this] { emit helpAsked(); });
   grid->addWidget(help, 4, col);
-  grid->setColumnStretch(kBoxCol + 14, 1);
+  // The window menu, as the main window's "☰": a desktop window has no system menu to hold it.
+  window_menu_ = new QMenu(this);
+  window_menu_->addAction(QString::fromUtf8("&О программе KavuSdrAA"), this, [this] { emit command(kAboutCommand); });
+  auto* menu = new QToolButton(this);
+  menu->setObjectName("windowMenu");
+  menu->setText(QString::fromUtf8("☰"));
+  menu->setPopupMode(QToolButton::InstantPopup);
+  menu->setMenu(window_menu_);
+  grid->addWidget(menu, 3, col);
 }
 
 QLineEdit* CDlg_SelectGraph::EditOf(const GraphPanelSettings::NumberKey& key) const {

@@ -7,11 +7,13 @@
 #include <QGridLayout>
 #include <QComboBox>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QWidget>
 #include <map>
 
 #include "results/graph_panel_settings.h"
+#include "shell/ui/flow_layout.h"
 
 namespace kavu {
 
@@ -32,6 +34,9 @@ class TriStateBox : public QCheckBox {
 class CDlg_SelectGraph : public QWidget {
   Q_OBJECT
  public:
+  // The window menu's "&О программе KavuSdrAA" (the system command that opens the About box).
+  static constexpr int kAboutCommand = 16;
+
   explicit CDlg_SelectGraph(QWidget* parent = nullptr);
 
   // load: settings store → settings → controls; otherwise controls → settings → store.
@@ -46,22 +51,29 @@ class CDlg_SelectGraph : public QWidget {
 
   QCheckBox* Box(const char* key) const;
   QWidget* NumberControl(const char* key) const;
+  // The window menu (button "☰"): the About item.
+  QMenu& WindowMenu() { return *window_menu_; }
 
  signals:
   void changed();          // start the rebuild
-  void command(int code);  // a command for the results window (2000, 2700…, 2799, 2800…, 3100)
+  // A command for the results window (2000, 2700…, 2799, 2800…, 3100; kAboutCommand from the
+  // window menu).
+  void command(int code);
   void calibrationToggled(bool on);
   void calibrationSetupAsked();
   void helpAsked();
 
  private:
-  void BuildBoxes(QGridLayout* grid);
-  void BuildNumbers(QGridLayout* grid);
-  void BuildButtons(QGridLayout* grid);
+  // Each builder adds its columns to `flow` as blocks of up to five rows; the blocks wrap to a
+  // new line when the panel is narrower than all of them.
+  void BuildBoxes(FlowLayout* flow);
+  void BuildNumbers(FlowLayout* flow);
+  void BuildButtons(FlowLayout* flow);
   void NumberEdited(const GraphPanelSettings::NumberKey& key);
   void ShowNumber(const GraphPanelSettings::NumberKey& key);
   QLineEdit* EditOf(const GraphPanelSettings::NumberKey& key) const;
 
+  QMenu* window_menu_ = nullptr;
   GraphPanelSettings values_;
   std::map<std::string, TriStateBox*> boxes_;
   std::map<std::string, QWidget*> numbers_;  // QLineEdit or editable QComboBox

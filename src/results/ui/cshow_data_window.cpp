@@ -7,8 +7,10 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "results/help_links.h"
+#include "results/ui/about_box.h"
 #include "results/results_text_export.h"
 #include "shell/ui/link_opener.h"
 #include "shell/log_console.h"
@@ -46,14 +48,16 @@ CShowDataWindow::CShowDataWindow(ResultsStore& store, std::unique_ptr<MeasureKee
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
   layout->setSpacing(0);
-  // The panel scrolls sideways on a narrow screen instead of widening the window past it.
-  auto* strip = new QScrollArea(this);
-  strip->setWidget(panel_);
-  strip->setWidgetResizable(true);
-  strip->setFrameShape(QFrame::NoFrame);
-  strip->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  strip->setFixedHeight(panel_->sizeHint().height() + strip->horizontalScrollBar()->sizeHint().height());
-  layout->addWidget(strip);
+  // The panel wraps its columns to the window's width (never scrolling sideways); when its lines
+  // would take more than half the window, it scrolls up and down instead.
+  strip_ = new QScrollArea(this);
+  strip_->setWidget(panel_);
+  strip_->setWidgetResizable(true);
+  strip_->setFrameShape(QFrame::NoFrame);
+  strip_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  strip_->setVerticalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  layout->addWidget(strip_);
+  FitPanel();
   layout->addWidget(graph_, 1);
   rebuild_timer_.setSingleShot(true);
   rebuild_timer_.setInterval(10);
@@ -133,7 +137,25 @@ void CShowDataWindow::ShowRxDiagram() {
   rx_->activateWindow();
 }
 
+void CShowDataWindow::FitPanel() {
+  const int width = std::max(1, strip_->width());
+  const int lines = panel_->heightForWidth(width);
+  const int most = std::max(panel_->minimumSizeHint().height(), height() / 2);
+  if (lines <= most) {
+    strip_->setFixedHeight(lines);
+    return;
+  }
+  const int bar = strip_->verticalScrollBar()->sizeHint().width();
+  strip_->setFixedHeight(std::min(most, panel_->heightForWidth(std::max(1, width - bar))));
+}
+
+void CShowDataWindow::resizeEvent(QResizeEvent* e) {
+  QWidget::resizeEvent(e);
+  FitPanel();
+}
+
 void CShowDataWindow::Command(int code) {
+  if (code == CDlg_SelectGraph::kAboutCommand) return void(ShowAboutBox(*this, open_link));
   if (code == 2000) return Export();
   if (code >= 2700 && code <= 2705) return OpenComparison(code - 2700);
   if (code == 2799) return OpenCurrent();

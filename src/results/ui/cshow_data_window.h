@@ -4,6 +4,7 @@
 // graph window below. It turns the panel's settings into the graph list, opens scan files into
 // the current set and the comparison slots, exports the current set as text and forwards keys
 // to the graphs (Esc goes to the panel).
+#include <QScrollArea>
 #include <QStringList>
 #include <QTimer>
 #include <QWidget>
@@ -66,6 +67,7 @@ class CShowDataWindow : public QWidget {
 
  protected:
   void keyPressEvent(QKeyEvent* e) override;
+  void resizeEvent(QResizeEvent* e) override;
 
  private:
   CShowDataWindow(ResultsStore& store, std::unique_ptr<MeasureKeeper> own, MeasureKeeper* shared, QWidget* parent);
@@ -78,9 +80,13 @@ class CShowDataWindow : public QWidget {
   void TitleForSlot(const char* format, int slot);
   void UpdateCalibration();
   void ShowRxDiagram();
+  // Gives the panel's strip the height of the panel's lines at the window's width, at most half
+  // the window (the strip then scrolls up and down).
+  void FitPanel();
 
   ResultsStore* store_;
   CDlg_SelectGraph* panel_;
+  QScrollArea* strip_ = nullptr;
   CDlgGraph* graph_;
   std::unique_ptr<MeasureKeeper> own_measure_;  // only without a shared keeper
   MeasureKeeper* measure_;

@@ -4,6 +4,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "results/ui/help_key.h"
 #include "scan/scan_station.h"
 #include "shell/ui/screen_fit.h"
 
@@ -12,6 +13,7 @@ namespace kavu {
 CDlgBpfShow::CDlgBpfShow(std::shared_ptr<const SampleRatePlan> plan, QWidget* parent)
     : QDialog(parent), list_(plan) {
   setWindowTitle("Синтезированный ФНЧ");
+  new HelpKey(*this, "CDlgBpfShow");
   setModal(true);
   auto* top = new QVBoxLayout(this);
   top->setContentsMargins(4, 4, 4, 4);

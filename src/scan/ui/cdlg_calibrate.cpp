@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "results/results_store.h"
+#include "results/ui/help_key.h"
 #include "scan/calibration_review.h"
 #include "scan/spektr_settings.h"
 #include "shell/log_console.h"
@@ -35,6 +36,7 @@ std::string Join(const std::vector<std::string>& lines) {
 
 CDlgCalibrate::CDlgCalibrate(QWidget* parent) : QDialog(parent), calibration_(AntIzms::kCapacity) {
   setWindowTitle("Калибровка по результатам измерений");
+  new HelpKey(*this, "CDlgCalibrate");
   setModal(false);
   choose_file = [this](const QString& title, const QString& folder) {
     return QFileDialog::getOpenFileName(this, title, folder, "KavuAnt - файлы (*.kant)");

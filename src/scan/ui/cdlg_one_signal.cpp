@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "results/ui/help_key.h"
 #include "scan/scan_station.h"
 #include "shell/ui/screen_fit.h"
 
@@ -18,6 +19,7 @@ constexpr std::array<const char*, 7> kBoxTexts = {
 
 CDlgOneSignal::CDlgOneSignal(ScanEngine& engine, QWidget* parent) : QDialog(parent), engine_(engine) {
   setWindowTitle("Сигнал одного измерения");
+  new HelpKey(*this, "CDlgOneSignal");
   setAttribute(Qt::WA_DeleteOnClose);
   setModal(false);
   engine_.SetSignalView(token_.Watch());

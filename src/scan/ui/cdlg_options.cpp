@@ -32,9 +32,10 @@ QLabel* Wrapped(const QString& text, QWidget* parent) {
   return l;
 }
 
-// A note beside the settings that take effect only at the next start.
-QLabel* NextStartNote(QWidget* parent) {
-  auto* l = new QLabel(U("(действует после перезапуска программы)"), parent);
+// A note beside the settings that take effect only at the next start (or, as it says, at the
+// generators' next initialisation).
+QLabel* NextStartNote(QWidget* parent, const char* text = "(действует после перезапуска программы)") {
+  auto* l = new QLabel(U(text), parent);
   l->setObjectName("next_start");
   QFont f = l->font();
   f.setItalic(true);
@@ -158,7 +159,7 @@ QGroupBox* CDlgOptions::BuildLibraries() {
     library_[i]->setObjectName(names[i]);
     connect(library_[i], &QPushButton::clicked, this, [this, i] { ChooseLibrary(i); });
     g->addWidget(library_[i], row, 0, 1, 3);
-    if (i == 0) g->addWidget(NextStartNote(box), row, 3);
+    if (i == 0) g->addWidget(NextStartNote(box), row, 3);  // for the four libraries
     ++row;
   }
   graph_ = Edit("c1210", 50);
@@ -240,7 +241,6 @@ QGroupBox* CDlgOptions::BuildGenerators() {
   spi_summary_ = Wrapped(QString(), box);
   spi_summary_->setObjectName("c1227");
   g->addWidget(spi_summary_, row++, 0, 1, 4);
-  g->addWidget(NextStartNote(box), row++, 0, 1, 4);  // the fixed outputs and the slots' kinds
 
   cs_ = new QComboBox(box);
   cs_->setObjectName("c1015");
@@ -275,6 +275,10 @@ QGroupBox* CDlgOptions::BuildGenerators() {
   fields->addWidget(slot_fixed_);
   fields->addStretch(1);
   g->addLayout(fields, row++, 0, 1, 4);
+  QLabel* when = NextStartNote(box, "(фикс. частоты CLK, тип и фикс. частота генератора — после перезапуска "
+                                    "программы; остальное — со следующего включения генераторов)");
+  when->setWordWrap(true);
+  g->addWidget(when, row++, 0, 1, 4);
   slot_note_ = Wrapped(QString(), box);
   slot_note_->setObjectName("c1181");
   slot_note_->setTextFormat(Qt::RichText);

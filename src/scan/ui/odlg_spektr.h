@@ -61,6 +61,8 @@ class ODlgSpektr : public QWidget, private ISessionListener {
   std::function<void(bool error, const QString& caption, const QString& text)> inform;
   // Opens a help address (F1); null: the desktop's browser. Replaced in tests.
   std::function<bool(const QString& url)> open_link;
+  // The short sound that marks a saved scan's end: the desktop's bell. Replaced in tests.
+  std::function<void()> bell;
 
   ScanStation& Station() { return *station_; }
   IAnalyzerSession& Session() { return session_; }

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "board/service_diagnostics.h"
+#include "results/ui/about_box.h"
 #include "scan/ui/cdlg_options.h"
 #include "scan/ui/odlg_spektr.h"
 #include "scan/ui/spektr_texts.h"
@@ -252,11 +253,9 @@ void ODlgSpektr::ServiceTest(int id) {
   if (id == 20100) {
     d.DeselectAndReadTimer();
   } else if (id >= 20101 && id <= 20103) {
-    Log() << "Выбор SPI абонента CS" << id - 20101 << "=0\n";
-    d.SelectCs(id - 20101);
+    d.SelectCs(id - 20101);  // logs its "Выбор SPI абонента CS…" line
   } else if (id >= 20104 && id <= 20107) {
-    Log() << "Выбор SPI mode " << id - 20104 << "\n";
-    d.SelectSpiMode(id - 20104);
+    d.SelectSpiMode(id - 20104);  // logs its "Выбор SPI mode …" line
   } else if (id == 20108) {
     d.SendSpiByte();
   } else if (id == 20200) {
@@ -267,30 +266,6 @@ void ODlgSpektr::ServiceTest(int id) {
   }
 }
 
-void ODlgSpektr::ShowAbout() {
-  if (about_) {
-    about_->raise();
-    return;
-  }
-  auto* box = new QDialog(this);
-  box->setAttribute(Qt::WA_DeleteOnClose);
-  box->setObjectName("about");
-  box->setWindowTitle(QString::fromUtf8("О программе KavuSdrAA"));
-  auto* text = new QTextBrowser(box);
-  text->setObjectName("aboutText");
-  text->setOpenExternalLinks(true);
-  text->setPlainText(QString::fromUtf8(
-      "Антенный анализатор на основе компьютерного Sdr-приёмника\n"
-      "Программа для компьютера: управление генераторами ВЧ и измерительным мостом,\n"
-      "получение данных от Sdr приёмника и их обработка, визуализация измерений\n\n"
-      "Версия 4.08 от 14.01.2023 \n\n"
-      "Сборка для Linux: окна Qt 6, виртуальный стенд для работы без оборудования\n"
-      "(kavusdraa --demo).\n"));
-  auto* v = new QVBoxLayout(box);
-  v->addWidget(text);
-  ResizeWithinScreen(*box, QSize(620, 260));
-  about_ = box;
-  box->show();
-}
+void ODlgSpektr::ShowAbout() { about_ = ShowAboutBox(*this, open_link); }
 
 }  // namespace kavu

@@ -1,4 +1,5 @@
 // ODlgSpektr: what the station and the scan engine report, and the status texts.
+#include <QApplication>
 #include <QPalette>
 #include <cmath>
 
@@ -97,6 +98,10 @@ void ODlgSpektr::ScanEnded(const ScanEndReport& report) {
   UpdateResultLines();
   UpdateTuning();
   if (shut_down_ || report.single || report.stopped || report.points == 0) return;
+  if (report.saved) {
+    if (bell) bell();
+    else QApplication::beep();
+  }
   if (results_->isVisible()) {
     results_->Rebuild();
   } else {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QKeyEvent>
 #include <memory>
 
@@ -14,6 +15,7 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QCheckBox>
+#include <QTextBrowser>
 
 namespace kavu {
 namespace {
@@ -187,6 +189,40 @@ TEST(ResultsWindowHelpTest, HelpButtonOpensTheComposedAddressOrOffersTheClipboar
   EXPECT_EQ(asked, "ОШИБКА ОТКРЫТИЯ ССЫЛКИ В БРАУЗЕРЕ");
   // The clipboard took the link, or the failure was reported: never silence.
   EXPECT_TRUE(QGuiApplication::clipboard()->text() == "https://example.org/x" || reported == "ОШИБКА");
+}
+
+TEST(ResultsWindowHelpTest, TheWindowMenusAboutBoxCarriesItsLinksAndItsHelpKey) {
+  WindowFixture f;
+  Settings().WriteProfileString("Help", "m_HelpBase", "https://example.org/");
+  std::vector<QString> opened;
+  f.window->open_link = [&](const QString& url) {
+    opened.push_back(url);
+    return true;
+  };
+  QList<QAction*> items = f.window->Panel().WindowMenu().actions();
+  ASSERT_EQ(items.size(), 1);
+  EXPECT_EQ(items[0]->text().toStdString(), "&О программе KavuSdrAA");
+  items[0]->trigger();
+  auto* about = f.window->findChild<QWidget*>("about");
+  ASSERT_NE(about, nullptr);
+  EXPECT_TRUE(about->isVisible());
+  items[0]->trigger();  // a second time: the same box, raised
+  EXPECT_EQ(f.window->findChildren<QWidget*>("about").size(), 1);
+  auto* text = about->findChild<QTextBrowser*>("aboutText");
+  ASSERT_NE(text, nullptr);
+  EXPECT_NE(text->toPlainText().toStdString().find("Версия 4.08 от 14.01.2023"), std::string::npos);
+  // The help line is a link; following it opens the help address through the window's opener.
+  const QString help = "https://example.org/KavuSdrAA/Prog1/Help/DlgAbout/B";
+  EXPECT_TRUE(text->toHtml().contains("href=\"" + help + "\"")) << text->toHtml().toStdString();
+  emit text->anchorClicked(QUrl(help));
+  ASSERT_EQ(opened.size(), 1u);
+  EXPECT_EQ(opened[0], help);
+  // F1, here on the text: the About topic with the pointer's place.
+  QKeyEvent f1(QEvent::KeyPress, Qt::Key_F1, Qt::NoModifier);
+  QApplication::sendEvent(text, &f1);
+  ASSERT_EQ(opened.size(), 2u);
+  EXPECT_TRUE(opened[1].startsWith("https://example.org/KavuSdrAA/Prog1/Help/DlgAbout/HI&1,0,0;")) << opened[1].toStdString();
+  about->close();
 }
 
 }  // namespace

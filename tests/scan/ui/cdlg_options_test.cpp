@@ -135,6 +135,16 @@ TEST_F(OptionsWindow, TheSlotControlsFollowTheKindAndStoreAtOnce) {
   EXPECT_FALSE(slider->isEnabled());
   EXPECT_EQ(power->text(), QString::fromUtf8("Мощность"));
   EXPECT_EQ(GenDesk::Load(1).m_GenRfmType, 0);
+  // What waits for the next program start is said beside it: the library buttons, the Si5351
+  // fixed outputs with the slot's kind and fixed frequency, and the web server.
+  const QList<QLabel*> notes = dlg->findChildren<QLabel*>("next_start");
+  EXPECT_EQ(notes.size(), 3);
+  int naming_next_init = 0;
+  for (const QLabel* n : notes) {
+    EXPECT_NE(n->text().indexOf(QString::fromUtf8("после перезапуска программы")), -1) << n->text().toStdString();
+    if (n->text().contains(QString::fromUtf8("со следующего включения генераторов"))) ++naming_next_init;
+  }
+  EXPECT_EQ(naming_next_init, 1);
   dlg->close();
 }
 

@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -15,6 +16,12 @@
 #include <string>
 #include <vector>
 
+#include "results/ui/cdlg_rx.h"
+#include "results/ui/cshow_data_window.h"
+#include "results/ui/help_key.h"
+#include "scan/ui/cdlg_bpf_show.h"
+#include "scan/ui/cdlg_calibrate.h"
+#include "scan/ui/cdlg_one_signal.h"
 #include "scan/ui/main_window_fixture.h"
 #include "shell/settings_store.h"
 #include "web/raw_client_fixture.h"
@@ -120,6 +127,48 @@ TEST_F(MainWindowBench, F1OpensTheWindowsHelpTopic) {
   ASSERT_EQ(opened.size(), 1u);
   EXPECT_EQ(opened[0].rfind("https://help.example/KavuSdrAA/Prog1/Help/ODlgSpektr/", 0), 0u) << opened[0];
   EXPECT_TRUE(window_->isVisible());
+}
+
+TEST_F(MainWindowBench, F1OpensTheHelpTopicOfEveryWindowWhereverTheFocusIs) {
+  ASSERT_TRUE(Start([] { Settings().WriteProfileString("Help", "m_HelpBase", "https://help.example/"); }));
+  std::vector<std::string> opened;
+  window_->open_link = [&](const QString& url) {
+    opened.push_back(url.toStdString());
+    return true;
+  };
+  window_->Results().Command(3100);
+  window_->OnShowSignal();
+  ASSERT_TRUE(window_->Results().open_calibration);
+  window_->Results().open_calibration();
+  window_->ShowAbout();
+  auto* filter = new CDlgBpfShow(window_->Station(), window_.get());  // modal in the program: made, not run
+  const std::pair<QWidget*, std::string> windows[] = {
+      {window_->Results().RxDiagram(), "CDlgRX"},
+      {filter, "CDlgBpfShow"},
+      {window_->findChild<CDlgOneSignal*>(), "CDlgOneSignal"},
+      {window_->Results().findChild<CDlgCalibrate*>(), "CDlgCalibrate"},
+      {window_->findChild<QWidget*>("about"), "DlgAbout"},
+  };
+  for (const auto& [w, topic] : windows) {
+    SCOPED_TRACE(topic);
+    ASSERT_NE(w, nullptr);
+    HelpKey* key = HelpKey::Of(*w);
+    ASSERT_NE(key, nullptr);
+    EXPECT_EQ(key->Topic(), topic);
+    // The About box follows the main window's opener; the others are given it here.
+    if (topic != "DlgAbout") key->open_link = window_->open_link;
+    const size_t before = opened.size();
+    PressKey(w, Qt::Key_F1);
+    // F1 on a control inside the window reaches the window's help as well.
+    const QList<QAbstractButton*> buttons = w->findChildren<QAbstractButton*>();
+    if (!buttons.empty()) PressKey(buttons.front(), Qt::Key_F1);
+    ASSERT_EQ(opened.size(), before + (buttons.empty() ? 1 : 2));
+    for (size_t i = before; i < opened.size(); ++i) {
+      EXPECT_EQ(opened[i].rfind("https://help.example/KavuSdrAA/Prog1/Help/" + topic + "/HI&1,0,0;", 0), 0u)
+          << opened[i];
+    }
+  }
+  delete filter;
 }
 
 TEST_F(MainWindowBench, WebServerStaysOffUnlessTheOptionsSayOn) {

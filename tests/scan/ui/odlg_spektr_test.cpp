@@ -43,6 +43,8 @@ double NearestOutput(sim::VirtualBench& bench, double hz) {
 
 TEST_F(MainWindowBench, ScanButtonMeasuresSavesAndShowsTheResults) {
   ASSERT_TRUE(Start([] { RangeText(kOneGroup); }));
+  int bells = 0;
+  window_->bell = [&bells] { ++bells; };
   EXPECT_EQ(Find<QLineEdit>("range")->text().toStdString(), kOneGroup);
   EXPECT_FALSE(window_->Results().isVisible());
   Click(Find<QPushButton>("scan"));
@@ -57,6 +59,7 @@ TEST_F(MainWindowBench, ScanButtonMeasuresSavesAndShowsTheResults) {
   EXPECT_TRUE(notice_.Texts().empty()) << notice_.Texts().front();
   EXPECT_FALSE(SavedFiles().empty());
   EXPECT_TRUE(window_->Results().isVisible()) << "the results window opens at the end of a scan";
+  EXPECT_EQ(bells, 1) << "a saved scan's end is marked by the bell";
   EXPECT_TRUE(Find<QPushButton>("scan")->isEnabled());
   EXPECT_FALSE(Find<QPushButton>("pause")->isEnabled());
   EXPECT_NE(window_->windowTitle().toStdString().find("Fsdr = "), std::string::npos)
@@ -67,12 +70,16 @@ TEST_F(MainWindowBench, ScanButtonMeasuresSavesAndShowsTheResults) {
   ASSERT_TRUE(WaitIdle());
   EXPECT_TRUE(window_->Results().isVisible());
   EXPECT_EQ(window_->Station().Store().Set(1).Count(), 3) << "the first scan became the previous one";
+  EXPECT_EQ(bells, 2);
 }
 
 TEST_F(MainWindowBench, ShiftClickMeasuresOneGroupAndSavesNothing) {
   ASSERT_TRUE(Start([] { RangeText(kThreeGroups); }));
+  int bells = 0;
+  window_->bell = [&bells] { ++bells; };
   Click(Find<QPushButton>("scan"), Qt::ShiftModifier);
   ASSERT_TRUE(WaitIdle());
+  EXPECT_EQ(bells, 0) << "nothing saved, no bell";
   EXPECT_EQ(window_->Station().Engine().Stats().groups, 1);
   const int32_t n = window_->Station().Store().Set(0).Count();
   EXPECT_GT(n, 0);
@@ -358,6 +365,20 @@ TEST_F(MainWindowBench, MenusViewsAndWindowsNotBuiltYet) {
   const std::string log = Log().TakeCaptured();
   Log().SetCapture(false);
   EXPECT_NE(log.find("!!! Нашел, adr = C0"), std::string::npos);
+  // The chip select and SPI mode items log their line once each.
+  Log().SetCapture(true);
+  Log().TakeCaptured();
+  window_->MenuCommand(20102);
+  window_->MenuCommand(20106);
+  const std::string spi = Log().TakeCaptured();
+  Log().SetCapture(false);
+  const auto count = [&spi](const std::string& line) {
+    int n = 0;
+    for (size_t at = spi.find(line); at != std::string::npos; at = spi.find(line, at + 1)) ++n;
+    return n;
+  };
+  EXPECT_EQ(count("Выбор SPI абонента CS1=0\n"), 1) << spi;
+  EXPECT_EQ(count("Выбор SPI mode 2\n"), 1) << spi;
 }
 
 }  // namespace

@@ -165,6 +165,18 @@ std::vector<std::string> LayoutProblems(QWidget& window) {
   return problems;
 }
 
+std::vector<std::string> SidewaysProblems(QWidget& window) {
+  std::vector<std::string> problems;
+  for (const QWidget* c : VisibleControls(window)) {
+    const QRect r = InRoot(c, &window);
+    if (r.left() < 0 || r.right() >= window.width()) {
+      problems.push_back(Describe(c) + " at " + Rect(r) + " needs sideways scrolling in a window " +
+                         std::to_string(window.width()) + " wide");
+    }
+  }
+  return problems;
+}
+
 std::vector<std::string> SmallScreenProblems(QWidget& window, QSize size) {
   std::vector<std::string> problems;
   window.show();

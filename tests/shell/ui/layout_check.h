@@ -21,6 +21,10 @@ std::vector<std::string> LayoutProblems(QWidget& window);
 // LayoutProblems, preceded by a line when the window will not shrink to `size`.
 std::vector<std::string> SmallScreenProblems(QWidget& window, QSize size);
 
+// The visible controls of `window` that lie, as the window stands now (scroll areas as they are
+// scrolled), beyond its left or right edge: reachable only by scrolling sideways.
+std::vector<std::string> SidewaysProblems(QWidget& window);
+
 // The visible controls of `window` (as checked above).
 std::vector<QWidget*> VisibleControls(QWidget& window);
 
