@@ -1,7 +1,9 @@
 #pragma once
-// A feeder for the simulated RTL-SDR library in tests: attaches to the library in the build's
-// simulated-library folder and delivers a counting pattern (sample k carries k in its I and Q
-// bytes: I = k mod 256, Q = (k / 256) mod 256) on a clock that may run faster than real time.
+// A feeder for a simulated receiver library in tests: attaches to the library in the build's
+// simulated-library folder (the RTL-SDR one unless told otherwise) and delivers a counting
+// pattern in 8-bit samples (sample k carries k in its I and Q bytes: I = k mod 256,
+// Q = (k / 256) mod 256, read as unsigned or signed bytes by the library's format) on a clock
+// that may run faster than real time.
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -17,11 +19,16 @@ namespace kavu::test {
 class SimFeed {
  public:
   // `speed`: how many times faster than real time the clock runs.
-  explicit SimFeed(double speed = 1.0);
+  // `library`: the simulated library's path; `attach`: its attach function's name.
+  explicit SimFeed(double speed = 1.0, const std::string& library = LibraryPath(),
+                   const char* attach = "kavu_simrtl_attach");
   ~SimFeed();  // detaches
 
   static std::string LibraryFolder();
   static std::string LibraryPath();
+  static std::string HackRfPath();
+  // A function of the attached library (its scripting calls), or null.
+  void* Symbol(const char* name) const { return lib_.Symbol(name); }
 
   bool Attached() const { return attached_; }
   // Ends the stream `samples` after its first sample (the clock then stands still, as for a

@@ -8,10 +8,12 @@ namespace kavu::test {
 
 std::string SimFeed::LibraryFolder() { return KAVU_SIMLIB_DIR; }
 std::string SimFeed::LibraryPath() { return LibraryFolder() + "/librtlsdr.so.0"; }
+std::string SimFeed::HackRfPath() { return LibraryFolder() + "/libhackrf.so.0"; }
 
-SimFeed::SimFeed(double speed) : speed_(speed), origin_ns_(SteadyNowNs()) {
-  if (lib_.Open(LibraryPath()) != DynLibrary::Result::kLoaded) return;
-  attach_ = reinterpret_cast<kavu_sim_attach_fn>(lib_.Symbol("kavu_simrtl_attach"));
+SimFeed::SimFeed(double speed, const std::string& library, const char* attach)
+    : speed_(speed), origin_ns_(SteadyNowNs()) {
+  if (lib_.Open(library) != DynLibrary::Result::kLoaded) return;
+  attach_ = reinterpret_cast<kavu_sim_attach_fn>(lib_.Symbol(attach));
   if (!attach_) return;
   KavuSimSource s{};
   s.abi_version = kKavuSimAbiVersion;
