@@ -54,6 +54,16 @@ bool VirtualBench::Start(VirtualBenchOptions options, std::string* error) {
   Stop();
   options_ = std::move(options);
   simlib_folder_ = options_.simlib_folder.empty() ? DefaultSimLibFolder() : options_.simlib_folder;
+  rx_ = nullptr;
+  std::string kinds;
+  for (const BenchRxKind& k : BenchRxKinds()) {
+    if (options_.rx == k.name) rx_ = &k;
+    kinds += kinds.empty() ? k.name : std::string(", ") + k.name;
+  }
+  if (!rx_) {
+    if (error) *error = "rx: неизвестный приёмник '" + options_.rx + "' - ожидалось " + kinds;
+    return false;
+  }
   folder_ = options_.folder;
   if (folder_.empty()) {
     char tmpl[] = "/tmp/kavu-bench-XXXXXX";
@@ -112,16 +122,26 @@ bool VirtualBench::Start(VirtualBenchOptions options, std::string* error) {
   return true;
 }
 
+const std::vector<BenchRxKind>& BenchRxKinds() {
+  static const std::vector<BenchRxKind> kinds = {
+      {"rtlsdr", "librtlsdr.so.0", "kavu_simrtl_attach", "RtlSdr Virtual bench",
+       "the simulated RTL-SDR library (unsigned 8-bit, up to 3.2 MS/s)"},
+      {"hackrf", "libhackrf.so.0", "kavu_simhackrf_attach", "RtlSdr HackRf 00000000000000004b41565542454e31",
+       "the simulated HackRF library (signed 8-bit, 2 to 20 MS/s)"},
+  };
+  return kinds;
+}
+
 bool VirtualBench::AttachLibrary(std::string* error) {
-  const std::string path = simlib_folder_ + "/librtlsdr.so.0";
+  const std::string path = simlib_folder_ + "/" + rx_->library;
   if (simlib_.Open(path) != DynLibrary::Result::kLoaded) {
     if (error) *error = "не удалось загрузить симулятор приёмника '" + path + "': " + simlib_.Error();
     return false;
   }
-  attach_ = reinterpret_cast<kavu_sim_attach_fn>(simlib_.Symbol("kavu_simrtl_attach"));
+  attach_ = reinterpret_cast<kavu_sim_attach_fn>(simlib_.Symbol(rx_->attach));
   const KavuSimSource s = Source();
   if (!attach_ || attach_(&s) != 0) {
-    if (error) *error = "'" + path + "' - не симулятор приёмника (нет kavu_simrtl_attach)";
+    if (error) *error = "'" + path + "' - не симулятор приёмника (нет " + rx_->attach + ")";
     attach_ = nullptr;
     return false;
   }
@@ -147,13 +167,19 @@ bool VirtualBench::WriteSettings(std::string* error) {
   std::filesystem::create_directories(empty_dir, ec);
   std::filesystem::create_directories(std::filesystem::path(settings_path_).parent_path(), ec);
   SettingsStore store(settings_path_);
+  const std::string rx = rx_->name;
+  // The bench's HackRF at unity gain, so its reference tone has the level the bench is set to.
   const bool ok =
-      store.WriteProfileString("ODlgRtlSdr", "m_PathApiDllRtl", simlib_folder_) &&
+      store.WriteProfileString("ODlgRtlSdr", "m_PathApiDllRtl", rx == "rtlsdr" ? simlib_folder_ : empty_dir) &&
       store.WriteProfileString("OSdrPlayUse", "m_PathApiDll", empty_dir) &&
-      store.WriteProfileString("OHackRfUse", "m_PathApiDll", empty_dir) &&
+      store.WriteProfileString("OHackRfUse", "m_PathApiDll", rx == "hackrf" ? simlib_folder_ : empty_dir) &&
+      store.WriteProfileString("OHackRfUse", "m_NameApiDll", "libhackrf.so.0") &&
+      (rx != "hackrf" || (store.WriteProfileInt("OHackRfUse", "m_Lna", 0) &&
+                          store.WriteProfileInt("OHackRfUse", "m_VGa", 0) &&
+                          store.WriteProfileInt("OHackRfUse", "m_IsAmp", 0))) &&
       store.WriteProfileString("OExtIOUse", "m_PathExtIO", empty_dir) &&
       store.WriteProfileInt("OSerialPortSelector", "m_PortSelect_0", kBenchPort) &&
-      store.WriteProfileString("ODlgSpektr", "m_SelectSdrKey", kReceiverKey);
+      store.WriteProfileString("ODlgSpektr", "m_SelectSdrKey", rx_->key);
   if (!ok) {
     if (error) *error = "не удалось записать настройки стенда в " + settings_path_;
     return false;

@@ -57,7 +57,20 @@ struct VirtualBenchOptions {
   // own Si5351 on I2C) or an SPI chip, fitted on CS0 and configured as slot 0 and selected in the
   // private settings.
   std::string gen = "si5351";
+  // The receiver the bench is (kRxKinds): "rtlsdr", the simulated RTL-SDR library, or "hackrf",
+  // the simulated HackRF library; the private settings select it and point its library folder at
+  // the simulated-library folder.
+  std::string rx = "rtlsdr";
 };
+
+struct BenchRxKind {
+  const char* name;
+  const char* library;  // file in the simulated-library folder
+  const char* attach;   // its attach function
+  const char* key;      // the receiver list's key of its bench device (m_SelectSdrKey)
+  const char* meaning;
+};
+const std::vector<BenchRxKind>& BenchRxKinds();
 
 class VirtualBench : private IBenchState {
  public:
@@ -84,6 +97,7 @@ class VirtualBench : private IBenchState {
   static constexpr const char* kBoardFaultName = "board_fault";
   static constexpr const char* kGenName = "gen";
   static constexpr const char* kChipFaultName = "chip_fault";
+  static constexpr const char* kRxName = "rx";
 
   EmulatedBoard& Board();
   BoardPeripherals& Peripherals();
@@ -131,6 +145,7 @@ class VirtualBench : private IBenchState {
   std::unique_ptr<EmulatedBoard> board_;
   DynLibrary simlib_;
   kavu_sim_attach_fn attach_ = nullptr;
+  const BenchRxKind* rx_ = nullptr;
 
   mutable std::mutex mutex_;  // guards the signal, the time base, the timeline cache and the log
   std::unique_ptr<BenchSignal> signal_;
