@@ -217,6 +217,7 @@ TEST_F(HackRfTest, AutomaticVgaMeetsTheTargetAndKeepsItsHysteresisUnlessForced) 
   EXPECT_FALSE(hackrf_.SetGainCalibration(true, dir.File("missing.kant"), &message));
   EXPECT_FALSE(hackrf_.GainCalibrationOn());
   EXPECT_EQ(Settings().GetProfileInt("CDlgHackRF", "m_GCalHackRFVar", 9), 0);
+  EXPECT_TRUE(hackrf_.MyStopHackRf()) << "the stream ends before its rings go";
 }
 
 // Reads ring entries until `n` came or the stream stops delivering (a bound only a hang reaches).
