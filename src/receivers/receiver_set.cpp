@@ -25,6 +25,7 @@ void ReceiverSet::LoadSettings() {
   is_convertor_ = r.is_convertor;
   convertor_shift_ = r.convertor_shift;
   rtl_.LoadSettings(r.hysteresis_db);
+  hackrf_.LoadSettings(r.hysteresis_db);
 }
 
 void ReceiverSet::ReloadTuningSettings() {
@@ -32,6 +33,7 @@ void ReceiverSet::ReloadTuningSettings() {
   is_convertor_ = r.is_convertor;
   convertor_shift_ = r.convertor_shift;
   rtl_.SetHysteresisDb(r.hysteresis_db);
+  hackrf_.SetHysteresisDb(r.hysteresis_db);
 }
 
 void ReceiverSet::Add(int32_t code, std::string text) {
@@ -113,7 +115,7 @@ void ReceiverSet::DiscoverHackRf() {
   const int count = hackrf_.ListDevices();
   Log() << "Число приёмников HackRf: " << count << "\n";
   for (int i = 0; i < count; ++i) {
-    Add(kCodeHackRf + i, "HackRf " + hackrf_.Serials()[static_cast<size_t>(i)]);
+    Add(kCodeHackRf + i, "HackRf " + hackrf_.Devices()[static_cast<size_t>(i)].serial);
   }
   if (count < 1) {
     Add(kCodeNoHackRf, "Не подключены HackRf");
@@ -167,9 +169,10 @@ void ReceiverSet::UserSelect(int index) {
 
 bool ReceiverSet::CloseAll() {
   // ExtIO plug-ins and SDRplay devices cannot be opened by this build, so their closes have
-  // nothing to do; the RTL-SDR stops and closes here.
-  rtl_.MyStop();
+  // nothing to do; the RTL-SDR stops, then the HackRF closes.
   active_ = -1;
+  rtl_.MyStop();
+  hackrf_.MyCloseHackRf();
   return true;
 }
 
@@ -235,10 +238,18 @@ bool ReceiverSet::SelectRtlSdr(const ReceiverEntry& e) {
 bool ReceiverSet::SelectHackRf(const ReceiverEntry& e) {
   host_.HideSdrPlayWindow();
   SetStatus("ВЫБРАН HackRf " + e.text, StatusColour::kNormal);
-  // Opening a HackRF needs its full back end, which this build does not have yet.
-  hackrf_.SetErrorText("открытие HackRf в этой версии программы не поддерживается");
-  SetStatus(StatusTextHackRf(), StatusColour::kError);
-  return false;
+  if (!hackrf_.MyOpenHackRf(e.code - kCodeHackRf)) {
+    SetStatus(StatusTextHackRf(), StatusColour::kError);
+    return false;
+  }
+  active_ = static_cast<int>(ReceiverKind::kHackRf);
+  host_.SampleRateChanged(hackrf_.Rate());
+  const double f = host_.ReceiverFrequency();
+  const bool started = hackrf_.MyStartHackRf(f, KavuHackRfBlockSink, &rings_);
+  if (started) host_.ClearFrequencyFailedMark();
+  SetStatus(StatusTextHackRf(), started ? StatusColour::kNormal : StatusColour::kError);
+  host_.RefreshSettingsWindow(ReceiverKind::kHackRf);
+  return started;
 }
 
 bool ReceiverSet::SelectSdrPlay(const ReceiverEntry& e) {
@@ -265,8 +276,9 @@ void ReceiverSet::SetStatus(std::string caption, std::string text, StatusColour 
 }
 
 void ReceiverSet::Shutdown() {
-  rtl_.MyStop();
   active_ = -1;
+  rtl_.MyStop();
+  hackrf_.MyCloseHackRf();
 }
 
 }  // namespace kavu

@@ -22,7 +22,7 @@
 #include <vector>
 
 #include "platform/dyn_library.h"
-#include "receivers/hackrf_probe.h"
+#include "receivers/o_hackrf_use.h"
 #include "receivers/o_rtl_sdr.h"
 #include "receivers/receiver_entry.h"
 #include "receivers/receiver_levels.h"
@@ -45,6 +45,8 @@ class IReceiverSetHost {
   virtual void SampleRateChanged(double /*rate_hz*/) {}
   // Show (creating on first use) and refresh the settings window of a kind.
   virtual void ShowSettingsWindow(ReceiverKind /*kind*/) {}
+  // Refresh a kind's settings window when it exists and is visible.
+  virtual void RefreshSettingsWindow(ReceiverKind /*kind*/) {}
   virtual void HideSdrPlayWindow() {}
   // The information box captioned "ИНФО".
   virtual void ShowInfo(const std::string& /*text*/) {}
@@ -121,10 +123,16 @@ class ReceiverSet : public IReceiverLevels {
   bool IsConvertor() const { return is_convertor_; }
   ORtlSdr& Rtl() { return rtl_; }
   const ORtlSdr& Rtl() const { return rtl_; }
-  HackRfProbe& HackRf() { return hackrf_; }
+  OHackRfUse& HackRf() { return hackrf_; }
+  const OHackRfUse& HackRf() const { return hackrf_; }
+  // The HackRF rate choice shared by the settings window and the command line: sets rate table
+  // entry `var`, stores it, tells the host to re-plan; the window's status text (second: error).
+  std::pair<bool, std::string> ChangeHackRfSampleRate(int var);
   SampleRings& Rings() { return rings_; }
 
   ReceiverLevels Levels() const override;
+  // True while a receiver of `kind` is the open one.
+  bool IsActive(ReceiverKind kind) const { return active_.load() == static_cast<int>(kind); }
 
  private:
   void DiscoverSdrPlay();
@@ -144,7 +152,7 @@ class ReceiverSet : public IReceiverLevels {
   SampleRings& rings_;
   IReceiverSetHost& host_;
   ORtlSdr rtl_;
-  HackRfProbe hackrf_;
+  OHackRfUse hackrf_;
   DynLibrary sdrplay_lib_;
   std::string sdrplay_error_;
   std::string rtl_folder_, hackrf_folder_, hackrf_name_, sdrplay_folder_, extio_folder_;

@@ -30,9 +30,17 @@ std::string ReceiverSet::StatusTextHackRf() const {
   if (selected_ >= 0 && KindOfCode(entries_[static_cast<size_t>(selected_)].code) == ReceiverKind::kHackRf) {
     index = entries_[static_cast<size_t>(selected_)].code - kCodeHackRf;
   }
+  if (hackrf_.Status() >= 2) index = hackrf_.DeviceIndex();
   char head[96];
-  std::snprintf(head, sizeof head, "HackRf №%d из %d: ", index + 1,
-                static_cast<int>(hackrf_.Serials().size()));
+  std::snprintf(head, sizeof head, "HackRf №%d из %d: ", index + 1, static_cast<int>(hackrf_.Devices().size()));
+  if (hackrf_.Status() >= 2) {
+    std::string t = hackrf_.Status() == 3 ? "ОТКРЫТ " : "Ошибка hackrf_start_rx ";
+    const size_t i = static_cast<size_t>(std::max(0, hackrf_.DeviceIndex()));
+    t += head + (i < hackrf_.Devices().size() ? hackrf_.Devices()[i].serial : std::string());
+    t += ", " + FormatTrimmed(hackrf_.Rate() / 1e6, 3) + " МГц";
+    t += " (полоса " + FormatTrimmed(hackrf_.BandWidth() / 1e6, 3) + " МГц)";
+    return t + tail;
+  }
   return "Ошибка open " + std::string(head) + hackrf_.ErrorText() + tail;
 }
 
@@ -54,7 +62,20 @@ bool ReceiverSet::Tune(double f_hz, const double* batch, int n) {
     f = std::max(0.0, f_hz + convertor_shift_);
     Log() << " с конвертором Sdr-приёмник настраивается на F=" << f / 1e6 << " МГц \n";
   }
-  if (active_.load() != static_cast<int>(ReceiverKind::kRtlSdr) || rtl_.Status() < 1) return false;
+  const int active = active_.load();
+  if (active == static_cast<int>(ReceiverKind::kHackRf) && hackrf_.Status() >= 2) {
+    const bool ok = hackrf_.SetFreq(f, batch, n);
+    tune_report_ = "Настр. " + FormatFixed(f / 1e6, 3) + " МГц";
+    if (is_convertor_) tune_report_ += " с конвертором";
+    if (hackrf_.AutoVgaActive()) {
+      tune_report_ += ", АРУ " + FormatFixed(hackrf_.AutoVgaWorst(), 1) + " -> " +
+                      std::to_string(hackrf_.m_GCalHackRFValue) + " уст. VGa=" + std::to_string(hackrf_.CurVga());
+    }
+    if (!ok) tune_report_ += " ERR " + hackrf_.ErrorText();
+    if (ok) tuned_hz_ = f_hz;
+    return ok;
+  }
+  if (active != static_cast<int>(ReceiverKind::kRtlSdr) || rtl_.Status() < 1) return false;
   const bool ok = rtl_.SetCenterFreq(f, batch, n);
   tune_report_ = "Настройка на " + FormatFixed(f / 1e6, 3) + " МГц";
   if (is_convertor_) tune_report_ += " с конвертором";
@@ -64,18 +85,37 @@ bool ReceiverSet::Tune(double f_hz, const double* batch, int n) {
 }
 
 double ReceiverSet::TunedFrequency() const {
-  if (active_.load() != static_cast<int>(ReceiverKind::kRtlSdr) || rtl_.Status() < 1) {
+  const int active = active_.load();
+  const double shift = is_convertor_ ? convertor_shift_ : 0.0;
+  if (active == static_cast<int>(ReceiverKind::kHackRf) && hackrf_.Status() >= 2) {
+    return tuned_hz_ >= 0 ? tuned_hz_ : hackrf_.Frequency() - shift;
+  }
+  if (active != static_cast<int>(ReceiverKind::kRtlSdr) || rtl_.Status() < 1) {
     return std::numeric_limits<double>::quiet_NaN();
   }
   if (tuned_hz_ >= 0) return tuned_hz_;
-  return rtl_.CurrentFrequency() - (is_convertor_ ? convertor_shift_ : 0.0);
+  return rtl_.CurrentFrequency() - shift;
 }
 
 double ReceiverSet::ActiveSampleRate() const {
+  if (active_.load() == static_cast<int>(ReceiverKind::kHackRf) && hackrf_.Status() >= 2) return hackrf_.Rate();
   if (active_.load() == static_cast<int>(ReceiverKind::kRtlSdr) && rtl_.Status() >= 1) {
     return rtl_.SamplingF();
   }
   return 0.0;
+}
+
+std::pair<bool, std::string> ReceiverSet::ChangeHackRfSampleRate(int var) {
+  hackrf_.m_SampleRateVar = std::clamp(var, 0, OHackRfUse::kRateCount - 1);
+  hackrf_.SaveSettings();
+  const bool ok = hackrf_.SetSampleRateVar(hackrf_.m_SampleRateVar);
+  if (active_.load() == static_cast<int>(ReceiverKind::kHackRf)) {
+    host_.SampleRateChanged(hackrf_.Rate());
+    SetStatus(StatusTextHackRf(), status_.colour);
+  }
+  if (!ok) return {false, hackrf_.ErrorText()};
+  return {true, "Установка частоты дискретизации " + FormatTrimmed(hackrf_.Rate() / 1e6, 3) +
+                    " МГц. Чем больше, тем быстрее сканирование и выше нагрузка на usb и комп "};
 }
 
 std::pair<bool, std::string> ReceiverSet::ChangeRtlSampleRate(int32_t rate) {
@@ -92,6 +132,8 @@ ReceiverLevels ReceiverSet::Levels() const {
   ReceiverLevels l;
   if (active_.load() == static_cast<int>(ReceiverKind::kRtlSdr)) {
     l.gain_db = rtl_.CurGA() / 10.0;
+  } else if (active_.load() == static_cast<int>(ReceiverKind::kHackRf)) {
+    l.gain_db = hackrf_.GainDb();
   }
   l.overloads = rings_.m_OverloadA.load(std::memory_order_relaxed);
   l.overloads_duo = rings_.m_OverloadB.load(std::memory_order_relaxed);

@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "platform/dyn_library.h"
-#include "receivers/hackrf_probe.h"
+#include "receivers/o_hackrf_use.h"
 #include "receivers/o_rtl_sdr.h"
 #include "shell/settings_store.h"
 
@@ -14,7 +14,7 @@ using R = ReceiverSettings;
 
 void TrimFolder(std::string& folder) { folder = TrimLibraryFolder(folder); }
 void NameOrDefault(std::string& name) {
-  if (name.empty()) name = HackRfProbe::kDefaultName;
+  if (name.empty()) name = OHackRfUse::kDefaultName;
 }
 
 constexpr SettingBinding<ReceiverSettings> kRtlFields[] = {
@@ -25,7 +25,7 @@ constexpr SettingBinding<ReceiverSettings> kSdrPlayFields[] = {
 };
 constexpr SettingBinding<ReceiverSettings> kHackRfFields[] = {
     Bind<&R::hackrf_folder>("m_PathApiDll", "", TrimFolder),
-    Bind<&R::hackrf_name>("m_NameApiDll", HackRfProbe::kDefaultName, NameOrDefault),
+    Bind<&R::hackrf_name>("m_NameApiDll", OHackRfUse::kDefaultName, NameOrDefault),
 };
 constexpr SettingBinding<ReceiverSettings> kExtIOFields[] = {
     Bind<&R::extio_folder>("m_PathExtIO", "", TrimFolder),
@@ -37,13 +37,13 @@ constexpr SettingBinding<ReceiverSettings> kOptionFields[] = {
 };
 
 const ReceiverSettings::Section kSections[] = {
-    {ORtlSdr::kSection, kRtlFields},         {"OSdrPlayUse", kSdrPlayFields}, {HackRfProbe::kSection, kHackRfFields},
+    {ORtlSdr::kSection, kRtlFields},         {"OSdrPlayUse", kSdrPlayFields}, {OHackRfUse::kSection, kHackRfFields},
     {"OExtIOUse", kExtIOFields},             {"CDlgOptions", kOptionFields},
 };
 
 }  // namespace
 
-ReceiverSettings::ReceiverSettings() : hackrf_name(HackRfProbe::kDefaultName) {}
+ReceiverSettings::ReceiverSettings() : hackrf_name(OHackRfUse::kDefaultName) {}
 
 std::span<const ReceiverSettings::Section> ReceiverSettings::Sections() { return kSections; }
 

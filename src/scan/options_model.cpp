@@ -8,7 +8,7 @@
 #include "platform/dyn_library.h"
 #include "platform/num_convert.h"
 #include "platform/number_text.h"
-#include "receivers/hackrf_probe.h"
+#include "receivers/o_hackrf_use.h"
 #include "receivers/o_rtl_sdr.h"
 #include "receivers/receiver_set.h"
 #include "results/results_store.h"

@@ -102,6 +102,18 @@ std::string ScanStation::PortErrorText() const {
 }
 
 bool ScanStation::SetRate(int32_t rate_hz, std::string* error) {
+  if (receivers_->IsActive(ReceiverKind::kHackRf)) {
+    for (int v = 0; v < OHackRfUse::kRateCount; ++v) {
+      if (OHackRfUse::kRates[v] != rate_hz) continue;
+      const auto [ok, text] = receivers_->ChangeHackRfSampleRate(v);
+      if (!ok) *error = text;
+      return ok;
+    }
+    std::string list;
+    for (const int32_t r : OHackRfUse::kRates) list += (list.empty() ? "" : ", ") + std::to_string(r);
+    *error = "the HackRF's settable rates are " + list;
+    return false;
+  }
   bool known = false;
   for (const RtlSdrRate& r : kRtlSdrRates) known = known || r.hz == rate_hz;
   if (!known) {
@@ -186,6 +198,13 @@ void ScanStation::StatusChanged(const ReceiverStatus& status) {
 
 std::string ScanStation::ReceiverText(bool detailed) const {
   if (receivers_->Selected() < 0) return "";
+  if (receivers_->IsActive(ReceiverKind::kHackRf)) {
+    const OHackRfUse& h = receivers_->HackRf();
+    if (!detailed) return "HackRF";
+    std::string s = h.CurAmp() ? "HackRF_amp" : "HackRF";
+    s += Printf("_lna%d", h.CurLna());
+    return s + Printf(h.GainCalibrationOn() ? "_амп=%d" : "_vga=%d", h.CurVga());
+  }
   const ORtlSdr& rtl = receivers_->Rtl();
   std::string s = "rtlsdr";
   if (!detailed) return s;
@@ -197,10 +216,18 @@ std::string ScanStation::ReceiverText(bool detailed) const {
 
 std::string ScanStation::RateText() const {
   if (receivers_->Selected() < 0) return "";
+  if (receivers_->IsActive(ReceiverKind::kHackRf)) {
+    return Printf("дискр %0.3f, полоса %0.3f", receivers_->ActiveSampleRate() / 1e6,
+                  receivers_->HackRf().BandWidth() / 1e6);
+  }
   return Printf("дискр %0.3f", receivers_->ActiveSampleRate() / 1e6);
 }
 
 std::string ScanStation::ExtraText() const {
+  if (receivers_->IsActive(ReceiverKind::kHackRf)) {
+    const OHackRfUse& h = receivers_->HackRf();
+    return h.GainCalibrationOn() ? h.m_GCalHackRFName : "";
+  }
   const ORtlSdr& rtl = receivers_->Rtl();
   return receivers_->Selected() >= 0 && rtl.RtlIsGCal() ? rtl.RtlGCalName() : "";
 }

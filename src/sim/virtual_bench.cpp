@@ -54,6 +54,16 @@ bool VirtualBench::Start(VirtualBenchOptions options, std::string* error) {
   Stop();
   options_ = std::move(options);
   simlib_folder_ = options_.simlib_folder.empty() ? DefaultSimLibFolder() : options_.simlib_folder;
+  rx_ = nullptr;
+  std::string kinds;
+  for (const BenchRxKind& k : BenchRxKinds()) {
+    if (options_.rx == k.name) rx_ = &k;
+    kinds += kinds.empty() ? k.name : std::string(", ") + k.name;
+  }
+  if (!rx_) {
+    if (error) *error = "rx: неизвестный приёмник '" + options_.rx + "' - ожидалось " + kinds;
+    return false;
+  }
   folder_ = options_.folder;
   if (folder_.empty()) {
     char tmpl[] = "/tmp/kavu-bench-XXXXXX";
@@ -112,25 +122,35 @@ bool VirtualBench::Start(VirtualBenchOptions options, std::string* error) {
   return true;
 }
 
+const std::vector<BenchRxKind>& BenchRxKinds() {
+  static const std::vector<BenchRxKind> kinds = {
+      {"rtlsdr", "librtlsdr.so.0", "kavu_simrtl_attach", "RtlSdr Virtual bench",
+       "the simulated RTL-SDR library (unsigned 8-bit, up to 3.2 MS/s)"},
+      {"hackrf", "libhackrf.so.0", "kavu_simhackrf_attach", "RtlSdr HackRf 00000000000000004b41565542454e31",
+       "the simulated HackRF library (signed 8-bit, 2 to 20 MS/s)"},
+  };
+  return kinds;
+}
+
 bool VirtualBench::AttachLibrary(std::string* error) {
-  const std::string path = simlib_folder_ + "/librtlsdr.so.0";
+  const std::string path = simlib_folder_ + "/" + rx_->library;
   if (simlib_.Open(path) != DynLibrary::Result::kLoaded) {
     if (error) *error = "не удалось загрузить симулятор приёмника '" + path + "': " + simlib_.Error();
     return false;
   }
-  attach_ = reinterpret_cast<kavu_simrtl_attach_fn>(simlib_.Symbol("kavu_simrtl_attach"));
-  const KavuSimRtlSource s = Source();
+  attach_ = reinterpret_cast<kavu_sim_attach_fn>(simlib_.Symbol(rx_->attach));
+  const KavuSimSource s = Source();
   if (!attach_ || attach_(&s) != 0) {
-    if (error) *error = "'" + path + "' - не симулятор приёмника (нет kavu_simrtl_attach)";
+    if (error) *error = "'" + path + "' - не симулятор приёмника (нет " + rx_->attach + ")";
     attach_ = nullptr;
     return false;
   }
   return true;
 }
 
-KavuSimRtlSource VirtualBench::Source() {
-  KavuSimRtlSource s{};
-  s.abi_version = kKavuSimRtlAbiVersion;
+KavuSimSource VirtualBench::Source() {
+  KavuSimSource s{};
+  s.abi_version = kKavuSimAbiVersion;
   s.ctx = this;
   s.configure = &VirtualBench::OnConfigure;
   s.due = &VirtualBench::OnDue;
@@ -147,13 +167,19 @@ bool VirtualBench::WriteSettings(std::string* error) {
   std::filesystem::create_directories(empty_dir, ec);
   std::filesystem::create_directories(std::filesystem::path(settings_path_).parent_path(), ec);
   SettingsStore store(settings_path_);
+  const std::string rx = rx_->name;
+  // The bench's HackRF at unity gain, so its reference tone has the level the bench is set to.
   const bool ok =
-      store.WriteProfileString("ODlgRtlSdr", "m_PathApiDllRtl", simlib_folder_) &&
+      store.WriteProfileString("ODlgRtlSdr", "m_PathApiDllRtl", rx == "rtlsdr" ? simlib_folder_ : empty_dir) &&
       store.WriteProfileString("OSdrPlayUse", "m_PathApiDll", empty_dir) &&
-      store.WriteProfileString("OHackRfUse", "m_PathApiDll", empty_dir) &&
+      store.WriteProfileString("OHackRfUse", "m_PathApiDll", rx == "hackrf" ? simlib_folder_ : empty_dir) &&
+      store.WriteProfileString("OHackRfUse", "m_NameApiDll", "libhackrf.so.0") &&
+      (rx != "hackrf" || (store.WriteProfileInt("OHackRfUse", "m_Lna", 0) &&
+                          store.WriteProfileInt("OHackRfUse", "m_VGa", 0) &&
+                          store.WriteProfileInt("OHackRfUse", "m_IsAmp", 0))) &&
       store.WriteProfileString("OExtIOUse", "m_PathExtIO", empty_dir) &&
       store.WriteProfileInt("OSerialPortSelector", "m_PortSelect_0", kBenchPort) &&
-      store.WriteProfileString("ODlgSpektr", "m_SelectSdrKey", kReceiverKey);
+      store.WriteProfileString("ODlgSpektr", "m_SelectSdrKey", rx_->key);
   if (!ok) {
     if (error) *error = "не удалось записать настройки стенда в " + settings_path_;
     return false;
@@ -309,7 +335,7 @@ TimelineState VirtualBench::StateAt(int64_t t_ns, int64_t* next_change_ns) const
   return seg->state;
 }
 
-void VirtualBench::OnConfigure(void* ctx, uint32_t rate, uint32_t center, int32_t gain, int32_t direct) {
+void VirtualBench::OnConfigure(void* ctx, uint32_t rate, uint64_t center, int32_t gain, int32_t direct) {
   auto* self = static_cast<VirtualBench*>(ctx);
   std::lock_guard lock(self->mutex_);
   const int64_t now = SteadyNowNs();
@@ -319,7 +345,7 @@ void VirtualBench::OnConfigure(void* ctx, uint32_t rate, uint32_t center, int32_
   tb.origin_sample += static_cast<uint64_t>(std::max(0.0, std::floor(done)));
   tb.origin_ns = now;
   tb.rate = rate > 0 ? rate : 1.0;
-  if (self->signal_) self->signal_->Configure(tb.rate, center, gain, direct);
+  if (self->signal_) self->signal_->Configure(tb.rate, static_cast<double>(center), gain, direct);
 }
 
 uint64_t VirtualBench::OnDue(void* ctx) {
@@ -330,7 +356,7 @@ uint64_t VirtualBench::OnDue(void* ctx) {
   return tb.origin_sample + static_cast<uint64_t>(std::max(0.0, std::floor(done)));
 }
 
-void VirtualBench::OnFill(void* ctx, uint64_t first, unsigned char* buf, uint32_t len) {
+void VirtualBench::OnFill(void* ctx, uint64_t first, int32_t format, void* buf, uint32_t samples) {
   auto* self = static_cast<VirtualBench*>(ctx);
   std::lock_guard lock(self->mutex_);
   // The newest run and the state outside runs come from one look at the board: samples that
@@ -343,7 +369,7 @@ void VirtualBench::OnFill(void* ctx, uint64_t first, unsigned char* buf, uint32_
     self->live_ = view.live;
   }
   if (self->fill_hook_) self->fill_hook_();
-  if (self->signal_) self->signal_->Fill(*self, self->timebase_, first, buf, len);
+  if (self->signal_) self->signal_->FillFormat(*self, self->timebase_, first, format, buf, samples);
 }
 
 void VirtualBench::SetFillHook(std::function<void()> hook) {

@@ -34,7 +34,7 @@
 #include "sim/bench_signal.h"
 #include "sim/board_clock.h"
 #include "sim/board_firmware.h"
-#include "sim/sim_rtlsdr_abi.h"
+#include "sim/sim_feeder_abi.h"
 
 namespace kavu::sim {
 
@@ -57,7 +57,20 @@ struct VirtualBenchOptions {
   // own Si5351 on I2C) or an SPI chip, fitted on CS0 and configured as slot 0 and selected in the
   // private settings.
   std::string gen = "si5351";
+  // The receiver the bench is (kRxKinds): "rtlsdr", the simulated RTL-SDR library, or "hackrf",
+  // the simulated HackRF library; the private settings select it and point its library folder at
+  // the simulated-library folder.
+  std::string rx = "rtlsdr";
 };
+
+struct BenchRxKind {
+  const char* name;
+  const char* library;  // file in the simulated-library folder
+  const char* attach;   // its attach function
+  const char* key;      // the receiver list's key of its bench device (m_SelectSdrKey)
+  const char* meaning;
+};
+const std::vector<BenchRxKind>& BenchRxKinds();
 
 class VirtualBench : private IBenchState {
  public:
@@ -84,6 +97,7 @@ class VirtualBench : private IBenchState {
   static constexpr const char* kBoardFaultName = "board_fault";
   static constexpr const char* kGenName = "gen";
   static constexpr const char* kChipFaultName = "chip_fault";
+  static constexpr const char* kRxName = "rx";
 
   EmulatedBoard& Board();
   BoardPeripherals& Peripherals();
@@ -97,7 +111,7 @@ class VirtualBench : private IBenchState {
   const BenchImpairments& Impairments() const { return options_.impairments; }
 
   // This bench as a feeder of the simulated library (valid while it runs).
-  KavuSimRtlSource Source();
+  KavuSimSource Source();
 
   // The simulated receiver's log: open, close, start, stop, settings changes.
   std::vector<std::string> ReceiverLog() const;
@@ -119,9 +133,9 @@ class VirtualBench : private IBenchState {
   bool AttachLibrary(std::string* error);
 
   // Source callbacks (the simulated library's reading and calling threads).
-  static void OnConfigure(void* ctx, uint32_t rate, uint32_t center, int32_t gain, int32_t direct);
+  static void OnConfigure(void* ctx, uint32_t rate, uint64_t center, int32_t gain, int32_t direct);
   static uint64_t OnDue(void* ctx);
-  static void OnFill(void* ctx, uint64_t first, unsigned char* buf, uint32_t len);
+  static void OnFill(void* ctx, uint64_t first, int32_t format, void* buf, uint32_t samples);
   static int32_t OnFault(void* ctx);
   static void OnLog(void* ctx, const char* line);
 
@@ -130,7 +144,8 @@ class VirtualBench : private IBenchState {
   std::unique_ptr<BoardPeripherals> peripherals_;
   std::unique_ptr<EmulatedBoard> board_;
   DynLibrary simlib_;
-  kavu_simrtl_attach_fn attach_ = nullptr;
+  kavu_sim_attach_fn attach_ = nullptr;
+  const BenchRxKind* rx_ = nullptr;
 
   mutable std::mutex mutex_;  // guards the signal, the time base, the timeline cache and the log
   std::unique_ptr<BenchSignal> signal_;

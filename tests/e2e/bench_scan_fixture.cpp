@@ -33,6 +33,8 @@ bool BenchScan::Start(const std::string& load, const std::vector<std::string>& s
       faults.push_back(s);
     } else if (s.rfind(std::string(sim::VirtualBench::kGenName) + "=", 0) == 0) {
       o.gen = s.substr(s.find('=') + 1);
+    } else if (s.rfind(std::string(sim::VirtualBench::kRxName) + "=", 0) == 0) {
+      o.rx = s.substr(s.find('=') + 1);
     } else {
       EXPECT_TRUE(o.impairments.SetAssignment(s, &error)) << error;
     }

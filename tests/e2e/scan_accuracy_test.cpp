@@ -75,6 +75,35 @@ TEST_P(ScanAccuracy, LoadsAndSeriesAntenna) {
 INSTANTIATE_TEST_SUITE_P(Rates, ScanAccuracy, ::testing::Values(2400000, 1200000),
                          [](const ::testing::TestParamInfo<int>& i) { return "Rate" + std::to_string(i.param); });
 
+// The same loads and bounds on the bench's HackRF, at its lowest, a middle and its highest rate.
+class HackRfScanAccuracy : public BenchScan, public ::testing::WithParamInterface<int> {};
+
+TEST_P(HackRfScanAccuracy, LoadsAndSeriesAntenna) {
+  const int rate = GetParam();
+  const AccuracyCase loads[] = {{"50", 0.005, 0.2},   {"25-30j", 0.005, 0.2}, {"150+75j", 0.005, 0.2},
+                                {"5", 0.005, 0.2},    {"500", 0.01, 0.5},
+                                {"series:R=30,L=100n,C=12.05p", 0.005, 0.2}};
+  std::string error;
+  for (const AccuracyCase& c : loads) {
+    SCOPED_TRACE(c.load);
+    if (!Start(c.load, {"seed=7", "rx=hackrf"}, rate)) return;
+    ASSERT_TRUE(station_->Receivers().IsActive(ReceiverKind::kHackRf)) << station_->Receivers().Status().text;
+    EXPECT_EQ(station_->Receivers().ActiveSampleRate(), rate);
+    const std::string ranges = "143-147 1";
+    const auto end = Scan(ranges);
+    ASSERT_TRUE(end);
+    EXPECT_TRUE(end->ok) << end->error;
+    EXPECT_TRUE(end->saved) << end->save.error;
+    const auto model = sim::AntennaModel::Parse(c.load, &error);
+    CheckPoints(*station_, Planned(ranges), *model, c.rel, c.abs, c.swr_rel);
+    if (HasFailure()) return;
+    TearDown();
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Rates, HackRfScanAccuracy, ::testing::Values(2000000, 8000000, 20000000),
+                         [](const ::testing::TestParamInfo<int>& i) { return "Rate" + std::to_string(i.param); });
+
 class ScanLowRate : public BenchScan {};
 
 TEST_F(ScanLowRate, FourRepetitionsAt250k) {

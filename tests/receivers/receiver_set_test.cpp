@@ -140,3 +140,74 @@ TEST_F(ReceiverSetTest, AutomaticGainFollowsTheCalibrationTableWithHysteresis) {
 
 }  // namespace
 }  // namespace kavu
+
+namespace kavu {
+namespace {
+
+// The HackRF branch: both boards listed beside the RTL-SDR, one opened and streaming, its
+// status text, rate choice, tuning report and the gain the scan is told; choosing another
+// receiver closes it first.
+TEST(ReceiverSetHackRf, SelectingABoardOpensStreamsReportsAndClosesOnTheNextChoice) {
+  test::ScopedSettings settings;
+  test::TempDir empty;
+  test::SimFeed rtl_feed(1.0);
+  test::SimFeed feed(1.0, test::SimFeed::HackRfPath(), "kavu_simhackrf_attach");
+  ASSERT_TRUE(feed.Attached());
+  Settings().WriteProfileString("ODlgRtlSdr", "m_PathApiDllRtl", test::SimFeed::LibraryFolder());
+  Settings().WriteProfileString("OHackRfUse", "m_PathApiDll", test::SimFeed::LibraryFolder());
+  Settings().WriteProfileString("OSdrPlayUse", "m_PathApiDll", empty.Path());
+  Settings().WriteProfileString("OExtIOUse", "m_PathExtIO", empty.Path());
+  Settings().WriteProfileInt("OHackRfUse", "m_Lna", 16);
+  Settings().WriteProfileInt("OHackRfUse", "m_VGa", 20);
+  Settings().WriteProfileInt("OHackRfUse", "m_IsAmp", 1);
+  Settings().WriteProfileInt("OHackRfUse", "m_SampleRateVar", 4);
+  SampleRings rings(1 << 16);
+  Host host;
+  ReceiverSet set(rings, host);
+  set.LoadSettings();
+  set.Discover();
+  const std::string serial = "00000000000000004b41565542454e31";
+  const std::string path = test::SimFeed::HackRfPath();
+  ASSERT_EQ(set.Entries().size(), 5u);
+  EXPECT_EQ(set.Entries()[2].text, "HackRf " + serial);
+  EXPECT_EQ(set.Entries()[3].text, "HackRf ");
+  ASSERT_TRUE(set.SelectReceiver(2)) << set.Status().text;
+  EXPECT_EQ(set.Status().text,
+            "ОТКРЫТ HackRf №1 из 2: " + serial + ", 12.5 МГц (полоса 12 МГц) [" + path + "]");
+  EXPECT_EQ(host.rates, (std::vector<double>{12.5e6}));
+  EXPECT_EQ(set.ActiveSampleRate(), 12.5e6);
+  EXPECT_EQ(feed.Center(), 100'000'000u);
+  EXPECT_DOUBLE_EQ(set.Levels().gain_db, 16 + 20 + 10);
+  EXPECT_EQ(feed.Gain(), 460) << "the bench hears the gain the scan is told";
+  EXPECT_TRUE(set.Tune(145e6, nullptr, 0));
+  EXPECT_EQ(set.TuneReport(), "Настр. 145.000 МГц");
+  EXPECT_EQ(feed.Center(), 145'000'000u);
+  EXPECT_EQ(set.TunedFrequency(), 145e6);
+  const auto [ok, text] = set.ChangeHackRfSampleRate(6);
+  EXPECT_TRUE(ok);
+  EXPECT_EQ(text, "Установка частоты дискретизации 20 МГц. Чем больше, тем быстрее сканирование и выше "
+                  "нагрузка на usb и комп ");
+  EXPECT_EQ(host.rates.back(), 20e6);
+  EXPECT_EQ(Settings().GetProfileInt("OHackRfUse", "m_SampleRateVar", 0), 6);
+  EXPECT_EQ(set.Status().text,
+            "ОТКРЫТ HackRf №1 из 2: " + serial + ", 20 МГц (полоса 20 МГц) [" + path + "]");
+  // The RTL-SDR next: the board is closed before it opens.
+  ASSERT_TRUE(set.SelectReceiver(1)) << set.Status().text;
+  EXPECT_EQ(set.HackRf().Status(), 1);
+  EXPECT_FALSE(set.IsActive(ReceiverKind::kHackRf));
+  EXPECT_FALSE(set.Tune(7e9, nullptr, 0)) << "the RTL-SDR does not reach 7 GHz";
+  EXPECT_EQ(feed.Center(), 145'000'000u) << "the closed board is not tuned";
+  // A failing open: the status text says why, in the error colour.
+  int (*script)(const char*, long long) =
+      reinterpret_cast<int (*)(const char*, long long)>(feed.Symbol("kavu_simhackrf_script"));
+  ASSERT_NE(script, nullptr);
+  script("fail:open", -1000);
+  EXPECT_FALSE(set.SelectReceiver(2));
+  script("reset", 0);
+  EXPECT_EQ(set.Status().text, "Ошибка open HackRf №1 из 2: ошибка hackrf_open_by_serial, errcode=-1000, "
+                               "USB error [" + path + "]");
+  EXPECT_EQ(set.Status().colour, StatusColour::kError);
+}
+
+}  // namespace
+}  // namespace kavu

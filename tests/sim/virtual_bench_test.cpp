@@ -318,3 +318,65 @@ TEST_F(BenchOnReference, ARunPlayedWhileSamplesAreMadeStartsAfterThem) {
 
 }  // namespace
 }  // namespace kavu::sim
+
+namespace kavu::sim {
+namespace {
+
+// The bench as a HackRF: its settings choose the simulated HackRF library, the program opens
+// the board by itself, and the reference tone arrives at the level the bench is set to, as it
+// does through the RTL-SDR; an unknown receiver kind is refused before anything starts.
+TEST(VirtualBench, AsAHackRfTheProgramOpensItAndHearsTheSameLevel) {
+  test::ScopedSettings user_settings;
+  VirtualBench bench;
+  VirtualBenchOptions options;
+  options.antenna = *AntennaModel::Parse("50", nullptr);
+  options.impairments.gain_step_db = 0;
+  options.rx = "nope";
+  std::string error;
+  EXPECT_FALSE(bench.Start(options, &error));
+  EXPECT_EQ(error, "rx: неизвестный приёмник 'nope' - ожидалось rtlsdr, hackrf");
+  EXPECT_EQ(Settings().Path(), user_settings.Path());
+  options.rx = "hackrf";
+  ASSERT_TRUE(bench.Start(options, &error)) << error;
+  OSerialPort port;
+  ASSERT_TRUE(port.Open(VirtualBench::kBenchPort, 115200)) << port.LastErrorText();
+  OBoardProtocol board(port);
+  Si5351Config cfg;
+  cfg.CheckAndDerive();
+  Si5351Regs regs;
+  ASSERT_TRUE(Si5351_CalcF(cfg, 145e6, 0, regs, error)) << error;
+  ASSERT_EQ(board.I2cBlockWrite(26, regs.pll.data(), 8), 0);
+  ASSERT_EQ(board.I2cBlockWrite(42, regs.ms.data(), 8), 0);
+  ASSERT_EQ(board.I2cRegWrite(16, regs.clk_control), 0);
+  ASSERT_EQ(board.I2cRegWrite(3, 0xFE), 0);
+  ASSERT_TRUE(board.SetCS(8, 231));  // bridge: reference
+  SampleRings rings(1 << 22);
+  Host host;
+  {
+    ReceiverSet set(rings, host);
+    set.LoadSettings();
+    set.Discover();
+    const int chosen = set.AutoSelect();
+    ASSERT_GE(chosen, 0) << set.Status().text;
+    EXPECT_EQ(set.Entries()[static_cast<size_t>(chosen)].text, "HackRf 00000000000000004b41565542454e31");
+    ASSERT_EQ(set.HackRf().Status(), 3) << set.HackRf().ErrorText();
+    EXPECT_DOUBLE_EQ(set.Levels().gain_db, 0.0);
+    const double rate = set.ActiveSampleRate();
+    EXPECT_EQ(rate, 10e6);
+    const double offset =
+        bench.Peripherals().Si5351Out(0).hz * (1 + options.impairments.gen_ppm * 1e-6) - 145.2e6;
+    EXPECT_NEAR(MeasureRing(rings, offset, rate, 1 << 17), options.impairments.ref_lsb,
+                0.02 * options.impairments.ref_lsb);
+    set.Shutdown();
+  }
+  port.Close();
+  const auto log = bench.ReceiverLog();
+  ASSERT_FALSE(log.empty());
+  EXPECT_EQ(log.front(), "init");
+  EXPECT_EQ(log.back(), "exit");
+  bench.Stop();
+  EXPECT_EQ(Settings().Path(), user_settings.Path());
+}
+
+}  // namespace
+}  // namespace kavu::sim

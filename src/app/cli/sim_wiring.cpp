@@ -20,6 +20,8 @@ int ParseBenchArgs(const char* name, const std::string& load, const std::vector<
     const std::string key = s.substr(0, eq), value = s.substr(eq + 1);
     if (key == sim::VirtualBench::kGenName) {
       opts.gen = value;
+    } else if (key == sim::VirtualBench::kRxName) {
+      opts.rx = value;
     } else if (key == sim::VirtualBench::kBoardFaultName || key == sim::VirtualBench::kChipFaultName) {
       later.emplace_back(key, value);
     } else if (!opts.impairments.Set(key, value, &error)) {

@@ -27,6 +27,7 @@
 #include <memory>
 #include <string>
 
+#include "receivers/ui/cdlg_hackrf.h"
 #include "receivers/ui/odlg_rtl_sdr.h"
 #include "results/ui/cshow_data_window.h"
 #include "scan/analyzer_session_interface.h"
@@ -82,6 +83,8 @@ class ODlgSpektr : public QWidget, private ISessionListener {
   void OnShowSignal();                // "Показ изм сигнала..."
   void ShowRtlSdrWindow();            // the RTL-SDR settings window
   ODlgRtlSdr* RtlSdrWindow() { return rtl_window_; }
+  void ShowHackRfWindow();            // the HackRF settings window
+  CDlgHackRF* HackRfWindow() { return hackrf_window_; }
   void ShowAbout();
   // "Настройки...": the options window, modal; when it closes the station re-reads the options.
   void ShowOptions();
@@ -182,6 +185,7 @@ class ODlgSpektr : public QWidget, private ISessionListener {
   QMenu* service_menu_ = nullptr;
   SpectrumView* view_ = nullptr;
   QPointer<ODlgRtlSdr> rtl_window_;
+  QPointer<CDlgHackRF> hackrf_window_;
   QPointer<CDlgOneSignal> signal_view_;  // deletes itself when closed
 };
 

@@ -66,6 +66,9 @@ void ODlgSpektr::SetF(double hz) {
   const bool tuned = station_->Receivers().Tune(station_->Spektr().m_FM_Sdr, nullptr, 0);
   sdr_freq_->SetFailed(!tuned);
   if (tuned && rtl_window_) rtl_window_->ShowTuned(station_->Spektr().m_FM_Sdr / 1e6, station_->Receivers().IsConvertor());
+  if (hackrf_window_ && station_->Receivers().IsActive(ReceiverKind::kHackRf)) {
+    hackrf_window_->ShowTuned(station_->Receivers().TuneReport());
+  }
   UpdateTuning();
 }
 

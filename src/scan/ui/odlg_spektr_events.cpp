@@ -56,12 +56,18 @@ void ODlgSpektr::ReceiverStatusChanged(const ReceiverStatus& status) {
                         : status.colour == StatusColour::kNotice ? kStartColour
                                                                  : QColor();
   SetStatus(QString::fromStdString(status.text), colour);
+  // A HackRF opened or closed meanwhile: its window, when shown, follows.
+  if (hackrf_window_ && hackrf_window_->isVisible()) hackrf_window_->Refresh();
 }
 
 void ODlgSpektr::ShowReceiverSettings(ReceiverKind kind) {
   if (kind == ReceiverKind::kRtlSdr) {
     ShowRtlSdrWindow();
     return;  // the box stays checked while the window is shown
+  }
+  if (kind == ReceiverKind::kHackRf) {
+    ShowHackRfWindow();
+    return;
   }
   NotBuiltYet(QString::fromUtf8("Окно настроек ") + QString::fromUtf8(KindName(kind)));
   // Until the other settings windows exist nothing stays open for the box to show.
@@ -137,6 +143,10 @@ void ODlgSpektr::ReceiveStatus() {
           KindOfCode(entries[static_cast<size_t>(sel)].code) == ReceiverKind::kRtlSdr;
   f.direct_mode = rx.Rtl().CurrentDirectMode();
   f.gain_db = rx.Rtl().CurGA() / 10.0;
+  f.hackrf = rx.IsActive(ReceiverKind::kHackRf);
+  f.lna = rx.HackRf().CurLna();
+  f.vga = rx.HackRf().CurVga();
+  f.amp = rx.HackRf().CurAmp() != 0;
   const int32_t a = rings.m_OverloadA.load(), b = rings.m_OverloadB.load();
   const bool overload = a != last_overload_a_ || b != last_overload_b_;
   last_overload_a_ = a;

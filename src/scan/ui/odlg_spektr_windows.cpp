@@ -33,6 +33,23 @@ void ODlgSpektr::ShowRtlSdrWindow() {
   rtl_window_->raise();
 }
 
+void ODlgSpektr::ShowHackRfWindow() {
+  if (!hackrf_window_) {
+    hackrf_window_ = new CDlgHackRF(station_->Receivers(), this);
+    connect(hackrf_window_, &CDlgHackRF::Closed, this, [this] {
+      filling_ = true;
+      sdr_settings_->setChecked(false);
+      filling_ = false;
+    });
+    connect(hackrf_window_, &CDlgHackRF::SettingsChanged, this, [this](double) {
+      setWindowTitle(QString::fromStdString(station_->Receivers().StatusTextHackRf()));
+      UpdateTuning();
+    });
+  }
+  hackrf_window_->show();  // it refreshes whenever it is shown
+  hackrf_window_->raise();
+}
+
 void ODlgSpektr::OnShowFilter() {
   CDlgBpfShow dialog(*station_, this);
   dialog.exec();

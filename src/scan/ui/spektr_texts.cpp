@@ -55,6 +55,11 @@ std::string ReceiveStatusText(const ReceiveFigures& f) {
       s += ", G=" + FormatFixed(f.gain_db, 1);
     }
   }
+  if (f.hackrf) {
+    s += ", lna=" + std::to_string(f.lna);
+    if (f.amp) s += "amp";
+    s += " vga=" + std::to_string(f.vga);
+  }
   return s;
 }
 

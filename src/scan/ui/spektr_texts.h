@@ -38,9 +38,13 @@ struct ReceiveFigures {
   bool rtl = false;           // the active receiver is an RTL-SDR
   int direct_mode = 0;        // RTL-SDR direct sampling: 0 off, 1 input I, 2 input Q
   double gain_db = 0;         // RTL-SDR gain
+  bool hackrf = false;        // the active receiver is a HackRF
+  int lna = 0, vga = 0;       // HackRF gains, dB
+  bool amp = false;           // HackRF amplifier on
 };
 // "Поток %0.3f МВыб/с, блок %d (%0.1f мс); Пик %0.3f[/%0.3f][, спектр [%0.0f - %0.0f] дб]"
-// and the RTL-SDR's ", G=%0.1f" (", InI" / ", InQ" in direct sampling).
+// and the RTL-SDR's ", G=%0.1f" (", InI" / ", InQ" in direct sampling) or the HackRF's
+// ", lna=%d", "amp" with the amplifier on, " vga=%d".
 std::string ReceiveStatusText(const ReceiveFigures& f);
 
 }  // namespace kavu

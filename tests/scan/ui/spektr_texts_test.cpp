@@ -77,6 +77,17 @@ TEST(SpektrTexts, ReceiveStatusLine) {
   f.direct_mode = 1;
   f.rtl = true;
   EXPECT_NE(ReceiveStatusText(f).find(", InI"), std::string::npos);
+  // A HackRF: its LNA, the amplifier when on, its VGA.
+  ReceiveFigures h;
+  h.rate_sps = 20e6;
+  h.max_block = 131072;
+  h.peak_a = 60;
+  h.hackrf = true;
+  h.lna = 16;
+  h.vga = 14;
+  EXPECT_EQ(ReceiveStatusText(h), "Поток 20.000 МВыб/с, блок 131072 (6.6 мс); Пик 60, lna=16 vga=14");
+  h.amp = true;
+  EXPECT_EQ(ReceiveStatusText(h), "Поток 20.000 МВыб/с, блок 131072 (6.6 мс); Пик 60, lna=16amp vga=14");
   // Nothing received yet: no division by a zero rate.
   ReceiveFigures none;
   EXPECT_EQ(ReceiveStatusText(none), "Поток 0.000 МВыб/с, блок 0 (0.0 мс); Пик 0");
