@@ -186,6 +186,13 @@ void ScanStation::StatusChanged(const ReceiverStatus& status) {
 
 std::string ScanStation::ReceiverText(bool detailed) const {
   if (receivers_->Selected() < 0) return "";
+  if (receivers_->ExtIO().IsLoaded()) {
+    // The plug-in's file name without its folder and its extension.
+    std::string name = receivers_->ExtIO().Path();
+    name.erase(0, name.find_last_of('/') + 1);
+    const size_t dot = name.rfind('.');
+    return dot == std::string::npos ? name : name.substr(0, dot);
+  }
   const ORtlSdr& rtl = receivers_->Rtl();
   std::string s = "rtlsdr";
   if (!detailed) return s;

@@ -1,0 +1,251 @@
+#include "sim/simlib/sim_extio_plugin.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <cstring>
+
+#include "platform/steady_clock.h"
+
+namespace kavu::simextio {
+namespace {
+
+constexpr const char* kName = "KavuSim";
+constexpr const char* kModel = "Virtual bench";
+
+size_t BytesPerPair(int type) {
+  switch (type) {
+    case kExtIOTypeInt16: return 4;
+    case kExtIOTypeFloat32: return 8;
+    case kExtIOTypeUChar:
+    case kExtIOTypeSChar: return 2;
+    case kExtIOTypeInt24: return 6;
+    default: return 8;  // int32 kinds
+  }
+}
+
+int16_t Saturate16(double v) {
+  return static_cast<int16_t>(std::clamp(std::lround(v), -32768L, 32767L));
+}
+
+}  // namespace
+
+Plugin& Plugin::Instance() {
+  static Plugin plugin;
+  return plugin;
+}
+
+bool Plugin::Set(const std::string& name, double value) {
+  const auto i = static_cast<int>(value);
+  bool rate_changed = false;
+  {
+    std::lock_guard lock(mutex_);
+    Script& s = script_;
+    if (name == "type") s.type = i;
+    else if (name == "offset") s.offset = value;
+    else if (name == "init_ok") s.init_ok = i != 0;
+    else if (name == "open_ok") s.open_ok = i != 0;
+    else if (name == "start_result") s.start_result = i;
+    else if (name == "block") s.block = std::max(1, i);
+    else if (name == "lo_result") s.lo_result = i;
+    else if (name == "manual") s.manual = i != 0;
+    else if (name == "long_name") s.long_name = i != 0;
+    else if (name == "rate") {
+      s.rate = i;
+      rate_changed = rate_.exchange(i) != i;
+    } else {
+      return false;
+    }
+  }
+  if (rate_changed) {
+    {
+      // The own clock keeps its count across the change.
+      std::lock_guard lock(run_mutex_);
+      const int64_t now = SteadyNowNs();
+      origin_samples_ = Due();
+      origin_ns_ = now;
+    }
+    Notice(kExtIOStatusRateChanged);
+  }
+  return true;
+}
+
+void Plugin::Reset() {
+  std::lock_guard lock(mutex_);
+  script_ = Script{};
+  rate_ = script_.rate;
+  calls_.clear();
+}
+
+void Plugin::Record(const std::string& call) {
+  std::lock_guard lock(mutex_);
+  calls_.push_back(call);
+}
+
+std::string Plugin::Calls() const {
+  std::lock_guard lock(mutex_);
+  std::string all;
+  for (const std::string& c : calls_) all += c + "\n";
+  return all;
+}
+
+int Plugin::Notice(int status) {
+  const KavuExtIOCallback cb = callback_.load();
+  return cb ? cb(-1, status, 0.0f, nullptr) : -1;
+}
+
+int Plugin::PushPatternBlock(uint32_t pairs) {
+  const KavuExtIOCallback cb = callback_.load();
+  if (!cb) return -1;
+  Script s;
+  {
+    std::lock_guard lock(mutex_);
+    s = script_;
+  }
+  std::vector<unsigned char> buf(BytesPerPair(s.type) * pairs);
+  for (uint32_t k = 0; k < pairs; ++k) {
+    const double v = static_cast<double>(k % 1000);
+    if (s.type == kExtIOTypeInt16) {
+      const int16_t iq[2] = {Saturate16(v + s.offset), Saturate16(-v + s.offset)};
+      std::memcpy(&buf[4 * k], iq, sizeof iq);
+    } else if (s.type == kExtIOTypeFloat32) {
+      const float iq[2] = {static_cast<float>(v + s.offset), static_cast<float>(-v + s.offset)};
+      std::memcpy(&buf[8 * k], iq, sizeof iq);
+    } else if (s.type == kExtIOTypeUChar) {
+      buf[2 * k] = static_cast<unsigned char>(128 + k % 100);
+      buf[2 * k + 1] = static_cast<unsigned char>(128 - k % 100);
+    }
+  }
+  return cb(static_cast<int>(pairs), 0, static_cast<float>(s.offset), buf.data());
+}
+
+bool Plugin::InitHW(char* name, char* model, int* type) {
+  Record("InitHW");
+  std::lock_guard lock(mutex_);
+  if (!script_.init_ok) return false;
+  if (name) {
+    if (script_.long_name) {
+      std::memset(name, 'N', kExtIONameSize);  // no terminator: the caller must supply one
+    } else {
+      std::strcpy(name, kName);
+    }
+  }
+  if (model) std::strcpy(model, kModel);
+  if (type) *type = script_.type;
+  return true;
+}
+
+bool Plugin::OpenHW() {
+  Record("OpenHW");
+  std::lock_guard lock(mutex_);
+  return script_.open_ok;
+}
+
+void Plugin::CloseHW() { Record("CloseHW"); }
+
+void Plugin::SetCallback(KavuExtIOCallback cb) {
+  Record("SetCallback");
+  callback_ = cb;
+}
+
+int32_t Plugin::GetHWSR() { return rate_.load(); }
+
+int Plugin::SetLo(const std::string& how, double hz) {
+  Record(how + " " + std::to_string(static_cast<long long>(hz)));
+  lo_hz_ = hz;
+  std::lock_guard lock(mutex_);
+  return script_.lo_result;
+}
+
+int Plugin::StartHW(int32_t freq) {
+  Record("StartHW " + std::to_string(freq));
+  lo_hz_ = freq;
+  Script s;
+  {
+    std::lock_guard lock(mutex_);
+    s = script_;
+  }
+  if (s.start_result != Script::kNoStartResult) return s.start_result;
+  if (!s.manual && !thread_.joinable()) {
+    {
+      std::lock_guard lock(run_mutex_);
+      cancel_ = false;
+      origin_ns_ = SteadyNowNs();
+      origin_samples_ = 0;
+    }
+    thread_ = std::thread([this] { Stream(); });
+  }
+  return s.block;
+}
+
+void Plugin::StopHW() {
+  {
+    std::lock_guard lock(run_mutex_);
+    cancel_ = true;
+    run_cv_.notify_all();
+  }
+  // No callback runs after StopHW returned.
+  if (thread_.joinable()) thread_.join();
+  Record("StopHW");
+}
+
+uint64_t Plugin::Due() {
+  const double elapsed = static_cast<double>(SteadyNowNs() - origin_ns_) * 1e-9;
+  return origin_samples_ + static_cast<uint64_t>(elapsed * std::max(rate_.load(), 1));
+}
+
+void Plugin::Fill(uint64_t /*first*/, std::vector<unsigned char>& buf, uint32_t pairs) {
+  Script s;
+  {
+    std::lock_guard lock(mutex_);
+    s = script_;
+  }
+  // Alone: a few LSB of noise around zero (mid-scale for bytes), plus the offset.
+  for (uint32_t k = 0; k < 2 * pairs; ++k) {
+    noise_ ^= noise_ << 13;
+    noise_ ^= noise_ >> 7;
+    noise_ ^= noise_ << 17;
+    const int v = static_cast<int>(noise_ >> 61) - 4;
+    if (s.type == kExtIOTypeInt16) {
+      const int16_t x = Saturate16(v + s.offset);
+      std::memcpy(&buf[2 * k], &x, sizeof x);
+    } else if (s.type == kExtIOTypeFloat32) {
+      const float x = static_cast<float>(v + s.offset);
+      std::memcpy(&buf[4 * k], &x, sizeof x);
+    } else if (s.type == kExtIOTypeUChar) {
+      buf[k] = static_cast<unsigned char>(128 + v);
+    }
+  }
+}
+
+void Plugin::Stream() {
+  std::vector<unsigned char> buf;
+  std::unique_lock lock(run_mutex_);
+  uint64_t next = Due();
+  while (!cancel_) {
+    Script s;
+    {
+      std::lock_guard script_lock(mutex_);
+      s = script_;
+    }
+    const auto n = static_cast<uint32_t>(s.block);
+    const uint64_t due = Due();
+    if (due >= next + n) {
+      buf.resize(BytesPerPair(s.type) * n);
+      Fill(next, buf, n);
+      next += n;
+      lock.unlock();
+      if (const KavuExtIOCallback cb = callback_.load()) {
+        cb(static_cast<int>(n), 0, static_cast<float>(s.offset), buf.data());
+      }
+      lock.lock();
+      continue;
+    }
+    const double rate = std::max(rate_.load(), 1);
+    const double behind = static_cast<double>(next + n - due) / rate;
+    const auto us = std::chrono::microseconds(static_cast<int64_t>(std::min(behind, 0.05) * 1e6) + 200);
+    run_cv_.wait_for(lock, us, [this] { return cancel_; });
+  }
+}
+
+}  // namespace kavu::simextio
