@@ -23,7 +23,7 @@ std::vector<uint8_t> Reencode(const Message& m) {
     case MsgType::kHello: return EncodeHello(m.version);
     case MsgType::kConfigure: return EncodeConfigure(m.rate, m.center_hz, m.gain, m.direct);
     case MsgType::kDue: return EncodeDue();
-    case MsgType::kFill: return EncodeFill(m.sample, m.length);
+    case MsgType::kFill: return EncodeFill(m.sample, m.format, m.samples);
     case MsgType::kFault: return EncodeFault();
     case MsgType::kLog: return EncodeLog(m.text);
     case MsgType::kHelloReply: return EncodeHelloReply(m.status, m.version);
@@ -45,8 +45,8 @@ bool Same(const Message& a, const Message& b) {
   const bool magic_ok = a.type != MsgType::kHello || a.magic != kMagic || b.magic == kMagic;
   return a.type == b.type && magic_ok && a.version == b.version && a.status == b.status &&
          a.rate == b.rate && a.center_hz == b.center_hz && a.gain == b.gain && a.direct == b.direct &&
-         a.sample == b.sample && a.length == b.length && a.fault == b.fault && a.text == b.text &&
-         a.data == b.data;
+         a.sample == b.sample && a.format == b.format && a.samples == b.samples && a.fault == b.fault &&
+         a.text == b.text && a.data == b.data;
 }
 
 }  // namespace

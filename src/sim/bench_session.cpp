@@ -8,7 +8,7 @@
 
 namespace kavu::sim {
 
-BenchSession::BenchSession(int fd, const KavuSimRtlSource& source, LogFn log)
+BenchSession::BenchSession(int fd, const KavuSimSource& source, LogFn log)
     : fd_(fd), source_(source), log_(std::move(log)) {}
 
 BenchSession::~BenchSession() {
@@ -68,11 +68,11 @@ bool BenchSession::Handle(const wire::Message& m) {
       reply = wire::EncodeDueReply(source_.due ? source_.due(source_.ctx) : 0);
       break;
     case MsgType::kFill:
-      reply = wire::EncodeFillReply(m.sample, m.length);
-      if (source_.fill) source_.fill(source_.ctx, m.sample, wire::FillReplyData(reply), m.length);
+      reply = wire::EncodeFillReply(m.sample, m.samples * KavuSimPairBytes(m.format));
+      if (source_.fill) source_.fill(source_.ctx, m.sample, m.format, wire::FillReplyData(reply), m.samples);
       break;
     case MsgType::kFault:
-      reply = wire::EncodeFaultReply(source_.fault ? source_.fault(source_.ctx) : kKavuSimRtlOk);
+      reply = wire::EncodeFaultReply(source_.fault ? source_.fault(source_.ctx) : kKavuSimOk);
       break;
     case MsgType::kLog:
       if (source_.log) source_.log(source_.ctx, m.text.c_str());

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "sim/bench_wire.h"
-#include "sim/sim_rtlsdr_abi.h"
+#include "sim/sim_feeder_abi.h"
 
 namespace kavu::sim {
 
@@ -18,7 +18,7 @@ class BenchSession {
   using LogFn = std::function<void(const std::string&)>;
 
   // Takes over `fd`, a connected stream socket (blocking; closed by the destructor).
-  BenchSession(int fd, const KavuSimRtlSource& source, LogFn log);
+  BenchSession(int fd, const KavuSimSource& source, LogFn log);
   ~BenchSession();
   BenchSession(const BenchSession&) = delete;
   BenchSession& operator=(const BenchSession&) = delete;
@@ -33,7 +33,7 @@ class BenchSession {
   bool Malformed(const std::string& why);
 
   int fd_;
-  KavuSimRtlSource source_;
+  KavuSimSource source_;
   LogFn log_;
   wire::FrameReader reader_;
   bool greeted_ = false;

@@ -24,6 +24,53 @@ uint8_t Quantise(double v) {
   return static_cast<uint8_t>(std::min(255, static_cast<int>(c)));
 }
 
+// The same value (in LSB of the 8-bit formats) in the other formats: signed bytes keep the
+// unsigned byte's rails shifted by 128; 16-bit and float scale one 8-bit LSB to 256 units.
+int8_t QuantiseS8(double v) { return static_cast<int8_t>(static_cast<int>(Quantise(v)) - 128); }
+
+constexpr double kWideScale = 256.0;
+constexpr double kWideRail = 32767.0;
+
+int16_t QuantiseI16(double v) {
+  if (!(std::abs(v) < 1e6)) return static_cast<int16_t>(v > 0 ? kWideRail : (v < 0 ? -kWideRail : 0.0));
+  return static_cast<int16_t>(std::lround(std::clamp(v * kWideScale, -kWideRail, kWideRail)));
+}
+
+float QuantiseF32(double v) {
+  if (!(std::abs(v) < 1e6)) return static_cast<float>(v > 0 ? kWideRail : (v < 0 ? -kWideRail : 0.0));
+  return static_cast<float>(std::clamp(v * kWideScale, -kWideRail, kWideRail));
+}
+
+// Writes sample k's I and Q in one format.
+struct WriteU8 {
+  uint8_t* p;
+  void operator()(uint32_t k, double i, double q) const {
+    p[2 * k] = Quantise(i);
+    p[2 * k + 1] = Quantise(q);
+  }
+};
+struct WriteS8 {
+  int8_t* p;
+  void operator()(uint32_t k, double i, double q) const {
+    p[2 * k] = QuantiseS8(i);
+    p[2 * k + 1] = QuantiseS8(q);
+  }
+};
+struct WriteI16 {
+  int16_t* p;
+  void operator()(uint32_t k, double i, double q) const {
+    p[2 * k] = QuantiseI16(i);
+    p[2 * k + 1] = QuantiseI16(q);
+  }
+};
+struct WriteF32 {
+  float* p;
+  void operator()(uint32_t k, double i, double q) const {
+    p[2 * k] = QuantiseF32(i);
+    p[2 * k + 1] = QuantiseF32(q);
+  }
+};
+
 BridgeSettings BenchBridge(const BenchImpairments& imp) {
   BridgeSettings b;
   b.rt = imp.bridge_rt;
@@ -142,7 +189,33 @@ void BenchSignal::Wander(double step, const TimelineState& st) {
 
 void BenchSignal::Fill(const IBenchState& state, const SampleTimeBase& clock, uint64_t first,
                        uint8_t* buf, uint32_t len) {
-  const uint32_t n = len / 2;
+  Generate(state, clock, first, len / 2, WriteU8{buf});
+  if (len & 1u) buf[len - 1] = 128;
+}
+
+bool BenchSignal::FillFormat(const IBenchState& state, const SampleTimeBase& clock, uint64_t first,
+                             int32_t format, void* buf, uint32_t samples) {
+  switch (format) {
+    case kKavuSimU8:
+      Generate(state, clock, first, samples, WriteU8{static_cast<uint8_t*>(buf)});
+      return true;
+    case kKavuSimS8:
+      Generate(state, clock, first, samples, WriteS8{static_cast<int8_t*>(buf)});
+      return true;
+    case kKavuSimI16:
+      Generate(state, clock, first, samples, WriteI16{static_cast<int16_t*>(buf)});
+      return true;
+    case kKavuSimF32:
+      Generate(state, clock, first, samples, WriteF32{static_cast<float*>(buf)});
+      return true;
+    default:
+      return false;
+  }
+}
+
+template <class Write>
+void BenchSignal::Generate(const IBenchState& state, const SampleTimeBase& clock, uint64_t first,
+                           uint32_t n, Write write) {
   const double gain = GainLinear();
   const double sigma = imp_.ref_lsb * gain *
                        std::sqrt(std::pow(10.0, imp_.noise_db / 10.0) * rate_ / kNoiseBandHz / 2.0);
@@ -181,12 +254,10 @@ void BenchSignal::Fill(const IBenchState& state, const SampleTimeBase& clock, ui
           phasor_[t] *= rot_[t];
         }
         if (sigma > 0) x += Complex(sigma * NoiseGauss(), sigma * NoiseGauss());
-        buf[2 * k] = Quantise(x.real());
-        buf[2 * k + 1] = Quantise(x.imag());
+        write(k, x.real(), x.imag());
       }
     }
   }
-  if (len & 1u) buf[len - 1] = 128;
 }
 
 }  // namespace kavu::sim

@@ -13,7 +13,8 @@
 // Then: the receiver gain (tenths of dB, 0 = unity) with a random step at every retune, a slow
 // random walk of each generator's phase (a small step every kWanderSamples samples of the
 // stream, in proportion to the generator's frequency), complex white noise, the DC spike, and
-// unsigned 8-bit quantisation (byte = 128 + value, clamped to 0 … 255).
+// quantisation: unsigned 8-bit (byte = 128 + value, clamped to 0 … 255) or another feeder format
+// at the same amplitude relative to full scale.
 //
 // In tuner mode (direct 0) a centre below 24 MHz receives no tones (the tuner cannot go there).
 // Deterministic: equal impairments (seed), equal calls give equal bytes.
@@ -27,6 +28,7 @@
 #include "sim/antenna_model.h"
 #include "sim/batch_timeline.h"
 #include "sim/bench_impairments.h"
+#include "sim/sim_feeder_abi.h"
 
 namespace kavu::sim {
 
@@ -62,6 +64,11 @@ class BenchSignal {
   // Writes len bytes (len/2 samples) for samples first, first + 1, ... of `clock`.
   void Fill(const IBenchState& state, const SampleTimeBase& clock, uint64_t first, uint8_t* buf,
             uint32_t len);
+  // Writes `samples` I/Q pairs in `format` (sim/sim_feeder_abi.h KavuSimFormat); the same
+  // signal as Fill, at the same amplitude relative to full scale. False (nothing written) for an
+  // unknown format.
+  bool FillFormat(const IBenchState& state, const SampleTimeBase& clock, uint64_t first, int32_t format,
+                  void* buf, uint32_t samples);
 
   // The complex amplitude (LSB, before noise, at the current gain) a tone of frequency f
   // produces in the given bridge position; exposed for tests.
@@ -77,6 +84,8 @@ class BenchSignal {
     int source;
     int harmonic;
   };
+  template <class Write>
+  void Generate(const IBenchState& state, const SampleTimeBase& clock, uint64_t first, uint32_t n, Write write);
   void CollectTones(const TimelineState& st, std::vector<Tone>& out) const;
   std::complex<double> Divided(std::complex<double> node, double f_hz) const;
   double NextGauss();

@@ -20,7 +20,7 @@ void BenchSocketServer::Log(const std::string& line) const {
   if (log_) log_(line);
 }
 
-bool BenchSocketServer::Start(const std::string& path, const KavuSimRtlSource& source, LogFn log,
+bool BenchSocketServer::Start(const std::string& path, const KavuSimSource& source, LogFn log,
                               std::string* error) {
   Stop();
   sockaddr_un addr{};

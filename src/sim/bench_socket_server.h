@@ -1,5 +1,5 @@
 #pragma once
-// BenchSocketServer: serves a feeder (sim/sim_rtlsdr_abi.h, normally the virtual bench's) to the
+// BenchSocketServer: serves a feeder (sim/sim_feeder_abi.h, normally the virtual bench's) to the
 // simulated RTL-SDR library of another process over a Unix-domain socket (sim/bench_wire.h).
 //
 // One program at a time, as one USB receiver serves one program: while a connection is served,
@@ -12,7 +12,7 @@
 #include <string>
 #include <thread>
 
-#include "sim/sim_rtlsdr_abi.h"
+#include "sim/sim_feeder_abi.h"
 
 namespace kavu::sim {
 
@@ -29,7 +29,7 @@ class BenchSocketServer {
   // Listens on `path` (which must not exist; at most 107 bytes) and serves `source` until Stop.
   // `log` gets one line per connection event and error (from the server's thread). False with
   // the reason in *error; nothing is left behind then.
-  bool Start(const std::string& path, const KavuSimRtlSource& source, LogFn log, std::string* error);
+  bool Start(const std::string& path, const KavuSimSource& source, LogFn log, std::string* error);
   // Closes the connection and the socket, removes the socket file. Safe to call twice.
   void Stop();
   const std::string& Path() const { return path_; }
@@ -42,7 +42,7 @@ class BenchSocketServer {
   void Run();
   void Log(const std::string& line) const;
 
-  KavuSimRtlSource source_{};
+  KavuSimSource source_{};
   LogFn log_;
   std::string path_;
   int listen_fd_ = -1;

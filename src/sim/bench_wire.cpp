@@ -64,10 +64,10 @@ std::vector<uint8_t> EncodeHello(uint16_t version) {
   return Finish(std::move(b));
 }
 
-std::vector<uint8_t> EncodeConfigure(uint32_t rate, uint32_t center_hz, int32_t gain, int32_t direct) {
-  auto b = Begin(MsgType::kConfigure, 16);
+std::vector<uint8_t> EncodeConfigure(uint32_t rate, uint64_t center_hz, int32_t gain, int32_t direct) {
+  auto b = Begin(MsgType::kConfigure, 20);
   PutU32(b, rate);
-  PutU32(b, center_hz);
+  PutU64(b, center_hz);
   PutU32(b, static_cast<uint32_t>(gain));
   PutU32(b, static_cast<uint32_t>(direct));
   return Finish(std::move(b));
@@ -75,11 +75,17 @@ std::vector<uint8_t> EncodeConfigure(uint32_t rate, uint32_t center_hz, int32_t 
 
 std::vector<uint8_t> EncodeDue() { return Finish(Begin(MsgType::kDue, 0)); }
 
-std::vector<uint8_t> EncodeFill(uint64_t first, uint32_t length) {
-  auto b = Begin(MsgType::kFill, 12);
+std::vector<uint8_t> EncodeFill(uint64_t first, int32_t format, uint32_t samples) {
+  auto b = Begin(MsgType::kFill, 16);
   PutU64(b, first);
-  PutU32(b, length);
+  PutU32(b, static_cast<uint32_t>(format));
+  PutU32(b, samples);
   return Finish(std::move(b));
+}
+
+uint32_t MaxFillSamples(int32_t format) {
+  const uint32_t pair = KavuSimPairBytes(format);
+  return pair == 0 ? 0 : kMaxFillBytes / pair;
 }
 
 std::vector<uint8_t> EncodeFault() { return Finish(Begin(MsgType::kFault, 0)); }
@@ -152,19 +158,24 @@ bool DecodeBody(const uint8_t* body, size_t size, Message* out, std::string* err
       out->status = p[2];
       return true;
     case MsgType::kConfigure:
-      if (!expect(16)) return false;
+      if (!expect(20)) return false;
       out->rate = GetU32(p);
-      out->center_hz = GetU32(p + 4);
-      out->gain = static_cast<int32_t>(GetU32(p + 8));
-      out->direct = static_cast<int32_t>(GetU32(p + 12));
+      out->center_hz = GetU64(p + 4);
+      out->gain = static_cast<int32_t>(GetU32(p + 12));
+      out->direct = static_cast<int32_t>(GetU32(p + 16));
       return true;
     case MsgType::kFill:
-      if (!expect(12)) return false;
+      if (!expect(16)) return false;
       out->sample = GetU64(p);
-      out->length = GetU32(p + 8);
-      if (out->length < 2 || out->length > kMaxFillBytes || out->length % 2 != 0) {
-        *error = "fill of " + std::to_string(out->length) + " bytes (an even count from 2 to " +
-                 std::to_string(kMaxFillBytes) + ")";
+      out->format = static_cast<int32_t>(GetU32(p + 8));
+      out->samples = GetU32(p + 12);
+      if (KavuSimPairBytes(out->format) == 0) {
+        *error = "fill in unknown sample format " + std::to_string(out->format);
+        return false;
+      }
+      if (out->samples < 1 || out->samples > MaxFillSamples(out->format)) {
+        *error = "fill of " + std::to_string(out->samples) + " pairs in format " + std::to_string(out->format) +
+                 " (1 to " + std::to_string(MaxFillSamples(out->format)) + ")";
         return false;
       }
       return true;

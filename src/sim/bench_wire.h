@@ -1,7 +1,7 @@
 #pragma once
-// The virtual bench's socket protocol: how the simulated RTL-SDR library in a program reaches a
+// The virtual bench's socket protocol: how a simulated receiver library in a program reaches a
 // bench running in another process (`kavusdraa-cli sim-bench`). It carries exactly the calls of
-// the in-process feeder interface (sim/sim_rtlsdr_abi.h), so the bench process stays the owner
+// the in-process feeder interface (sim/sim_feeder_abi.h), so the bench process stays the owner
 // of the one sample clock and the library paces its stream by the bench's due() as it does in
 // one process.
 //
@@ -10,10 +10,11 @@
 //   body    = u8 type, payload                 (payload length fixed per type, except below)
 // Requests (library -> bench), each answered by exactly one reply of type | 0x80, in order:
 //   0x01 hello      u32 magic "KVSB" (0x4253564B), u16 version           -> u16 version, u8 status
-//   0x02 configure  u32 rate S/s, u32 centre Hz, i32 gain 0.1 dB, i32 direct -> (empty)
+//   0x02 configure  u32 rate S/s, u64 centre Hz, i32 gain 0.1 dB, i32 direct -> (empty)
 //   0x03 due        (empty)                                              -> u64 samples due
-//   0x04 fill       u64 first sample, u32 byte count (even, 2..kMaxFillBytes) -> u64 first, bytes
-//   0x05 fault      (empty)                                              -> i32 KavuSimRtlFault
+//   0x04 fill       u64 first sample, i32 format, u32 pairs              -> u64 first, bytes
+//                   (format a KavuSimFormat; pairs × its pair size from 2 to kMaxFillBytes bytes)
+//   0x05 fault      (empty)                                              -> i32 KavuSimFault
 //   0x06 log        text, 0..kMaxLogBytes bytes                          -> (empty)
 // Hello status: 0 accepted, 1 busy (the bench serves another program), 2 version not served.
 // The bench refuses a second program with an unrequested hello reply "busy", then closes.
@@ -24,10 +25,12 @@
 #include <string>
 #include <vector>
 
+#include "sim/sim_feeder_abi.h"
+
 namespace kavu::sim::wire {
 
 inline constexpr uint32_t kMagic = 0x4253564Bu;  // "KVSB" in stream order
-inline constexpr uint16_t kVersion = 1;
+inline constexpr uint16_t kVersion = 2;
 inline constexpr uint32_t kMaxFillBytes = 1u << 20;
 inline constexpr uint32_t kMaxLogBytes = 512;
 inline constexpr uint32_t kMaxBody = 1 + 8 + kMaxFillBytes;
@@ -59,11 +62,12 @@ struct Message {
   uint16_t version = 0;         // hello, hello reply
   uint8_t status = 0;           // hello reply
   uint32_t rate = 0;            // configure, S/s
-  uint32_t center_hz = 0;       // configure
+  uint64_t center_hz = 0;       // configure
   int32_t gain = 0;             // configure, tenths of dB
   int32_t direct = 0;           // configure
   uint64_t sample = 0;          // due reply: samples due; fill, fill reply: first sample
-  uint32_t length = 0;          // fill: byte count
+  int32_t format = 0;           // fill: KavuSimFormat
+  uint32_t samples = 0;         // fill: I/Q pairs
   int32_t fault = 0;            // fault reply
   std::string text;             // log
   std::vector<uint8_t> data;    // fill reply: the bytes
@@ -71,9 +75,11 @@ struct Message {
 
 // Encoders: each returns one whole frame.
 std::vector<uint8_t> EncodeHello(uint16_t version = kVersion);
-std::vector<uint8_t> EncodeConfigure(uint32_t rate, uint32_t center_hz, int32_t gain, int32_t direct);
+std::vector<uint8_t> EncodeConfigure(uint32_t rate, uint64_t center_hz, int32_t gain, int32_t direct);
 std::vector<uint8_t> EncodeDue();
-std::vector<uint8_t> EncodeFill(uint64_t first, uint32_t length);
+std::vector<uint8_t> EncodeFill(uint64_t first, int32_t format, uint32_t samples);
+// The most pairs one fill may ask for in `format` (0 for an unknown format).
+uint32_t MaxFillSamples(int32_t format);
 std::vector<uint8_t> EncodeFault();
 // Text longer than kMaxLogBytes is cut there.
 std::vector<uint8_t> EncodeLog(const std::string& text);

@@ -118,8 +118,8 @@ bool VirtualBench::AttachLibrary(std::string* error) {
     if (error) *error = "не удалось загрузить симулятор приёмника '" + path + "': " + simlib_.Error();
     return false;
   }
-  attach_ = reinterpret_cast<kavu_simrtl_attach_fn>(simlib_.Symbol("kavu_simrtl_attach"));
-  const KavuSimRtlSource s = Source();
+  attach_ = reinterpret_cast<kavu_sim_attach_fn>(simlib_.Symbol("kavu_simrtl_attach"));
+  const KavuSimSource s = Source();
   if (!attach_ || attach_(&s) != 0) {
     if (error) *error = "'" + path + "' - не симулятор приёмника (нет kavu_simrtl_attach)";
     attach_ = nullptr;
@@ -128,9 +128,9 @@ bool VirtualBench::AttachLibrary(std::string* error) {
   return true;
 }
 
-KavuSimRtlSource VirtualBench::Source() {
-  KavuSimRtlSource s{};
-  s.abi_version = kKavuSimRtlAbiVersion;
+KavuSimSource VirtualBench::Source() {
+  KavuSimSource s{};
+  s.abi_version = kKavuSimAbiVersion;
   s.ctx = this;
   s.configure = &VirtualBench::OnConfigure;
   s.due = &VirtualBench::OnDue;
@@ -309,7 +309,7 @@ TimelineState VirtualBench::StateAt(int64_t t_ns, int64_t* next_change_ns) const
   return seg->state;
 }
 
-void VirtualBench::OnConfigure(void* ctx, uint32_t rate, uint32_t center, int32_t gain, int32_t direct) {
+void VirtualBench::OnConfigure(void* ctx, uint32_t rate, uint64_t center, int32_t gain, int32_t direct) {
   auto* self = static_cast<VirtualBench*>(ctx);
   std::lock_guard lock(self->mutex_);
   const int64_t now = SteadyNowNs();
@@ -319,7 +319,7 @@ void VirtualBench::OnConfigure(void* ctx, uint32_t rate, uint32_t center, int32_
   tb.origin_sample += static_cast<uint64_t>(std::max(0.0, std::floor(done)));
   tb.origin_ns = now;
   tb.rate = rate > 0 ? rate : 1.0;
-  if (self->signal_) self->signal_->Configure(tb.rate, center, gain, direct);
+  if (self->signal_) self->signal_->Configure(tb.rate, static_cast<double>(center), gain, direct);
 }
 
 uint64_t VirtualBench::OnDue(void* ctx) {
@@ -330,7 +330,7 @@ uint64_t VirtualBench::OnDue(void* ctx) {
   return tb.origin_sample + static_cast<uint64_t>(std::max(0.0, std::floor(done)));
 }
 
-void VirtualBench::OnFill(void* ctx, uint64_t first, unsigned char* buf, uint32_t len) {
+void VirtualBench::OnFill(void* ctx, uint64_t first, int32_t format, void* buf, uint32_t samples) {
   auto* self = static_cast<VirtualBench*>(ctx);
   std::lock_guard lock(self->mutex_);
   // The newest run and the state outside runs come from one look at the board: samples that
@@ -343,7 +343,7 @@ void VirtualBench::OnFill(void* ctx, uint64_t first, unsigned char* buf, uint32_
     self->live_ = view.live;
   }
   if (self->fill_hook_) self->fill_hook_();
-  if (self->signal_) self->signal_->Fill(*self, self->timebase_, first, buf, len);
+  if (self->signal_) self->signal_->FillFormat(*self, self->timebase_, first, format, buf, samples);
 }
 
 void VirtualBench::SetFillHook(std::function<void()> hook) {

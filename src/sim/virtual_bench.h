@@ -34,7 +34,7 @@
 #include "sim/bench_signal.h"
 #include "sim/board_clock.h"
 #include "sim/board_firmware.h"
-#include "sim/sim_rtlsdr_abi.h"
+#include "sim/sim_feeder_abi.h"
 
 namespace kavu::sim {
 
@@ -97,7 +97,7 @@ class VirtualBench : private IBenchState {
   const BenchImpairments& Impairments() const { return options_.impairments; }
 
   // This bench as a feeder of the simulated library (valid while it runs).
-  KavuSimRtlSource Source();
+  KavuSimSource Source();
 
   // The simulated receiver's log: open, close, start, stop, settings changes.
   std::vector<std::string> ReceiverLog() const;
@@ -119,9 +119,9 @@ class VirtualBench : private IBenchState {
   bool AttachLibrary(std::string* error);
 
   // Source callbacks (the simulated library's reading and calling threads).
-  static void OnConfigure(void* ctx, uint32_t rate, uint32_t center, int32_t gain, int32_t direct);
+  static void OnConfigure(void* ctx, uint32_t rate, uint64_t center, int32_t gain, int32_t direct);
   static uint64_t OnDue(void* ctx);
-  static void OnFill(void* ctx, uint64_t first, unsigned char* buf, uint32_t len);
+  static void OnFill(void* ctx, uint64_t first, int32_t format, void* buf, uint32_t samples);
   static int32_t OnFault(void* ctx);
   static void OnLog(void* ctx, const char* line);
 
@@ -130,7 +130,7 @@ class VirtualBench : private IBenchState {
   std::unique_ptr<BoardPeripherals> peripherals_;
   std::unique_ptr<EmulatedBoard> board_;
   DynLibrary simlib_;
-  kavu_simrtl_attach_fn attach_ = nullptr;
+  kavu_sim_attach_fn attach_ = nullptr;
 
   mutable std::mutex mutex_;  // guards the signal, the time base, the timeline cache and the log
   std::unique_ptr<BenchSignal> signal_;

@@ -170,7 +170,7 @@ TEST_F(RtlSdrTest, AnUnpluggedDongleEndsTheReadWithItsError) {
   OpenWith(1.0);
   SampleRings rings(1 << 16);
   ASSERT_TRUE(rtl_.MyStart(145e6, KavuRtlSdrBlockSink, &rings));
-  feed_->SetFault(kKavuSimRtlUnplugged);
+  feed_->SetFault(kKavuSimUnplugged);
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
   while (rtl_.Status() == 2 && std::chrono::steady_clock::now() < deadline) {
     std::this_thread::sleep_for(std::chrono::milliseconds(2));

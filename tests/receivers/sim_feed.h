@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/dyn_library.h"
-#include "sim/sim_rtlsdr_abi.h"
+#include "sim/sim_feeder_abi.h"
 
 namespace kavu::test {
 
@@ -34,20 +34,20 @@ class SimFeed {
   void OnLog(std::function<void(const std::string&)> fn);
   std::vector<std::string> LogLines() const;
   uint32_t Rate() const { return rate_; }
-  uint32_t Center() const { return center_; }
+  uint64_t Center() const { return center_; }
   int32_t Direct() const { return direct_; }
   int32_t Gain() const { return gain_; }  // tenths of dB, as last configured
   int Configures() const { return configures_; }
 
  private:
-  static void Configure(void* ctx, uint32_t rate, uint32_t center, int32_t gain, int32_t direct);
+  static void Configure(void* ctx, uint32_t rate, uint64_t center, int32_t gain, int32_t direct);
   static uint64_t Due(void* ctx);
-  static void Fill(void* ctx, uint64_t first, unsigned char* buf, uint32_t len);
+  static void Fill(void* ctx, uint64_t first, int32_t format, void* buf, uint32_t samples);
   static int32_t Fault(void* ctx);
   static void LogLine(void* ctx, const char* line);
 
   DynLibrary lib_;
-  kavu_simrtl_attach_fn attach_ = nullptr;
+  kavu_sim_attach_fn attach_ = nullptr;
   bool attached_ = false;
   double speed_;
   int64_t origin_ns_;
@@ -55,11 +55,11 @@ class SimFeed {
   std::atomic<uint64_t> limit_{0};
   std::atomic<int64_t> first_sample_{-1};  // the first sample the stream asked for (-1: none yet)
   std::atomic<uint32_t> rate_{2'048'000};
-  std::atomic<uint32_t> center_{0};
+  std::atomic<uint64_t> center_{0};
   std::atomic<int32_t> direct_{0};
   std::atomic<int32_t> gain_{0};
   std::atomic<int> configures_{0};
-  std::atomic<int32_t> fault_{kKavuSimRtlOk};
+  std::atomic<int32_t> fault_{kKavuSimOk};
   mutable std::mutex mutex_;
   std::vector<std::string> log_;
   std::function<void(const std::string&)> on_log_;

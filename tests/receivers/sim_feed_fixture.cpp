@@ -11,10 +11,10 @@ std::string SimFeed::LibraryPath() { return LibraryFolder() + "/librtlsdr.so.0";
 
 SimFeed::SimFeed(double speed) : speed_(speed), origin_ns_(SteadyNowNs()) {
   if (lib_.Open(LibraryPath()) != DynLibrary::Result::kLoaded) return;
-  attach_ = reinterpret_cast<kavu_simrtl_attach_fn>(lib_.Symbol("kavu_simrtl_attach"));
+  attach_ = reinterpret_cast<kavu_sim_attach_fn>(lib_.Symbol("kavu_simrtl_attach"));
   if (!attach_) return;
-  KavuSimRtlSource s{};
-  s.abi_version = kKavuSimRtlAbiVersion;
+  KavuSimSource s{};
+  s.abi_version = kKavuSimAbiVersion;
   s.ctx = this;
   s.configure = &SimFeed::Configure;
   s.due = &SimFeed::Due;
@@ -38,7 +38,7 @@ std::vector<std::string> SimFeed::LogLines() const {
   return log_;
 }
 
-void SimFeed::Configure(void* ctx, uint32_t rate, uint32_t center, int32_t gain, int32_t direct) {
+void SimFeed::Configure(void* ctx, uint32_t rate, uint64_t center, int32_t gain, int32_t direct) {
   auto* self = static_cast<SimFeed*>(ctx);
   std::lock_guard lock(self->mutex_);
   // Keep the clock continuous across a rate change.
@@ -64,13 +64,15 @@ uint64_t SimFeed::Due(void* ctx) {
   return std::min(due, static_cast<uint64_t>(first) + limit);
 }
 
-void SimFeed::Fill(void* ctx, uint64_t first, unsigned char* buf, uint32_t len) {
+void SimFeed::Fill(void* ctx, uint64_t first, int32_t format, void* buf, uint32_t samples) {
   int64_t none = -1;
   static_cast<SimFeed*>(ctx)->first_sample_.compare_exchange_strong(none, static_cast<int64_t>(first));
-  for (uint32_t k = 0; k + 1 < len; k += 2) {
-    const uint64_t s = first + k / 2;
-    buf[k] = static_cast<unsigned char>(s & 0xFF);
-    buf[k + 1] = static_cast<unsigned char>((s >> 8) & 0xFF);
+  if (format != kKavuSimU8 && format != kKavuSimS8) return;  // the 8-bit libraries only
+  auto* bytes = static_cast<unsigned char*>(buf);
+  for (uint32_t k = 0; k < samples; ++k) {
+    const uint64_t s = first + k;
+    bytes[2 * k] = static_cast<unsigned char>(s & 0xFF);
+    bytes[2 * k + 1] = static_cast<unsigned char>((s >> 8) & 0xFF);
   }
 }
 

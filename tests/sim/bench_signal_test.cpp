@@ -232,3 +232,63 @@ TEST(BenchSignal, PhaseWanderIsAWalkOfSmallStepsWhateverTheBlockSizes) {
 
 }  // namespace
 }  // namespace kavu::sim
+
+namespace kavu::sim {
+namespace {
+
+// The same samples in every feeder format: one 8-bit LSB is 256 units of the 16-bit and float
+// formats, the signed bytes are the unsigned ones less 128, and the rails stay the rails.
+TEST(BenchSignal, EveryFormatCarriesTheSamePictureAtTheSameScale) {
+  const double rate = 2'000'000.0;
+  BenchImpairments imp;
+  imp.phase_wander = 0;
+  imp.gain_step_db = 0;
+  FixedState state;
+  state.st.sources[0] = {100.3e6, true};
+  state.st.bridge = BridgeState::kReference;
+  const uint32_t n = 4096;
+  auto make = [&](int32_t gain_tenths) {
+    BenchSignal s(imp, AntennaModel());
+    s.Configure(rate, 100e6, gain_tenths, 0);
+    return s;
+  };
+  // A gain that drives the tone into the rails, and one that keeps it well inside.
+  for (const int32_t gain : {0, 400}) {
+    SCOPED_TRACE(gain);
+    std::vector<uint8_t> u8(2 * n);
+    std::vector<int8_t> s8(2 * n);
+    std::vector<int16_t> i16(2 * n);
+    std::vector<float> f32(2 * n);
+    BenchSignal a = make(gain), b = make(gain), c = make(gain), d = make(gain);
+    a.Fill(state, SampleTimeBase{rate, 0, 0}, 7, u8.data(), 2 * n);
+    ASSERT_TRUE(b.FillFormat(state, SampleTimeBase{rate, 0, 0}, 7, kKavuSimS8, s8.data(), n));
+    ASSERT_TRUE(c.FillFormat(state, SampleTimeBase{rate, 0, 0}, 7, kKavuSimI16, i16.data(), n));
+    ASSERT_TRUE(d.FillFormat(state, SampleTimeBase{rate, 0, 0}, 7, kKavuSimF32, f32.data(), n));
+    int rails = 0;
+    for (size_t k = 0; k < 2 * n; ++k) {
+      const double v8 = u8[k] - 128.0;
+      ASSERT_EQ(s8[k], static_cast<int>(u8[k]) - 128) << k;
+      // The wide formats keep the fraction the byte rounds away: within one 8-bit LSB.
+      ASSERT_NEAR(i16[k] / 256.0, v8, 1.0) << k;
+      ASSERT_NEAR(f32[k] / 256.0, v8, 1.0) << k;
+      ASSERT_LE(std::abs(i16[k]), 32767);
+      ASSERT_LE(std::abs(f32[k]), 32767.0f);
+      if (u8[k] == 0 || u8[k] == 255) {
+        ++rails;
+        EXPECT_GE(std::abs(i16[k]), 32767 - 256) << "a rail in one format is a rail in the others";
+      }
+    }
+    if (gain == 400) {
+      EXPECT_GT(rails, 100);
+    } else {
+      EXPECT_EQ(rails, 0);
+    }
+  }
+  BenchSignal e = make(0);
+  std::vector<uint8_t> untouched(64, 0xAB);
+  EXPECT_FALSE(e.FillFormat(state, SampleTimeBase{rate, 0, 0}, 0, 9, untouched.data(), 8));
+  EXPECT_EQ(untouched, std::vector<uint8_t>(64, 0xAB)) << "an unknown format writes nothing";
+}
+
+}  // namespace
+}  // namespace kavu::sim

@@ -30,26 +30,28 @@ namespace {
 using Bytes = std::vector<uint8_t>;
 
 // A feeder whose clock moves by 4096 samples at every look and whose byte k of sample s is
-// (2 s + k) & 0xFF, so a gap or repeat in a stream shows.
+// (P s + k) & 0xFF for a format of P bytes a pair, so a gap or repeat in a stream shows.
 struct FakeFeeder {
   std::mutex mutex;
   std::vector<std::array<int64_t, 4>> configs;
   std::vector<std::string> log;
   std::atomic<uint64_t> due{0};
-  std::atomic<int32_t> fault{kKavuSimRtlOk};
+  std::atomic<int32_t> fault{kKavuSimOk};
 
-  KavuSimRtlSource Source() {
-    KavuSimRtlSource s{};
-    s.abi_version = kKavuSimRtlAbiVersion;
+  KavuSimSource Source() {
+    KavuSimSource s{};
+    s.abi_version = kKavuSimAbiVersion;
     s.ctx = this;
-    s.configure = [](void* c, uint32_t rate, uint32_t hz, int32_t gain, int32_t direct) {
+    s.configure = [](void* c, uint32_t rate, uint64_t hz, int32_t gain, int32_t direct) {
       auto* f = static_cast<FakeFeeder*>(c);
       std::lock_guard lock(f->mutex);
-      f->configs.push_back({rate, hz, gain, direct});
+      f->configs.push_back({rate, static_cast<int64_t>(hz), gain, direct});
     };
     s.due = [](void* c) { return static_cast<FakeFeeder*>(c)->due.fetch_add(4096) + 4096; };
-    s.fill = [](void*, uint64_t first, unsigned char* buf, uint32_t len) {
-      for (uint32_t k = 0; k < len; ++k) buf[k] = static_cast<unsigned char>(2 * first + k);
+    s.fill = [](void*, uint64_t first, int32_t format, void* buf, uint32_t samples) {
+      const uint32_t pair = KavuSimPairBytes(format);
+      auto* bytes = static_cast<unsigned char*>(buf);
+      for (uint32_t k = 0; k < samples * pair; ++k) bytes[k] = static_cast<unsigned char>(pair * first + k);
     };
     s.fault = [](void* c) { return static_cast<FakeFeeder*>(c)->fault.load(); };
     s.log = [](void* c, const char* line) {
@@ -132,16 +134,23 @@ class BenchSocketTest : public ::testing::Test {
 TEST_F(BenchSocketTest, ServesEveryRequestAndOneProgramAtATime) {
   const int a = Connect();
   EXPECT_EQ(Ask(a, wire::EncodeHello()).status, wire::kHelloAccepted);
-  Ask(a, wire::EncodeConfigure(2'400'000, 145'000'000, 280, 0));
-  EXPECT_EQ(feeder_.LastConfig(), (std::array<int64_t, 4>{2'400'000, 145'000'000, 280, 0}));
+  Ask(a, wire::EncodeConfigure(20'000'000, 5'800'000'000ull, 280, 0));
+  EXPECT_EQ(feeder_.LastConfig(), (std::array<int64_t, 4>{20'000'000, 5'800'000'000ll, 280, 0}));
   const uint64_t due = Ask(a, wire::EncodeDue()).sample;
   EXPECT_EQ(Ask(a, wire::EncodeDue()).sample, due + 4096);
-  const wire::Message fill = Ask(a, wire::EncodeFill(5, 6));
+  const wire::Message fill = Ask(a, wire::EncodeFill(5, kKavuSimU8, 3));
   EXPECT_EQ(fill.type, wire::MsgType::kFillReply);
   EXPECT_EQ(fill.sample, 5u);
   EXPECT_EQ(fill.data, (Bytes{10, 11, 12, 13, 14, 15}));
-  feeder_.fault = kKavuSimRtlStall;
-  EXPECT_EQ(Ask(a, wire::EncodeFault()).fault, kKavuSimRtlStall);
+  // Every format reaches the feeder with its own pair size.
+  EXPECT_EQ(Ask(a, wire::EncodeFill(5, kKavuSimS8, 1)).data, (Bytes{10, 11}));
+  EXPECT_EQ(Ask(a, wire::EncodeFill(1, kKavuSimI16, 2)).data, (Bytes{4, 5, 6, 7, 8, 9, 10, 11}));
+  const wire::Message wide = Ask(a, wire::EncodeFill(1, kKavuSimF32, 2));
+  ASSERT_EQ(wide.data.size(), 16u);
+  EXPECT_EQ(wide.data.front(), 8);
+  EXPECT_EQ(wide.data.back(), 23);
+  feeder_.fault = kKavuSimStall;
+  EXPECT_EQ(Ask(a, wire::EncodeFault()).fault, kKavuSimStall);
   EXPECT_EQ(Ask(a, wire::EncodeLog("open")).type, wire::MsgType::kLogReply);
   EXPECT_EQ(feeder_.Log(), std::vector<std::string>{"open"});
 
@@ -170,11 +179,12 @@ TEST_F(BenchSocketTest, MalformedInputClosesTheConnectionWithALoggedReason) {
       {0xFF, 0xFF, 0xFF, 0x7F, 0x01},          // a 2 GiB message
       {2, 0, 0, 0, 0x03, 0x00},                // due with a payload, after a hello
       wire::EncodeDueReply(1),                 // a reply sent as a request
-      {7, 0, 0, 0, 0x01, 'X', 'V', 'S', 'B', 1, 0},  // hello with a wrong magic
+      {7, 0, 0, 0, 0x01, 'X', 'V', 'S', 'B', 2, 0},  // hello with a wrong magic
+      wire::EncodeFill(0, 7, 1),               // fill in an unknown format, after a hello
   };
   for (size_t k = 0; k < std::size(bad); ++k) {
     const int fd = Connect();
-    if (k == 2 || k == 3) {
+    if (k == 2 || k == 3 || k == 5) {
       EXPECT_EQ(Ask(fd, wire::EncodeHello()).status, wire::kHelloAccepted);
     }
     Send(fd, bad[k]);
@@ -184,14 +194,14 @@ TEST_F(BenchSocketTest, MalformedInputClosesTheConnectionWithALoggedReason) {
   EXPECT_NE(ServerLog().find("malformed"), std::string::npos) << ServerLog();
   // Another protocol version is answered, then let go.
   const int v = Connect();
-  const wire::Message m = Ask(v, wire::EncodeHello(2));
+  const wire::Message m = Ask(v, wire::EncodeHello(1));
   EXPECT_EQ(m.status, wire::kHelloUnsupported);
   EXPECT_TRUE(Closed(v));
   ::close(v);
   // The bench still serves a well-behaved program.
   const int fd = Connect();
   EXPECT_EQ(Ask(fd, wire::EncodeHello()).status, wire::kHelloAccepted);
-  EXPECT_EQ(Ask(fd, wire::EncodeFill(0, 2)).data, (Bytes{0, 1}));
+  EXPECT_EQ(Ask(fd, wire::EncodeFill(0, kKavuSimU8, 1)).data, (Bytes{0, 1}));
   ::close(fd);
 }
 

@@ -24,20 +24,24 @@ Message DecodeOne(const Bytes& frame, bool* ok, std::string* error = nullptr) {
 }
 
 TEST(BenchWire, RequestsEncodeToGoldenBytes) {
-  EXPECT_EQ(EncodeHello(), (Bytes{7, 0, 0, 0, 0x01, 'K', 'V', 'S', 'B', 1, 0}));
+  EXPECT_EQ(EncodeHello(), (Bytes{7, 0, 0, 0, 0x01, 'K', 'V', 'S', 'B', 2, 0}));
   EXPECT_EQ(EncodeConfigure(2'400'000, 140'000'000, -10, 2),
-            (Bytes{17, 0, 0, 0, 0x02, 0x00, 0x9F, 0x24, 0x00, 0x00, 0x3B, 0x58, 0x08,
+            (Bytes{21, 0, 0, 0, 0x02, 0x00, 0x9F, 0x24, 0x00, 0x00, 0x3B, 0x58, 0x08, 0, 0, 0, 0,
                    0xF6, 0xFF, 0xFF, 0xFF, 0x02, 0x00, 0x00, 0x00}));
+  // A centre above 4.29 GHz keeps its upper bytes.
+  EXPECT_EQ(EncodeConfigure(20'000'000, 0x0000000158A0B2C0ull, 0, 0),
+            (Bytes{21, 0, 0, 0, 0x02, 0x00, 0x2D, 0x31, 0x01, 0xC0, 0xB2, 0xA0, 0x58, 0x01, 0, 0, 0,
+                   0, 0, 0, 0, 0, 0, 0, 0}));
   EXPECT_EQ(EncodeDue(), (Bytes{1, 0, 0, 0, 0x03}));
-  EXPECT_EQ(EncodeFill(0x0102030405060708ull, 8192),
-            (Bytes{13, 0, 0, 0, 0x04, 8, 7, 6, 5, 4, 3, 2, 1, 0x00, 0x20, 0x00, 0x00}));
+  EXPECT_EQ(EncodeFill(0x0102030405060708ull, kKavuSimS8, 8192),
+            (Bytes{17, 0, 0, 0, 0x04, 8, 7, 6, 5, 4, 3, 2, 1, 1, 0, 0, 0, 0x00, 0x20, 0x00, 0x00}));
   EXPECT_EQ(EncodeFault(), (Bytes{1, 0, 0, 0, 0x05}));
   EXPECT_EQ(EncodeLog("open"), (Bytes{5, 0, 0, 0, 0x06, 'o', 'p', 'e', 'n'}));
   EXPECT_EQ(EncodeLog(std::string(2000, 'x')).size(), 4u + 1 + kMaxLogBytes);
 }
 
 TEST(BenchWire, RepliesEncodeToGoldenBytes) {
-  EXPECT_EQ(EncodeHelloReply(kHelloBusy), (Bytes{4, 0, 0, 0, 0x81, 1, 0, 1}));
+  EXPECT_EQ(EncodeHelloReply(kHelloBusy), (Bytes{4, 0, 0, 0, 0x81, 2, 0, 1}));
   EXPECT_EQ(EncodeEmptyReply(MsgType::kConfigure), (Bytes{1, 0, 0, 0, 0x82}));
   EXPECT_EQ(EncodeEmptyReply(MsgType::kLog), (Bytes{1, 0, 0, 0, 0x86}));
   EXPECT_EQ(EncodeDueReply(0x1122334455667788ull),
@@ -56,16 +60,28 @@ TEST(BenchWire, EveryMessageRoundTrips) {
   EXPECT_EQ(m.type, MsgType::kHello);
   EXPECT_EQ(m.magic, kMagic);
   EXPECT_EQ(m.version, kVersion);
-  m = DecodeOne(EncodeConfigure(250'000, 4'000'000'000u, 496, 1), &ok);
+  m = DecodeOne(EncodeConfigure(250'000, 7'250'000'000ull, 496, 1), &ok);
   ASSERT_TRUE(ok);
   EXPECT_EQ(m.rate, 250'000u);
-  EXPECT_EQ(m.center_hz, 4'000'000'000u);
+  EXPECT_EQ(m.center_hz, 7'250'000'000ull);
   EXPECT_EQ(m.gain, 496);
   EXPECT_EQ(m.direct, 1);
-  m = DecodeOne(EncodeFill(~0ull - 5, kMaxFillBytes), &ok);
-  ASSERT_TRUE(ok);
-  EXPECT_EQ(m.sample, ~0ull - 5);
-  EXPECT_EQ(m.length, kMaxFillBytes);
+  // The largest fill of every format, and its pair count.
+  const std::pair<int32_t, uint32_t> largest[] = {{kKavuSimU8, kMaxFillBytes / 2},
+                                                  {kKavuSimS8, kMaxFillBytes / 2},
+                                                  {kKavuSimI16, kMaxFillBytes / 4},
+                                                  {kKavuSimF32, kMaxFillBytes / 8}};
+  for (const auto& [format, pairs] : largest) {
+    EXPECT_EQ(MaxFillSamples(format), pairs);
+    m = DecodeOne(EncodeFill(~0ull - 5, format, pairs), &ok);
+    ASSERT_TRUE(ok) << format;
+    EXPECT_EQ(m.sample, ~0ull - 5);
+    EXPECT_EQ(m.format, format);
+    EXPECT_EQ(m.samples, pairs);
+    DecodeOne(EncodeFill(0, format, pairs + 1), &ok);
+    EXPECT_FALSE(ok) << format;
+  }
+  EXPECT_EQ(MaxFillSamples(4), 0u);
   m = DecodeOne(EncodeHelloReply(kHelloUnsupported, 7), &ok);
   ASSERT_TRUE(ok);
   EXPECT_EQ(m.status, kHelloUnsupported);
@@ -100,7 +116,7 @@ TEST(BenchWire, EveryMessageRoundTrips) {
 
 TEST(BenchWire, StreamCutAnywhereWaitsAndFramesFollowInOrder) {
   Bytes stream = EncodeHello();
-  for (const Bytes& f : {EncodeConfigure(1, 2, 3, 0), EncodeDue(), EncodeLog("x"), EncodeFill(5, 6)}) {
+  for (const Bytes& f : {EncodeConfigure(1, 2, 3, 0), EncodeDue(), EncodeLog("x"), EncodeFill(5, kKavuSimU8, 3)}) {
     stream.insert(stream.end(), f.begin(), f.end());
   }
   // Byte by byte: every prefix of a frame asks for more, never fails.
@@ -138,11 +154,14 @@ TEST(BenchWire, MalformedFramesAreRejectedAndTheReaderStaysFailed) {
       {{6, 0, 0, 0, 0x01, 'K', 'V', 'S', 'B', 1}, "short hello"},
       {{2, 0, 0, 0, 0x03, 0}, "due with a payload"},
       {{16, 0, 0, 0, 0x02, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, "short configure"},
+      {{17, 0, 0, 0, 0x02, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, "configure of the old version"},
       {{8, 0, 0, 0, 0x83, 1, 2, 3, 4, 5, 6, 7}, "short due reply"},
       {{8, 0, 0, 0, 0x84, 1, 2, 3, 4, 5, 6, 7}, "fill reply without its sample number"},
-      {{13, 0, 0, 0, 0x04, 0, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0}, "odd fill"},
-      {{13, 0, 0, 0, 0x04, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, "empty fill"},
-      {{13, 0, 0, 0, 0x04, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0x10, 0}, "fill over the largest"},
+      {{13, 0, 0, 0, 0x04, 0, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0}, "fill of the old version"},
+      {{17, 0, 0, 0, 0x04, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, "empty fill"},
+      {{17, 0, 0, 0, 0x04, 0, 0, 0, 0, 0, 0, 0, 0, 4, 0, 0, 0, 1, 0, 0, 0}, "fill in an unknown format"},
+      {{17, 0, 0, 0, 0x04, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0xFF, 1, 0, 0, 0}, "fill in format -1"},
+      {{17, 0, 0, 0, 0x04, 0, 0, 0, 0, 0, 0, 0, 0, 3, 0, 0, 0, 0x01, 0x00, 0x02, 0}, "fill over the largest"},
       {over_log, "log over its limit"},
   };
   for (const Case& c : cases) {

@@ -20,7 +20,7 @@ namespace {
 }  // namespace
 
 BenchClient::BenchClient() {
-  source_.abi_version = kKavuSimRtlAbiVersion;
+  source_.abi_version = kKavuSimAbiVersion;
   source_.ctx = this;
   source_.configure = &BenchClient::OnConfigure;
   source_.due = &BenchClient::OnDue;
@@ -136,7 +136,7 @@ bool BenchClient::Request(const std::vector<uint8_t>& frame, sim::wire::MsgType 
   return true;
 }
 
-void BenchClient::OnConfigure(void* ctx, uint32_t rate, uint32_t center, int32_t gain, int32_t direct) {
+void BenchClient::OnConfigure(void* ctx, uint32_t rate, uint64_t center, int32_t gain, int32_t direct) {
   auto* self = static_cast<BenchClient*>(ctx);
   std::lock_guard lock(self->mutex_);
   sim::wire::Message reply;
@@ -151,37 +151,42 @@ uint64_t BenchClient::OnDue(void* ctx) {
   return self->last_due_;
 }
 
-void BenchClient::FillLocked(uint64_t first, unsigned char* buf, uint32_t len) {
+void BenchClient::FillLocked(uint64_t first, int32_t format, uint8_t* buf, uint32_t samples) {
+  const uint32_t pair = KavuSimPairBytes(format);
+  if (pair == 0) return;
   uint32_t done = 0;
-  // Whole samples from the bench; an odd last byte (only a synchronous read can ask for one) and
-  // everything after a lost connection are mid-scale.
-  while (fd_ >= 0 && len - done >= 2) {
-    const uint32_t part = std::min(sim::wire::kMaxFillBytes, (len - done) & ~1u);
+  // Whole requests of at most the wire's size; everything after a lost connection is mid-scale.
+  while (fd_ >= 0 && done < samples) {
+    const uint32_t part = std::min(sim::wire::MaxFillSamples(format), samples - done);
     sim::wire::Message reply;
-    if (!Request(sim::wire::EncodeFill(first, part), sim::wire::MsgType::kFillReply, &reply)) break;
-    if (reply.sample != first || reply.data.size() != part) {
+    if (!Request(sim::wire::EncodeFill(first, format, part), sim::wire::MsgType::kFillReply, &reply)) break;
+    if (reply.sample != first || reply.data.size() != size_t{part} * pair) {
       Drop("fill reply for sample " + std::to_string(reply.sample) + " with " + std::to_string(reply.data.size()) +
-           " bytes, asked " + std::to_string(first) + " with " + std::to_string(part));
+           " bytes, asked " + std::to_string(first) + " with " + std::to_string(size_t{part} * pair));
       break;
     }
-    std::copy(reply.data.begin(), reply.data.end(), buf + done);
+    std::copy(reply.data.begin(), reply.data.end(), buf + size_t{done} * pair);
     done += part;
-    first += part / 2;
+    first += part;
   }
-  std::fill(buf + done, buf + len, static_cast<unsigned char>(127));
+  if (format == kKavuSimU8) {
+    std::fill(buf + size_t{done} * pair, buf + size_t{samples} * pair, static_cast<uint8_t>(127));
+  } else {
+    std::fill(buf + size_t{done} * pair, buf + size_t{samples} * pair, static_cast<uint8_t>(0));
+  }
 }
 
-void BenchClient::OnFill(void* ctx, uint64_t first, unsigned char* buf, uint32_t len) {
+void BenchClient::OnFill(void* ctx, uint64_t first, int32_t format, void* buf, uint32_t samples) {
   auto* self = static_cast<BenchClient*>(ctx);
   std::lock_guard lock(self->mutex_);
-  self->FillLocked(first, buf, len);
+  self->FillLocked(first, format, static_cast<uint8_t*>(buf), samples);
 }
 
 int32_t BenchClient::OnFault(void* ctx) {
   auto* self = static_cast<BenchClient*>(ctx);
   std::lock_guard lock(self->mutex_);
   sim::wire::Message reply;
-  if (!self->Request(sim::wire::EncodeFault(), sim::wire::MsgType::kFaultReply, &reply)) return kKavuSimRtlUnplugged;
+  if (!self->Request(sim::wire::EncodeFault(), sim::wire::MsgType::kFaultReply, &reply)) return kKavuSimUnplugged;
   return reply.fault;
 }
 

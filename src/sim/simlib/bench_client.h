@@ -1,14 +1,14 @@
 #pragma once
 // BenchClient: the simulated library's feeder when the virtual bench runs in another process
 // (`kavusdraa-cli sim-bench`, found through $KAVU_SIM_BENCH). It is an ordinary feeder
-// (sim/sim_rtlsdr_abi.h) whose every call is a request to the bench over its socket
+// (sim/sim_feeder_abi.h) whose every call is a request to the bench over its socket
 // (sim/bench_wire.h), answered within kReplyTimeoutMs; so the stream is paced by the bench's
 // clock exactly as an in-process bench paces it.
 //
 // When the bench goes away (the socket closes, a reply is late or malformed), the connection is
 // dropped with one line on standard error and the feeder acts like an unplugged receiver:
-// fault() says kKavuSimRtlUnplugged (a running read ends, the device is no longer listed),
-// due() stands still, fill() gives mid-scale. Connect() may be called again later.
+// fault() says kKavuSimUnplugged (a running read ends, the device is no longer listed),
+// due() stands still, fill() gives mid-scale (zero in the signed formats). Connect() may be called again later.
 // Internal to the simulated library; thread-safe (one request at a time).
 #include <cstdint>
 #include <mutex>
@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "sim/bench_wire.h"
-#include "sim/sim_rtlsdr_abi.h"
+#include "sim/sim_feeder_abi.h"
 
 namespace kavu::simrtl {
 
@@ -35,23 +35,23 @@ class BenchClient {
   void Disconnect();
   bool Connected() const;
   // The feeder to attach to the device (its ctx is this client).
-  const KavuSimRtlSource& Source() const { return source_; }
+  const KavuSimSource& Source() const { return source_; }
 
  private:
   bool Request(const std::vector<uint8_t>& frame, sim::wire::MsgType reply_type, sim::wire::Message* reply);
   bool Receive(sim::wire::Message* out, int64_t deadline_ns);
   void Drop(const std::string& why);
   void Report(const std::string& line);
-  void FillLocked(uint64_t first, unsigned char* buf, uint32_t len);
+  void FillLocked(uint64_t first, int32_t format, uint8_t* buf, uint32_t samples);
 
-  static void OnConfigure(void* ctx, uint32_t rate, uint32_t center, int32_t gain, int32_t direct);
+  static void OnConfigure(void* ctx, uint32_t rate, uint64_t center, int32_t gain, int32_t direct);
   static uint64_t OnDue(void* ctx);
-  static void OnFill(void* ctx, uint64_t first, unsigned char* buf, uint32_t len);
+  static void OnFill(void* ctx, uint64_t first, int32_t format, void* buf, uint32_t samples);
   static int32_t OnFault(void* ctx);
   static void OnLog(void* ctx, const char* line);
 
   mutable std::mutex mutex_;
-  KavuSimRtlSource source_{};
+  KavuSimSource source_{};
   int fd_ = -1;
   sim::wire::FrameReader reader_;
   uint64_t last_due_ = 0;

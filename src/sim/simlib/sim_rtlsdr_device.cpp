@@ -21,8 +21,8 @@ Device& Device::Instance() {
 
 Device::Device() { own_origin_ns_ = SteadyNowNs(); }
 
-int Device::Attach(const KavuSimRtlSource* source) {
-  if (source && source->abi_version != kKavuSimRtlAbiVersion) return -1;
+int Device::Attach(const KavuSimSource* source) {
+  if (source && source->abi_version != kKavuSimAbiVersion) return -1;
   std::lock_guard lock(source_mutex_);
   if (source) {
     source_ = *source;
@@ -41,7 +41,7 @@ int Device::Attach(const KavuSimRtlSource* source) {
 
 int32_t Device::Fault() {
   std::lock_guard lock(source_mutex_);
-  return attached_ && source_.fault ? source_.fault(source_.ctx) : kKavuSimRtlOk;
+  return attached_ && source_.fault ? source_.fault(source_.ctx) : kKavuSimOk;
 }
 
 void Device::LogLine(const std::string& line) {
@@ -71,7 +71,8 @@ uint64_t Device::Due() {
 void Device::Fill(uint64_t first, unsigned char* buf, uint32_t len) {
   std::lock_guard lock(source_mutex_);
   if (attached_ && source_.fill) {
-    source_.fill(source_.ctx, first, buf, len);
+    source_.fill(source_.ctx, first, kKavuSimU8, buf, len / 2);
+    if (len & 1u) buf[len - 1] = 127;  // only a synchronous read asks for half a sample
     return;
   }
   // Alone: a few LSB of noise around mid-scale, like a dongle with nothing connected.
@@ -86,7 +87,7 @@ void Device::Fill(uint64_t first, unsigned char* buf, uint32_t len) {
 int Device::Open() {
   if (open_) return -6;  // busy, as a claimed USB interface
   const int32_t fault = Fault();
-  if (fault == kKavuSimRtlUnplugged || fault == kKavuSimRtlOpenFails) return -3;
+  if (fault == kKavuSimUnplugged || fault == kKavuSimOpenFails) return -3;
   open_ = true;
   LogLine("open");
   return 0;
@@ -157,12 +158,12 @@ int Device::ReadAsync(rtlsdr_read_async_cb_t cb, void* ctx, uint32_t buf_len) {
     }
     const uint64_t due = Due();
     bool wait = true;
-    if (fault == kKavuSimRtlUnplugged) {
+    if (fault == kKavuSimUnplugged) {
       result = -5;  // the device is gone: the read ends on its own
       lock.lock();
       break;
     }
-    if (fault != kKavuSimRtlStall && due >= next + n) {
+    if (fault != kKavuSimStall && due >= next + n) {
       Fill(next, buf.data(), buf_len);
       next += n;
       cb(buf.data(), buf_len, ctx);

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "receivers/rtlsdr_api.h"
-#include "sim/sim_rtlsdr_abi.h"
+#include "sim/sim_feeder_abi.h"
 
 namespace kavu::simrtl {
 
@@ -18,7 +18,7 @@ class Device {
   static Device& Instance();
 
   // Feeder.
-  int Attach(const KavuSimRtlSource* source);
+  int Attach(const KavuSimSource* source);
   int32_t Fault();
   void LogLine(const std::string& line);
 
@@ -45,7 +45,7 @@ class Device {
   void Fill(uint64_t first, unsigned char* buf, uint32_t len);
 
   mutable std::mutex source_mutex_;  // guards source_ and every call into it
-  KavuSimRtlSource source_{};
+  KavuSimSource source_{};
   bool attached_ = false;
   // Changes with every attach and detach: a running stream restarts its count on the new clock.
   std::atomic<uint32_t> generation_{0};

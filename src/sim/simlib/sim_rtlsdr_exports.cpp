@@ -85,7 +85,7 @@ auto Guard(int fail, F&& f) noexcept -> decltype(f()) {
 
 #define KAVU_EXPORT extern "C" __attribute__((visibility("default")))
 
-KAVU_EXPORT int kavu_simrtl_attach(const KavuSimRtlSource* source) {
+KAVU_EXPORT int kavu_simrtl_attach(const KavuSimSource* source) {
   return Guard(-1, [&] {
     std::lock_guard lock(g_feeder_mutex);
     const int rc = Device::Instance().Attach(source);
@@ -101,14 +101,14 @@ KAVU_EXPORT int kavu_simrtl_attach(const KavuSimRtlSource* source) {
 KAVU_EXPORT uint32_t rtlsdr_get_device_count(void) {
   return Guard(0, [] {
     EnsureFeeder();
-    return Device::Instance().Fault() == kKavuSimRtlUnplugged ? 0u : 1u;
+    return Device::Instance().Fault() == kKavuSimUnplugged ? 0u : 1u;
   });
 }
 
 KAVU_EXPORT const char* rtlsdr_get_device_name(uint32_t index) {
   try {
     EnsureFeeder();
-    return index == 0 && Device::Instance().Fault() != kKavuSimRtlUnplugged ? kName : "";
+    return index == 0 && Device::Instance().Fault() != kKavuSimUnplugged ? kName : "";
   } catch (...) {
     return "";
   }
@@ -240,4 +240,4 @@ static_assert(std::is_same_v<decltype(&rtlsdr_get_tuner_gains), rtlsdr_get_tuner
 static_assert(std::is_same_v<decltype(&rtlsdr_set_center_freq), rtlsdr_set_center_freq_fn>);
 static_assert(std::is_same_v<decltype(&rtlsdr_get_usb_strings), rtlsdr_get_usb_strings_fn>);
 static_assert(std::is_same_v<decltype(&rtlsdr_get_device_name), rtlsdr_get_device_name_fn>);
-static_assert(std::is_same_v<decltype(&kavu_simrtl_attach), kavu_simrtl_attach_fn>);
+static_assert(std::is_same_v<decltype(&kavu_simrtl_attach), kavu_sim_attach_fn>);

@@ -269,7 +269,7 @@ TEST_F(RtlWindowTest, BufferChangesRestartTheStreamEvenRightAfterAStart) {
 
 TEST_F(RtlWindowTest, APulledDongleOffersReopening) {
   Make(true);
-  feed_.SetFault(kKavuSimRtlUnplugged);
+  feed_.SetFault(kKavuSimUnplugged);
   WaitForStatus(1);
   window_->Refresh();
   EXPECT_EQ(Status(), "Ошибка rtlsdr_read_async rtlsdr_read_async() err=-5");
