@@ -23,6 +23,19 @@ namespace {
 
 constexpr int64_t kNever = std::numeric_limits<int64_t>::max();
 
+constexpr const char* kExtIOFile = "ExtIO_KavuSim.so";
+constexpr const char* kExtIOKey = "ExtIO_plugin ExtIO_KavuSim.so";
+constexpr BenchReceiver kReceivers[] = {
+    {"rtlsdr", "librtlsdr.so.0", "kavu_simrtl_attach", 0, VirtualBench::kReceiverKey,
+     "RTL-SDR \"Virtual bench\", unsigned 8-bit"},
+    {"extio-int16", kExtIOFile, "kavu_simextio_attach", 3, kExtIOKey,
+     "ExtIO plug-in ExtIO_KavuSim.so, type 3: int16 pairs with a DC offset"},
+    {"extio-float", kExtIOFile, "kavu_simextio_attach", 7, kExtIOKey,
+     "ExtIO plug-in ExtIO_KavuSim.so, type 7: float pairs with a DC offset"},
+    {"extio-uchar", kExtIOFile, "kavu_simextio_attach", 9, kExtIOKey,
+     "ExtIO plug-in ExtIO_KavuSim.so, type 9: unsigned 8-bit pairs"},
+};
+
 }  // namespace
 
 // The board's clock: the steady clock, running fast by board_ppm.
@@ -47,12 +60,29 @@ VirtualBench::~VirtualBench() { Stop(); }
 
 std::string VirtualBench::DefaultSimLibFolder() { return sim::SimLibFolder(); }
 
+std::span<const BenchReceiver> VirtualBench::Receivers() { return kReceivers; }
+
+const BenchReceiver* VirtualBench::FindReceiver(std::string_view name) {
+  for (const BenchReceiver& r : kReceivers) {
+    if (name == r.name) return &r;
+  }
+  return nullptr;
+}
+
 EmulatedBoard& VirtualBench::Board() { return *board_; }
 BoardPeripherals& VirtualBench::Peripherals() { return *peripherals_; }
 
 bool VirtualBench::Start(VirtualBenchOptions options, std::string* error) {
   Stop();
   options_ = std::move(options);
+  rx_ = FindReceiver(options_.rx);
+  if (!rx_) {
+    if (error) {
+      *error = std::string(kRxName) + ": неизвестный приёмник '" + options_.rx + "', ожидалось";
+      for (const BenchReceiver& r : kReceivers) *error += std::string(" ") + r.name;
+    }
+    return false;
+  }
   simlib_folder_ = options_.simlib_folder.empty() ? DefaultSimLibFolder() : options_.simlib_folder;
   folder_ = options_.folder;
   if (folder_.empty()) {
@@ -113,17 +143,31 @@ bool VirtualBench::Start(VirtualBenchOptions options, std::string* error) {
 }
 
 bool VirtualBench::AttachLibrary(std::string* error) {
-  const std::string path = simlib_folder_ + "/librtlsdr.so.0";
+  const std::string path = simlib_folder_ + "/" + rx_->file;
   if (simlib_.Open(path) != DynLibrary::Result::kLoaded) {
     if (error) *error = "не удалось загрузить симулятор приёмника '" + path + "': " + simlib_.Error();
     return false;
   }
-  attach_ = reinterpret_cast<kavu_sim_attach_fn>(simlib_.Symbol("kavu_simrtl_attach"));
+  attach_ = reinterpret_cast<kavu_sim_attach_fn>(simlib_.Symbol(rx_->attach));
   const KavuSimSource s = Source();
   if (!attach_ || attach_(&s) != 0) {
-    if (error) *error = "'" + path + "' - не симулятор приёмника (нет kavu_simrtl_attach)";
+    if (error) *error = "'" + path + "' - не симулятор приёмника (нет " + rx_->attach + ")";
     attach_ = nullptr;
     return false;
+  }
+  if (rx_->extio_type != 0) {
+    // The plug-in starts from its defaults (a test in this process may have scripted it), with
+    // the sample type of this receiver.
+    using ResetFn = void (*)();
+    using SetFn = int (*)(const char*, double);
+    const auto reset = reinterpret_cast<ResetFn>(simlib_.Symbol("kavu_simextio_reset"));
+    const auto set = reinterpret_cast<SetFn>(simlib_.Symbol("kavu_simextio_set"));
+    if (!reset || !set) {
+      if (error) *error = "'" + path + "' - нет функций сценария kavu_simextio_reset/kavu_simextio_set";
+      return false;
+    }
+    reset();
+    set("type", rx_->extio_type);
   }
   return true;
 }
@@ -147,13 +191,17 @@ bool VirtualBench::WriteSettings(std::string* error) {
   std::filesystem::create_directories(empty_dir, ec);
   std::filesystem::create_directories(std::filesystem::path(settings_path_).parent_path(), ec);
   SettingsStore store(settings_path_);
+  // Only the chosen receiver's folder holds a library: the others are listed as missing.
+  const auto folder_for = [&](const char* attach) {
+    return std::string(rx_->attach) == attach ? simlib_folder_ : empty_dir;
+  };
   const bool ok =
-      store.WriteProfileString("ODlgRtlSdr", "m_PathApiDllRtl", simlib_folder_) &&
+      store.WriteProfileString("ODlgRtlSdr", "m_PathApiDllRtl", folder_for("kavu_simrtl_attach")) &&
       store.WriteProfileString("OSdrPlayUse", "m_PathApiDll", empty_dir) &&
       store.WriteProfileString("OHackRfUse", "m_PathApiDll", empty_dir) &&
-      store.WriteProfileString("OExtIOUse", "m_PathExtIO", empty_dir) &&
+      store.WriteProfileString("OExtIOUse", "m_PathExtIO", folder_for("kavu_simextio_attach")) &&
       store.WriteProfileInt("OSerialPortSelector", "m_PortSelect_0", kBenchPort) &&
-      store.WriteProfileString("ODlgSpektr", "m_SelectSdrKey", kReceiverKey);
+      store.WriteProfileString("ODlgSpektr", "m_SelectSdrKey", rx_->key);
   if (!ok) {
     if (error) *error = "не удалось записать настройки стенда в " + settings_path_;
     return false;

@@ -25,6 +25,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,19 @@ struct VirtualBenchOptions {
   // own Si5351 on I2C) or an SPI chip, fitted on CS0 and configured as slot 0 and selected in the
   // private settings.
   std::string gen = "si5351";
+  // The receiver the bench stands in for (VirtualBench::Receivers(), rx=NAME): which simulated
+  // library is loaded and attached, and which one the private settings select.
+  std::string rx = "rtlsdr";
+};
+
+// A receiver the bench can stand in for.
+struct BenchReceiver {
+  const char* name;     // rx=NAME
+  const char* file;     // the simulated library in the simulated-library folder
+  const char* attach;   // its feeder attach function (sim/sim_feeder_abi.h)
+  int extio_type;       // the plug-in's sample type, 0 for other kinds
+  const char* key;      // the receiver list's key the private settings select (m_SelectSdrKey)
+  const char* meaning;  // for sim-list
 };
 
 class VirtualBench : private IBenchState {
@@ -84,6 +98,10 @@ class VirtualBench : private IBenchState {
   static constexpr const char* kBoardFaultName = "board_fault";
   static constexpr const char* kGenName = "gen";
   static constexpr const char* kChipFaultName = "chip_fault";
+  static constexpr const char* kRxName = "rx";
+  // Every receiver of rx=NAME, the default ("rtlsdr") first.
+  static std::span<const BenchReceiver> Receivers();
+  static const BenchReceiver* FindReceiver(std::string_view name);
 
   EmulatedBoard& Board();
   BoardPeripherals& Peripherals();
@@ -131,6 +149,7 @@ class VirtualBench : private IBenchState {
   std::unique_ptr<EmulatedBoard> board_;
   DynLibrary simlib_;
   kavu_sim_attach_fn attach_ = nullptr;
+  const BenchReceiver* rx_ = nullptr;  // the receiver of options_.rx while running
 
   mutable std::mutex mutex_;  // guards the signal, the time base, the timeline cache and the log
   std::unique_ptr<BenchSignal> signal_;

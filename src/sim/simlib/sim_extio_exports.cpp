@@ -1,6 +1,6 @@
 // The exported C functions of the simulated ExtIO plug-in: the entry points of
-// receivers/extio_plugin_api.h plus the script functions (kavu_simextio_*) tests and the bench
-// use. Every function catches everything: nothing is thrown across the C boundary.
+// receivers/extio_plugin_api.h plus the feeder's attach function and the script functions
+// (kavu_simextio_*) tests and the bench use. Every function catches everything: nothing is thrown across the C boundary.
 //
 // KAVU_SIMEXTIO_OMIT (a bit mask, 0 for the full plug-in) leaves entry points out, so that
 // variants without them can be built from this file:
@@ -41,6 +41,11 @@ void GuardVoid(F&& f) noexcept {
 }  // namespace
 
 #define KAVU_EXPORT extern "C" __attribute__((visibility("default")))
+
+// The feeder (sim/sim_feeder_abi.h): a bench in this process attaches itself; null detaches.
+KAVU_EXPORT int kavu_simextio_attach(const KavuSimSource* source) {
+  return Guard(-1, [&] { return Plugin::Instance().Attach(source); });
+}
 
 // Script functions.
 

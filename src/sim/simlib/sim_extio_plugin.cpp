@@ -35,6 +35,37 @@ Plugin& Plugin::Instance() {
   return plugin;
 }
 
+int Plugin::Attach(const KavuSimSource* source) {
+  if (source && source->abi_version != kKavuSimAbiVersion) return -1;
+  {
+    std::lock_guard lock(source_mutex_);
+    attached_ = source != nullptr;
+    if (source) source_ = *source;
+  }
+  {
+    std::lock_guard lock(run_mutex_);
+    origin_ns_ = SteadyNowNs();
+    origin_samples_ = 0;
+  }
+  generation_.fetch_add(1);
+  Configure();
+  return 0;
+}
+
+void Plugin::Configure() {
+  const double lo = std::max(lo_hz_.load(), 0.0);
+  std::lock_guard lock(source_mutex_);
+  if (attached_ && source_.configure) {
+    source_.configure(source_.ctx, static_cast<uint32_t>(std::max(rate_.load(), 1)),
+                      static_cast<uint64_t>(std::llround(lo)), 0, 0);
+  }
+}
+
+int32_t Plugin::Fault() {
+  std::lock_guard lock(source_mutex_);
+  return attached_ && source_.fault ? source_.fault(source_.ctx) : kKavuSimOk;
+}
+
 bool Plugin::Set(const std::string& name, double value) {
   const auto i = static_cast<int>(value);
   bool rate_changed = false;
@@ -62,9 +93,10 @@ bool Plugin::Set(const std::string& name, double value) {
       // The own clock keeps its count across the change.
       std::lock_guard lock(run_mutex_);
       const int64_t now = SteadyNowNs();
-      origin_samples_ = Due();
+      origin_samples_ = OwnDue();
       origin_ns_ = now;
     }
+    Configure();
     Notice(kExtIOStatusRateChanged);
   }
   return true;
@@ -78,8 +110,12 @@ void Plugin::Reset() {
 }
 
 void Plugin::Record(const std::string& call) {
-  std::lock_guard lock(mutex_);
-  calls_.push_back(call);
+  {
+    std::lock_guard lock(mutex_);
+    calls_.push_back(call);
+  }
+  std::lock_guard lock(source_mutex_);
+  if (attached_ && source_.log) source_.log(source_.ctx, call.c_str());
 }
 
 std::string Plugin::Calls() const {
@@ -121,8 +157,9 @@ int Plugin::PushPatternBlock(uint32_t pairs) {
 
 bool Plugin::InitHW(char* name, char* model, int* type) {
   Record("InitHW");
+  const bool present = Fault() != kKavuSimUnplugged;
   std::lock_guard lock(mutex_);
-  if (!script_.init_ok) return false;
+  if (!script_.init_ok || !present) return false;
   if (name) {
     if (script_.long_name) {
       std::memset(name, 'N', kExtIONameSize);  // no terminator: the caller must supply one
@@ -137,8 +174,9 @@ bool Plugin::InitHW(char* name, char* model, int* type) {
 
 bool Plugin::OpenHW() {
   Record("OpenHW");
+  const int32_t fault = Fault();
   std::lock_guard lock(mutex_);
-  return script_.open_ok;
+  return script_.open_ok && fault != kKavuSimUnplugged && fault != kKavuSimOpenFails;
 }
 
 void Plugin::CloseHW() { Record("CloseHW"); }
@@ -153,6 +191,7 @@ int32_t Plugin::GetHWSR() { return rate_.load(); }
 int Plugin::SetLo(const std::string& how, double hz) {
   Record(how + " " + std::to_string(static_cast<long long>(hz)));
   lo_hz_ = hz;
+  Configure();
   std::lock_guard lock(mutex_);
   return script_.lo_result;
 }
@@ -160,6 +199,7 @@ int Plugin::SetLo(const std::string& how, double hz) {
 int Plugin::StartHW(int32_t freq) {
   Record("StartHW " + std::to_string(freq));
   lo_hz_ = freq;
+  Configure();
   Script s;
   {
     std::lock_guard lock(mutex_);
@@ -190,16 +230,49 @@ void Plugin::StopHW() {
 }
 
 uint64_t Plugin::Due() {
+  {
+    std::lock_guard lock(source_mutex_);
+    if (attached_) return source_.due ? source_.due(source_.ctx) : 0;
+  }
+  return OwnDue();
+}
+
+uint64_t Plugin::OwnDue() const {
   const double elapsed = static_cast<double>(SteadyNowNs() - origin_ns_) * 1e-9;
   return origin_samples_ + static_cast<uint64_t>(elapsed * std::max(rate_.load(), 1));
 }
 
-void Plugin::Fill(uint64_t /*first*/, std::vector<unsigned char>& buf, uint32_t pairs) {
-  Script s;
-  {
-    std::lock_guard lock(mutex_);
-    s = script_;
+void Plugin::Fill(uint64_t first, std::vector<unsigned char>& buf, uint32_t pairs, const Script& s) {
+  std::unique_lock source_lock(source_mutex_);
+  if (attached_ && source_.fill) {
+    const int32_t format = s.type == kExtIOTypeInt16     ? kKavuSimI16
+                           : s.type == kExtIOTypeFloat32 ? kKavuSimF32
+                           : s.type == kExtIOTypeUChar   ? kKavuSimU8
+                           : s.type == kExtIOTypeSChar   ? kKavuSimS8
+                                                         : -1;
+    if (format < 0) {
+      std::fill(buf.begin(), buf.end(), 0);  // no feeder format for it: silence
+      return;
+    }
+    source_.fill(source_.ctx, first, format, buf.data(), pairs);
+    source_lock.unlock();
+    // A receiver's DC offset, which the callback's IQoffs tells the program to remove.
+    for (uint32_t k = 0; k < 2 * pairs; ++k) {
+      if (s.type == kExtIOTypeInt16) {
+        int16_t x;
+        std::memcpy(&x, &buf[2 * k], sizeof x);
+        x = Saturate16(x + s.offset);
+        std::memcpy(&buf[2 * k], &x, sizeof x);
+      } else if (s.type == kExtIOTypeFloat32) {
+        float x;
+        std::memcpy(&x, &buf[4 * k], sizeof x);
+        x = static_cast<float>(x + s.offset);
+        std::memcpy(&buf[4 * k], &x, sizeof x);
+      }
+    }
+    return;
   }
+  source_lock.unlock();
   // Alone: a few LSB of noise around zero (mid-scale for bytes), plus the offset.
   for (uint32_t k = 0; k < 2 * pairs; ++k) {
     noise_ ^= noise_ << 13;
@@ -221,6 +294,7 @@ void Plugin::Fill(uint64_t /*first*/, std::vector<unsigned char>& buf, uint32_t 
 void Plugin::Stream() {
   std::vector<unsigned char> buf;
   std::unique_lock lock(run_mutex_);
+  uint32_t generation = generation_.load();
   uint64_t next = Due();
   while (!cancel_) {
     Script s;
@@ -228,11 +302,17 @@ void Plugin::Stream() {
       std::lock_guard script_lock(mutex_);
       s = script_;
     }
+    if (const uint32_t g = generation_.load(); g != generation) {
+      generation = g;  // another feeder, another clock: go on from its present
+      next = Due();
+    }
+    const int32_t fault = Fault();
+    if (fault == kKavuSimUnplugged) break;  // the receiver is gone: its stream ends
     const auto n = static_cast<uint32_t>(s.block);
     const uint64_t due = Due();
-    if (due >= next + n) {
+    if (fault != kKavuSimStall && due >= next + n) {
       buf.resize(BytesPerPair(s.type) * n);
-      Fill(next, buf, n);
+      Fill(next, buf, n, s);
       next += n;
       lock.unlock();
       if (const KavuExtIOCallback cb = callback_.load()) {

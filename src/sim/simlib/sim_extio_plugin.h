@@ -16,8 +16,11 @@
 //   lo_result     what SetHWLO / SetHWLO64 answer                                      0
 //   manual        1: StartHW starts no thread; blocks come only from kavu_simextio_block  0
 //   long_name     1: InitHW fills the whole name buffer without a terminating zero     0
-// Without a feeder the stream is a few LSB of noise; with one (attached by a bench) it is the
-// bench's signal in the plug-in's sample format.
+// Without a feeder the stream is a few LSB of noise; with one (kavu_simextio_attach, the feeder
+// interface of sim/sim_feeder_abi.h) it is the feeder's signal in the plug-in's sample format
+// (int16, float or unsigned 8-bit; signed 8-bit for type 10, silence for the others), with the
+// offset added; the feeder's clock paces the blocks, its faults act: unplugged fails InitHW and
+// ends the stream, stall delivers nothing more, open-fails fails OpenHW.
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -27,6 +30,7 @@
 #include <vector>
 
 #include "receivers/extio_plugin_api.h"
+#include "sim/sim_feeder_abi.h"
 
 namespace kavu::simextio {
 
@@ -47,6 +51,9 @@ struct Script {
 class Plugin {
  public:
   static Plugin& Instance();
+
+  // Feeder: 0, or −1 for a source of another interface version. Null detaches.
+  int Attach(const KavuSimSource* source);
 
   // Script.
   bool Set(const std::string& name, double value);
@@ -71,9 +78,13 @@ class Plugin {
  private:
   Plugin() = default;
   void Stream();
-  // Samples due by now on the own clock.
+  // Samples due by now on the feeder's clock (own clock without one).
   uint64_t Due();
-  void Fill(uint64_t first, std::vector<unsigned char>& buf, uint32_t pairs);
+  uint64_t OwnDue() const;
+  void Fill(uint64_t first, std::vector<unsigned char>& buf, uint32_t pairs, const Script& s);
+  int32_t Fault();
+  // Tells the feeder the rate and LO now in force.
+  void Configure();
 
   mutable std::mutex mutex_;  // guards script_ and calls_
   Script script_;
@@ -81,6 +92,12 @@ class Plugin {
   std::atomic<KavuExtIOCallback> callback_{nullptr};
   std::atomic<double> lo_hz_{0.0};
   std::atomic<int32_t> rate_{2'400'000};
+
+  // Lock order: run_mutex_, then source_mutex_, then mutex_.
+  mutable std::mutex source_mutex_;  // guards source_ and every call into it
+  KavuSimSource source_{};
+  bool attached_ = false;
+  std::atomic<uint32_t> generation_{0};  // changes with every attach: the stream restarts its count
 
   std::mutex run_mutex_;
   std::condition_variable run_cv_;
