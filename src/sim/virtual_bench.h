@@ -102,6 +102,8 @@ class VirtualBench : private IBenchState {
   // Every receiver of rx=NAME, the default ("rtlsdr") first.
   static std::span<const BenchReceiver> Receivers();
   static const BenchReceiver* FindReceiver(std::string_view name);
+  // The receiver this bench stands in for (valid while it runs).
+  const BenchReceiver& Receiver() const { return *rx_; }
 
   EmulatedBoard& Board();
   BoardPeripherals& Peripherals();

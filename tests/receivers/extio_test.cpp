@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <atomic>
 #include <functional>
 #include <mutex>
 #include <string>
@@ -13,6 +14,7 @@
 
 #include "platform/dyn_library.h"
 #include "receivers/receiver_set.h"
+#include "sim/sim_feeder_abi.h"
 #include "shell/log_console.h"
 #include "shell/settings_store.h"
 #include "sim_feed.h"
@@ -361,6 +363,65 @@ TEST_F(ExtIOTest, AStreamingPluginFeedsTheRingsUntilStopped) {
   EXPECT_EQ(after_stop % 4096, 0u) << "whole blocks only";
   EXPECT_EQ(plugin.Calls().back(), "CloseHW");
   EXPECT_EQ(rings_.m_WriteCount.load(), after_stop) << "nothing after StopHW returned";
+}
+
+// A feeder for the plug-in: a constant signal in whatever format is asked for, its clock always
+// a block ahead, a fault chosen by the test, and the settings it was told.
+struct TestFeeder {
+  std::atomic<int32_t> fault{kKavuSimOk};
+  std::atomic<uint64_t> due{0};
+  std::atomic<uint64_t> center{0};
+  std::atomic<int32_t> format{-1};
+  KavuSimSource Source() {
+    KavuSimSource s{};
+    s.abi_version = kKavuSimAbiVersion;
+    s.ctx = this;
+    s.configure = [](void* ctx, uint32_t, uint64_t c, int32_t, int32_t) { static_cast<TestFeeder*>(ctx)->center = c; };
+    s.due = [](void* ctx) { return static_cast<TestFeeder*>(ctx)->due += 4096; };
+    s.fill = [](void* ctx, uint64_t, int32_t f, void* buf, uint32_t n) {
+      static_cast<TestFeeder*>(ctx)->format = f;
+      if (f == kKavuSimI16) {
+        for (uint32_t k = 0; k < 2 * n; ++k) static_cast<int16_t*>(buf)[k] = 100;
+      }
+    };
+    s.fault = [](void* ctx) { return static_cast<TestFeeder*>(ctx)->fault.load(); };
+    return s;
+  }
+};
+
+TEST_F(ExtIOTest, TheFeedersSignalFormatCentreAndFaultsReachTheProgram) {
+  PluginScript plugin(FullPath());
+  DynLibrary lib;
+  ASSERT_EQ(lib.Open(FullPath()), DynLibrary::Result::kLoaded);
+  const auto attach = reinterpret_cast<kavu_sim_attach_fn>(lib.Symbol("kavu_simextio_attach"));
+  ASSERT_TRUE(attach);
+  TestFeeder feeder;
+  const KavuSimSource source = feeder.Source();
+  ASSERT_EQ(attach(&source), 0);
+  KavuSimSource other = source;
+  other.abi_version = 1;
+  EXPECT_EQ(attach(&other), -1) << "another interface version is refused";
+
+  feeder.fault = kKavuSimOpenFails;
+  EXPECT_FALSE(SelectFull());
+  EXPECT_EQ(Line().rfind("Ошибка OpenHW ", 0), 0u) << Line();
+  feeder.fault = kKavuSimUnplugged;
+  EXPECT_FALSE(SelectFull());
+  EXPECT_EQ(Line().rfind("Ошибка InitHW ", 0), 0u) << Line();
+
+  feeder.fault = kKavuSimOk;
+  plugin.Set("manual", 0);
+  host_.frequency = 3e9;  // beyond 32 bits: the feeder gets the exact centre through SetHWLO_dbl
+  rings_.ResetCounters();
+  ASSERT_TRUE(SelectFull()) << Line();
+  EXPECT_EQ(feeder.center.load(), 3'000'000'000u);
+  for (int i = 0; i < 2000 && rings_.m_WriteCount.load() == 0; ++i) rings_.m_hDataEvent.Wait(50);
+  ASSERT_GT(rings_.m_WriteCount.load(), 0u);
+  EXPECT_EQ(feeder.format.load(), kKavuSimI16);
+  EXPECT_FLOAT_EQ(rings_.RingA()[0].i, 100.0f) << "the offset the plug-in added is removed";
+  EXPECT_FLOAT_EQ(rings_.RingA()[0].q, 100.0f);
+  set_.reset();
+  EXPECT_EQ(attach(nullptr), 0);
 }
 
 }  // namespace

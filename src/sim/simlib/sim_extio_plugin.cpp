@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/steady_clock.h"
+#include "sim/simlib/bench_client.h"
 
 namespace kavu::simextio {
 namespace {
@@ -35,12 +37,37 @@ Plugin& Plugin::Instance() {
   return plugin;
 }
 
+Plugin::Plugin() = default;
+Plugin::~Plugin() = default;
+
+void Plugin::EnsureRemoteFeeder() {
+  const char* path = std::getenv("KAVU_SIM_BENCH");
+  if (!path || !*path) return;
+  {
+    std::lock_guard lock(source_mutex_);
+    if (attached_ && !remote_attached_) return;  // a bench of this process feeds the plug-in
+    if (!remote_) remote_ = std::make_unique<simrtl::BenchClient>();
+    if (remote_attached_ && remote_->Connected()) return;
+    if (!remote_->Connect(path)) return;
+    source_ = remote_->Source();
+    attached_ = true;
+    remote_attached_ = true;
+  }
+  if (const char* type = std::getenv("KAVU_SIMEXTIO_TYPE"); type && *type) {
+    Set("type", std::atoi(type));
+  }
+  generation_.fetch_add(1);
+  Configure();
+}
+
 int Plugin::Attach(const KavuSimSource* source) {
   if (source && source->abi_version != kKavuSimAbiVersion) return -1;
   {
     std::lock_guard lock(source_mutex_);
     attached_ = source != nullptr;
     if (source) source_ = *source;
+    if (remote_attached_ && remote_) remote_->Disconnect();
+    remote_attached_ = false;
   }
   {
     std::lock_guard lock(run_mutex_);
@@ -156,6 +183,7 @@ int Plugin::PushPatternBlock(uint32_t pairs) {
 }
 
 bool Plugin::InitHW(char* name, char* model, int* type) {
+  EnsureRemoteFeeder();
   Record("InitHW");
   const bool present = Fault() != kKavuSimUnplugged;
   std::lock_guard lock(mutex_);

@@ -21,9 +21,13 @@
 // (int16, float or unsigned 8-bit; signed 8-bit for type 10, silence for the others), with the
 // offset added; the feeder's clock paces the blocks, its faults act: unplugged fails InitHW and
 // ends the stream, stall delivers nothing more, open-fails fails OpenHW.
+// A bench in another process (`kavusdraa-cli sim-bench`): with no feeder attached in this process,
+// InitHW connects to the socket named by $KAVU_SIM_BENCH and takes the sample type from
+// $KAVU_SIMEXTIO_TYPE when that is set.
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -31,6 +35,10 @@
 
 #include "receivers/extio_plugin_api.h"
 #include "sim/sim_feeder_abi.h"
+
+namespace kavu::simrtl {
+class BenchClient;
+}
 
 namespace kavu::simextio {
 
@@ -76,7 +84,10 @@ class Plugin {
   void Record(const std::string& call);
 
  private:
-  Plugin() = default;
+  Plugin();
+  ~Plugin();
+  // The bench of $KAVU_SIM_BENCH as the feeder, when no bench of this process is attached.
+  void EnsureRemoteFeeder();
   void Stream();
   // Samples due by now on the feeder's clock (own clock without one).
   uint64_t Due();
@@ -97,6 +108,8 @@ class Plugin {
   mutable std::mutex source_mutex_;  // guards source_ and every call into it
   KavuSimSource source_{};
   bool attached_ = false;
+  bool remote_attached_ = false;  // the feeder is remote_'s
+  std::unique_ptr<simrtl::BenchClient> remote_;
   std::atomic<uint32_t> generation_{0};  // changes with every attach: the stream restarts its count
 
   std::mutex run_mutex_;
