@@ -11,7 +11,14 @@ namespace {
 constexpr uint32_t kMaxRtlDevices = 128;
 }  // namespace
 
-ReceiverSet::ReceiverSet(SampleRings& rings, IReceiverSetHost& host) : rings_(rings), host_(host) {}
+ReceiverSet::ReceiverSet(SampleRings& rings, IReceiverSetHost& host) : rings_(rings), host_(host) {
+  // Runs on the plug-in's thread, only while the plug-in is open (Unload detaches it first).
+  extio_.Attach(&rings_, [this](int status) {
+    host_.PostToWindowThread([this, alive = alive_.Watch(), status] {
+      if (!alive.Expired()) OnExtIOStatus(status);
+    });
+  });
+}
 
 ReceiverSet::~ReceiverSet() { Shutdown(); }
 
@@ -168,8 +175,9 @@ void ReceiverSet::UserSelect(int index) {
 }
 
 bool ReceiverSet::CloseAll() {
-  // ExtIO plug-ins and SDRplay devices cannot be opened by this build, so their closes have
-  // nothing to do; the RTL-SDR stops, then the HackRF closes.
+  // SDRplay devices cannot be opened by this build, so their close has nothing to do; the
+  // plug-in unloads, the RTL-SDR stops, then the HackRF closes.
+  extio_.Unload();
   active_ = -1;
   rtl_.MyStop();
   hackrf_.MyCloseHackRf();
@@ -263,9 +271,49 @@ bool ReceiverSet::SelectExtIO(const ReceiverEntry& e) {
   const std::string folder = extio_folder_.empty() ? ExecutableDir() : extio_folder_;
   extio_path_ = folder + "/" + e.text;
   SetStatus("ВЫБРАН " + extio_path_, StatusColour::kNormal);
-  // Loading ExtIO plug-ins comes with their back end; until then the entry cannot be opened.
-  SetStatus(StatusTextExtIO(), StatusColour::kError);
-  return false;
+  if (!extio_.LoadApi(extio_path_)) {
+    SetStatus(StatusTextExtIO(), StatusColour::kError);
+    return false;
+  }
+  active_ = static_cast<int>(ReceiverKind::kExtIO);
+  extio_.SetLoFrequency(host_.ReceiverFrequency());
+  bool ok = extio_.InitOpen();
+  if (ok) {
+    host_.ClearFrequencyFailedMark();
+    if (extio_.SamplingF() > 0) host_.SampleRateChanged(extio_.SamplingF());
+    ok = extio_.StartHw();
+  }
+  if (ok && extio_.SamplingF() <= 0) {
+    SetStatus(StatusTextExtIO(), StatusTextExtIO() + ", " + kExtIONoRateText, StatusColour::kError);
+    return false;
+  }
+  SetStatus(StatusTextExtIO(), ok ? StatusColour::kNormal : StatusColour::kError);
+  return ok;
+}
+
+void ReceiverSet::OnExtIOStatus(int status) {
+  if (active_.load() != static_cast<int>(ReceiverKind::kExtIO)) return;
+  if (!extio_.OnStatusNotice(status)) return;
+  const int32_t rate = extio_.SamplingF();
+  if (rate > 0) host_.SampleRateChanged(rate);
+  if (extio_.State() < 3) {
+    SetStatus(StatusTextExtIO(), status_.text, status_.colour);
+  } else if (rate > 0) {
+    SetStatus(StatusTextExtIO(), StatusColour::kNormal);
+  } else {
+    SetStatus(StatusTextExtIO(), StatusTextExtIO() + ", " + kExtIONoRateText, StatusColour::kError);
+  }
+}
+
+bool ReceiverSet::ShowExtIOGui(bool show) {
+  return active_.load() == static_cast<int>(ReceiverKind::kExtIO) && extio_.ShowGui(show);
+}
+
+std::string ReceiverSet::ScanRefusal() const {
+  if (active_.load() == static_cast<int>(ReceiverKind::kExtIO) && extio_.SamplingF() <= 0) {
+    return kExtIONoRateText;
+  }
+  return "";
 }
 
 void ReceiverSet::SetStatus(std::string caption, std::string text, StatusColour colour) {
@@ -276,6 +324,7 @@ void ReceiverSet::SetStatus(std::string caption, std::string text, StatusColour 
 }
 
 void ReceiverSet::Shutdown() {
+  extio_.Unload();
   active_ = -1;
   rtl_.MyStop();
   hackrf_.MyCloseHackRf();

@@ -18,15 +18,18 @@
 // CloseAll() and its branch in SelectReceiver() and Tune().
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "platform/dyn_library.h"
+#include "receivers/o_extio_use.h"
 #include "receivers/o_hackrf_use.h"
 #include "receivers/o_rtl_sdr.h"
 #include "receivers/receiver_entry.h"
 #include "receivers/receiver_levels.h"
 #include "receivers/sample_rings.h"
+#include "shell/liveness.h"
 
 namespace kavu {
 
@@ -55,6 +58,9 @@ class IReceiverSetHost {
   virtual void ClearFrequencyFailedMark() {}
   // Caption, status line or colour changed.
   virtual void StatusChanged(const ReceiverStatus& /*status*/) {}
+  // Runs `task` on the window thread later; safe from any thread (a plug-in's status notice
+  // arrives on the plug-in's thread). A host without a window thread drops it.
+  virtual void PostToWindowThread(std::function<void()> /*task*/) {}
 };
 
 class ReceiverSet : public IReceiverLevels {
@@ -62,6 +68,9 @@ class ReceiverSet : public IReceiverLevels {
   static constexpr const char* kSection = "ODlgSpektr";
   static constexpr const char* kSdrPlayName = "libsdrplay_api.so.3";
   static constexpr const char* kExtIOPattern = "ExtIO*.so";
+  // Why scans are refused while an ExtIO plug-in reports no sample rate.
+  static constexpr const char* kExtIONoRateText =
+      "плагин ExtIO не сообщает частоту дискретизации (GetHWSR), сканирование невозможно";
   static constexpr const char* kNoSelectionText =
       "Выбирете Sdr-приёмник для работы или настройте параметры поиска подключенных к компу "
       "sdr-приёмников";
@@ -119,6 +128,16 @@ class ReceiverSet : public IReceiverLevels {
   // Closes ExtIO, SDRplay, RTL-SDR, HackRF in this order (the program's shutdown).
   void Shutdown();
 
+  // A status notice of the open ExtIO plug-in, on the window thread (posted by its callback):
+  // logged; a changed sample rate (notice 100) refreshes the caption and re-plans.
+  void OnExtIOStatus(int status);
+  // "Настроить sdr..." with an ExtIO entry selected: the plug-in's ShowGUI (checked) or HideGUI
+  // (unchecked); false when the plug-in is not loaded or does not export it.
+  bool ShowExtIOGui(bool show);
+  // Why a scan cannot run on the active receiver ("" when it can): an ExtIO plug-in that
+  // reports no sample rate gives kExtIONoRateText.
+  std::string ScanRefusal() const;
+
   // The external converter option: the receiver is tuned m_ConvertorFShift away.
   bool IsConvertor() const { return is_convertor_; }
   ORtlSdr& Rtl() { return rtl_; }
@@ -128,6 +147,8 @@ class ReceiverSet : public IReceiverLevels {
   // The HackRF rate choice shared by the settings window and the command line: sets rate table
   // entry `var`, stores it, tells the host to re-plan; the window's status text (second: error).
   std::pair<bool, std::string> ChangeHackRfSampleRate(int var);
+  OExtIOUse& ExtIO() { return extio_; }
+  const OExtIOUse& ExtIO() const { return extio_; }
   SampleRings& Rings() { return rings_; }
 
   ReceiverLevels Levels() const override;
@@ -153,6 +174,7 @@ class ReceiverSet : public IReceiverLevels {
   IReceiverSetHost& host_;
   ORtlSdr rtl_;
   OHackRfUse hackrf_;
+  OExtIOUse extio_;
   DynLibrary sdrplay_lib_;
   std::string sdrplay_error_;
   std::string rtl_folder_, hackrf_folder_, hackrf_name_, sdrplay_folder_, extio_folder_;
@@ -165,6 +187,7 @@ class ReceiverSet : public IReceiverLevels {
   std::string tune_report_;
   double tuned_hz_ = -1;  // the last successful Tune()'s f_hz; −1 none since the receiver opened
   std::atomic<int> active_{-1};  // ReceiverKind of the open receiver, −1 none
+  Liveness alive_;  // for the plug-in's notices posted to the window thread
 };
 
 }  // namespace kavu

@@ -52,7 +52,16 @@ std::string ReceiverSet::StatusTextSdrPlay() const {
 }
 
 std::string ReceiverSet::StatusTextExtIO() const {
-  return "ОШИБКА ЗАГРУЗКИ  [" + extio_path_ + "]";
+  const std::string tail = " [" + extio_path_ + "]";
+  if (!extio_.IsLoaded()) return "ОШИБКА ЗАГРУЗКИ " + tail;
+  const int32_t state = extio_.State();
+  if (state < 1) return "Ошибка InitHW " + tail;
+  std::string t = state >= 3 ? "ОТКРЫТ " : state == 2 ? "Ошибка StartHW " : "Ошибка OpenHW ";
+  const int type = extio_.SampleType();
+  t += extio_.Name() + ", " + extio_.Model() + ", " + OExtIOUse::TypeWord(type);
+  if (!OExtIOUse::TypeAccepted(type)) t += "(не_умею!)";
+  t += ", " + FormatFixed(extio_.SamplingF() / 1e6, 3) + " МГц";
+  return t + tail;
 }
 
 bool ReceiverSet::Tune(double f_hz, const double* batch, int n) {
@@ -62,8 +71,8 @@ bool ReceiverSet::Tune(double f_hz, const double* batch, int n) {
     f = std::max(0.0, f_hz + convertor_shift_);
     Log() << " с конвертором Sdr-приёмник настраивается на F=" << f / 1e6 << " МГц \n";
   }
-  const int active = active_.load();
-  if (active == static_cast<int>(ReceiverKind::kHackRf) && hackrf_.Status() >= 2) {
+  const int kind = active_.load();
+  if (kind == static_cast<int>(ReceiverKind::kHackRf) && hackrf_.Status() >= 2) {
     const bool ok = hackrf_.SetFreq(f, batch, n);
     tune_report_ = "Настр. " + FormatFixed(f / 1e6, 3) + " МГц";
     if (is_convertor_) tune_report_ += " с конвертором";
@@ -75,32 +84,47 @@ bool ReceiverSet::Tune(double f_hz, const double* batch, int n) {
     if (ok) tuned_hz_ = f_hz;
     return ok;
   }
-  if (active != static_cast<int>(ReceiverKind::kRtlSdr) || rtl_.Status() < 1) return false;
-  const bool ok = rtl_.SetCenterFreq(f, batch, n);
+  bool ok = false;
+  std::string error;
+  if (kind == static_cast<int>(ReceiverKind::kRtlSdr) && rtl_.Status() >= 1) {
+    ok = rtl_.SetCenterFreq(f, batch, n);
+    if (!ok) error = rtl_.ErrorText();
+  } else if (kind == static_cast<int>(ReceiverKind::kExtIO) && extio_.IsLoaded()) {
+    ok = extio_.SetLo(f);
+    if (!ok) error = extio_.ErrorText();
+  } else {
+    return false;
+  }
   tune_report_ = "Настройка на " + FormatFixed(f / 1e6, 3) + " МГц";
   if (is_convertor_) tune_report_ += " с конвертором";
-  if (!ok) tune_report_ += " ERR " + rtl_.ErrorText();
+  if (!ok) tune_report_ += " ERR " + error;
   if (ok) tuned_hz_ = f_hz;
   return ok;
 }
 
 double ReceiverSet::TunedFrequency() const {
-  const int active = active_.load();
+  const int kind = active_.load();
   const double shift = is_convertor_ ? convertor_shift_ : 0.0;
-  if (active == static_cast<int>(ReceiverKind::kHackRf) && hackrf_.Status() >= 2) {
+  if (kind == static_cast<int>(ReceiverKind::kHackRf) && hackrf_.Status() >= 2) {
     return tuned_hz_ >= 0 ? tuned_hz_ : hackrf_.Frequency() - shift;
   }
-  if (active != static_cast<int>(ReceiverKind::kRtlSdr) || rtl_.Status() < 1) {
-    return std::numeric_limits<double>::quiet_NaN();
+  if (kind == static_cast<int>(ReceiverKind::kRtlSdr) && rtl_.Status() >= 1) {
+    return tuned_hz_ >= 0 ? tuned_hz_ : rtl_.CurrentFrequency() - shift;
   }
-  if (tuned_hz_ >= 0) return tuned_hz_;
-  return rtl_.CurrentFrequency() - shift;
+  if (kind == static_cast<int>(ReceiverKind::kExtIO) && extio_.IsLoaded()) {
+    return tuned_hz_ >= 0 ? tuned_hz_ : extio_.LoFrequency() - shift;
+  }
+  return std::numeric_limits<double>::quiet_NaN();
 }
 
 double ReceiverSet::ActiveSampleRate() const {
-  if (active_.load() == static_cast<int>(ReceiverKind::kHackRf) && hackrf_.Status() >= 2) return hackrf_.Rate();
-  if (active_.load() == static_cast<int>(ReceiverKind::kRtlSdr) && rtl_.Status() >= 1) {
+  const int kind = active_.load();
+  if (kind == static_cast<int>(ReceiverKind::kHackRf) && hackrf_.Status() >= 2) return hackrf_.Rate();
+  if (kind == static_cast<int>(ReceiverKind::kRtlSdr) && rtl_.Status() >= 1) {
     return rtl_.SamplingF();
+  }
+  if (kind == static_cast<int>(ReceiverKind::kExtIO) && extio_.State() >= 3) {
+    return extio_.SamplingF() > 0 ? extio_.SamplingF() : 0.0;
   }
   return 0.0;
 }

@@ -53,17 +53,17 @@ void SampleRings::Publish(int32_t next_index, uint32_t n, bool rail) {
 
 namespace {
 
-// Converts n interleaved 8-bit pairs into ring entries from index wr, in at most two runs (up to
+// Converts n interleaved pairs into ring entries from index wr, in at most two runs (up to
 // the ring's end, then from its start); returns the next index and whether a rail value was seen.
-template <class Byte, class Convert, class Rail>
-int32_t ConvertPairs(const Byte* buf, uint32_t n, IqEntry* ring, int32_t wr, int32_t capacity,
+template <class Value, class Convert, class Rail>
+int32_t ConvertPairs(const Value* buf, uint32_t n, IqEntry* ring, int32_t wr, int32_t capacity,
                      Convert convert, Rail is_rail, bool& rail) {
   uint32_t done = 0;
   unsigned seen = 0;
   while (done < n) {
     const uint32_t run = std::min<uint32_t>(n - done, static_cast<uint32_t>(capacity - wr));
     IqEntry* out = ring + wr;
-    const Byte* in = buf + 2 * static_cast<size_t>(done);
+    const Value* in = buf + 2 * static_cast<size_t>(done);
     for (uint32_t k = 0; k < run; ++k) {
       seen |= is_rail(in[2 * k]) | is_rail(in[2 * k + 1]);
       StoreRingEntry(out[k], {convert(in[2 * k]), convert(in[2 * k + 1])});
@@ -100,6 +100,29 @@ void SampleRings::DeliverS8(const int8_t* buf, uint32_t len) {
       [](int8_t b) { return static_cast<float>(b); },
       [](int8_t b) { return static_cast<unsigned>(b == -128 || b == 127); }, rail);
   Publish(wr, n, rail);
+}
+
+// Plug-in blocks: no rail test, so the rail lambda is a constant the loop drops.
+template <class Value, class Convert>
+void SampleRings::DeliverPairsNoRail(const Value* iq, uint32_t pairs, Convert convert) {
+  if (!Admit(pairs)) return;
+  Claim(pairs);
+  bool rail = false;
+  const int32_t wr = ConvertPairs(iq, pairs, ring_a_.get(), m_RingWr.load(std::memory_order_relaxed),
+                                  capacity_, convert, [](Value) { return 0u; }, rail);
+  Publish(wr, pairs, false);
+}
+
+void SampleRings::DeliverExtIOI16(const int16_t* iq, uint32_t pairs, float offset) {
+  DeliverPairsNoRail(iq, pairs, [offset](int16_t v) { return static_cast<float>(v) - offset; });
+}
+
+void SampleRings::DeliverExtIOF32(const float* iq, uint32_t pairs, float offset) {
+  DeliverPairsNoRail(iq, pairs, [offset](float v) { return v - offset; });
+}
+
+void SampleRings::DeliverExtIOU8(const uint8_t* iq, uint32_t pairs) {
+  DeliverPairsNoRail(iq, pairs, [](uint8_t v) { return static_cast<float>(v) - 128.0f; });
 }
 
 void SampleRings::DeliverI16(const int16_t* xi, const int16_t* xq, uint32_t n) {

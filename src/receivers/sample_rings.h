@@ -16,7 +16,8 @@
 //   6. m_hDataEvent is signalled.
 // Conversions, all to float without scaling: unsigned 8-bit byte − 128 (rail 0 or 255); signed
 // 8-bit as it is (rail −128 or 127); 16-bit values as they are (no rail test). The odd last byte
-// of an odd byte count is ignored.
+// of an odd byte count is ignored. Plug-in blocks (DeliverExtIO*) have no rail test: int16 and
+// float values less the block's offset, unsigned bytes − 128.
 //
 // Deliver*() takes no lock and allocates nothing. Every shared value is an atomic, and ring
 // entries are written and read as atomics (StoreRingEntry, LoadRingEntry).
@@ -66,6 +67,11 @@ class SampleRings {
   void DeliverU8(const uint8_t* buf, uint32_t len);
   // HackRF: `len` bytes of interleaved signed 8-bit I, Q.
   void DeliverS8(const int8_t* buf, uint32_t len);
+  // Receiver plug-in blocks: `pairs` interleaved I, Q pairs (block length = pairs). int16 and
+  // float values less `offset`; unsigned bytes less 128 (the offset is not applied to them).
+  void DeliverExtIOI16(const int16_t* iq, uint32_t pairs, float offset);
+  void DeliverExtIOF32(const float* iq, uint32_t pairs, float offset);
+  void DeliverExtIOU8(const uint8_t* iq, uint32_t pairs);
   // One 16-bit tuner: n pairs from separate I and Q arrays.
   void DeliverI16(const int16_t* xi, const int16_t* xq, uint32_t n);
   // Dual-tuner mode: tuner A's block is staged (at most kStagedCapacity pairs; the rest is
@@ -99,6 +105,8 @@ class SampleRings {
   void Claim(uint32_t n);
   // Steps 4 to 6 for a block of n entries.
   void Publish(int32_t next_index, uint32_t n, bool rail);
+  template <class Value, class Convert>
+  void DeliverPairsNoRail(const Value* iq, uint32_t pairs, Convert convert);
 
   int32_t capacity_;
   std::unique_ptr<IqEntry[]> ring_a_;

@@ -82,6 +82,11 @@ bool ScanEngine::StartScan() {
     p_.box.Show("Com-порт не открыт, управление анализатором не возможно");
     return false;
   }
+  if (const std::string refusal = p_.receivers.ScanRefusal(); !refusal.empty()) {
+    plan_.StopPlan();
+    p_.box.Show(refusal);
+    return false;
+  }
   std::array<double, kMaxGroupFrequencies> first{};
   const uint64_t token = ++startToken_;
   // The generators' commands run on the board's thread; the scan goes on in GeneratorsReady.

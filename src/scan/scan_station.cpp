@@ -205,6 +205,13 @@ std::string ScanStation::ReceiverText(bool detailed) const {
     s += Printf("_lna%d", h.CurLna());
     return s + Printf(h.GainCalibrationOn() ? "_амп=%d" : "_vga=%d", h.CurVga());
   }
+  if (receivers_->ExtIO().IsLoaded()) {
+    // The plug-in's file name without its folder and its extension.
+    std::string name = receivers_->ExtIO().Path();
+    name.erase(0, name.find_last_of('/') + 1);
+    const size_t dot = name.rfind('.');
+    return dot == std::string::npos ? name : name.substr(0, dot);
+  }
   const ORtlSdr& rtl = receivers_->Rtl();
   std::string s = "rtlsdr";
   if (!detailed) return s;

@@ -197,6 +197,7 @@ class ScanStation : private IReceiverSetHost, private ISaveDescription {
   void ShowInfo(const std::string& text) override;
   double ReceiverFrequency() override { return settings_.m_FM_Sdr; }
   void StatusChanged(const ReceiverStatus& status) override;
+  void PostToWindowThread(std::function<void()> task) override { window_.Post(std::move(task)); }
   // ISaveDescription
   std::string ReceiverText(bool detailed) const override;
   std::string RateText() const override;

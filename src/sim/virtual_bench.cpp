@@ -23,6 +23,21 @@ namespace {
 
 constexpr int64_t kNever = std::numeric_limits<int64_t>::max();
 
+constexpr const char* kExtIOFile = "ExtIO_KavuSim.so";
+constexpr const char* kExtIOKey = "ExtIO_plugin ExtIO_KavuSim.so";
+constexpr BenchReceiver kReceivers[] = {
+    {"rtlsdr", "librtlsdr.so.0", "kavu_simrtl_attach", 0, VirtualBench::kReceiverKey,
+     "RTL-SDR \"Virtual bench\", unsigned 8-bit"},
+    {"hackrf", "libhackrf.so.0", "kavu_simhackrf_attach", 0, "RtlSdr HackRf 00000000000000004b41565542454e31",
+     "the simulated HackRF library libhackrf.so.0: signed 8-bit, 2 to 20 MS/s"},
+    {"extio-int16", kExtIOFile, "kavu_simextio_attach", 3, kExtIOKey,
+     "ExtIO plug-in ExtIO_KavuSim.so, type 3: int16 pairs with a DC offset"},
+    {"extio-float", kExtIOFile, "kavu_simextio_attach", 7, kExtIOKey,
+     "ExtIO plug-in ExtIO_KavuSim.so, type 7: float pairs with a DC offset"},
+    {"extio-uchar", kExtIOFile, "kavu_simextio_attach", 9, kExtIOKey,
+     "ExtIO plug-in ExtIO_KavuSim.so, type 9: unsigned 8-bit pairs"},
+};
+
 }  // namespace
 
 // The board's clock: the steady clock, running fast by board_ppm.
@@ -47,23 +62,30 @@ VirtualBench::~VirtualBench() { Stop(); }
 
 std::string VirtualBench::DefaultSimLibFolder() { return sim::SimLibFolder(); }
 
+std::span<const BenchReceiver> VirtualBench::Receivers() { return kReceivers; }
+
+const BenchReceiver* VirtualBench::FindReceiver(std::string_view name) {
+  for (const BenchReceiver& r : kReceivers) {
+    if (name == r.name) return &r;
+  }
+  return nullptr;
+}
+
 EmulatedBoard& VirtualBench::Board() { return *board_; }
 BoardPeripherals& VirtualBench::Peripherals() { return *peripherals_; }
 
 bool VirtualBench::Start(VirtualBenchOptions options, std::string* error) {
   Stop();
   options_ = std::move(options);
-  simlib_folder_ = options_.simlib_folder.empty() ? DefaultSimLibFolder() : options_.simlib_folder;
-  rx_ = nullptr;
-  std::string kinds;
-  for (const BenchRxKind& k : BenchRxKinds()) {
-    if (options_.rx == k.name) rx_ = &k;
-    kinds += kinds.empty() ? k.name : std::string(", ") + k.name;
-  }
+  rx_ = FindReceiver(options_.rx);
   if (!rx_) {
-    if (error) *error = "rx: неизвестный приёмник '" + options_.rx + "' - ожидалось " + kinds;
+    if (error) {
+      *error = std::string(kRxName) + ": неизвестный приёмник '" + options_.rx + "', ожидалось";
+      for (const BenchReceiver& r : kReceivers) *error += std::string(" ") + r.name;
+    }
     return false;
   }
+  simlib_folder_ = options_.simlib_folder.empty() ? DefaultSimLibFolder() : options_.simlib_folder;
   folder_ = options_.folder;
   if (folder_.empty()) {
     char tmpl[] = "/tmp/kavu-bench-XXXXXX";
@@ -122,18 +144,8 @@ bool VirtualBench::Start(VirtualBenchOptions options, std::string* error) {
   return true;
 }
 
-const std::vector<BenchRxKind>& BenchRxKinds() {
-  static const std::vector<BenchRxKind> kinds = {
-      {"rtlsdr", "librtlsdr.so.0", "kavu_simrtl_attach", "RtlSdr Virtual bench",
-       "the simulated RTL-SDR library (unsigned 8-bit, up to 3.2 MS/s)"},
-      {"hackrf", "libhackrf.so.0", "kavu_simhackrf_attach", "RtlSdr HackRf 00000000000000004b41565542454e31",
-       "the simulated HackRF library (signed 8-bit, 2 to 20 MS/s)"},
-  };
-  return kinds;
-}
-
 bool VirtualBench::AttachLibrary(std::string* error) {
-  const std::string path = simlib_folder_ + "/" + rx_->library;
+  const std::string path = simlib_folder_ + "/" + rx_->file;
   if (simlib_.Open(path) != DynLibrary::Result::kLoaded) {
     if (error) *error = "не удалось загрузить симулятор приёмника '" + path + "': " + simlib_.Error();
     return false;
@@ -144,6 +156,20 @@ bool VirtualBench::AttachLibrary(std::string* error) {
     if (error) *error = "'" + path + "' - не симулятор приёмника (нет " + rx_->attach + ")";
     attach_ = nullptr;
     return false;
+  }
+  if (rx_->extio_type != 0) {
+    // The plug-in starts from its defaults (a test in this process may have scripted it), with
+    // the sample type of this receiver.
+    using ResetFn = void (*)();
+    using SetFn = int (*)(const char*, double);
+    const auto reset = reinterpret_cast<ResetFn>(simlib_.Symbol("kavu_simextio_reset"));
+    const auto set = reinterpret_cast<SetFn>(simlib_.Symbol("kavu_simextio_set"));
+    if (!reset || !set) {
+      if (error) *error = "'" + path + "' - нет функций сценария kavu_simextio_reset/kavu_simextio_set";
+      return false;
+    }
+    reset();
+    set("type", rx_->extio_type);
   }
   return true;
 }
@@ -167,17 +193,20 @@ bool VirtualBench::WriteSettings(std::string* error) {
   std::filesystem::create_directories(empty_dir, ec);
   std::filesystem::create_directories(std::filesystem::path(settings_path_).parent_path(), ec);
   SettingsStore store(settings_path_);
-  const std::string rx = rx_->name;
+  // Only the chosen receiver's folder holds a library: the others are listed as missing.
+  const auto folder_for = [&](const char* attach) {
+    return std::string(rx_->attach) == attach ? simlib_folder_ : empty_dir;
+  };
+  const bool hackrf = std::string(rx_->attach) == "kavu_simhackrf_attach";
   // The bench's HackRF at unity gain, so its reference tone has the level the bench is set to.
   const bool ok =
-      store.WriteProfileString("ODlgRtlSdr", "m_PathApiDllRtl", rx == "rtlsdr" ? simlib_folder_ : empty_dir) &&
+      store.WriteProfileString("ODlgRtlSdr", "m_PathApiDllRtl", folder_for("kavu_simrtl_attach")) &&
       store.WriteProfileString("OSdrPlayUse", "m_PathApiDll", empty_dir) &&
-      store.WriteProfileString("OHackRfUse", "m_PathApiDll", rx == "hackrf" ? simlib_folder_ : empty_dir) &&
+      store.WriteProfileString("OHackRfUse", "m_PathApiDll", folder_for("kavu_simhackrf_attach")) &&
       store.WriteProfileString("OHackRfUse", "m_NameApiDll", "libhackrf.so.0") &&
-      (rx != "hackrf" || (store.WriteProfileInt("OHackRfUse", "m_Lna", 0) &&
-                          store.WriteProfileInt("OHackRfUse", "m_VGa", 0) &&
-                          store.WriteProfileInt("OHackRfUse", "m_IsAmp", 0))) &&
-      store.WriteProfileString("OExtIOUse", "m_PathExtIO", empty_dir) &&
+      (!hackrf || (store.WriteProfileInt("OHackRfUse", "m_Lna", 0) && store.WriteProfileInt("OHackRfUse", "m_VGa", 0) &&
+                   store.WriteProfileInt("OHackRfUse", "m_IsAmp", 0))) &&
+      store.WriteProfileString("OExtIOUse", "m_PathExtIO", folder_for("kavu_simextio_attach")) &&
       store.WriteProfileInt("OSerialPortSelector", "m_PortSelect_0", kBenchPort) &&
       store.WriteProfileString("ODlgSpektr", "m_SelectSdrKey", rx_->key);
   if (!ok) {

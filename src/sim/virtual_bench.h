@@ -25,6 +25,7 @@
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -57,20 +58,20 @@ struct VirtualBenchOptions {
   // own Si5351 on I2C) or an SPI chip, fitted on CS0 and configured as slot 0 and selected in the
   // private settings.
   std::string gen = "si5351";
-  // The receiver the bench is (kRxKinds): "rtlsdr", the simulated RTL-SDR library, or "hackrf",
-  // the simulated HackRF library; the private settings select it and point its library folder at
-  // the simulated-library folder.
+  // The receiver the bench stands in for (VirtualBench::Receivers(), rx=NAME): which simulated
+  // library is loaded and attached, and which one the private settings select.
   std::string rx = "rtlsdr";
 };
 
-struct BenchRxKind {
-  const char* name;
-  const char* library;  // file in the simulated-library folder
-  const char* attach;   // its attach function
-  const char* key;      // the receiver list's key of its bench device (m_SelectSdrKey)
-  const char* meaning;
+// A receiver the bench can stand in for.
+struct BenchReceiver {
+  const char* name;     // rx=NAME
+  const char* file;     // the simulated library in the simulated-library folder
+  const char* attach;   // its feeder attach function (sim/sim_feeder_abi.h)
+  int extio_type;       // the plug-in's sample type, 0 for other kinds
+  const char* key;      // the receiver list's key the private settings select (m_SelectSdrKey)
+  const char* meaning;  // for sim-list
 };
-const std::vector<BenchRxKind>& BenchRxKinds();
 
 class VirtualBench : private IBenchState {
  public:
@@ -98,6 +99,11 @@ class VirtualBench : private IBenchState {
   static constexpr const char* kGenName = "gen";
   static constexpr const char* kChipFaultName = "chip_fault";
   static constexpr const char* kRxName = "rx";
+  // Every receiver of rx=NAME, the default ("rtlsdr") first.
+  static std::span<const BenchReceiver> Receivers();
+  static const BenchReceiver* FindReceiver(std::string_view name);
+  // The receiver this bench stands in for (valid while it runs).
+  const BenchReceiver& Receiver() const { return *rx_; }
 
   EmulatedBoard& Board();
   BoardPeripherals& Peripherals();
@@ -145,7 +151,7 @@ class VirtualBench : private IBenchState {
   std::unique_ptr<EmulatedBoard> board_;
   DynLibrary simlib_;
   kavu_sim_attach_fn attach_ = nullptr;
-  const BenchRxKind* rx_ = nullptr;
+  const BenchReceiver* rx_ = nullptr;  // the receiver of options_.rx while running
 
   mutable std::mutex mutex_;  // guards the signal, the time base, the timeline cache and the log
   std::unique_ptr<BenchSignal> signal_;

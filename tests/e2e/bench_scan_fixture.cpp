@@ -1,11 +1,37 @@
 #include "e2e/bench_scan_fixture.h"
 
+#include <cmath>
+#include <complex>
 #include <filesystem>
 
+#include "measure/bridge_model.h"
+#include "measure/bridge_settings.h"
+#include "measure/impedance_computer.h"
 #include "scan/scan_plan.h"
 #include "shell/settings_store.h"
 
 namespace kavu::test {
+
+void CheckScanPoints(ScanStation& st, const std::vector<double>& planned, const sim::AntennaModel& model,
+                     double rel, double abs, double swr_rel) {
+  const AntIzms& set = st.Store().Set(0);
+  ASSERT_EQ(set.Count(), static_cast<int32_t>(planned.size()));
+  const ImpedanceComputer imp(LoadBridgeSettings(), nullptr);
+  for (int32_t i = 0; i < set.Count(); ++i) {
+    const double f = planned[static_cast<size_t>(i)];
+    EXPECT_EQ(set.At(i).freqHz, f) << "point " << i;
+    const Complex want = model.Impedance(f);
+    const Complex z = imp.ComputeZ(set, i, -1);
+    const double tol = rel * std::abs(want) + abs;
+    const std::string where = "f=" + std::to_string(f) + " want " + std::to_string(want.real()) + "," +
+                              std::to_string(want.imag()) + " got " + std::to_string(z.real()) + "," +
+                              std::to_string(z.imag());
+    EXPECT_LE(std::abs(std::abs(Gamma(z, 50)) - std::abs(Gamma(want, 50))), 0.002) << where;
+    EXPECT_NEAR(z.real(), want.real(), tol) << where;
+    EXPECT_NEAR(z.imag(), want.imag(), tol) << where;
+    EXPECT_NEAR(Swr(z, 50), Swr(want, 50), Swr(want, 50) * (swr_rel > 0 ? swr_rel : rel)) << where;
+  }
+}
 
 void RecordingEvents::ScanEnded(const ScanEndReport& report) {
   ends.push_back(report);

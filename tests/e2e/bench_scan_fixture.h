@@ -33,6 +33,11 @@ class RecordingEvents : public IScanEvents {
 inline const std::vector<std::string> kOffBridgeSets = {"bridge_rt=58.8", "bridge_rb=48.45", "bridge_rd=346.5",
                                                         "bridge_rg=22.8", "seed=11"};
 
+// Checks the points of the last scan (set 0): one per planned frequency, in order, each load's R
+// and X within rel·|Z| + abs, |Γ| within 0.002 and SWR within swr_rel (rel when 0).
+void CheckScanPoints(ScanStation& st, const std::vector<double>& planned, const sim::AntennaModel& model,
+                     double rel, double abs, double swr_rel);
+
 class BenchScan : public ::testing::Test {
  protected:
   void TearDown() override;

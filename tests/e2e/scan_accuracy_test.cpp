@@ -25,27 +25,6 @@ struct AccuracyCase {
   double swr_rel = 0;
 };
 
-void CheckPoints(ScanStation& st, const std::vector<double>& planned, const sim::AntennaModel& model,
-                 double rel, double abs, double swr_rel) {
-  const AntIzms& set = st.Store().Set(0);
-  ASSERT_EQ(set.Count(), static_cast<int32_t>(planned.size()));
-  const ImpedanceComputer imp(LoadBridgeSettings(), nullptr);
-  for (int32_t i = 0; i < set.Count(); ++i) {
-    const double f = planned[static_cast<size_t>(i)];
-    EXPECT_EQ(set.At(i).freqHz, f) << "point " << i;
-    const Complex want = model.Impedance(f);
-    const Complex z = imp.ComputeZ(set, i, -1);
-    const double tol = rel * std::abs(want) + abs;
-    const std::string where = "f=" + std::to_string(f) + " want " + std::to_string(want.real()) + "," +
-                              std::to_string(want.imag()) + " got " + std::to_string(z.real()) + "," +
-                              std::to_string(z.imag());
-    EXPECT_LE(std::abs(std::abs(Gamma(z, 50)) - std::abs(Gamma(want, 50))), 0.002) << where;
-    EXPECT_NEAR(z.real(), want.real(), tol) << where;
-    EXPECT_NEAR(z.imag(), want.imag(), tol) << where;
-    EXPECT_NEAR(Swr(z, 50), Swr(want, 50), Swr(want, 50) * (swr_rel > 0 ? swr_rel : rel)) << where;
-  }
-}
-
 class ScanAccuracy : public BenchScan, public ::testing::WithParamInterface<int> {};
 
 TEST_P(ScanAccuracy, LoadsAndSeriesAntenna) {
@@ -66,7 +45,7 @@ TEST_P(ScanAccuracy, LoadsAndSeriesAntenna) {
     EXPECT_TRUE(end->ok) << end->error;
     EXPECT_TRUE(end->saved) << end->save.error;
     const auto model = sim::AntennaModel::Parse(c.load, &error);
-    CheckPoints(*station_, Planned(ranges), *model, c.rel, c.abs, c.swr_rel);
+    CheckScanPoints(*station_, Planned(ranges), *model, c.rel, c.abs, c.swr_rel);
     if (HasFailure()) return;
     TearDown();
   }
@@ -127,7 +106,7 @@ TEST_F(ScanLowRate, FourRepetitionsAt250k) {
     const auto end = Scan(ranges);
     ASSERT_TRUE(end);
     EXPECT_TRUE(end->ok) << end->error;
-    CheckPoints(*station_, Planned(ranges), *sim::AntennaModel::Parse(c.load, &error), c.rel, c.abs,
+    CheckScanPoints(*station_, Planned(ranges), *sim::AntennaModel::Parse(c.load, &error), c.rel, c.abs,
                 c.swr_rel);
     if (HasFailure()) return;
     TearDown();

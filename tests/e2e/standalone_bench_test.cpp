@@ -96,6 +96,23 @@ TEST_F(StandaloneBench, ProgramStartedLaterScansThroughTheBenchsPortAndSocket) {
   EXPECT_EQ(connections, 2u) << log;
 }
 
+TEST_F(StandaloneBench, TheSimulatedPluginInTheProgramIsFedThroughTheSocket) {
+  SimBenchProcess bench({"--sim", "75", "--sim-set", "rx=extio-float", "--dir", dir_}, tmp_.File("bench.log"), 20,
+                        {evidence_.Env()});
+  ASSERT_TRUE(bench.Ready()) << bench.Printed() << BenchLog();
+  EXPECT_EQ(bench.Value("KAVU_SIMEXTIO_TYPE"), "7");
+  const CommandResult r = RunCommand({CliPath(), "scan", "--range", "140-140.2 0.1"}, ProgramEnv(bench), 60);
+  ASSERT_EQ(r.exit_status, 0) << r.err << BenchLog();
+  const std::vector<ScanRow> rows = ScanRows(r.out);
+  ASSERT_EQ(rows.size(), 3u) << r.out;
+  ExpectSeventyFiveOhm(rows);
+  EXPECT_NE(SavedPath(r.out).find("/ExtIO_KavuSim"), std::string::npos) << r.out;
+  EXPECT_EQ(bench.Stop(), 0);
+  const std::string log = BenchLog();
+  EXPECT_NE(log.find("receiver connected"), std::string::npos) << log;
+  EXPECT_NE(log.find("receiver: StartHW "), std::string::npos) << log;
+}
+
 // The program loads the last scan at start, as the desktop program does: after each scan the
 // previous one is kept as LastAntIzm_Old.kant, never an empty set.
 TEST_F(StandaloneBench, EachScanKeepsTheOneBeforeAsThePreviousScan) {

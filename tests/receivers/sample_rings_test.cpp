@@ -55,6 +55,36 @@ TEST(SampleRings, ConvertsSigned8BitAnd16Bit) {
   EXPECT_EQ(rings.m_OverloadA.load(), 1);  // no rail test for 16-bit samples
 }
 
+TEST(SampleRings, PluginBlocksRemoveTheOffsetOrMidScaleAndCountNoRails) {
+  SampleRings rings(4);
+  const int16_t i16[] = {-32768, 32767, 10, -10, 3, 3};  // three pairs, two at the rails
+  rings.DeliverExtIOI16(i16, 3, 2.5f);
+  EXPECT_EQ(rings.m_RingWr.load(), 3);
+  EXPECT_EQ(rings.m_MaxBlockN.load(), 3u);  // in pairs
+  EXPECT_FLOAT_EQ(rings.RingA()[0].i, -32770.5f);
+  EXPECT_FLOAT_EQ(rings.RingA()[0].q, 32764.5f);
+  EXPECT_FLOAT_EQ(rings.RingA()[1].i, 7.5f);
+  EXPECT_FLOAT_EQ(rings.RingA()[2].q, 0.5f);
+  const float f32[] = {1.25f, -2.0f, 40000.0f, -40000.0f};
+  rings.DeliverExtIOF32(f32, 2, -0.75f);  // wraps: entries 3 and 0
+  EXPECT_EQ(rings.m_RingWr.load(), 1);
+  EXPECT_FLOAT_EQ(rings.RingA()[3].i, 2.0f);
+  EXPECT_FLOAT_EQ(rings.RingA()[3].q, -1.25f);
+  EXPECT_FLOAT_EQ(rings.RingA()[0].i, 40000.75f);
+  const uint8_t u8[] = {0, 255, 128, 127, 9};  // the odd byte is not part of a pair
+  rings.DeliverExtIOU8(u8, 2);
+  EXPECT_FLOAT_EQ(rings.RingA()[1].i, -128.0f);
+  EXPECT_FLOAT_EQ(rings.RingA()[1].q, 127.0f);
+  EXPECT_FLOAT_EQ(rings.RingA()[2].i, 0.0f);
+  EXPECT_FLOAT_EQ(rings.RingA()[2].q, -1.0f);
+  EXPECT_EQ(rings.m_WriteCount.load(), 7u);
+  EXPECT_EQ(rings.m_OverloadA.load(), 0) << "plug-in blocks have no rail test";
+  rings.m_SkipBlocks = 1;
+  rings.DeliverExtIOU8(u8, 2);
+  EXPECT_EQ(rings.m_WriteCount.load(), 7u);
+  EXPECT_EQ(rings.m_SkipBlocks.load(), 0);
+}
+
 TEST(SampleRings, WrapsAtTheEndAndABlockEndingOnTheLastEntryLeavesIndexZero) {
   SampleRings rings(5);
   const uint8_t three[] = {129, 129, 130, 130, 131, 131};

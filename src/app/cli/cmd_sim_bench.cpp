@@ -126,6 +126,8 @@ int RunSimBench(const std::vector<std::string>& args) {
     std::printf("export KAVU_EXTRA_PORTS=%s\n", ShellQuote(ports ? ports : "").c_str());
     std::printf("export KAVU_SIM_BENCH=%s\n", ShellQuote(server.Path()).c_str());
     std::printf("export XDG_CONFIG_HOME=%s\n", ShellQuote(dir + "/config").c_str());
+    // The simulated plug-in in the program's process takes its sample type from here.
+    if (bench.Receiver().extio_type != 0) std::printf("export KAVU_SIMEXTIO_TYPE=%d\n", bench.Receiver().extio_type);
     std::printf("# bench ready: port %d, receiver \"Virtual bench\", load %s\n", sim::VirtualBench::kBenchPort,
                 a.load.c_str());
     std::fflush(stdout);
@@ -154,9 +156,12 @@ const CliRegistrar sim_bench_registrar(
      "Touchstone file). It prints, as shell commands, the environment a program needs to use it\n"
      "through its ordinary serial port and receiver library:\n"
      "  KAVU_EXTRA_PORTS   the board's link, listed as port 901\n"
-     "  KAVU_SIM_BENCH     the bench's socket, which the simulated RTL-SDR library connects to\n"
+     "  KAVU_SIM_BENCH     the bench's socket, which the simulated receiver connects to\n"
      "  XDG_CONFIG_HOME    a private settings folder: port 901, the receiver \"Virtual bench\",\n"
-     "                     the RTL-SDR library folder at the simulated library\n"
+     "                     the RTL-SDR library folder at the simulated library (with\n"
+     "                     --sim-set rx=extio-int16, -float or -uchar: the plug-in folder and\n"
+     "                     ExtIO_KavuSim.so instead)\n"
+     "  KAVU_SIMEXTIO_TYPE the simulated plug-in's sample type (rx=extio-... only)\n"
      "It serves one program at a time and runs until interrupted (Ctrl-C, SIGTERM) or until its\n"
      "standard input, when that is a pipe, closes; it then removes its folder.\n\n"
      "  --sim LOAD            the load on the antenna port\n"

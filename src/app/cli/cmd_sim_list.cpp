@@ -27,8 +27,8 @@ int RunSimList(const std::vector<std::string>& args) {
               "  matching commands (1 when absent, -1 every one), MS how late a late-reply comes (1500)");
   std::printf("\n\ngenerators (gen=KIND, the board's generator, selected in the bench's settings):\n");
   for (const sim::SpiChipKind& k : sim::SpiChipKinds()) std::printf("  %-9s %s\n", k.name, k.meaning);
-  std::printf("receivers (rx=KIND, the bench's receiver, selected in the bench's settings):\n");
-  for (const sim::BenchRxKind& k : sim::BenchRxKinds()) std::printf("  %-9s %s\n", k.name, k.meaning);
+  std::printf("receivers (rx=NAME, the simulated receiver loaded and selected in the bench's settings):\n");
+  for (const sim::BenchReceiver& r : sim::VirtualBench::Receivers()) std::printf("  %-12s %s\n", r.name, r.meaning);
   std::printf("chip faults (chip_fault=NAME, the SPI generator on CS0):");
   for (auto f : {sim::SpiChipFault::kWrongType, sim::SpiChipFault::kCtsStuck,
                  sim::SpiChipFault::kCtsWrong, sim::SpiChipFault::kReadBack, sim::SpiChipFault::kNone}) {
@@ -45,8 +45,8 @@ const CliRegistrar sim_list_registrar(
      "impairments (noise, quantisation level, DC spike, generator phase wander, generator and\n"
      "board clock errors, gain steps), the bench's bridge resistors, the receiver faults, and\n"
      "then the names of the faults the emulated board can commit, the generator chips the\n"
-     "board can carry (gen=KIND), the receivers the bench can be (rx=KIND) and the faults of those\n"
-     "chips (chip_fault=NAME). Each setting\n"
+     "board can carry (gen=KIND), the receivers the bench can stand in for (rx=NAME) and the\n"
+     "faults of those chips (chip_fault=NAME). Each setting\n"
      "is changed by name as NAME=VALUE where a bench is run.\n",
      RunSimList});
 

@@ -21,6 +21,11 @@ int ParseBenchArgs(const char* name, const std::string& load, const std::vector<
     if (key == sim::VirtualBench::kGenName) {
       opts.gen = value;
     } else if (key == sim::VirtualBench::kRxName) {
+      if (!sim::VirtualBench::FindReceiver(value)) {
+        std::string names;
+        for (const sim::BenchReceiver& r : sim::VirtualBench::Receivers()) names += std::string(" ") + r.name;
+        return Fail(name, "--sim-set: rx: неизвестный приёмник '" + value + "', ожидалось" + names, 2);
+      }
       opts.rx = value;
     } else if (key == sim::VirtualBench::kBoardFaultName || key == sim::VirtualBench::kChipFaultName) {
       later.emplace_back(key, value);

@@ -180,10 +180,21 @@ void ODlgSpektr::OnGeneratorChosen(int index) {
 }
 
 void ODlgSpektr::OnReceiverSettings(bool checked) {
-  if (filling_ || !checked) return;
+  if (filling_) return;
   const StationView v = station_->View();
   const auto& entries = station_->Receivers().Entries();
   const int sel = v.receiver;
+  if (sel >= 0 && sel < static_cast<int>(entries.size()) &&
+      entries[static_cast<size_t>(sel)].code == kCodeExtIO) {
+    // The plug-in's own window; a plug-in without one leaves the box unchecked.
+    if (!station_->Receivers().ShowExtIOGui(checked) && checked) {
+      filling_ = true;
+      sdr_settings_->setChecked(false);
+      filling_ = false;
+    }
+    return;
+  }
+  if (!checked) return;
   ShowReceiverSettings(sel >= 0 && sel < static_cast<int>(entries.size())
                            ? WindowKindOfCode(entries[static_cast<size_t>(sel)].code)
                            : ReceiverKind::kRtlSdr);

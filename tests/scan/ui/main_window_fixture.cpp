@@ -18,6 +18,7 @@ bool MainWindowBench::Start(const std::function<void()>& prepare) {
   RestoreCNumericLocale();
   SessionOptions o;
   o.bench.emplace();
+  o.bench->rx = rx_;
   o.prepare = [&](SessionOptions& ready, sim::VirtualBench* bench) {
     bench_ = bench;
     results_ = bench->Folder() + "/results";

@@ -59,6 +59,7 @@ class MainWindowBench : public ::testing::Test {
   std::unique_ptr<ODlgSpektr> window_;
   sim::VirtualBench* bench_ = nullptr;
   std::vector<std::string> informs_;  // caption + "\n" + text of each information box
+  std::string rx_ = "rtlsdr";  // the bench's receiver (rx=NAME), set before Start
   std::string results_;
 };
 

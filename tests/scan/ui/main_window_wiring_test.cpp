@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/dyn_library.h"
 #include "results/ui/cdlg_rx.h"
 #include "results/ui/cshow_data_window.h"
 #include "results/ui/help_key.h"
@@ -114,6 +115,30 @@ TEST_F(MainWindowBench, ReceiverSettingsBoxShowsTheRtlSdrWindow) {
   Click(box);
   EXPECT_EQ(window_->RtlSdrWindow(), rtl);
   EXPECT_TRUE(rtl->isVisible());
+}
+
+TEST_F(MainWindowBench, ReceiverSettingsBoxShowsAndHidesThePluginsWindow) {
+  rx_ = "extio-int16";
+  ASSERT_TRUE(Start());
+  DynLibrary plugin;
+  ASSERT_EQ(plugin.Open(Bench().SimLibFolder() + "/ExtIO_KavuSim.so"), DynLibrary::Result::kLoaded);
+  const auto calls_fn = reinterpret_cast<int (*)(char*, int)>(plugin.Symbol("kavu_simextio_calls"));
+  ASSERT_TRUE(calls_fn);
+  auto last_call = [&] {
+    std::string text(static_cast<size_t>(calls_fn(nullptr, 0)) + 1, '\0');
+    calls_fn(text.data(), static_cast<int>(text.size()));
+    text.resize(text.find('\0'));
+    if (!text.empty()) text.pop_back();  // the last line's newline
+    return text.substr(text.rfind('\n') + 1);
+  };
+  auto* box = Find<QPushButton>("sdrSettings");
+  Click(box);
+  EXPECT_TRUE(box->isChecked());
+  EXPECT_EQ(last_call(), "ShowGUI");
+  EXPECT_EQ(window_->RtlSdrWindow(), nullptr) << "no window of the program's own";
+  Click(box);
+  EXPECT_FALSE(box->isChecked());
+  EXPECT_EQ(last_call(), "HideGUI");
 }
 
 TEST_F(MainWindowBench, F1OpensTheWindowsHelpTopic) {
