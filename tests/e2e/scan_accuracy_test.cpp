@@ -74,7 +74,7 @@ TEST_P(HackRfScanAccuracy, LoadsAndSeriesAntenna) {
     EXPECT_TRUE(end->ok) << end->error;
     EXPECT_TRUE(end->saved) << end->save.error;
     const auto model = sim::AntennaModel::Parse(c.load, &error);
-    CheckPoints(*station_, Planned(ranges), *model, c.rel, c.abs, c.swr_rel);
+    CheckScanPoints(*station_, Planned(ranges), *model, c.rel, c.abs, c.swr_rel);
     if (HasFailure()) return;
     TearDown();
   }
@@ -144,7 +144,7 @@ TEST_F(ScanOptionsMidScan, EveryGroupIsMeasuredWithTheTimelineItsBoardPlayed) {
   // No group had to be measured again: each found its timeline where the plan expected it.
   EXPECT_EQ(st.Engine().Stats().syncFailures, 0);
   std::string error;
-  CheckPoints(st, Planned(ranges), *sim::AntennaModel::Parse("150+75j", &error), 0.005, 0.2, 0);
+  CheckScanPoints(st, Planned(ranges), *sim::AntennaModel::Parse("150+75j", &error), 0.005, 0.2, 0);
   // The board played both timelines: antenna slots of 2 ms and of 3.5 ms, one run per group.
   std::set<uint64_t> slot_ms10;
   int32_t probing_runs = 0;
