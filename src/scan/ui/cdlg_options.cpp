@@ -24,6 +24,7 @@
 #include "platform/tool_process.h"
 #include "results/help_links.h"
 #include "results/kant_file_type.h"
+#include "shell/settings_store.h"
 #include "shell/ui/link_opener.h"
 
 namespace kavu {
@@ -573,7 +574,10 @@ void CDlgOptions::FillTexts(OptionsTexts& t) const {
 void CDlgOptions::Apply() {
   OptionsTexts t;
   FillTexts(t);
-  model_.Apply(t);
+  {
+    SettingsStore::WriteGroup one_write(Settings());  // every key of Enter in one write of the file
+    model_.Apply(t);
+  }
   ShowAll();
 }
 
