@@ -365,7 +365,7 @@ std::string OptionsCatalog::Set(const std::string& key, const std::string& value
     model_.SetResultsFolder(value);
   }
   if (other_slot) model_.SetSlot(edited);
-  return one_write.End() ? "" : "the settings file " + Settings().Path() + " could not be written";
+  return one_write.End() ? "" : kNotWritten;
 }
 
 }  // namespace kavu

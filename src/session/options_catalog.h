@@ -35,7 +35,8 @@ class OptionsCatalog {
   // Sets `key` to `value` by the window's rules; "" when done, else why not (an unknown key, a
   // value that does not parse or that the window's control cannot take), and then nothing is
   // stored. A value that parses but lies outside the range is stored as the check replaces it.
-  // What it stores reaches the settings file in one write.
+  // What it stores reaches the settings file in one write; kNotWritten when that failed.
+  static constexpr const char* kNotWritten = "the settings file could not be written";
   std::string Set(const std::string& key, const std::string& value);
 
  private:

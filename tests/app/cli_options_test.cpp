@@ -118,6 +118,16 @@ TEST_F(CliOptions, AWrongKeyOrValueSaysWhyAndChangesNothing) {
   }
 }
 
+TEST_F(CliOptions, ASettingsFileThatCannotBeWrittenIsNamed) {
+  // A file where the settings folder should be: nothing can be written under it.
+  test::WriteFile(home_.File("KavuPublicSoft"), "not a folder");
+  const test::CommandResult r = Run({"options", "m_ZondN", "4"});
+  EXPECT_EQ(r.exit_status, 1);
+  EXPECT_NE(r.err.find("cannot write " + home_.File("KavuPublicSoft/")), std::string::npos) << r.err;
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(test::ReadFile(home_.File("KavuPublicSoft")), "not a folder");
+}
+
 TEST_F(CliOptions, EveryOptionListedSetsBackToItself) {
   test::CommandResult r = Run({"options"});
   ASSERT_EQ(r.exit_status, 0) << r.err;

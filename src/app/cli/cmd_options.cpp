@@ -48,7 +48,9 @@ int RunOptions(const std::vector<std::string>& args) {
     return Fail(kName, "no option \"" + args[0] + "\" (kavusdraa-cli options lists them)", 2);
   }
   if (args.size() == 2) {
-    if (const std::string why = catalog.Set(args[0], args[1]); !why.empty()) {
+    if (const std::string why = catalog.Set(args[0], args[1]); why == OptionsCatalog::kNotWritten) {
+      return Fail(kName, "cannot write " + Settings().Path() + "; nothing changed");
+    } else if (!why.empty()) {
       return Fail(kName, args[0] + ": " + why + "; nothing changed", 2);
     }
     if (const std::string problem = Settings().ReadProblem(); !problem.empty()) {
@@ -64,16 +66,16 @@ const CliRegistrar options_registrar(
      "Usage: kavusdraa-cli options [KEY [VALUE]]\n\n"
      "Without arguments lists every option of the options window as\n"
      "  KEY = VALUE<TAB>(in UNIT; default DEFAULT; RANGE)\n"
-     "(VALUE as the window shows it), with KEY that option alone, and with KEY VALUE sets it as\n"
-     "the window would: a field as if\n"
-     "VALUE were typed into it and Enter pressed (in the field's unit: ms, kHz, MHz, …; ',' or '.'\n"
-     "as the decimal point), a list or check box as if its item VALUE (0, 1, …) were chosen, a\n"
-     "library or folder as if chosen in the file dialog. A value outside its range is stored as\n"
-     "the window's check replaces it (a port of 70000 gives 8888); the line printed afterwards\n"
-     "shows what was kept. Keys are those of the settings file: KEY for section CDlgOptions,\n"
-     "CDlgOptions_RfmGen0..2/KEY for the SPI generator slots, SECTION/KEY for the receiver\n"
-     "libraries. Exit status 2, with nothing changed, for an unknown key or a value the window\n"
-     "could not take; 1 when the settings cannot be read or written. Examples:\n"
+     "with VALUE as the window shows it; with KEY that option alone. KEY VALUE sets it as the\n"
+     "window would: a field as if VALUE were typed into it and Enter pressed (in the field's\n"
+     "unit: ms, kHz, MHz, ...; ',' or '.' as the decimal point), a list or check box as if its\n"
+     "item VALUE (0, 1, ...) were chosen, a library or folder as if chosen in the file dialog.\n"
+     "A value outside its range is stored as the window's check replaces it (a port of 70000\n"
+     "gives 8888); the line printed afterwards shows what was kept. Keys are those of the\n"
+     "settings file: KEY for section CDlgOptions, CDlgOptions_RfmGen0..2/KEY for the SPI\n"
+     "generator slots (a power field only for the slot's generator kind), SECTION/KEY for the\n"
+     "receiver libraries. Exit status 2, with nothing changed, for an unknown key or a value\n"
+     "the window could not take; 1 when the settings cannot be read or written. Examples:\n"
      "  kavusdraa-cli options m_TZond10 3.5          probing slot 3.5 ms\n"
      "  kavusdraa-cli options m_MinusGenDivider 125  -5 V generator at 125 kHz (divider 80)\n"
      "  kavusdraa-cli options CDlgOptions_RfmGen0/m_GenRfmType 7\n",
