@@ -8,7 +8,9 @@
 // Enter applies every text field (the model's five steps) and never closes the window; the
 // "Применить" button does the same. A field edited and not yet applied is marked. Closing (the
 // close box or Esc) keeps what was applied and drops the rest. Lists, check boxes and the power
-// slider store at once. F1 opens the help topic "CDlgOptions".
+// slider store at once. F1 opens the help topic "CDlgOptions". The results menu's last item
+// registers *.kant with the user's desktop on a worker thread (the desktop's tools may take a
+// while) and reports in a box when they are done.
 //
 // Controls carry object names "c<number>" after the numbers the help topic uses (c1186 …).
 #include <QDialog>
