@@ -25,8 +25,9 @@ set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://github.com/kavusdraa/kavusdraa")
 # Depends: the libraries the programs link, found by dpkg-shlibdeps (package dpkg-dev; Qt's
 # window-system and offscreen plugins come with libqt6gui6). Recommends: the receivers' libraries,
-# loaded at run time; the virtual bench and scan files need neither.
+# loaded at run time; the virtual bench and scan files need neither; and the desktop's tools that
+# the options window's "*.kant" association runs for a user.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "librtlsdr0, libhackrf0")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "librtlsdr0, libhackrf0, xdg-utils, shared-mime-info, desktop-file-utils")
 
 include(CPack)

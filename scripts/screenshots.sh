@@ -2,7 +2,7 @@
 # Makes the README's pictures from bench scans: three scans of a series-resonant antenna model on
 # the virtual bench, the results window on the first with the other two as comparison files
 # (under Xvfb), the main window during a scan of `kavusdraa --demo`, and the same scan drawn by
-# `kavusdraa-cli plot`.
+# `kavusdraa-cli plot`; the options window on the bench, drawn offscreen by its window test.
 #   scripts/screenshots.sh [BUILD_DIR]      (default build/) → docs/images/*.png
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -66,9 +66,15 @@ kill "$app_pid" 2>/dev/null || true
 wait "$app_pid" 2>/dev/null || true
 app_pid=""
 
+# The options window as its test opens it from the main window on the bench (offscreen).
+QT_QPA_PLATFORM=offscreen KAVU_OPTIONS_SCREENSHOT="$out/options_window.png" \
+  "$build/tests/scan/ui/scan_ui_tests" \
+  --gtest_filter=OptionsWindow.EnterAppliesAndKeepsTheWindowEscDropsWhatWasNotApplied >/dev/null
+
 "$cli" plot "$tmp/antenna.kant" -o "$out/plot_swr_rx.png" --size 1200x600 --graphs R,X,KSV >/dev/null
 "$cli" plot "$tmp/antenna.kant" -o "$out/circle_chart.png" --size 800x800 --chart >/dev/null
 echo "$out/circle_chart.png"
 echo "$out/results_window.png"
 echo "$out/plot_swr_rx.png"
 echo "$out/main_window.png"
+echo "$out/options_window.png"

@@ -19,6 +19,8 @@ BUILD_PACKAGES=(
   libudev-dev                         # serial port discovery and hot-plug
   qt6-base-dev                        # the desktop windows (and `plot`'s drawing)
   librtlsdr0 libhackrf0               # real receiver libraries, loaded at run time
+  xdg-utils shared-mime-info          # the *.kant association of the options window (xdg-mime,
+  desktop-file-utils                  # update-mime-database, update-desktop-database) and its tests
 )
 # The tests, benchmarks, fuzzers and README pictures besides.
 PACKAGES=(
@@ -33,7 +35,7 @@ PACKAGES=(
   nginx-light                         # anchor of the web benchmark; its service is never started
   qt6-qpa-plugins xvfb imagemagick    # offscreen window tests, README pictures
   xdotool                             # README pictures: presses the main window's scan button
-  desktop-file-utils                  # desktop-file-validate: the desktop entry's check
+  # desktop-file-utils (above) also brings desktop-file-validate: the desktop entry's check
   appstream                           # appstreamcli validate: the metainfo's check
 )
 # Node and npm for the page test, from Debian unless a node that brings its own npm is installed

@@ -224,6 +224,9 @@ const std::string* SettingsStore::Find(std::string_view section, std::string_vie
 
 std::optional<std::string> SettingsStore::GetRaw(std::string_view section, std::string_view key) {
   std::lock_guard<std::mutex> lock(mutex_);
+  for (auto it = pending_.rbegin(); it != pending_.rend(); ++it) {  // the newest pending write wins
+    if (it->first == section && it->second.first == key) return it->second.second;
+  }
   Refresh();
   if (const std::string* v = Find(section, key)) return *v;
   return {};
@@ -279,6 +282,14 @@ std::string SettingsStore::NameProblem(std::string_view section, std::string_vie
 bool SettingsStore::Write(std::string_view section, std::string_view key, std::string value) {
   if (!NameProblem(section, key).empty()) return false;
   std::lock_guard<std::mutex> lock(mutex_);
+  if (group_depth_ > 0) {
+    pending_.push_back({std::string(section), {std::string(key), std::move(value)}});
+    return true;
+  }
+  return WriteFile({{std::string(section), {std::string(key), std::move(value)}}});
+}
+
+bool SettingsStore::WriteFile(const std::vector<std::pair<std::string, std::pair<std::string, std::string>>>& changes) {
   // A link to the settings file is written through: the file it names is replaced, the link stays.
   const std::string file = ResolveWriteTarget(path_);
   if (!MakeDirs(ParentDir(file))) return false;
@@ -287,24 +298,44 @@ bool SettingsStore::Write(std::string_view section, std::string_view key, std::s
   // Another process may have written since our last look: start from the file on disk.
   stamp_ = Stamp{};
   Refresh();
-  Section* target = nullptr;
-  for (auto& s : cache_) {
-    if (s.name == section) target = &s;
+  for (const auto& [section, kv] : changes) {
+    Section* target = nullptr;
+    for (auto& s : cache_) {
+      if (s.name == section) target = &s;
+    }
+    if (!target) {
+      cache_.push_back(Section{section, {}});
+      target = &cache_.back();
+    }
+    bool replaced = false;
+    for (auto& old : target->values) {
+      if (old.first == kv.first) old.second = kv.second, replaced = true;
+    }
+    if (!replaced) target->values.push_back(kv);
   }
-  if (!target) {
-    cache_.push_back(Section{std::string(section), {}});
-    target = &cache_.back();
-  }
-  bool replaced = false;
-  for (auto& kv : target->values) {
-    if (kv.first == key) kv.second = value, replaced = true;
-  }
-  if (!replaced) target->values.emplace_back(std::string(key), std::move(value));
   const bool ok = WriteFileAtomically(file, Serialise(cache_));
   stamp_ = Stamp{};  // re-read next time: the cache holds the change even if it was not kept
   if (!ok) cache_.clear();
   RebuildIndex();
   return ok;
+}
+
+SettingsStore::WriteGroup::WriteGroup(SettingsStore& store) : store_(store) {
+  std::lock_guard<std::mutex> lock(store_.mutex_);
+  ++store_.group_depth_;
+}
+
+SettingsStore::WriteGroup::~WriteGroup() { End(); }
+
+bool SettingsStore::WriteGroup::End() {
+  if (ended_) return ok_;
+  ended_ = true;
+  std::lock_guard<std::mutex> lock(store_.mutex_);
+  if (--store_.group_depth_ > 0 || store_.pending_.empty()) return ok_;
+  const auto changes = std::move(store_.pending_);
+  store_.pending_.clear();
+  ok_ = store_.WriteFile(changes);
+  return ok_;
 }
 
 int32_t SettingsStore::GetProfileInt(std::string_view section, std::string_view key, int32_t def) {

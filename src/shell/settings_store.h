@@ -38,6 +38,29 @@ class SettingsStore {
   // Points the store at another file (its cache is dropped).
   void Repoint(std::string path);
 
+  // Writes made while a WriteGroup lives are kept in memory and written to the file together,
+  // once, when the outermost group ends: a window that stores some sixty keys on Enter writes
+  // the file once instead of sixty times. Reading a key (GetProfile…, GetRaw) sees the pending
+  // value; Sections and Keys show the file. Each write inside a group returns true unless its
+  // names cannot be stored; whether the file was written is Ok() of the outermost group (a
+  // failed end loses the group's writes, as a failed write loses its one setting). Groups nest;
+  // they belong to the thread that writes the settings (the window thread).
+  class WriteGroup {
+   public:
+    explicit WriteGroup(SettingsStore& store);
+    ~WriteGroup();
+    WriteGroup(const WriteGroup&) = delete;
+    WriteGroup& operator=(const WriteGroup&) = delete;
+    // Writes the pending values now (outermost group only; inner ones wait for it). True when
+    // written, or nothing was pending.
+    bool End();
+    bool Ok() const { return ok_; }
+
+   private:
+    SettingsStore& store_;
+    bool ended_ = false, ok_ = true;
+  };
+
   int32_t GetProfileInt(std::string_view section, std::string_view key, int32_t def);
   bool WriteProfileInt(std::string_view section, std::string_view key, int32_t value);
   std::string GetProfileString(std::string_view section, std::string_view key,
@@ -70,6 +93,8 @@ class SettingsStore {
 
  private:
   bool Write(std::string_view section, std::string_view key, std::string value);
+  // Writes `changes` into the file under its lock, over a fresh read. Call with mutex_ held.
+  bool WriteFile(const std::vector<std::pair<std::string, std::pair<std::string, std::string>>>& changes);
   // Re-reads the file when it changed on disk since the last look. Call with mutex_ held.
   void Refresh();
   // Rebuilds index_ from cache_. Call with mutex_ held after every change of cache_.
@@ -87,6 +112,9 @@ class SettingsStore {
   std::unordered_map<std::string, std::pair<size_t, size_t>> index_;
   std::unordered_set<std::string> damaged_reported_;
   std::string read_problem_;
+  int group_depth_ = 0;
+  // The writes of the open groups, in order: (section, (key, value)).
+  std::vector<std::pair<std::string, std::pair<std::string, std::string>>> pending_;
   struct Stamp {
     int64_t mtime_ns = -1, size = -1, inode = -1;
     bool operator==(const Stamp&) const = default;

@@ -200,6 +200,47 @@ TEST(SettingsStore, KeysThatWouldNotReadBackAreRefusedWithAReason) {
   EXPECT_EQ(SettingsStore(dir.File("s.ini")).GetProfileString("S", "m_a;b#c", ""), "v");
 }
 
+TEST(SettingsStore, AWriteGroupWritesTheFileOnceWhenItEnds) {
+  test::TempDir dir;
+  const std::string path = dir.File("s.ini");
+  SettingsStore store(path);
+  ASSERT_TRUE(store.WriteProfileInt("S", "kept", 1));
+  const std::string before = test::ReadFile(path);
+  {
+    SettingsStore::WriteGroup outer(store);
+    EXPECT_TRUE(store.WriteProfileInt("S", "a", 1));
+    EXPECT_TRUE(store.WriteProfileInt("S", "a", 2));  // the newer value wins
+    {
+      SettingsStore::WriteGroup inner(store);
+      EXPECT_TRUE(store.WriteProfileString("T", "b", "x y"));
+      EXPECT_TRUE(inner.End());  // an inner group waits for the outer one
+    }
+    EXPECT_FALSE(store.WriteProfileInt("S", "=bad", 1));  // names are still checked at once
+    EXPECT_EQ(store.GetProfileInt("S", "a", 0), 2);       // reads see what is pending
+    EXPECT_EQ(store.GetProfileString("T", "b", ""), "x y");
+    EXPECT_EQ(test::ReadFile(path), before);              // the file is untouched meanwhile
+    // Another process writes a key of its own meanwhile: the group's write keeps it.
+    SettingsStore other(path);
+    ASSERT_TRUE(other.WriteProfileInt("S", "theirs", 7));
+    EXPECT_TRUE(outer.End());
+  }
+  SettingsStore reread(path);
+  EXPECT_EQ(reread.GetProfileInt("S", "a", 0), 2);
+  EXPECT_EQ(reread.GetProfileString("T", "b", ""), "x y");
+  EXPECT_EQ(reread.GetProfileInt("S", "theirs", 0), 7);
+  EXPECT_EQ(reread.GetProfileInt("S", "kept", 0), 1);
+  EXPECT_FALSE(reread.GetRaw("S", "=bad"));
+  // A group whose file cannot be written says so and loses its writes, not the file.
+  const std::string blocked = dir.File("blocked");
+  test::WriteFile(blocked, "");
+  SettingsStore unwritable(blocked + "/s.ini");  // a file where its folder should be
+  SettingsStore::WriteGroup g(unwritable);
+  EXPECT_TRUE(unwritable.WriteProfileInt("S", "a", 1));
+  EXPECT_FALSE(g.End());
+  EXPECT_FALSE(g.Ok());
+  EXPECT_EQ(unwritable.GetProfileInt("S", "a", 5), 5);
+}
+
 TEST(SettingsStore, ALinkToTheFileIsWrittenThrough) {
   test::TempDir dir;
   const std::string real = dir.File("real/s.ini");

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QCursor>
 #include <QFileDialog>
 #include <QGridLayout>
@@ -11,13 +12,19 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSlider>
+#include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <memory>
 
+#include "platform/tool_process.h"
 #include "results/help_links.h"
+#include "results/kant_file_type.h"
+#include "shell/settings_store.h"
 #include "shell/ui/link_opener.h"
 
 namespace kavu {
@@ -95,7 +102,14 @@ CDlgOptions::CDlgOptions(IAnalyzerSession& session, QWidget* parent) : QDialog(p
   ShowWebStatus();  // stops the timer when no server runs
 }
 
-CDlgOptions::~CDlgOptions() = default;
+CDlgOptions::~CDlgOptions() {
+  // A registration still running finishes first (each of its tools has a time limit).
+  if (association_thread_) {
+    association_thread_->disconnect(this);
+    association_thread_->wait();
+    delete association_thread_;
+  }
+}
 
 QLineEdit* CDlgOptions::Edit(const char* name, int width) {
   auto* e = new QLineEdit(this);
@@ -405,9 +419,33 @@ void CDlgOptions::BuildResultsMenu() {
     a->setChecked(model_.SaveFlags()[static_cast<size_t>(i)]);
     connect(a, &QAction::toggled, this, [this, i](bool on) { model_.SetSaveFlag(i, on); });
   }
-  // Registering *.kant with the desktop is not built yet: the item says so and does nothing.
-  QAction* assoc = results_menu_->addAction(U("Установить ассоциации рабочего стола на файлы *.kant (ещё не сделано)"));
-  assoc->setEnabled(false);
+  association_ = results_menu_->addAction(U("Установить ассоциации рабочего стола на файлы *.kant"), this,
+                                          &CDlgOptions::RegisterKantFiles);
+}
+
+void CDlgOptions::RegisterKantFiles() {
+  if (association_thread_) return;  // one at a time: the item is disabled meanwhile
+  association_->setEnabled(false);
+  const DesktopFileType type = KantFileType(QCoreApplication::applicationFilePath().toStdString());
+  const std::vector<std::string> env = association_env.empty() ? CurrentEnvironment() : association_env;
+  auto result = std::make_shared<FileTypeRegistration>();
+  // The desktop's tools run on a worker: the window goes on while they work.
+  association_thread_ = QThread::create([type, env, result] { *result = RegisterDesktopFileType(type, env); });
+  connect(association_thread_, &QThread::finished, this, [this, result] {
+    association_thread_->deleteLater();
+    association_thread_ = nullptr;
+    association_->setEnabled(true);
+    const QString caption = U(result->ok ? kKantInfoCaption : kKantErrorCaption);
+    const QString text = U(KantRegistrationText(*result));
+    if (show_message) {
+      show_message(!result->ok, caption, text);
+    } else if (result->ok) {
+      QMessageBox::information(this, caption, text);
+    } else {
+      QMessageBox::critical(this, caption, text);
+    }
+  });
+  association_thread_->start();
 }
 
 void CDlgOptions::ChooseLibrary(int which) {
@@ -540,7 +578,10 @@ void CDlgOptions::FillTexts(OptionsTexts& t) const {
 void CDlgOptions::Apply() {
   OptionsTexts t;
   FillTexts(t);
-  model_.Apply(t);
+  {
+    SettingsStore::WriteGroup one_write(Settings());  // every key of Enter in one write of the file
+    model_.Apply(t);
+  }
   ShowAll();
 }
 

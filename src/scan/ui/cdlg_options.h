@@ -8,17 +8,21 @@
 // Enter applies every text field (the model's five steps) and never closes the window; the
 // "Применить" button does the same. A field edited and not yet applied is marked. Closing (the
 // close box or Esc) keeps what was applied and drops the rest. Lists, check boxes and the power
-// slider store at once. F1 opens the help topic "CDlgOptions".
+// slider store at once. F1 opens the help topic "CDlgOptions". The results menu's last item
+// registers *.kant with the user's desktop on a worker thread (the desktop's tools may take a
+// while) and reports in a box when they are done.
 //
 // Controls carry object names "c<number>" after the numbers the help topic uses (c1186 …).
 #include <QDialog>
 #include <QString>
 #include <functional>
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "scan/options_model.h"
 
+class QAction;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -27,6 +31,7 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QSlider;
+class QThread;
 class QTimer;
 
 namespace kavu {
@@ -51,6 +56,13 @@ class CDlgOptions : public QDialog {
   std::function<QString(const QString& title, const QString& filter)> choose_file;
   std::function<QString(const QString& title, const QString& start)> choose_folder;
   std::function<bool(const QString& url)> open_link;
+  // The registration of *.kant (results menu): the environment its tools run in (empty: this
+  // process's) and the box it ends with (null: a message box; `error` chooses the error caption).
+  std::vector<std::string> association_env;
+  std::function<void(bool error, const QString& caption, const QString& text)> show_message;
+  // True while the desktop's tools run (the menu item is disabled meanwhile).
+  bool AssociationRunning() const { return association_thread_ != nullptr; }
+  QAction* AssociationAction() { return association_; }
 
  protected:
   void keyPressEvent(QKeyEvent* event) override;
@@ -69,6 +81,7 @@ class CDlgOptions : public QDialog {
   void ShowDerived();
   void ShowWebStatus();
   void ChooseLibrary(int which);
+  void RegisterKantFiles();
   void FillTexts(OptionsTexts& t) const;
 
   OptionsModel model_;
@@ -81,6 +94,8 @@ class CDlgOptions : public QDialog {
   QCheckBox* convertor_ = nullptr;
   QPushButton* results_ = nullptr;
   QMenu* results_menu_ = nullptr;
+  QAction* association_ = nullptr;
+  QThread* association_thread_ = nullptr;
   // group 2
   QComboBox* crystal_ = nullptr;
   QLineEdit* si_ppm_ = nullptr;

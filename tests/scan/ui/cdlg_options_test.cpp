@@ -3,18 +3,23 @@
 // main window takes the options when it closes.
 #include "scan/ui/cdlg_options.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPointer>
 #include <QPushButton>
 #include <QSlider>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
+#include "platform/user_paths.h"
 #include "scan/ui/main_window_fixture.h"
+#include "support/temp_dir.h"
 #include "scan/options_model.h"
 
 namespace kavu::test {
@@ -145,6 +150,55 @@ TEST_F(OptionsWindow, TheSlotControlsFollowTheKindAndStoreAtOnce) {
     if (n->text().contains(QString::fromUtf8("со следующего включения генераторов"))) ++naming_next_init;
   }
   EXPECT_EQ(naming_next_init, 1);
+  dlg->close();
+}
+
+TEST_F(OptionsWindow, TheResultsMenuRegistersKantFilesWithoutHoldingUpTheWindow) {
+  ASSERT_TRUE(Start());
+  CDlgOptions* dlg = Open();
+  ASSERT_NE(dlg, nullptr);
+  TempDir home;
+  struct Box {
+    bool shown = false, error = false;
+    QString caption, text;
+  } box;
+  dlg->show_message = [&box](bool error, const QString& caption, const QString& text) {
+    box = {true, error, caption, text};
+  };
+  const std::string data = home.File("data");
+  const std::string bin = home.File("empty-bin");
+  ASSERT_TRUE(MakeDirs(bin));
+  const std::vector<std::string> env = {"HOME=" + home.Path(), "XDG_DATA_HOME=" + data,
+                                        "XDG_CONFIG_HOME=" + home.File("config"), "XDG_DATA_DIRS=" + home.File("sys")};
+  QAction* item = dlg->AssociationAction();
+  ASSERT_NE(item, nullptr);
+  EXPECT_EQ(item->text(), QString::fromUtf8("Установить ассоциации рабочего стола на файлы *.kant"));
+  EXPECT_TRUE(dlg->ResultsMenu().actions().contains(item));
+
+  // Without the desktop's tools: the error box names the first one missing.
+  dlg->association_env = env;
+  dlg->association_env.push_back("PATH=" + bin);
+  item->trigger();
+  EXPECT_TRUE(dlg->AssociationRunning() || box.shown);
+  ASSERT_TRUE(RunUntil([&] { return box.shown; }, std::chrono::seconds(120)));
+  EXPECT_TRUE(box.error);
+  EXPECT_EQ(box.caption, QString::fromUtf8("ОШИБКА ДОБАВЛЕНИЯ В КОНТЕКСТНОЕ МЕНЮ ДЛЯ *.kant"));
+  EXPECT_NE(box.text.indexOf("update-mime-database"), -1) << box.text.toStdString();
+  EXPECT_TRUE(item->isEnabled());
+
+  // With them: "ИНФО", and the entry opens files with this very program.
+  box = {};
+  dlg->association_env = env;
+  dlg->association_env.push_back("PATH=/usr/bin:/bin");
+  item->trigger();
+  EXPECT_FALSE(item->isEnabled() && dlg->AssociationRunning());
+  ASSERT_TRUE(RunUntil([&] { return box.shown; }, std::chrono::seconds(120)));
+  EXPECT_FALSE(box.error) << box.text.toStdString();
+  EXPECT_EQ(box.caption, QString::fromUtf8("ИНФО"));
+  const std::string entry = ReadFile(data + "/applications/io.github.kavusdraa.KavuAntSdr.desktop");
+  EXPECT_NE(entry.find("Exec=\"" + QCoreApplication::applicationFilePath().toStdString() + "\" %f"),
+            std::string::npos)
+      << entry;
   dlg->close();
 }
 
