@@ -28,7 +28,7 @@ TEST(CliScanExtIO, ScansThroughThePluginNamedOnTheCommandLine) {
 
   const CommandResult bad = RunCommand({CliPath(), "scan", "--sim", "50", "--sim-set", "rx=extio-int24"}, env, 30);
   EXPECT_EQ(bad.exit_status, 2);
-  EXPECT_NE(bad.err.find("rx: неизвестный приёмник 'extio-int24', ожидалось rtlsdr extio-int16 extio-float "
+  EXPECT_NE(bad.err.find("rx: неизвестный приёмник 'extio-int24', ожидалось rtlsdr hackrf extio-int16 extio-float "
                          "extio-uchar"),
             std::string::npos)
       << bad.err;

@@ -334,7 +334,7 @@ TEST(VirtualBench, AsAHackRfTheProgramOpensItAndHearsTheSameLevel) {
   options.rx = "nope";
   std::string error;
   EXPECT_FALSE(bench.Start(options, &error));
-  EXPECT_EQ(error, "rx: неизвестный приёмник 'nope' - ожидалось rtlsdr, hackrf");
+  EXPECT_EQ(error, "rx: неизвестный приёмник 'nope', ожидалось rtlsdr hackrf extio-int16 extio-float extio-uchar");
   EXPECT_EQ(Settings().Path(), user_settings.Path());
   options.rx = "hackrf";
   ASSERT_TRUE(bench.Start(options, &error)) << error;
