@@ -8,7 +8,7 @@
 #include <variant>
 
 #include "platform/number_text.h"
-#include "receivers/hackrf_probe.h"
+#include "receivers/o_hackrf_use.h"
 #include "receivers/o_rtl_sdr.h"
 #include "shell/settings_store.h"
 #include "web/http_server_settings.h"
@@ -51,7 +51,7 @@ const std::vector<Row>& Rows() {
       // 1. Receivers and display.
       {"m_PathApiDll", "OSdrPlayUse", Input::kFile, "", 1, "the SDRplay library file; its folder is kept", {}, 0, 0, {}, {}, 0, 0},
       {"m_PathApiDllRtl", ORtlSdr::kSection, Input::kFile, "", 1, "the RTL-SDR library file; its folder is kept", {}, 0, 0, {}, {}, 0, 1},
-      {"m_PathApiDll", HackRfProbe::kSection, Input::kFile, "", 1, "the HackRF library file; its folder and name are kept", {}, 0, 0, {}, {}, 0, 2},
+      {"m_PathApiDll", OHackRfUse::kSection, Input::kFile, "", 1, "the HackRF library file; its folder and name are kept", {}, 0, 0, {}, {}, 0, 2},
       {"m_PathExtIO", "OExtIOUse", Input::kFolder, "", 1, "the folder of the ExtIO plug-ins", {}, 0, 0, {}, {}, 0, 3},
       {"m_UpTimeGraphik_ms", "", Input::kInt, "ms", 1, "", KAVU_FIELD(graph_ms)},
       {"m_UpTimeVodopad_ms", "", Input::kInt, "ms", 1, "", KAVU_FIELD(waterfall_ms)},
