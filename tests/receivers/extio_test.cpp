@@ -61,7 +61,7 @@ class PluginScript {
   int (*calls_)(char*, int) = nullptr;
 };
 
-struct Host : IReceiverSetHost {
+struct ExtIOHost : IReceiverSetHost {
   std::vector<double> rates;
   std::vector<std::string> captions;
   std::mutex mutex;
@@ -117,7 +117,7 @@ class ExtIOTest : public ::testing::Test {
   test::ScopedSettings settings_;
   test::TempDir empty_;
   SampleRings rings_{1 << 14};
-  Host host_;
+  ExtIOHost host_;
   std::unique_ptr<ReceiverSet> set_;
 };
 
