@@ -41,35 +41,19 @@ float QuantiseF32(double v) {
   return static_cast<float>(std::clamp(v * kWideScale, -kWideRail, kWideRail));
 }
 
-// Writes sample k's I and Q in one format.
-struct WriteU8 {
-  uint8_t* p;
+// Writes sample k's I and Q in one format: T the sample type, Q its quantiser.
+template <typename T, T (*Q)(double)>
+struct WriteIQ {
+  T* p;
   void operator()(uint32_t k, double i, double q) const {
-    p[2 * k] = Quantise(i);
-    p[2 * k + 1] = Quantise(q);
+    p[2 * k] = Q(i);
+    p[2 * k + 1] = Q(q);
   }
 };
-struct WriteS8 {
-  int8_t* p;
-  void operator()(uint32_t k, double i, double q) const {
-    p[2 * k] = QuantiseS8(i);
-    p[2 * k + 1] = QuantiseS8(q);
-  }
-};
-struct WriteI16 {
-  int16_t* p;
-  void operator()(uint32_t k, double i, double q) const {
-    p[2 * k] = QuantiseI16(i);
-    p[2 * k + 1] = QuantiseI16(q);
-  }
-};
-struct WriteF32 {
-  float* p;
-  void operator()(uint32_t k, double i, double q) const {
-    p[2 * k] = QuantiseF32(i);
-    p[2 * k + 1] = QuantiseF32(q);
-  }
-};
+using WriteU8 = WriteIQ<uint8_t, Quantise>;
+using WriteS8 = WriteIQ<int8_t, QuantiseS8>;
+using WriteI16 = WriteIQ<int16_t, QuantiseI16>;
+using WriteF32 = WriteIQ<float, QuantiseF32>;
 
 BridgeSettings BenchBridge(const BenchImpairments& imp) {
   BridgeSettings b;
