@@ -13,22 +13,25 @@ else()
   set(KAVU_X86 OFF)
 endif()
 
-# Unity builds (CMAKE_UNITY_BUILD=ON; CI's sanitizer builds use them, as they compile about
-# twice as fast) put several sources of a target into one translation unit. A file that defines
+# Unity builds (CMAKE_UNITY_BUILD=ON; CI's builds use them, as they compile about twice as
+# fast) put several sources of a target into one translation unit. A file that defines
 # a file-local name which another file of its target defines too (a helper in an anonymous
 # namespace, a static function) is compiled on its own: list it here, by its path in the source
 # tree. The error that asks for it is "redefinition of ..." in a Unity/unity_N_cxx.cxx file.
 set(KAVU_UNITY_ALONE
   src/board/board_protocol_batch.cpp   # HexText
   src/board/si5351_config.cpp          # kSection
+  src/receivers/ui/cdlg_hackrf.cpp     # kCaption, kNoDevices, Q
   src/results/touchstone_s1p.cpp       # Finite
   src/scan/live_spectrum.cpp           # Db
   src/scan/measurement.cpp             # Db, kPi
   src/scan/scan_station.cpp            # Printf
   src/sim/board_firmware.cpp           # PutU16, PutU32
   src/web/okavu_http_answers.cpp       # kTicksPerSecond
+  tests/app/cli_files_test.cpp         # Put
   tests/e2e/scan_clocks_test.cpp       # kRanges
   tests/e2e/scan_failures_test.cpp     # kRanges
+  tests/scan/ui/waterfall_image_test.cpp  # kBlack, kBlue
   tests/sim/group_timeline_test.cpp    # Context
 )
 
