@@ -256,7 +256,6 @@ bool ReceiverSet::SelectHackRf(const ReceiverEntry& e) {
   const bool started = hackrf_.MyStartHackRf(f, KavuHackRfBlockSink, &rings_);
   if (started) host_.ClearFrequencyFailedMark();
   SetStatus(StatusTextHackRf(), started ? StatusColour::kNormal : StatusColour::kError);
-  host_.RefreshSettingsWindow(ReceiverKind::kHackRf);
   return started;
 }
 

@@ -48,15 +48,13 @@ class IReceiverSetHost {
   virtual void SampleRateChanged(double /*rate_hz*/) {}
   // Show (creating on first use) and refresh the settings window of a kind.
   virtual void ShowSettingsWindow(ReceiverKind /*kind*/) {}
-  // Refresh a kind's settings window when it exists and is visible.
-  virtual void RefreshSettingsWindow(ReceiverKind /*kind*/) {}
   virtual void HideSdrPlayWindow() {}
   // The information box captioned "ИНФО".
   virtual void ShowInfo(const std::string& /*text*/) {}
   // The main window's receiver frequency in Hz, and its "failed" mark.
   virtual double ReceiverFrequency() { return 0.0; }
   virtual void ClearFrequencyFailedMark() {}
-  // Caption, status line or colour changed.
+  // Caption, status line or colour changed (a shown settings window refreshes with it).
   virtual void StatusChanged(const ReceiverStatus& /*status*/) {}
   // Runs `task` on the window thread later; safe from any thread (a plug-in's status notice
   // arrives on the plug-in's thread). A host without a window thread drops it.
