@@ -1,5 +1,6 @@
 // kavusdraa-cli options [KEY [VALUE]]: the options window without the window.
 #include <cstdio>
+#include <optional>
 
 #include "app/cli/cli_command.h"
 #include "platform/event_loop.h"
@@ -26,7 +27,8 @@ int RunOptions(const std::vector<std::string>& args) {
     return Fail(kName, "cannot read the settings: " + problem);
   }
   // The model reads every option through its owner; the web server's through the session, which
-  // is made (its station not started) only for that: its start-up notes are not this command's.
+  // is made (its station not started) only for that. The start-up notes of both (the Si5351's
+  // limits, the generator list) are not this command's: it prints the option and its errors only.
   EventLoop loop;
   StderrNotice notice;
   SessionOptions o;
@@ -36,10 +38,11 @@ int RunOptions(const std::vector<std::string>& args) {
   std::string error;
   Log().SetSink(OLogConsole::Sink::None);
   const std::unique_ptr<AnalyzerSession> session = AnalyzerSession::Create(loop, notice, o, &error);
+  std::optional<OptionsModel> model;
+  if (session) model.emplace(*session);
   Log().SetSink(OLogConsole::Sink::Stderr);
   if (!session) return Fail(kName, error);
-  OptionsModel model(*session);
-  OptionsCatalog catalog(model);
+  OptionsCatalog catalog(*model);
   if (args.empty()) {
     for (const OptionEntry& e : catalog.List()) Print(e);
     return 0;
