@@ -231,10 +231,19 @@ TEST(CliScan, OnATerminalOneProgressLineStaysBelowTheLog) {
   EXPECT_NE(screen.find("точек 21 из 21, прошло"), std::string::npos) << screen;
   EXPECT_NE(screen.find(" из 21, прошло "), std::string::npos) << screen;
   EXPECT_NE(screen.find(" с, осталось ~"), std::string::npos) << screen;
-  // Each log line first clears the progress line, which is drawn again after it.
+  // The log's lines first clear the progress line ("\r\x1b[K"), which is drawn again after them:
+  // on the terminal a log line starts on a line of its own, whether the progress line was drawn
+  // just before it or the lines came together (written after one clear).
   const size_t total = screen.find("ОБЩЕЕ ВРЕМЯ СКАН");
   ASSERT_NE(total, std::string::npos) << screen;
-  EXPECT_EQ(screen.substr(total - 4, 4), "\r\x1b[K") << screen.substr(total - 60, 80);
+  const size_t line_start = screen.rfind('\n', total);
+  ASSERT_NE(line_start, std::string::npos) << screen;
+  std::string shown_before = screen.substr(line_start + 1, total - line_start - 1);
+  if (const size_t cleared = shown_before.rfind("\r\x1b[K"); cleared != std::string::npos) {
+    shown_before.erase(0, cleared + 4);
+  }
+  EXPECT_EQ(shown_before, "") << screen.substr(line_start, total - line_start + 40);
+  EXPECT_NE(screen.find("\r\x1b[K"), std::string::npos) << screen;
   const size_t line_end = screen.find('\n', total);
   EXPECT_NE(screen.find("точек 21 из 21", line_end), std::string::npos);
   // Not on a terminal: no progress line at all.
