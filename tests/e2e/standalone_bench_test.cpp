@@ -113,6 +113,24 @@ TEST_F(StandaloneBench, TheSimulatedPluginInTheProgramIsFedThroughTheSocket) {
   EXPECT_NE(log.find("receiver: StartHW "), std::string::npos) << log;
 }
 
+// The simulated HackRF library takes the bench's signed 8-bit samples through the socket: the
+// program opens the listed board, scans at the rate the bench chose, and gets the load's points.
+TEST_F(StandaloneBench, TheSimulatedHackRfInTheProgramIsFedThroughTheSocket) {
+  SimBenchProcess bench({"--sim", "75", "--sim-set", "rx=hackrf", "--dir", dir_}, tmp_.File("bench.log"), 20,
+                        {evidence_.Env()});
+  ASSERT_TRUE(bench.Ready()) << bench.Printed() << BenchLog();
+  const CommandResult r = RunCommand({CliPath(), "scan", "--range", "140-140.2 0.1"}, ProgramEnv(bench), 60);
+  ASSERT_EQ(r.exit_status, 0) << r.err << BenchLog();
+  const std::vector<ScanRow> rows = ScanRows(r.out);
+  ASSERT_EQ(rows.size(), 3u) << r.out;
+  ExpectSeventyFiveOhm(rows);
+  EXPECT_NE(r.err.find("HackRf"), std::string::npos) << r.err;
+  EXPECT_EQ(bench.Stop(), 0);
+  const std::string log = BenchLog();
+  EXPECT_NE(log.find("receiver connected"), std::string::npos) << log;
+  EXPECT_NE(log.find("receiver: start 0"), std::string::npos) << log;
+}
+
 // The program loads the last scan at start, as the desktop program does: after each scan the
 // previous one is kept as LastAntIzm_Old.kant, never an empty set.
 TEST_F(StandaloneBench, EachScanKeepsTheOneBeforeAsThePreviousScan) {
