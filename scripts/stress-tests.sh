@@ -32,7 +32,10 @@ stop_hogs() {
   for p in "${hogs[@]:-}"; do [ -n "$p" ] && kill "$p" 2>/dev/null; done
   hogs=()
 }
-trap 'stop_hogs' EXIT INT TERM
+# Interrupted or terminated, the script ends (the hogs with it) instead of going on to the next round.
+trap 'stop_hogs' EXIT
+trap 'exit 130' INT
+trap 'exit 143' TERM
 
 # A test that skips itself ("***Skipped": e.g. no real library under qemu) is neither.
 failed_re='^ *[0-9]+/[0-9]+ Test +#[0-9]+: .*\.{3,} *\*\*\*(Failed|Timeout|Exception|Not Run)'
