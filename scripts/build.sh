@@ -5,8 +5,9 @@
 #       first, which an existing DIR keeps)
 #   build.sh --programs [DIR] [CMAKE_ARG...]  only the two programs and the simulated receiver
 #       library (what the demo and the package need). A new DIR is configured without tests and
-#       benchmarks (their packages need not be installed) and as a unity build, which compiles
-#       several sources as one and takes about half the time; an existing DIR keeps its options.
+#       benchmarks (their packages need not be installed), as a unity build, which compiles
+#       several sources as one and takes about half the time, and with line tables for debug
+#       information (file and line of every frame of a stack); an existing DIR keeps its options.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 programs=0
@@ -21,7 +22,7 @@ if [ "$programs" = 0 ]; then
   exec cmake --build "$dir" -j "$(nproc)"
 fi
 options=()
-[ -f "$dir/CMakeCache.txt" ] || options=(-DKAVU_TESTS=OFF -DKAVU_BENCH=OFF -DCMAKE_UNITY_BUILD=ON)
+[ -f "$dir/CMakeCache.txt" ] || options=(-DKAVU_TESTS=OFF -DKAVU_BENCH=OFF -DCMAKE_UNITY_BUILD=ON -DKAVU_DEBUG_INFO=lines)
 cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${options[@]}" "$@" >/dev/null
 targets=(kavusdraa-cli kavu_simrtlsdr)
 grep -q '^KAVU_GUI:BOOL=OFF' "$dir/CMakeCache.txt" || targets+=(kavusdraa)  # windows built

@@ -33,8 +33,9 @@ fi
 
 targets=(kavusdraa-cli kavu_simrtlsdr)
 for s in "${suites[@]}"; do targets+=("${s}_tests"); done
-# A unity build (cmake/KavuTargets.cmake) compiles in about half the time.
-cmake -S "$root" -B "$out/core" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+# A unity build (cmake/KavuTargets.cmake) compiles in about half the time; line tables are
+# all the debug information a failure's stack needs.
+cmake -S "$root" -B "$out/core" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKAVU_DEBUG_INFO=lines \
   -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_PREFIX_PATH="$out/gtest" -DCMAKE_UNITY_BUILD=ON \
   -DKAVU_BENCH=OFF -DKAVU_GUI=OFF -DKAVU_WERROR=ON "${launcher[@]}" >/dev/null
 cmake --build "$out/core" -j "$(nproc)" --target "${targets[@]}"

@@ -6,8 +6,8 @@
 # STEP: build, test, or both (the default); CI builds ahead in the background.
 # Any report fails the run: ThreadSanitizer and UndefinedBehaviorSanitizer halt on the first one.
 # The builds use clang, which compiles them about twice as fast as GCC here, as unity builds
-# (cmake/KavuTargets.cmake), without windows or benchmarks, and build only the executables those
-# tests run. Expects the packages of scripts/setup.sh.
+# (cmake/KavuTargets.cmake) with line tables for debug information (a report's stack names file
+# and line), without windows or benchmarks, and build only the executables those tests run. Expects the packages of scripts/setup.sh.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 kind="${1:-}"
@@ -26,7 +26,8 @@ targets=(platform_tests shell_tests dsp_tests results_tests measure_tests board_
   web_tests e2e_tests kavusdraa-cli)
 
 configure() {
-  CC=clang CXX=clang++ cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo "${options[@]}" \
+  CC=clang CXX=clang++ cmake -S "$root" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKAVU_DEBUG_INFO=lines \
+    "${options[@]}" \
     -DKAVU_GUI=OFF -DKAVU_BENCH=OFF -DKAVU_WERROR=ON -DCMAKE_UNITY_BUILD="$1" >/dev/null
 }
 build() {
