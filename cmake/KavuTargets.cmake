@@ -127,6 +127,7 @@ function(kavu_ui_library name)
     return()  # a ui/ folder whose windows are not written yet
   endif()
   add_library(${name} STATIC ${srcs})
+  kavu_unity_alone(${srcs})
   set_target_properties(${name} PROPERTIES AUTOMOC ON)
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
   target_compile_options(${name} PRIVATE ${KAVU_WARNINGS})
