@@ -43,7 +43,7 @@ namespace {
 
 constexpr const char* kNotOpen = "устройство rtlsdr не открыто";
 
-struct Host : IReceiverSetHost {
+struct RtlWindowHost : IReceiverSetHost {
   double ReceiverFrequency() override { return 145e6; }
 };
 
@@ -96,7 +96,7 @@ class RtlWindowTest : public ::testing::Test {
   test::TempDir empty_;
   test::SimFeed feed_{1.0};
   SampleRings rings_{1 << 16};
-  Host host_;
+  RtlWindowHost host_;
   std::unique_ptr<ReceiverSet> set_;
   std::unique_ptr<ODlgRtlSdr> window_;
   std::vector<double> changed_;
