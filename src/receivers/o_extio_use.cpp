@@ -132,6 +132,11 @@ bool OExtIOUse::InitOpen() {
   if (!api_.set_callback) {
     return Fail("Отсутствует функция SetCallback(), дальнейшая работа с ExtIO не возможна!");
   }
+  // A plug-in that cannot be told to stop streaming could never be unloaded safely: its thread
+  // would go on running code that is gone.
+  if (!api_.stop_hw) {
+    return Fail("Отсутствует функция StopHW(), дальнейшая работа с ExtIO не возможна!");
+  }
   g_extio_target.store(this);
   api_.set_callback(&OExtIOUse::Callback);
   if (!CheckType()) return false;

@@ -220,6 +220,15 @@ TEST_F(ExtIOTest, EachOpeningFailureStopsThereWithItsStatus) {
     EXPECT_FALSE(Has(plugin.Calls(), "OpenHW"));
   }
   {
+    // Without StopHW a streaming plug-in could not be stopped before it is unloaded.
+    PluginScript plugin(VariantPath("ExtIO_NoStop.so"));
+    EXPECT_FALSE(Select(kVariants, "ExtIO_NoStop.so"));
+    EXPECT_NE(Log().TakeCaptured().find("Отсутствует функция StopHW(), дальнейшая работа с ExtIO не возможна! \n"),
+              std::string::npos);
+    EXPECT_FALSE(Has(plugin.Calls(), "OpenHW"));
+    EXPECT_FALSE(Has(plugin.Calls(), "StartHW"));
+  }
+  {
     // A file that is not a library.
     test::TempDir dir;
     const std::string path = dir.Path() + "/ExtIO_Broken.so";

@@ -6,7 +6,7 @@
 // variants without them can be built from this file:
 //   1 SetCallback, 2 SetHWLO_dbl, 4 SetHWLO64, 8 SetHWLO, 16 GetHWSR, 32 ShowGUI / HideGUI /
 //   SwitchGUI, 64 GetAttenuators / GetActualAttIdx / SetAttenuator, 128 GetMode / ModeChanged,
-//   256 GetStatus / GetHWLO / RawDataReady.
+//   256 GetStatus / GetHWLO / RawDataReady, 512 StopHW.
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -97,9 +97,11 @@ KAVU_EXPORT int StartHW(int32_t freq) {
   return Guard(-1, [&] { return Plugin::Instance().StartHW(freq); });
 }
 
+#if !(KAVU_SIMEXTIO_OMIT & 512)
 KAVU_EXPORT void StopHW(void) {
   GuardVoid([] { Plugin::Instance().StopHW(); });
 }
+#endif
 
 #if !(KAVU_SIMEXTIO_OMIT & 1)
 KAVU_EXPORT void SetCallback(KavuExtIOCallback callback) {
