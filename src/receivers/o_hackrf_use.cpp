@@ -458,13 +458,14 @@ bool OHackRfUse::MyCloseHackRf() {
 }
 
 bool OHackRfUse::SetFreq(double frequency_hz, const double* batch, int n) {
-  frequency_ = frequency_hz;
-  // A non-finite or too large frequency is refused; the 1000 Hz floor comes before the
+  // A non-finite or too large frequency is refused and not kept (the gain slider's report and
+  // the automatic gain go on with the last good one); the 1000 Hz floor comes before the
   // conversion, so a negative value tunes 1000 Hz rather than wrapping.
   if (!std::isfinite(frequency_hz) || frequency_hz >= 18446744073709551616.0) {
     Fail("OHackRfUse::SetFreq() - недопустимая частота " + FormatFixed(frequency_hz, 0) + " Гц");
     return false;
   }
+  frequency_ = frequency_hz;
   const uint64_t value = frequency_hz < 1000.0 ? uint64_t{1000} : static_cast<uint64_t>(frequency_hz);
   if (!api_.set_freq) {
     Fail("отсутствует hackrf_set_freq()");
@@ -490,8 +491,11 @@ bool OHackRfUse::AutoVga(bool forced, const double* batch, int n) {
     auto_active_ = true;
     auto_worst_ = worst;
     const double wanted = m_GCalHackRFValue - CurLna() - (CurAmp() ? 10 : 0) - worst;
-    // A table that gives no level (NaN) leaves the gain as it is.
-    if (!std::isfinite(wanted)) return false;
+    // A table that gives no level (NaN) leaves the gain as it is, and says why.
+    if (!std::isfinite(wanted)) {
+      Fail("OHackRfUse::AutoVga() - нет уровня калибровки для F=" + FormatFixed(frequency_ / 1e6, 3) + " МГц");
+      return false;
+    }
     int32_t chosen = static_cast<int32_t>(std::clamp(std::trunc(wanted), -1e6, 1e6));
     Log() << "Цель |O|=" << m_GCalHackRFValue << " ugenmax=" << worst << " NewVGa=" << chosen << "\n";
     chosen = std::clamp(chosen, 0, 62);

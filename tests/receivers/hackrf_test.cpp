@@ -151,6 +151,7 @@ TEST_F(HackRfTest, TuningFloorsAt1000HzRefusesNonFiniteValuesAndNamesAMissingDev
     EXPECT_NE(hackrf_.ErrorText().find("OHackRfUse::SetFreq() - недопустимая частота"), std::string::npos);
   }
   EXPECT_EQ(feed_->Center(), 5'800'000'000u);
+  EXPECT_EQ(hackrf_.Frequency(), 5'800'000'000.7) << "a refused frequency is not kept";
   script_("fail:set_freq", -1000);
   EXPECT_FALSE(hackrf_.SetFreq(7e6, nullptr, 0));
   EXPECT_EQ(hackrf_.ErrorText(), "ошибка hackrf_set_freq(7000000), errcode=-1000, USB error");
