@@ -194,7 +194,12 @@ void ODlgSpektr::OnReceiverSettings(bool checked) {
     }
     return;
   }
-  if (!checked) return;
+  if (!checked) {
+    // Unchecked: the receivers' settings windows are hidden (made once, they are kept).
+    if (rtl_window_) rtl_window_->hide();
+    if (hackrf_window_) hackrf_window_->hide();
+    return;
+  }
   ShowReceiverSettings(sel >= 0 && sel < static_cast<int>(entries.size())
                            ? WindowKindOfCode(entries[static_cast<size_t>(sel)].code)
                            : ReceiverKind::kRtlSdr);

@@ -29,7 +29,9 @@ void ODlgSpektr::ShowRtlSdrWindow() {
       if (rtl_window_) rtl_window_->Refresh();
     });
   }
-  rtl_window_->show();  // it reads the receiver's state whenever it is shown
+  // It reads the receiver's state whenever it is shown; shown already, it reads it now.
+  if (rtl_window_->isVisible()) rtl_window_->Refresh();
+  rtl_window_->show();
   rtl_window_->raise();
 }
 
@@ -46,7 +48,9 @@ void ODlgSpektr::ShowHackRfWindow() {
       UpdateTuning();
     });
   }
-  hackrf_window_->show();  // it refreshes whenever it is shown
+  // It refreshes whenever it is shown; shown already, it refreshes now.
+  if (hackrf_window_->isVisible()) hackrf_window_->Refresh();
+  hackrf_window_->show();
   hackrf_window_->raise();
 }
 

@@ -115,6 +115,10 @@ TEST_F(MainWindowBench, ReceiverSettingsBoxShowsTheRtlSdrWindow) {
   Click(box);
   EXPECT_EQ(window_->RtlSdrWindow(), rtl);
   EXPECT_TRUE(rtl->isVisible());
+  // Unchecking the box hides it too.
+  Click(box);
+  EXPECT_FALSE(box->isChecked());
+  EXPECT_FALSE(rtl->isVisible());
 }
 
 TEST_F(MainWindowBench, ReceiverSettingsBoxShowsAndHidesThePluginsWindow) {
