@@ -46,7 +46,7 @@ TEST(ReceiverEntry, CodesKindsAndKeys) {
   EXPECT_EQ(KindOfCode(2'000'000), ReceiverKind::kRtlSdr);
   EXPECT_EQ(KindOfCode(63), ReceiverKind::kSdrPlay);
   EXPECT_EQ(KindOfCode(1'000'000), ReceiverKind::kExtIO);
-  EXPECT_EQ(KindOfCode(-3), ReceiverKind::kExtIO);  // the Part's order of range tests
+  EXPECT_EQ(KindOfCode(-3), ReceiverKind::kExtIO);  // the ranges are tested in this order
   EXPECT_EQ(WindowKindOfCode(-3), ReceiverKind::kRtlSdr);
   EXPECT_EQ(WindowKindOfCode(-4), ReceiverKind::kHackRf);
   EXPECT_EQ(WindowKindOfCode(-2), ReceiverKind::kSdrPlay);
