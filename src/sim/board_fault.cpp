@@ -11,6 +11,7 @@ constexpr Named kNames[] = {
     {BoardFaultKind::kNoReply, "no-reply"},     {BoardFaultKind::kShortReply, "short-reply"},
     {BoardFaultKind::kWrongByte, "wrong-byte"}, {BoardFaultKind::kLateReply, "late-reply"},
     {BoardFaultKind::kI2cNack, "i2c-nack"},     {BoardFaultKind::kUnplug, "unplug"},
+    {BoardFaultKind::kProtect, "protect"},
 };
 
 }  // namespace

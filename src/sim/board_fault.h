@@ -14,6 +14,7 @@ enum class BoardFaultKind {
   kI2cNack,     // I2C_Out and batch runs report an address not acknowledged (other commands
                 // are left alone)
   kUnplug,      // the device disappears when the command arrives (the command is lost)
+  kProtect,     // the boot loader answers a block write 0xEE and leaves the block unchanged
 };
 
 struct BoardFault {
@@ -25,7 +26,7 @@ struct BoardFault {
   int late_ms = 1500;
 };
 
-// "no-reply", "short-reply", "wrong-byte", "late-reply", "i2c-nack", "unplug".
+// "no-reply", "short-reply", "wrong-byte", "late-reply", "i2c-nack", "unplug", "protect".
 const char* BoardFaultName(BoardFaultKind kind);
 std::optional<BoardFaultKind> ParseBoardFaultKind(std::string_view name);
 

@@ -18,6 +18,11 @@ struct EmulatedBoardConfig {
   // stop), so a command arrives, and its reply comes back, as late as on the real line. 0: the
   // line takes no time.
   int baud = 115200;
+  // The board is switched on in its boot loader (firmware_assumptions.h, M1), not the
+  // application.
+  bool start_in_monitor = false;
+  // Time the boot loader's flash takes per written block, us.
+  int flash_block_us = kMonitorFlashBlockUs;
   // Time one byte takes on the line, ns (0 at baud 0).
   int64_t ByteNs() const { return baud > 0 ? 10'000'000'000LL / baud : 0; }
 };

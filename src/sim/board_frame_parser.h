@@ -40,6 +40,8 @@ class BoardFrameParser {
   std::optional<BoardFrame> CheckGap(int64_t now_ms);
   // When CheckGap should next be called (ms), or -1 when nothing is pending.
   int64_t GapDeadline() const;
+  // A frame has begun and is not complete.
+  bool InFrame() const { return in_frame_; }
 
  private:
   // Parameter count of a single command, or -1 for unknown codes (batches are handled apart).

@@ -50,6 +50,9 @@ bool EmulatedBoard::Start(std::string* error) {
   board_free_ns_ = start_ns_;
   parser_ = BoardFrameParser{};
   firmware_ = BoardFirmware(*hw_, config_, clock_);  // a new device powers up afresh
+  monitor_.ResetParser();
+  in_monitor_ = config_.start_in_monitor;
+  capture_run_ = 0;
   stop_ = false;
   unplug_request_ = false;
   plugged_ = true;
@@ -178,6 +181,7 @@ void EmulatedBoard::ReadInput() {
     const ssize_t n = ::read(pty_.MasterFd(), buffer, sizeof buffer);
     if (n > 0) {
       for (ssize_t i = 0; i < n; ++i) input_.push_back({buffer[i], now});
+      bytes_received_ += static_cast<uint64_t>(n);
       continue;
     }
     if (n < 0 && errno == EINTR) continue;
@@ -186,10 +190,23 @@ void EmulatedBoard::ReadInput() {
 }
 
 void EmulatedBoard::ParseInput(int64_t now_ns) {
+  // The boot loader may start the application and the application may be switched into the
+  // boot loader within the bytes waiting: each parses until the other takes over.
+  for (;;) {
+    if (in_monitor_) {
+      ParseMonitorInput(now_ns);
+      if (in_monitor_) return;
+    }
+    if (!ParseApplicationInput(now_ns)) return;
+  }
+}
+
+bool EmulatedBoard::ParseApplicationInput(int64_t now_ns) {
   const int64_t now_ms = MsSinceStart(now_ns);
   while (!pending_ && !input_.empty() && pty_.IsOpen()) {
     const InputByte b = input_.front();
     input_.pop_front();
+    if (CaptureByte(b.value, now_ns)) return true;
     // Bytes that waited in the input while the board was busy go on the line as soon as it is
     // free, not when this thread happened to wake up after that.
     if (auto frame = parser_.Feed(b.value, now_ms)) {
@@ -199,6 +216,7 @@ void EmulatedBoard::ParseInput(int64_t now_ns) {
   if (!pending_ && input_.empty() && pty_.IsOpen()) {
     if (auto cut = parser_.CheckGap(now_ms)) Handle(std::move(*cut), now_ns, now_ns);
   }
+  return false;
 }
 
 std::vector<BoardFault> EmulatedBoard::TakeFaults(const BoardFrame& frame, const FirmwareReply* reply) {
@@ -208,6 +226,7 @@ std::vector<BoardFault> EmulatedBoard::TakeFaults(const BoardFrame& frame, const
     if (f.count == 0 || (f.command >= 0 && f.command != frame.code)) return false;
     if (!reply) return f.kind == BoardFaultKind::kUnplug;
     if (f.kind == BoardFaultKind::kI2cNack) return reply->i2c_code_index >= 0;
+    if (f.kind == BoardFaultKind::kProtect) return false;  // taken before the boot loader writes
     return f.kind != BoardFaultKind::kUnplug && !reply->bytes.empty();
   };
   for (auto it = faults_.begin(); it != faults_.end();) {
@@ -257,7 +276,13 @@ void EmulatedBoard::Handle(BoardFrame frame, int64_t now_ns, int64_t start_ns) {
     due_ns = std::max(due_ns, reply.run_start_ns) + RunDurationNs(reply.run_ticks, config_.timer);
     entry.note = "run " + std::to_string(reply.run_ticks) + " ticks";
   }
-  for (const BoardFault& fault : TakeFaults(frame, &reply)) {
+  ApplyFaults(TakeFaults(frame, &reply), reply, entry, due_ns);
+  SendReply(std::move(entry), std::move(reply.bytes), now_ns, due_ns);
+}
+
+void EmulatedBoard::ApplyFaults(const std::vector<BoardFault>& faults, FirmwareReply& reply,
+                                BoardLogEntry& entry, int64_t& due_ns) {
+  for (const BoardFault& fault : faults) {
     switch (fault.kind) {
       case BoardFaultKind::kNoReply: reply.bytes.clear(); break;
       case BoardFaultKind::kShortReply:
@@ -276,19 +301,23 @@ void EmulatedBoard::Handle(BoardFrame frame, int64_t now_ns, int64_t start_ns) {
           reply.bytes[static_cast<size_t>(reply.i2c_code_index)] = kI2cAddressNack;
         }
         break;
-      case BoardFaultKind::kUnplug: break;
+      case BoardFaultKind::kUnplug:
+      case BoardFaultKind::kProtect: break;
     }
     entry.note += std::string(entry.note.empty() ? "" : ", ") + "fault " + BoardFaultName(fault.kind);
   }
-  entry.reply = reply.bytes;
+}
+
+void EmulatedBoard::SendReply(BoardLogEntry entry, std::vector<uint8_t> bytes, int64_t now_ns, int64_t due_ns) {
+  entry.reply = bytes;
   log_.Add(std::move(entry));
-  due_ns += static_cast<int64_t>(reply.bytes.size()) * config_.ByteNs();  // the reply's way back
-  CountLineBytes(reply.bytes.size());
+  due_ns += static_cast<int64_t>(bytes.size()) * config_.ByteNs();  // the reply's way back
+  CountLineBytes(bytes.size());
   board_free_ns_ = due_ns;
   if (due_ns > now_ns) {
-    pending_ = Pending{std::move(reply.bytes), due_ns};
+    pending_ = Pending{std::move(bytes), due_ns};
   } else {
-    QueueOutput(reply.bytes);
+    QueueOutput(bytes);
   }
 }
 

@@ -23,6 +23,7 @@
 #include <vector>
 
 #include "sim/board_clock.h"
+#include "sim/boot_monitor.h"
 #include "sim/board_command_log.h"
 #include "sim/board_fault.h"
 #include "sim/board_firmware.h"
@@ -58,6 +59,13 @@ class EmulatedBoard {
   // Sends bytes nobody asked for (a late reply from an earlier session, line noise).
   void SendUnasked(std::vector<uint8_t> bytes);
 
+  // The board runs its boot loader (firmware_assumptions.h, M1..M8) rather than the
+  // application. Any thread may ask.
+  bool InMonitor() const { return in_monitor_.load(); }
+  // The boot loader's memory (thread-safe accessors): tests load a chip's contents and look at
+  // what was written.
+  BootMonitor& Monitor() { return monitor_; }
+
   const BoardCommandLog& CommandLog() const { return log_; }
   BoardCommandLog& CommandLog() { return log_; }
   // Waits until at least `count` frames have been logged; false on time-out.
@@ -71,6 +79,10 @@ class EmulatedBoard {
   // 0 at baud 0). Bytes it dropped (line noise, unknown codes) and unasked bytes are not timed and
   // not counted. Any thread may read it.
   int64_t LineTimeNs() const { return line_time_ns_.load(std::memory_order_relaxed); }
+  // Bytes the board has taken from the pseudo-terminal so far (each with the time it found it).
+  uint64_t BytesReceived() const { return bytes_received_.load(); }
+  // The time the boot loader's flash has spent writing blocks since the board was made, ns.
+  int64_t FlashTimeNs() const { return flash_time_ns_.load(std::memory_order_relaxed); }
 
  private:
   struct Pending {
@@ -80,6 +92,9 @@ class EmulatedBoard {
   void Run();
   void ReadInput();
   void ParseInput(int64_t now_ns);
+  // The application's side of ParseInput; true when capture bytes switched the board into the
+  // boot loader (the rest of the input is the boot loader's).
+  bool ParseApplicationInput(int64_t now_ns);
   // `start_ns`: when the frame's bytes began to cross the line at the earliest (the board was
   // free and they were written), on the board clock.
   void Handle(BoardFrame frame, int64_t now_ns, int64_t start_ns);
@@ -87,6 +102,18 @@ class EmulatedBoard {
   // the order injected): with `reply` null only unplugs, else the faults that can act on that
   // reply.
   std::vector<BoardFault> TakeFaults(const BoardFrame& frame, const FirmwareReply* reply);
+  // Consumes the matching faults of `kind` only (at most once per command).
+  bool TakeFaultOfKind(int code, BoardFaultKind kind);
+  // Applies the reply faults taken for this command; notes them in `entry`; moves `due_ns`.
+  void ApplyFaults(const std::vector<BoardFault>& faults, FirmwareReply& reply, BoardLogEntry& entry,
+                   int64_t& due_ns);
+  // The boot loader's side of ParseInput and Handle.
+  void ParseMonitorInput(int64_t now_ns);
+  void HandleMonitor(const MonitorFrame& frame, int64_t now_ns, int64_t start_ns);
+  // Counts 0xCD outside frames in the application; at kCaptureRun the board enters the monitor.
+  bool CaptureByte(uint8_t byte, int64_t now_ns);
+  // Finishes a command's reply: logs it, times its way back and queues it.
+  void SendReply(BoardLogEntry entry, std::vector<uint8_t> bytes, int64_t now_ns, int64_t due_ns);
   void QueueOutput(const std::vector<uint8_t>& bytes);
   void FlushOutput();
   void ClosePty();
@@ -102,6 +129,9 @@ class EmulatedBoard {
   SteadyBoardClock steady_;
   IBoardClock* clock_;
   BoardFirmware firmware_;
+  BootMonitor monitor_;
+  std::atomic<bool> in_monitor_{false};
+  int capture_run_ = 0;  // board thread only
   BoardFrameParser parser_;
   PseudoTerminal pty_;
   std::string device_path_;
@@ -131,6 +161,8 @@ class EmulatedBoard {
   int64_t line_in_free_ns_ = 0;  // when the line towards the board has carried all bytes so far
   int64_t board_free_ns_ = 0;    // when the last reply had gone out: the board reads on from then
   std::atomic<int64_t> line_time_ns_{0};  // LineTimeNs(); written by the board thread only
+  std::atomic<int64_t> flash_time_ns_{0};  // FlashTimeNs(); likewise
+  std::atomic<uint64_t> bytes_received_{0};
 };
 
 }  // namespace kavu::sim

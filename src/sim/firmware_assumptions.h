@@ -57,6 +57,31 @@
 //      position. Z = 0 gives no slot.
 //  B9  An I2C element whose byte is not acknowledged sends the stop, keeps the first error code
 //      for the run reply and goes on with the next element.
+//
+// Boot loader (the monitor; sim/boot_monitor.h)
+//  M1  The board enters the monitor when it is switched on while capture bytes (0xCD) arrive.
+//      The bench has no power switch: in the application, eight 0xCD in a row outside a frame
+//      count as the board being switched on again under capture, and it enters the monitor
+//      (the application's state is lost). EmulatedBoardConfig::start_in_monitor switches it on
+//      in the monitor.
+//  M2  In the monitor: CD E6 a0 a1 a2 (read block) answers the 32 bytes from address a (24 bits,
+//      least significant byte first): program memory below 0x10000, the special areas at their
+//      addresses, 0xFF anywhere else (also for a block that runs past an area's end).
+//  M3  CD E7 a0 a1 a2 d0..d31 (write block) erases and writes the 32 bytes at a and answers
+//      0xAA once they are in flash (kMonitorFlashBlockUs after the last byte arrived), or 0xEE
+//      at once, unchanged, for a block that starts below 0x400 (the factory monitor protects
+//      itself) or at 0x10000 and above (the special areas are never written this way). Bytes
+//      past 0xFFFF of a block that starts below it are dropped.
+//  M4  Once a frame has begun, 0xCD inside its address or data is data. CD CD repeats the
+//      prefix (capture bytes are harmless); CD followed by any other unknown code (the wake-up's
+//      00) is dropped without a reply.
+//  M5  CD EB (start) leaves the monitor without a reply: the application starts afresh.
+//  M6  A monitor frame whose next byte does not come within kFrameGapMs is abandoned, as F2.
+//  M7  The factory monitor below 0x400 holds bench bytes; the special areas hold identifiers of
+//      the bench's own (Device ID 4B 56, Revision ID 10 00), not those of any real chip; the rest
+//      of program memory starts erased (0xFF).
+//  M8  Faults (sim/board_fault.h) act on E6 and E7 as on any command; "protect" makes a write
+//      answer 0xEE and leave the block unchanged.
 #include <cstdint>
 
 namespace kavu::sim {
@@ -108,6 +133,18 @@ inline constexpr uint8_t kElemSpiBase = 0x90;  // 0x91..0x9F
 inline constexpr uint8_t kElemI2cBase = 0xA0;  // 0xA1..0xAF
 inline constexpr uint8_t kElemWaitCts = 0xFE;
 inline constexpr uint8_t kElemEnd = 0xFF;
+
+// Boot loader commands and replies.
+inline constexpr uint8_t kMonitorRead = 0xE6;
+inline constexpr uint8_t kMonitorWrite = 0xE7;
+inline constexpr uint8_t kMonitorStart = 0xEB;
+inline constexpr uint8_t kMonitorWritten = 0xAA;
+inline constexpr uint8_t kMonitorProtected = 0xEE;
+inline constexpr int kMonitorBlock = 32;
+inline constexpr uint32_t kMonitorOwnEnd = 0x400;
+inline constexpr int kCaptureRun = 8;
+// Time the emulated flash takes to erase and write one block, us (the bench's choice).
+inline constexpr int kMonitorFlashBlockUs = 2000;
 
 // The largest batch a frame may announce (the program never sends more).
 inline constexpr int kMaxFrameLen = 8192;

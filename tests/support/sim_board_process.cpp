@@ -9,7 +9,14 @@
 
 namespace kavu::test {
 
-SimBoardProcess::SimBoardProcess(const std::string& link, const std::string& config_home) {
+SimBoardProcess::SimBoardProcess(const std::string& link, const std::string& config_home,
+                                 const std::vector<std::string>& extra) {
+  const std::string cli = CliPath();
+  std::vector<std::string> args{cli, "sim-board", "--quiet", "--link", link};
+  args.insert(args.end(), extra.begin(), extra.end());
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(a.data());
+  argv.push_back(nullptr);
   int out[2];
   if (::pipe(out) != 0) return;
   pid_ = ::fork();
@@ -17,8 +24,7 @@ SimBoardProcess::SimBoardProcess(const std::string& link, const std::string& con
     ::dup2(out[1], 1);
     ::close(out[0]);
     if (!config_home.empty()) ::setenv("XDG_CONFIG_HOME", config_home.c_str(), 1);
-    const std::string cli = CliPath();
-    ::execl(cli.c_str(), cli.c_str(), "sim-board", "--quiet", "--link", link.c_str(), nullptr);
+    ::execv(cli.c_str(), argv.data());
     ::_exit(127);
   }
   ::close(out[1]);

@@ -4,14 +4,16 @@
 
 #include <cstdio>
 #include <string>
+#include <vector>
 
 namespace kavu::test {
 
 class SimBoardProcess {
  public:
   // Starts the board and reads its first line ("device: /dev/pts/N"). A non-empty `config_home`
-  // becomes the child's XDG_CONFIG_HOME.
-  explicit SimBoardProcess(const std::string& link, const std::string& config_home = "");
+  // becomes the child's XDG_CONFIG_HOME; `extra` are further sim-board arguments.
+  explicit SimBoardProcess(const std::string& link, const std::string& config_home = "",
+                           const std::vector<std::string>& extra = {});
   ~SimBoardProcess();
   SimBoardProcess(const SimBoardProcess&) = delete;
   SimBoardProcess& operator=(const SimBoardProcess&) = delete;

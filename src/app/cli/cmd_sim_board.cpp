@@ -54,6 +54,10 @@ bool Parse(const std::vector<std::string>& args, SimBoardArgs& out) {
       out.quiet = true;
       continue;
     }
+    if (a == "--monitor") {
+      out.config.start_in_monitor = true;
+      continue;
+    }
     if (i + 1 >= args.size()) {
       Fail(kName, "unknown argument or missing value: " + a);
       return false;
@@ -63,10 +67,10 @@ bool Parse(const std::vector<std::string>& args, SimBoardArgs& out) {
       out.link = v;
     } else if (a == "--log") {
       out.log_file = v;
-    } else if (a == "--buffer" || a == "--clock" || a == "--divider") {
+    } else if (a == "--buffer" || a == "--clock" || a == "--divider" || a == "--baud" || a == "--flash-us") {
       const auto n = ParseInt(v);
-      const int low = 1;
-      const int high = a == "--buffer" ? 65535 : INT32_MAX;
+      const int low = a == "--baud" || a == "--flash-us" ? 0 : 1;
+      const int high = a == "--buffer" ? 65535 : a == "--flash-us" ? 1'000'000 : INT32_MAX;
       if (!n || *n < low || *n > high) {
         Fail(kName, a + " needs a whole number from " + std::to_string(low) + " to " + std::to_string(high));
         return false;
@@ -74,6 +78,8 @@ bool Parse(const std::vector<std::string>& args, SimBoardArgs& out) {
       if (a == "--buffer") out.config.buffer_size = *n;
       if (a == "--clock") out.config.timer.clock_hz = static_cast<uint32_t>(*n);
       if (a == "--divider") out.config.timer.divider = static_cast<uint32_t>(*n);
+      if (a == "--baud") out.config.baud = *n;
+      if (a == "--flash-us") out.config.flash_block_us = *n;
     } else if (a == "--chip") {
       const bool ok = v.size() > 2 && v[0] >= '0' && v[0] <= '2' && v[1] == ':' &&
                       sim::MakeSpiChipModel(v.substr(2)) != nullptr;
@@ -86,7 +92,8 @@ bool Parse(const std::vector<std::string>& args, SimBoardArgs& out) {
     } else if (a == "--fault") {
       sim::BoardFault f;
       if (!ParseFault(v, f)) {
-        Fail(kName, "--fault needs no-reply, short-reply, wrong-byte, late-reply, i2c-nack or unplug, "
+        Fail(kName, "--fault needs no-reply, short-reply, wrong-byte, late-reply, i2c-nack, unplug or "
+                    "protect, "
                     "optionally followed by :CODE (the command code in hex)");
         return false;
       }
@@ -134,6 +141,7 @@ int RunSimBoard(const std::vector<std::string>& args) {
   if (!a.link.empty()) std::printf("link: %s\n", a.link.c_str());
   std::printf("buffer: %d\ntimer: %u/%u\n", a.config.buffer_size, a.config.timer.clock_hz,
               a.config.timer.divider);
+  if (a.config.start_in_monitor) std::printf("mode: boot loader\n");
   std::fflush(stdout);
 
   size_t shown = 0;
@@ -178,7 +186,8 @@ int RunSimBoard(const std::vector<std::string>& args) {
 const CliRegistrar sim_board_registrar(
     {kName, "run the emulated control board on a pseudo-terminal",
      "Usage: kavusdraa-cli sim-board [--link PATH] [--buffer N] [--clock HZ] [--divider N]\n"
-     "                               [--fault KIND[:CODE]] [--chip CS:KIND] [--log FILE] [--quiet]\n\n"
+     "                               [--fault KIND[:CODE]] [--chip CS:KIND] [--log FILE] [--quiet]\n"
+     "                               [--monitor] [--baud N] [--flash-us N]\n\n"
      "Runs the emulated control board (with its Si5351 model) on a new pseudo-terminal until\n"
      "interrupted (Ctrl-C). Prints the device path; --link makes PATH a symbolic link to it (an\n"
      "existing link is replaced, any other file is left alone), removed again at the end.\n"
@@ -187,10 +196,16 @@ const CliRegistrar sim_board_registrar(
      "  --clock HZ     timer clock it reports (default 10000000)\n"
      "  --divider N    timer divider it reports (default 64)\n"
      "  --fault KIND   commit a fault on every command (or only on command CODE, hex):\n"
-     "                 no-reply, short-reply, wrong-byte, late-reply, i2c-nack, unplug\n"
+     "                 no-reply, short-reply, wrong-byte, late-reply, i2c-nack, unplug,\n"
+     "                 protect (a boot-loader block write answers EE; code E7)\n"
      "  --chip CS:KIND fit a generator chip model on chip select CS (0..2): rfm22, rfm23, rfm69,\n"
      "                 ad9833, adf4351, si4463 (may be repeated)\n"
-     "  --log FILE     write the command log to FILE at the end\n\n"
+     "  --log FILE     write the command log to FILE at the end\n"
+     "  --baud N       the line's modelled rate (default 115200; 0: the line takes no time)\n"
+     "  --flash-us N   time the boot loader's flash takes per written block, us (default 2000)\n"
+     "  --monitor      switch the board on in its boot loader (for `flash`); without it the board\n"
+     "                 enters the boot loader when eight capture bytes (CD) arrive, as if it\n"
+     "                 had been switched on under capture; CD EB starts the application\n\n"
      "At the end it prints the frequency each Si5351 output generates and the command count.\n\n"
      "Example, in two terminals:\n"
      "  kavusdraa-cli sim-board --link /tmp/kavu-board\n"

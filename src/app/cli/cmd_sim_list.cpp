@@ -20,7 +20,7 @@ int RunSimList(const std::vector<std::string>& args) {
   std::printf("\nboard faults:");
   for (auto kind : {sim::BoardFaultKind::kNoReply, sim::BoardFaultKind::kShortReply,
                     sim::BoardFaultKind::kWrongByte, sim::BoardFaultKind::kLateReply,
-                    sim::BoardFaultKind::kI2cNack, sim::BoardFaultKind::kUnplug}) {
+                    sim::BoardFaultKind::kI2cNack, sim::BoardFaultKind::kUnplug, sim::BoardFaultKind::kProtect}) {
     std::printf(" %s", sim::BoardFaultName(kind));
   }
   std::printf("\n  board_fault=NAME[:COMMAND[:COUNT[:MS]]]: COMMAND in hex (any when absent), COUNT of\n"
