@@ -19,7 +19,7 @@ if command -v ccache >/dev/null; then
 fi
 
 step="${KAVU_ARM64_STEP:-both}"
-all_suites=(platform shell dsp results measure board receivers scan sim web)
+all_suites=(platform shell dsp results measure board receivers scan sim updater web)
 read -r -a suites <<< "${KAVU_ARM64_SUITES:-${all_suites[*]}}"
 
 if [ "$step" != test ]; then

@@ -22,7 +22,7 @@ step="${3:-both}"
 
 # The test executables of the unit and web labels (one per tests/ folder), the whole scans', and
 # kavusdraa-cli, which the page test and the whole scans start.
-targets=(platform_tests shell_tests dsp_tests results_tests measure_tests board_tests receivers_tests scan_tests sim_tests
+targets=(platform_tests shell_tests dsp_tests results_tests measure_tests board_tests receivers_tests scan_tests sim_tests updater_tests
   web_tests e2e_tests kavusdraa-cli)
 
 configure() {

@@ -78,7 +78,7 @@ if [ "$qemu_rounds" -gt 0 ]; then
   for r in $(seq "$qemu_rounds"); do
     f="$log/qemu-$r.txt"
     : > "$f"
-    for s in platform shell dsp results board receivers scan sim web; do
+    for s in platform shell dsp results board receivers scan sim updater web; do
       (cd "$arm64/core" && GTEST_DEATH_TEST_STYLE=fast \
         ctest --test-dir "tests/$s" --output-on-failure -j "$cores" --timeout 600 -E web_page_chromium) \
         >> "$f" 2>&1
