@@ -10,7 +10,7 @@
 namespace kavu {
 namespace {
 
-std::string Mhz3(double hz) { return FormatFixed(hz / 1e6, 3); }
+std::string MhzText(double hz) { return FormatFixed(hz / 1e6, 3); }
 
 }  // namespace
 
@@ -86,12 +86,12 @@ void ScanPreparation::CompleteGroup(PreparedGroup& out, bool genOk) {
   }
   if (!genOk) {
     Log() << LogColour(kColourError) << "ODlgSpektr::SetScanF(), SetGenFM err !!! \n";
-    Fail(out, "SetScanF(), не удалось установить частоту генератора в " + Mhz3(out.GenHz()) + " МГц\n" +
+    Fail(out, "SetScanF(), не удалось установить частоту генератора в " + MhzText(out.GenHz()) + " МГц\n" +
                   p_.gen.State().error_text);
     return;
   }
   if (!p_.receivers.Tune(out.tuning, g.freqs.data(), g.count)) {
-    Fail(out, "SetScanF(), не удалось настроить приёмник на " + Mhz3(out.tuning) + " МГц");
+    Fail(out, "SetScanF(), не удалось настроить приёмник на " + MhzText(out.tuning) + " МГц");
     return;
   }
   if (!BuildBatch(out)) {

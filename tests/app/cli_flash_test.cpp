@@ -27,7 +27,7 @@ std::string Record(unsigned address, const std::vector<unsigned>& data) {
   return line + piece;
 }
 
-std::string ReadAll(const std::string& path) {
+std::string ReadWhole(const std::string& path) {
   std::ifstream in(path);
   std::ostringstream s;
   s << in.rdbuf();
@@ -66,7 +66,7 @@ TEST(CliFlashTest, WriteVerifyBackUpStartAndCaptureOnTheEmulatedBootLoader) {
   r = test::RunCommand({cli, "flash", "--port", "901", "--read", backup, "--start"}, env);
   EXPECT_EQ(r.exit_status, 0) << r.err;
   EXPECT_NE(r.out.find("started\n"), std::string::npos);
-  const std::string saved = ReadAll(backup);
+  const std::string saved = ReadWhole(backup);
   for (const std::string& l : lines) ASSERT_NE(saved.find(l + "\n"), std::string::npos) << l;
 
   // Started: the application does not answer the boot loader's commands.

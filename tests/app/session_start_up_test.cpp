@@ -16,7 +16,7 @@
 namespace kavu::test {
 namespace {
 
-std::string DesktopPath() { return std::string(KAVU_BINARY_DIR) + "/src/app/kavusdraa"; }
+std::string DesktopProgram() { return std::string(KAVU_BINARY_DIR) + "/src/app/kavusdraa"; }
 
 // The session's lines ("Сессия: ..."), in the order logged.
 std::vector<std::string> SessionLines(const std::string& log) {
@@ -50,8 +50,8 @@ std::vector<std::string> StartAndStop(const FrontEnd& f) {
 }
 
 TEST(SessionStartUp, TheDesktopProgramAndServeStartAndStopInTheSameOrder) {
-  if (!std::filesystem::exists(DesktopPath())) GTEST_SKIP() << "the desktop program is not built";
-  const FrontEnd desktop{{DesktopPath(), "--demo", "--web", "127.0.0.1:0"}, "CShowDataWindow::LoadAnts() call", true};
+  if (!std::filesystem::exists(DesktopProgram())) GTEST_SKIP() << "the desktop program is not built";
+  const FrontEnd desktop{{DesktopProgram(), "--demo", "--web", "127.0.0.1:0"}, "CShowDataWindow::LoadAnts() call", true};
   const FrontEnd serve{{CliPath(), "serve", "--sim", "50", "--address", "127.0.0.1", "--port", "0"},
                        "listening on 127.0.0.1", false};
   const std::vector<std::string> expected = {
