@@ -38,7 +38,9 @@ std::vector<std::string> ResultLines(const MeasuredPoint& last, const ScanRange*
 
 std::string ReceiveStatusText(const ReceiveFigures& f) {
   // Numbers through FormatFixed: the window's locale may use a decimal comma.
-  const double block_ms = f.rate_sps > 0 ? f.max_block / f.rate_sps * 1000.0 : 0.0;
+  // RTL-SDR and HackRF count their blocks in bytes (two a sample), the others in samples.
+  const double block_samples = f.rtl || f.hackrf ? f.max_block / 2.0 : static_cast<double>(f.max_block);
+  const double block_ms = f.rate_sps > 0 ? block_samples / f.rate_sps * 1000.0 : 0.0;
   std::string s = "Поток " + FormatFixed(f.rate_sps / 1e6, 3) + " МВыб/с, блок " + std::to_string(f.max_block) +
                   " (" + FormatFixed(block_ms, 1) + " мс)";
   s += "; Пик " + FormatTrimmed(f.peak_a, 3);

@@ -66,14 +66,14 @@ TEST(SpektrTexts, ReceiveStatusLine) {
   f.peak_a = 0.25f;
   f.rtl = true;
   f.gain_db = 29.7;
-  EXPECT_EQ(ReceiveStatusText(f), "Поток 2.400 МВыб/с, блок 16384 (6.8 мс); Пик 0.25, G=29.7");
+  EXPECT_EQ(ReceiveStatusText(f), "Поток 2.400 МВыб/с, блок 16384 (3.4 мс); Пик 0.25, G=29.7");
   f.has_b = true;
   f.peak_b = 0.5f;
   f.has_spectrum = true;
   f.spectrum_min_db = -71.6;
   f.spectrum_max_db = 12.2;
   f.direct_mode = 2;
-  EXPECT_EQ(ReceiveStatusText(f), "Поток 2.400 МВыб/с, блок 16384 (6.8 мс); Пик 0.25/0.5, спектр [-72 - 12] дб, InQ");
+  EXPECT_EQ(ReceiveStatusText(f), "Поток 2.400 МВыб/с, блок 16384 (3.4 мс); Пик 0.25/0.5, спектр [-72 - 12] дб, InQ");
   f.direct_mode = 1;
   f.rtl = true;
   EXPECT_NE(ReceiveStatusText(f).find(", InI"), std::string::npos);
@@ -85,9 +85,15 @@ TEST(SpektrTexts, ReceiveStatusLine) {
   h.hackrf = true;
   h.lna = 16;
   h.vga = 14;
-  EXPECT_EQ(ReceiveStatusText(h), "Поток 20.000 МВыб/с, блок 131072 (6.6 мс); Пик 60, lna=16 vga=14");
+  EXPECT_EQ(ReceiveStatusText(h), "Поток 20.000 МВыб/с, блок 131072 (3.3 мс); Пик 60, lna=16 vga=14");
   h.amp = true;
-  EXPECT_EQ(ReceiveStatusText(h), "Поток 20.000 МВыб/с, блок 131072 (6.6 мс); Пик 60, lna=16amp vga=14");
+  EXPECT_EQ(ReceiveStatusText(h), "Поток 20.000 МВыб/с, блок 131072 (3.3 мс); Пик 60, lna=16amp vga=14");
+  // A receiver that counts its blocks in samples (a plug-in): 16384 at 2 MS/s.
+  ReceiveFigures plugin;
+  plugin.rate_sps = 2e6;
+  plugin.max_block = 16384;
+  plugin.peak_a = 1;
+  EXPECT_EQ(ReceiveStatusText(plugin), "Поток 2.000 МВыб/с, блок 16384 (8.2 мс); Пик 1");
   // Nothing received yet: no division by a zero rate.
   ReceiveFigures none;
   EXPECT_EQ(ReceiveStatusText(none), "Поток 0.000 МВыб/с, блок 0 (0.0 мс); Пик 0");
