@@ -371,7 +371,6 @@ TEST_F(ExtIOTest, AStreamingPluginFeedsTheRingsUntilStopped) {
   const uint64_t after_stop = rings_.m_WriteCount.load();
   EXPECT_EQ(after_stop % 4096, 0u) << "whole blocks only";
   EXPECT_EQ(plugin.Calls().back(), "CloseHW");
-  EXPECT_EQ(rings_.m_WriteCount.load(), after_stop) << "nothing after StopHW returned";
 }
 
 // A feeder for the plug-in: a constant signal in whatever format is asked for, its clock always

@@ -274,12 +274,23 @@ TEST_F(HackRfTest, StartFollowsStartRxAndItsWaitForStreamingIsBounded) {
   Load();
   ASSERT_TRUE(hackrf_.MyOpenHackRf(0));
   SampleRings rings(1 << 20);
-  // A library that never says it streams: the start still succeeds, after about a second.
+  // A library that never says it streams: the start still succeeds, after its whole wait, and
+  // says that the stream was not confirmed.
   script_("is_streaming", 1);
+  Log().SetCapture(true);
   const auto t0 = std::chrono::steady_clock::now();
   EXPECT_TRUE(hackrf_.MyStartHackRf(145e6, KavuHackRfBlockSink, &rings));
-  EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::seconds(20)) << "the wait is bounded";
+  const auto waited = std::chrono::steady_clock::now() - t0;
+  EXPECT_GE(waited, std::chrono::milliseconds(OHackRfUse::kStartWaitMs)) << "it asked until its deadline";
+  EXPECT_LT(waited, std::chrono::seconds(20)) << "the wait is bounded";
+  EXPECT_NE(Log().TakeCaptured().find("hackrf_is_streaming() не подтвердила поток за 1000 мс"), std::string::npos);
   EXPECT_EQ(hackrf_.Status(), 3);
+  hackrf_.MyStopHackRf();
+  // A library that says so on its fourth answer: the wait ends there, with nothing to report.
+  script_("is_streaming", 2 + 3);
+  EXPECT_TRUE(hackrf_.MyStartHackRf(145e6, KavuHackRfBlockSink, &rings));
+  EXPECT_EQ(Log().TakeCaptured().find("не подтвердила поток"), std::string::npos);
+  Log().SetCapture(false);
   hackrf_.MyStopHackRf();
   script_("is_streaming", 0);
   // start_rx refused: the start fails with the library's error and the device stays open.
