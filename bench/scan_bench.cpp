@@ -16,6 +16,8 @@
 //                                batch upload crosses the line during the settling, so the
 //                                figure is a lower bound
 //   scan_wall_ms, scan_timeline_ms, scan_settle_ms, scan_line_ms   the terms themselves
+//   scan_overhead_pct_dual       scan_overhead_pct with the bench as an RSPduo running both
+//                                tuners (2 MS/s, input B read and recorded)
 //   scan_peak_rss_mb             this process's peak resident memory (the runner gives each
 //                                benchmark a process of its own), MB
 #include <chrono>
@@ -115,7 +117,30 @@ void ScanBench() {
   BenchPrint("scan_peak_rss_mb", PeakResidentMb());
 }
 
+void ScanBenchDual() {
+  sim::VirtualBench bench;
+  std::string error;
+  sim::VirtualBenchOptions options;
+  options.antenna = *sim::AntennaModel::Parse("series:R=50,L=100n,C=12.05p", &error);
+  options.rx = "rspduo-dual";
+  if (!bench.Start(options, &error)) {
+    BenchFailed("scan dual bench: " + error);
+    return;
+  }
+  Settings().WriteProfileString("CDlgOptions", "m_SaveResPath", bench.Folder() + "/results");
+  ScanTimes t;
+  const bool ok = MeasureScan(bench, &t, &error);
+  bench.Stop();
+  if (!ok) {
+    BenchFailed("scan dual bench: " + error);
+    return;
+  }
+  const double hardware = t.timeline + t.settle;
+  BenchPrint("scan_overhead_pct_dual", hardware > 0 ? (t.wall - hardware) / hardware * 100 : 0);
+}
+
 const BenchRegistrar scan_registrar("scan", ScanBench);
+const BenchRegistrar scan_dual_registrar("scan_dual", ScanBenchDual);
 
 }  // namespace
 }  // namespace kavu::bench

@@ -1,6 +1,9 @@
 // ReceiverSet: discovery, the start-up choice and SelectReceiver.
 #include "receivers/receiver_set.h"
 
+#include <cstdio>
+#include <cstring>
+
 #include "platform/user_paths.h"
 #include "receivers/receiver_settings.h"
 #include "shell/log_console.h"
@@ -12,6 +15,9 @@ constexpr uint32_t kMaxRtlDevices = 128;
 }  // namespace
 
 ReceiverSet::ReceiverSet(SampleRings& rings, IReceiverSetHost& host) : rings_(rings), host_(host) {
+  sdrplay_sink_.rings = &rings_;
+  sdrplay_sink_.use = &sdrplay_;
+  sdrplay_.SetMessageBox([this](const std::string& text) { host_.ShowMessage(text); });
   // Runs on the plug-in's thread, only while the plug-in is open (Unload detaches it first).
   extio_.Attach(&rings_, [this](int status) {
     host_.PostToWindowThread([this, alive = alive_.Watch(), status] {
@@ -20,7 +26,10 @@ ReceiverSet::ReceiverSet(SampleRings& rings, IReceiverSetHost& host) : rings_(ri
   });
 }
 
-ReceiverSet::~ReceiverSet() { Shutdown(); }
+ReceiverSet::~ReceiverSet() {
+  sdrplay_.SetMessageBox(nullptr);  // the host may be gone already
+  Shutdown();
+}
 
 void ReceiverSet::LoadSettings() {
   const ReceiverSettings r = ReceiverSettings::Load(Settings());
@@ -33,6 +42,7 @@ void ReceiverSet::LoadSettings() {
   convertor_shift_ = r.convertor_shift;
   rtl_.LoadSettings(r.hysteresis_db);
   hackrf_.LoadSettings(r.hysteresis_db);
+  sdrplay_.LoadSettings(r.hysteresis_db);
 }
 
 void ReceiverSet::ReloadTuningSettings() {
@@ -41,6 +51,7 @@ void ReceiverSet::ReloadTuningSettings() {
   convertor_shift_ = r.convertor_shift;
   rtl_.SetHysteresisDb(r.hysteresis_db);
   hackrf_.SetHysteresisDb(r.hysteresis_db);
+  sdrplay_.SetHysteresisDb(r.hysteresis_db);
 }
 
 void ReceiverSet::Add(int32_t code, std::string text) {
@@ -63,17 +74,42 @@ void ReceiverSet::DiscoverSdrPlay() {
   Log() << LogColour(kColourHeading) << "*** Поиск приёмников SdrPlay *** \n"
         << LogColour(kColourNormal);
   const std::string path = ResolveLibraryPath(sdrplay_folder_, kSdrPlayName);
-  if (sdrplay_lib_.Open(path) != DynLibrary::Result::kLoaded) {
-    sdrplay_error_ = "не удалось загрузить '" + path + "'";
+  if (!sdrplay_.LoadApi(path)) {
     Add(kCodeNoSdrPlay, std::string("Нет ") + kSdrPlayName);
     return;
   }
-  // Listing SDRplay devices needs the SDRplay service interface, which this build does not
-  // drive yet: the library is found, but no device can be listed.
+  sdrplay_.EnumSdrPlay();
   Log() << "СПИСОК УСТРОЙСТВ SdrPlay: \n";
-  Log() << "ПУСТО, нет устройств SdrPlay для работы! \n";
-  sdrplay_error_ = "работа с приёмниками SdrPlay в этой версии программы не поддерживается";
-  Add(kCodeNoSdrPlay, "Нет приёмников SdrPlay");
+  const unsigned count = sdrplay_.DeviceCount();
+  for (unsigned i = 0; i < count; ++i) {
+    const sdrplay_api_DeviceT& d = sdrplay_.Device(i);
+    const std::string serial(d.SerNo, strnlen(d.SerNo, sizeof d.SerNo));
+    char line[256];
+    std::snprintf(line, sizeof line, " i=%u sn=%s f=%.9g tuner=%x", i, serial.c_str(), d.rspDuoSampleFreq,
+                  static_cast<unsigned>(d.tuner));
+    std::string l = line;
+    l += d.tuner == kSdrPlayTunerA ? " (A)" : d.tuner == kSdrPlayTunerB ? " (B)" : d.tuner == kSdrPlayTunerBoth ? " (Оба)" : "";
+    std::snprintf(line, sizeof line, " mode=%x", static_cast<unsigned>(d.rspDuoMode));
+    l += line;
+    if (d.rspDuoMode & kSdrPlayDuoSingle) l += " (Single)";
+    if (d.rspDuoMode & kSdrPlayDuoDual) l += " (Dual)";
+    if (d.rspDuoMode & kSdrPlayDuoMaster) l += " (Master)";
+    if (d.rspDuoMode & kSdrPlayDuoSlave) l += " (Slave)";
+    Log() << l << "\n";
+    std::string text = SdrPlayModelName(d.hwVer) + "_" + serial;
+    text += d.tuner == kSdrPlayTunerA ? " A" : d.tuner == kSdrPlayTunerB ? " B" : d.tuner == kSdrPlayTunerBoth ? " AB" : "";
+    if (d.rspDuoMode & kSdrPlayDuoDual) text += " dual";
+    ReceiverEntry e;
+    e.code = static_cast<int32_t>(i);
+    e.text = std::move(text);
+    e.sdrplay_hw_ver = d.hwVer;
+    e.sdrplay_serial = serial;
+    entries_.push_back(std::move(e));
+  }
+  if (count == 0) {
+    Log() << "ПУСТО, нет устройств SdrPlay для работы! \n";
+    Add(kCodeNoSdrPlay, "Нет приёмников SdrPlay");
+  }
 }
 
 void ReceiverSet::DiscoverRtlSdr() {
@@ -175,13 +211,26 @@ void ReceiverSet::UserSelect(int index) {
 }
 
 bool ReceiverSet::CloseAll() {
-  // SDRplay devices cannot be opened by this build, so their close has nothing to do; the
-  // plug-in unloads, the RTL-SDR stops, then the HackRF closes.
   extio_.Unload();
   active_ = -1;
   rtl_.MyStop();
+  sdrplay_.CloseSdr();
   hackrf_.MyCloseHackRf();
+  SetSecondInput(false);
+  // The second close is the gate: an SDRplay device that still runs (a slave holds it) blocks
+  // every selection until it can be closed.
+  if (!sdrplay_.CloseSdr()) {
+    if (sdrplay_.Status() == 100) active_ = static_cast<int>(ReceiverKind::kSdrPlay);
+    SetStatus(status_.caption, sdrplay_.ErrorText(), StatusColour::kError);
+    return false;
+  }
   return true;
+}
+
+void ReceiverSet::SetSecondInput(bool on) {
+  if (on == second_input_) return;
+  second_input_ = on;
+  host_.SecondInputChanged(on);
 }
 
 bool ReceiverSet::SelectReceiver(int index) {
@@ -203,7 +252,7 @@ bool ReceiverSet::SelectReceiver(int index) {
       return false;
     }
     case kCodeNoSdrPlay:
-      SetStatus(status_.caption, "Не найдены SdrPlay или отсутствует api, " + sdrplay_error_,
+      SetStatus(status_.caption, "Не найдены SdrPlay или отсутствует api, " + sdrplay_.ErrorText(),
                 StatusColour::kNormal);
       host_.ShowSettingsWindow(ReceiverKind::kSdrPlay);
       return false;
@@ -260,9 +309,35 @@ bool ReceiverSet::SelectHackRf(const ReceiverEntry& e) {
 }
 
 bool ReceiverSet::SelectSdrPlay(const ReceiverEntry& e) {
-  SetStatus("ОТКРЫВАЮ SdrPlay_" + e.text + " ...", StatusColour::kNormal);
-  SetStatus(StatusTextSdrPlay(), StatusColour::kError);
-  return false;
+  if (e.code < 0 || static_cast<unsigned>(e.code) >= sdrplay_.DeviceCount()) {
+    sdrplay_.SetErrorText("нет устройства SdrPlay №" + std::to_string(e.code));
+    SetStatus(StatusTextSdrPlay(), sdrplay_.ErrorText(), StatusColour::kError);
+    return false;
+  }
+  const sdrplay_api_DeviceT& d = sdrplay_.Device(static_cast<unsigned>(e.code));
+  const std::string serial(d.SerNo, strnlen(d.SerNo, sizeof d.SerNo));
+  SetStatus("ОТКРЫВАЮ SdrPlay_" + SdrPlayModelName(d.hwVer) + "_" + serial + " ...", StatusColour::kNormal);
+  const double f = host_.ReceiverFrequency();
+  int rc = sdrplay_.InitSdr(d, f);
+  if (rc == 0) {
+    host_.ClearFrequencyFailedMark();
+    active_ = static_cast<int>(ReceiverKind::kSdrPlay);
+    host_.SampleRateChanged(sdrplay_.OutputRate());
+    const bool dual = sdrplay_.Selected().tuner == kSdrPlayTunerBoth;
+    sdrplay_api_CallbackFnsT callbacks{};
+    callbacks.StreamACbFn = dual ? StreamACbFn : StreamACbFnSingle;
+    callbacks.StreamBCbFn = dual ? StreamBCbFn : nullptr;
+    callbacks.EventCbFn = EventCbFn;
+    rc = sdrplay_.StartSdr(&callbacks, &sdrplay_sink_);
+    if (rc == 0) SetSecondInput(dual);
+  }
+  if (rc != 0) {
+    SetStatus(StatusTextSdrPlay(), sdrplay_.ErrorText(), StatusColour::kError);
+  } else {
+    SetStatus(StatusTextSdrPlay(), StatusColour::kNormal);
+  }
+  host_.RefreshSettingsWindow(ReceiverKind::kSdrPlay);
+  return rc == 0;
 }
 
 bool ReceiverSet::SelectExtIO(const ReceiverEntry& e) {
@@ -325,8 +400,10 @@ void ReceiverSet::SetStatus(std::string caption, std::string text, StatusColour 
 void ReceiverSet::Shutdown() {
   extio_.Unload();
   active_ = -1;
+  sdrplay_.CloseSdr();
   rtl_.MyStop();
   hackrf_.MyCloseHackRf();
+  second_input_ = false;  // the host may be gone already: it is not told
 }
 
 }  // namespace kavu

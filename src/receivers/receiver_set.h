@@ -26,6 +26,7 @@
 #include "receivers/o_extio_use.h"
 #include "receivers/o_hackrf_use.h"
 #include "receivers/o_rtl_sdr.h"
+#include "receivers/o_sdrplay_use.h"
 #include "receivers/receiver_entry.h"
 #include "receivers/receiver_levels.h"
 #include "receivers/sample_rings.h"
@@ -59,7 +60,31 @@ class IReceiverSetHost {
   // Runs `task` on the window thread later; safe from any thread (a plug-in's status notice
   // arrives on the plug-in's thread). A host without a window thread drops it.
   virtual void PostToWindowThread(std::function<void()> /*task*/) {}
+  // The receiver now delivers a second input (an SDRplay RSPduo running both tuners) or no
+  // longer does: the sample loop reads ring B and scans record it while it is on.
+  virtual void SecondInputChanged(bool /*on*/) {}
+  // A message box (an SDRplay device that refuses to close).
+  virtual void ShowMessage(const std::string& text) { ShowInfo(text); }
 };
+
+// What the SDRplay sinks get as their context: the rings and the back end (for the overload
+// acknowledgement, sent from the API's thread).
+struct SdrPlaySinkContext {
+  SampleRings* rings = nullptr;
+  OSdrPlayUse* use = nullptr;
+};
+
+// The SDRplay sinks (the API's callback signatures), on the API's threads; context is a
+// SdrPlaySinkContext. Single tuner: one block into ring A. Dual tuner: tuner A's block is
+// staged, tuner B's then writes both rings. Events: overload counts per tuner and the
+// acknowledgement on the event's tuner; device removal and mode changes logged in yellow.
+extern "C" void StreamACbFnSingle(short* xi, short* xq, sdrplay_api_StreamCbParamsT* params, unsigned int numSamples,
+                                  unsigned int reset, void* cbContext);
+extern "C" void StreamACbFn(short* xi, short* xq, sdrplay_api_StreamCbParamsT* params, unsigned int numSamples,
+                            unsigned int reset, void* cbContext);
+extern "C" void StreamBCbFn(short* xi, short* xq, sdrplay_api_StreamCbParamsT* params, unsigned int numSamples,
+                            unsigned int reset, void* cbContext);
+extern "C" void EventCbFn(int32_t eventId, int32_t tuner, sdrplay_api_EventParamsT* params, void* cbContext);
 
 class ReceiverSet : public IReceiverLevels {
  public:
@@ -145,6 +170,12 @@ class ReceiverSet : public IReceiverLevels {
   // The HackRF rate choice shared by the settings window and the command line: sets rate table
   // entry `var`, stores it, tells the host to re-plan; the window's status text (second: error).
   std::pair<bool, std::string> ChangeHackRfSampleRate(int var);
+  OSdrPlayUse& SdrPlay() { return sdrplay_; }
+  const OSdrPlayUse& SdrPlay() const { return sdrplay_; }
+  // The SDRplay rate and decimation choices shared by the settings window and the command line:
+  // applied, the host re-plans only when the API took them; the status text (second: error).
+  std::pair<bool, std::string> ChangeSdrPlaySampleRate(double fs_hz);
+  std::pair<bool, std::string> ChangeSdrPlayDecimation(int factor, bool wide_band);
   OExtIOUse& ExtIO() { return extio_; }
   const OExtIOUse& ExtIO() const { return extio_; }
   SampleRings& Rings() { return rings_; }
@@ -167,14 +198,18 @@ class ReceiverSet : public IReceiverLevels {
   bool SelectSdrPlay(const ReceiverEntry& e);
   void SetStatus(std::string caption, std::string text, StatusColour colour);
   void SetStatus(std::string text, StatusColour colour) { SetStatus(text, text, colour); }
+  void SetSecondInput(bool on);
+  // The SDRplay device the status names: the opened one, else the selected entry's.
+  const sdrplay_api_DeviceT* SdrPlayShown() const;
 
   SampleRings& rings_;
   IReceiverSetHost& host_;
   ORtlSdr rtl_;
   OHackRfUse hackrf_;
   OExtIOUse extio_;
-  DynLibrary sdrplay_lib_;
-  std::string sdrplay_error_;
+  OSdrPlayUse sdrplay_;
+  SdrPlaySinkContext sdrplay_sink_;
+  bool second_input_ = false;
   std::string rtl_folder_, hackrf_folder_, hackrf_name_, sdrplay_folder_, extio_folder_;
   std::string extio_path_;
   bool is_convertor_ = false;

@@ -1,6 +1,7 @@
 // ReceiverSet: status texts, tuning, the shared rate change and the levels.
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <limits>
 
 #include "platform/number_text.h"
@@ -44,10 +45,26 @@ std::string ReceiverSet::StatusTextHackRf() const {
   return "Ошибка open " + std::string(head) + hackrf_.ErrorText() + tail;
 }
 
+const sdrplay_api_DeviceT* ReceiverSet::SdrPlayShown() const {
+  if (sdrplay_.Status() >= 1) return &sdrplay_.Requested();
+  if (selected_ >= 0 && KindOfCode(entries_[static_cast<size_t>(selected_)].code) == ReceiverKind::kSdrPlay) {
+    const int32_t code = entries_[static_cast<size_t>(selected_)].code;
+    if (code >= 0 && static_cast<unsigned>(code) < sdrplay_.DeviceCount()) return &sdrplay_.Device(static_cast<unsigned>(code));
+  }
+  return &sdrplay_.Requested();
+}
+
 std::string ReceiverSet::StatusTextSdrPlay() const {
-  if (!sdrplay_lib_.IsOpen()) return std::string("ОШИБКА, ") + kSdrPlayName + " не загружена";
-  std::string t = "ОШИБКА ";
-  if (selected_ >= 0) t += "SdrPlay_" + entries_[static_cast<size_t>(selected_)].text;
+  if (!sdrplay_.IsLoaded()) return std::string("ОШИБКА, ") + kSdrPlayName + " не загружена";
+  const int32_t st = sdrplay_.Status();
+  std::string t = st == 100 ? "ОТКРЫТ " : st == 1 ? "ГОТОВ " : "ОШИБКА ";
+  const sdrplay_api_DeviceT* d = SdrPlayShown();
+  t += "SdrPlay_" + SdrPlayModelName(d->hwVer) + "_" + std::string(d->SerNo, strnlen(d->SerNo, sizeof d->SerNo));
+  if (st == 1 || st == 100) {
+    if (sdrplay_.Selected().rspDuoMode & kSdrPlayDuoDual) t += " dual";
+    if (sdrplay_.Selected().rspDuoMode & kSdrPlayDuoSlave) t += " slave";
+    t += " " + FormatTrimmed(sdrplay_.OutputRate() / 1e6, 3) + " МГц";
+  }
   return t;
 }
 
@@ -92,6 +109,14 @@ bool ReceiverSet::Tune(double f_hz, const double* batch, int n) {
   } else if (kind == static_cast<int>(ReceiverKind::kExtIO) && extio_.IsLoaded()) {
     ok = extio_.SetLo(f);
     if (!ok) error = extio_.ErrorText();
+  } else if (kind == static_cast<int>(ReceiverKind::kSdrPlay) && sdrplay_.IsLoaded()) {
+    ok = sdrplay_.SetFrf(f, batch, n) == 0;
+    tune_report_ = "Настройка на " + FormatFixed(f / 1e6, 3) + " МГц";
+    if (is_convertor_) tune_report_ += " с конвертором";
+    if (!sdrplay_.LnaCutText().empty()) tune_report_ += " " + sdrplay_.LnaCutText();
+    if (!ok) tune_report_ += " " + sdrplay_.ErrorText();
+    if (ok) tuned_hz_ = f_hz;
+    return ok;
   } else {
     return false;
   }
@@ -114,6 +139,13 @@ double ReceiverSet::TunedFrequency() const {
   if (kind == static_cast<int>(ReceiverKind::kExtIO) && extio_.IsLoaded()) {
     return tuned_hz_ >= 0 ? tuned_hz_ : extio_.LoFrequency() - shift;
   }
+  if (kind == static_cast<int>(ReceiverKind::kSdrPlay) && sdrplay_.Status() >= 1) {
+    if (tuned_hz_ >= 0) return tuned_hz_;
+    OSdrPlayUse& use = const_cast<OSdrPlayUse&>(sdrplay_);
+    for (int i = 0; i < 2; ++i) {
+      if (sdrplay_api_RxChannelParamsT* c = use.Params().Channel(i)) return SdrPlayParams::RfHz(*c) - shift;
+    }
+  }
   return std::numeric_limits<double>::quiet_NaN();
 }
 
@@ -126,6 +158,7 @@ double ReceiverSet::ActiveSampleRate() const {
   if (kind == static_cast<int>(ReceiverKind::kExtIO) && extio_.State() >= 3) {
     return extio_.SamplingF() > 0 ? extio_.SamplingF() : 0.0;
   }
+  if (kind == static_cast<int>(ReceiverKind::kSdrPlay) && sdrplay_.Status() >= 1) return sdrplay_.OutputRate();
   return 0.0;
 }
 
@@ -152,12 +185,55 @@ std::pair<bool, std::string> ReceiverSet::ChangeRtlSampleRate(int32_t rate) {
   return {true, "Частота дискретизации АЦП изменена (влияет на поток данных)"};
 }
 
+std::pair<bool, std::string> ReceiverSet::ChangeSdrPlaySampleRate(double fs_hz) {
+  Log() << "Установка FS = " << fs_hz << "\n";
+  const int rc = sdrplay_.SetSampleRate(fs_hz);
+  if (rc != 0) return {false, sdrplay_.ErrorText()};
+  if (active_.load() == static_cast<int>(ReceiverKind::kSdrPlay)) {
+    host_.SampleRateChanged(sdrplay_.OutputRate());
+    SetStatus(StatusTextSdrPlay(), status_.colour);
+  }
+  char t[512];
+  std::snprintf(t, sizeof t,
+                "Установка частоты дискретизации АЦП в %0.3f МГц, определяет поток данных и как следствие макс. "
+                "полосу частот (не забудьте задать правильную полосу пропускания фильтров)",
+                fs_hz / 1e6);
+  return {true, t};
+}
+
+std::pair<bool, std::string> ReceiverSet::ChangeSdrPlayDecimation(int factor, bool wide_band) {
+  Log() << "Установка m_Decim = " << factor << " wideBandSignal=" << (wide_band ? 1 : 0) << "\n";
+  const int rc = sdrplay_.SetDecimation(factor, wide_band);
+  if (rc != 0) return {false, sdrplay_.ErrorText()};
+  if (factor > 0) {
+    sdrplay_.m_Decim = factor;
+    sdrplay_.SaveSettings();
+  }
+  if (active_.load() == static_cast<int>(ReceiverKind::kSdrPlay)) {
+    host_.SampleRateChanged(sdrplay_.OutputRate());
+    SetStatus(StatusTextSdrPlay(), status_.colour);
+  }
+  if (factor == 1) return {true, "Децимация выключена, поток данных и наблюдаемая полоса частот максимальны"};
+  char t[512];
+  std::snprintf(t, sizeof t,
+                "Прореживание для уменьшения потока данных в %d раз, ценой сужения полосы (не забудьте ограничить "
+                "полосу пропускания фильтров)",
+                factor);
+  std::string text = t;
+  if (wide_band) text += "; wideBandSignal включен, увеличивает нагрузку на проц!";
+  return {true, text};
+}
+
 ReceiverLevels ReceiverSet::Levels() const {
   ReceiverLevels l;
   if (active_.load() == static_cast<int>(ReceiverKind::kRtlSdr)) {
     l.gain_db = rtl_.CurGA() / 10.0;
   } else if (active_.load() == static_cast<int>(ReceiverKind::kHackRf)) {
     l.gain_db = hackrf_.GainDb();
+  } else if (active_.load() == static_cast<int>(ReceiverKind::kSdrPlay)) {
+    l.gain_db = sdrplay_.GainA();
+    l.duo = sdrplay_.IsDual();
+    l.gain_duo_db = l.duo ? sdrplay_.GainB() : 0.0;
   }
   l.overloads = rings_.m_OverloadA.load(std::memory_order_relaxed);
   l.overloads_duo = rings_.m_OverloadB.load(std::memory_order_relaxed);

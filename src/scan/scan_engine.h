@@ -115,6 +115,9 @@ class ScanEngine : public IScanBlockSink, private IGroupEvents, private IHandove
 
   // The sample loop feeding this engine (for peaks and the stall watchdog); may be null.
   void SetLoop(SampleLoop* loop) { loop_ = loop; }
+  // The receiver delivers a second input (window thread): the next scans record it (hasDuo).
+  void SetHasB(bool b) { hasB_ = b; }
+  bool HasB() const { return hasB_; }
   LoopCounters& Counters() { return counters_; }
   OScanPlan& Plan() { return plan_; }
   const ScanStats& Stats() const { return stats_; }

@@ -114,6 +114,23 @@ bool ScanStation::SetRate(int32_t rate_hz, std::string* error) {
     *error = "the HackRF's settable rates are " + list;
     return false;
   }
+  if (receivers_->IsActive(ReceiverKind::kSdrPlay)) {
+    // The converter's rates of the SDRplay window, 2 to 10 MHz in 1 MHz steps; with both tuners
+    // of an RSPduo running, the API fixes it at 2 MHz (divided by the decimation).
+    OSdrPlayUse& sdr = receivers_->SdrPlay();
+    if (sdr.IsDual()) {
+      if (rate_hz == static_cast<int32_t>(sdr.OutputRate())) return true;
+      *error = "with both tuners the SDRplay's rate is " + std::to_string(static_cast<int32_t>(sdr.OutputRate()));
+      return false;
+    }
+    if (rate_hz < 2'000'000 || rate_hz > 10'000'000 || rate_hz % 1'000'000 != 0) {
+      *error = "the SDRplay's settable rates are 2000000, 3000000, ... 10000000";
+      return false;
+    }
+    const auto [ok, text] = receivers_->ChangeSdrPlaySampleRate(rate_hz);
+    if (!ok) *error = text;
+    return ok;
+  }
   bool known = false;
   for (const RtlSdrRate& r : kRtlSdrRates) known = known || r.hz == rate_hz;
   if (!known) {
@@ -188,6 +205,12 @@ void ScanStation::HideSdrPlayWindow() {
   if (station_events_) station_events_->HideSdrPlayWindow();
 }
 
+void ScanStation::SecondInputChanged(bool on) {
+  // The loop reads ring B and the scans carry input-B levels and phase while it is on.
+  if (loop_) loop_->SetHasB(on);
+  if (engine_) engine_->SetHasB(on);
+}
+
 void ScanStation::ShowInfo(const std::string& text) {
   if (station_events_) station_events_->ShowInfo(text);
 }
@@ -204,6 +227,15 @@ std::string ScanStation::ReceiverText(bool detailed) const {
     std::string s = h.CurAmp() ? "HackRF_amp" : "HackRF";
     s += Printf("_lna%d", h.CurLna());
     return s + Printf(h.GainCalibrationOn() ? "_амп=%d" : "_vga=%d", h.CurVga());
+  }
+  if (receivers_->IsActive(ReceiverKind::kSdrPlay)) {
+    const OSdrPlayUse& p = receivers_->SdrPlay();
+    std::string s = SdrPlayModelName(p.Requested().hwVer);
+    if (!detailed) return s;
+    s += Printf("_lna%d", p.CurLna());
+    const int mode = p.GainModeInForce();
+    s += mode == 1 ? Printf("_gain=%d", p.m_AutoG) : mode == 2 ? Printf("_амп=%d", p.m_AutoG) : Printf("_ga=%d", p.CurGrDb());
+    return p.IsDual() ? s + "_DuoAB" : s;
   }
   if (receivers_->ExtIO().IsLoaded()) {
     // The plug-in's file name without its folder and its extension.
@@ -234,6 +266,10 @@ std::string ScanStation::ExtraText() const {
   if (receivers_->IsActive(ReceiverKind::kHackRf)) {
     const OHackRfUse& h = receivers_->HackRf();
     return h.GainCalibrationOn() ? h.m_GCalHackRFName : "";
+  }
+  if (receivers_->IsActive(ReceiverKind::kSdrPlay)) {
+    const OSdrPlayUse& p = receivers_->SdrPlay();
+    return p.GainModeInForce() == 2 ? p.m_RspGCalName : "";
   }
   const ORtlSdr& rtl = receivers_->Rtl();
   return receivers_->Selected() >= 0 && rtl.RtlIsGCal() ? rtl.RtlGCalName() : "";

@@ -195,6 +195,7 @@ class ScanStation : private IReceiverSetHost, private ISaveDescription {
   void ShowSettingsWindow(ReceiverKind kind) override;
   void HideSdrPlayWindow() override;
   void ShowInfo(const std::string& text) override;
+  void SecondInputChanged(bool on) override;
   double ReceiverFrequency() override { return settings_.m_FM_Sdr; }
   void StatusChanged(const ReceiverStatus& status) override;
   void PostToWindowThread(std::function<void()> task) override { window_.Post(std::move(task)); }

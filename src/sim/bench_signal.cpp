@@ -4,6 +4,7 @@
 #include <cmath>
 #include <limits>
 #include <numbers>
+#include <type_traits>
 
 #include "measure/bridge_model.h"
 
@@ -159,7 +160,8 @@ void BenchSignal::CollectTones(const TimelineState& st, std::vector<Tone>& out) 
       if (h % 2 == 0 && !spi) continue;
       const double fh = f * h;
       if (fh < lo || fh >= hi) continue;
-      out.push_back({fh - center_, ToneAmplitude(fh, st.bridge, h), s, h});
+      out.push_back({fh - center_, ToneAmplitude(fh, st.bridge, h),
+                     imp_.ref_lsb * GainLinear() / static_cast<double>(h), s, h});
     }
   }
 }
@@ -197,9 +199,25 @@ bool BenchSignal::FillFormat(const IBenchState& state, const SampleTimeBase& clo
   }
 }
 
-template <class Write>
+bool BenchSignal::FillDual(const IBenchState& state, const SampleTimeBase& clock, uint64_t first, int32_t format,
+                           void* buf_a, void* buf_b, uint32_t samples) {
+  switch (format) {
+    case kKavuSimI16:
+      Generate(state, clock, first, samples, WriteI16{static_cast<int16_t*>(buf_a)},
+               WriteI16{static_cast<int16_t*>(buf_b)});
+      return true;
+    case kKavuSimF32:
+      Generate(state, clock, first, samples, WriteF32{static_cast<float*>(buf_a)}, WriteF32{static_cast<float*>(buf_b)});
+      return true;
+    default:
+      return false;
+  }
+}
+
+template <class Write, class WriteB>
 void BenchSignal::Generate(const IBenchState& state, const SampleTimeBase& clock, uint64_t first,
-                           uint32_t n, Write write) {
+                           uint32_t n, Write write, WriteB write_b) {
+  constexpr bool kHasB = !std::is_same_v<WriteB, NoB>;
   const double gain = GainLinear();
   const double sigma = imp_.ref_lsb * gain *
                        std::sqrt(std::pow(10.0, imp_.noise_db / 10.0) * rate_ / kNoiseBandHz / 2.0);
@@ -220,6 +238,7 @@ void BenchSignal::Generate(const IBenchState& state, const SampleTimeBase& clock
     CollectTones(st, tones_);
     rot_.resize(tones_.size());
     phasor_.resize(tones_.size());
+    if constexpr (kHasB) phasor_b_.resize(tones_.size());
     for (size_t t = 0; t < tones_.size(); ++t) rot_[t] = std::polar(1.0, kTwoPi * tones_[t].offset_hz / rate_);
     while (first + k < run_end) {
       const uint64_t s = first + k;
@@ -230,6 +249,7 @@ void BenchSignal::Generate(const IBenchState& state, const SampleTimeBase& clock
         const double theta = kTwoPi * (cycles - std::floor(cycles)) +
                              phase_[tones_[t].source] * tones_[t].harmonic;
         phasor_[t] = tones_[t].amplitude * std::polar(1.0, theta);
+        if constexpr (kHasB) phasor_b_[t] = tones_[t].amplitude_b * std::polar(1.0, theta);
       }
       for (; first + k < chunk_end; ++k) {
         Complex x = dc;
@@ -239,6 +259,15 @@ void BenchSignal::Generate(const IBenchState& state, const SampleTimeBase& clock
         }
         if (sigma > 0) x += Complex(sigma * NoiseGauss(), sigma * NoiseGauss());
         write(k, x.real(), x.imag());
+        if constexpr (kHasB) {
+          Complex y = dc;
+          for (size_t t = 0; t < tones_.size(); ++t) {
+            y += phasor_b_[t];
+            phasor_b_[t] *= rot_[t];
+          }
+          if (sigma > 0) y += Complex(sigma * NoiseGauss(), sigma * NoiseGauss());
+          write_b(k, y.real(), y.imag());
+        }
       }
     }
   }

@@ -69,6 +69,12 @@ class BenchSignal {
   // unknown format.
   bool FillFormat(const IBenchState& state, const SampleTimeBase& clock, uint64_t first, int32_t format,
                   void* buf, uint32_t samples);
+  // Two inputs at once (sim/sim_feeder_abi.h fill_dual): `buf_a` as FillFormat, `buf_b` the
+  // generators' own outputs ahead of the bridge (each tone at the reference level of the
+  // default bridge, phase 0 plus the generator's walk, whatever the bridge position), with
+  // noise of its own. 16-bit and float formats; false (nothing written) for others.
+  bool FillDual(const IBenchState& state, const SampleTimeBase& clock, uint64_t first, int32_t format,
+                void* buf_a, void* buf_b, uint32_t samples);
 
   // The complex amplitude (LSB, before noise, at the current gain) a tone of frequency f
   // produces in the given bridge position; exposed for tests.
@@ -81,11 +87,17 @@ class BenchSignal {
   struct Tone {
     double offset_hz;
     std::complex<double> amplitude;
+    std::complex<double> amplitude_b;  // at the second input (the generator's output)
     int source;
     int harmonic;
   };
-  template <class Write>
-  void Generate(const IBenchState& state, const SampleTimeBase& clock, uint64_t first, uint32_t n, Write write);
+  // No second input.
+  struct NoB {
+    void operator()(uint32_t, double, double) const {}
+  };
+  template <class Write, class WriteB = NoB>
+  void Generate(const IBenchState& state, const SampleTimeBase& clock, uint64_t first, uint32_t n, Write write,
+                WriteB write_b = {});
   void CollectTones(const TimelineState& st, std::vector<Tone>& out) const;
   std::complex<double> Divided(std::complex<double> node, double f_hz) const;
   double NextGauss();
@@ -106,7 +118,7 @@ class BenchSignal {
   std::mt19937_64 rng_;
   std::normal_distribution<double> gauss_{0.0, 1.0};
   std::vector<Tone> tones_;
-  std::vector<Complex> phasor_, rot_;
+  std::vector<Complex> phasor_, phasor_b_, rot_;
   std::vector<double> noise_table_;
   uint64_t noise_state_ = 0;
 };

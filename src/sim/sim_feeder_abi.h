@@ -1,12 +1,13 @@
 #pragma once
 // The C interface between a simulated receiver library (simlib/: librtlsdr.so.0, libhackrf.so.0,
-// built into the simulated-library folder) and whatever feeds it samples in the same process:
+// libsdrplay_api.so.3, built into the simulated-library folder) and whatever feeds it samples in the same process:
 // the virtual bench, or a test. Every simulated library speaks this one interface.
 //
 // Each simulated library exports its receiver's functions plus its own attach function,
 //   int kavu_simrtl_attach(const KavuSimSource* source);      (librtlsdr.so.0)
 //   int kavu_simhackrf_attach(const KavuSimSource* source);   (libhackrf.so.0)
 //   int kavu_simextio_attach(const KavuSimSource* source);    (the ExtIO plug-in)
+//   int kavu_simsdrplay_attach(const KavuSimSource* source);  (libsdrplay_api.so.3)
 // which a feeder calls after loading the library by its full path (the program later loads the
 // same file and so gets the same, attached, instance). A null source detaches: the library then
 // feeds itself (low noise around mid-scale, its own clock). Attach and detach are safe while the
@@ -22,6 +23,12 @@
 // scale is the same in every format, so level and rail checks see the same picture whatever the
 // receiver: one unit of the unsigned and signed 8-bit formats is 256 units of the 16-bit and
 // float formats.
+//
+// Second input: a receiver with two tuners (the SDRplay RSPduo in dual-tuner mode) asks for
+// both at once with fill_dual: input A is what fill() gives, input B the generator's own output
+// (ahead of the bridge), on the same clock and with the generators' same phase. A source
+// without a second input leaves fill_dual null; the library then gives input B the same
+// samples as input A.
 #include <cstdint>
 
 extern "C" {
@@ -62,9 +69,11 @@ struct KavuSimSource {
   int32_t (*fault)(void* ctx);
   // One line of the simulated receiver's log (open, close, start, stop, settings).
   void (*log)(void* ctx, const char* line);
+  // Both inputs for samples first, first + 1, ... (see above); null without a second input.
+  void (*fill_dual)(void* ctx, uint64_t first, int32_t format, void* buf_a, void* buf_b, uint32_t samples);
 };
 
-inline constexpr uint32_t kKavuSimAbiVersion = 2;
+inline constexpr uint32_t kKavuSimAbiVersion = 3;
 typedef int (*kavu_sim_attach_fn)(const KavuSimSource* source);
 
 }  // extern "C"

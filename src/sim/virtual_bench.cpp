@@ -25,6 +25,8 @@ constexpr int64_t kNever = std::numeric_limits<int64_t>::max();
 
 constexpr const char* kExtIOFile = "ExtIO_KavuSim.so";
 constexpr const char* kExtIOKey = "ExtIO_plugin ExtIO_KavuSim.so";
+constexpr const char* kSdrPlayFile = "libsdrplay_api.so.3";
+constexpr const char* kSdrPlayAttach = "kavu_simsdrplay_attach";
 constexpr BenchReceiver kReceivers[] = {
     {"rtlsdr", "librtlsdr.so.0", "kavu_simrtl_attach", 0, VirtualBench::kReceiverKey,
      "RTL-SDR \"Virtual bench\", unsigned 8-bit"},
@@ -36,6 +38,14 @@ constexpr BenchReceiver kReceivers[] = {
      "ExtIO plug-in ExtIO_KavuSim.so, type 7: float pairs with a DC offset"},
     {"extio-uchar", kExtIOFile, "kavu_simextio_attach", 9, kExtIOKey,
      "ExtIO plug-in ExtIO_KavuSim.so, type 9: unsigned 8-bit pairs"},
+    {"rsp1", kSdrPlayFile, kSdrPlayAttach, 0, "SdrPlay_1_1000RSP1",
+     "SDRplay RSP1 on the simulated service library libsdrplay_api.so.3: 14-bit, 2 to 10 MS/s"},
+    {"rsp1a", kSdrPlayFile, kSdrPlayAttach, 0, "SdrPlay_255_1001RSP1A", "SDRplay RSP1A, as rsp1"},
+    {"rsp2", kSdrPlayFile, kSdrPlayAttach, 0, "SdrPlay_2_1002RSP2", "SDRplay RSP2, as rsp1"},
+    {"rspduo", kSdrPlayFile, kSdrPlayAttach, 0, "SdrPlay_3_1003RSPDUO", "SDRplay RSPduo, single tuner A"},
+    {"rspduo-dual", kSdrPlayFile, kSdrPlayAttach, 0, "SdrPlay_3_1003RSPDUO",
+     "SDRplay RSPduo, both tuners: B sees the generator's output, 2 MS/s"},
+    {"rspdx", kSdrPlayFile, kSdrPlayAttach, 0, "SdrPlay_4_1004RSPDX", "SDRplay RSPdx, as rsp1"},
 };
 
 }  // namespace
@@ -183,6 +193,7 @@ KavuSimSource VirtualBench::Source() {
   s.fill = &VirtualBench::OnFill;
   s.fault = &VirtualBench::OnFault;
   s.log = &VirtualBench::OnLog;
+  s.fill_dual = &VirtualBench::OnFillDual;
   return s;
 }
 
@@ -198,10 +209,12 @@ bool VirtualBench::WriteSettings(std::string* error) {
     return std::string(rx_->attach) == attach ? simlib_folder_ : empty_dir;
   };
   const bool hackrf = std::string(rx_->attach) == "kavu_simhackrf_attach";
+  const bool sdrplay = std::string(rx_->attach) == kSdrPlayAttach;
   // The bench's HackRF at unity gain, so its reference tone has the level the bench is set to.
   const bool ok =
       store.WriteProfileString("ODlgRtlSdr", "m_PathApiDllRtl", folder_for("kavu_simrtl_attach")) &&
-      store.WriteProfileString("OSdrPlayUse", "m_PathApiDll", empty_dir) &&
+      store.WriteProfileString("OSdrPlayUse", "m_PathApiDll", folder_for(kSdrPlayAttach)) &&
+      (!sdrplay || WriteSdrPlaySettings(store)) &&
       store.WriteProfileString("OHackRfUse", "m_PathApiDll", folder_for("kavu_simhackrf_attach")) &&
       store.WriteProfileString("OHackRfUse", "m_NameApiDll", "libhackrf.so.0") &&
       (!hackrf || (store.WriteProfileInt("OHackRfUse", "m_Lna", 0) && store.WriteProfileInt("OHackRfUse", "m_VGa", 0) &&
@@ -216,6 +229,16 @@ bool VirtualBench::WriteSettings(std::string* error) {
   previous_settings_ = Settings().Path();
   UseSettingsFile(settings_path_);
   return SelectBenchGenerator(error);
+}
+
+// The bench's SDRplay receiver at unity gain (gRdB 40, LNA state 0: the simulated library's
+// gain model), manual gain, no decimation; the RSPduo on tuner A, or on both for rspduo-dual.
+bool VirtualBench::WriteSdrPlaySettings(SettingsStore& store) const {
+  const bool dual = std::string(rx_->name) == "rspduo-dual";
+  return store.WriteProfileInt("CDlgSdrPlay", "m_Ga", 40) && store.WriteProfileInt("CDlgSdrPlay", "m_Lna", 0) &&
+         store.WriteProfileInt("CDlgSdrPlay", "m_IsAutoGA", 0) && store.WriteProfileInt("CDlgSdrPlay", "m_Decim", 1) &&
+         store.WriteProfileInt("CDlgSdrPlay", "m_AntNum", 0) &&
+         store.WriteProfileInt("CDlgSdrPlay", "m_DuoMasterMode", dual ? 1 : 0);
 }
 
 // With an SPI chip fitted: slot 0 gets its kind and the generator list selects it.
@@ -399,6 +422,20 @@ void VirtualBench::OnFill(void* ctx, uint64_t first, int32_t format, void* buf, 
   }
   if (self->fill_hook_) self->fill_hook_();
   if (self->signal_) self->signal_->FillFormat(*self, self->timebase_, first, format, buf, samples);
+}
+
+void VirtualBench::OnFillDual(void* ctx, uint64_t first, int32_t format, void* buf_a, void* buf_b,
+                              uint32_t samples) {
+  auto* self = static_cast<VirtualBench*>(ctx);
+  std::lock_guard lock(self->mutex_);
+  if (self->peripherals_) {
+    BoardPeripherals::View view = self->peripherals_->ViewSince(self->runs_seen_);
+    if (view.newest) self->last_run_ = std::move(view.newest);
+    self->runs_seen_ = view.runs;
+    self->live_ = view.live;
+  }
+  if (self->fill_hook_) self->fill_hook_();
+  if (self->signal_) self->signal_->FillDual(*self, self->timebase_, first, format, buf_a, buf_b, samples);
 }
 
 void VirtualBench::SetFillHook(std::function<void()> hook) {

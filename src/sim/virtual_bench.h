@@ -37,6 +37,10 @@
 #include "sim/board_firmware.h"
 #include "sim/sim_feeder_abi.h"
 
+namespace kavu {
+class SettingsStore;
+}
+
 namespace kavu::sim {
 
 class BoardPeripherals;
@@ -136,12 +140,14 @@ class VirtualBench : private IBenchState {
   TimelineState StateAt(int64_t t_ns, int64_t* next_change_ns) const override;
   bool WriteSettings(std::string* error);
   bool SelectBenchGenerator(std::string* error);
+  bool WriteSdrPlaySettings(SettingsStore& store) const;
   bool AttachLibrary(std::string* error);
 
   // Source callbacks (the simulated library's reading and calling threads).
   static void OnConfigure(void* ctx, uint32_t rate, uint64_t center, int32_t gain, int32_t direct);
   static uint64_t OnDue(void* ctx);
   static void OnFill(void* ctx, uint64_t first, int32_t format, void* buf, uint32_t samples);
+  static void OnFillDual(void* ctx, uint64_t first, int32_t format, void* buf_a, void* buf_b, uint32_t samples);
   static int32_t OnFault(void* ctx);
   static void OnLog(void* ctx, const char* line);
 

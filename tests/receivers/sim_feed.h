@@ -3,7 +3,8 @@
 // simulated-library folder (the RTL-SDR one unless told otherwise) and delivers a counting
 // pattern in 8-bit samples (sample k carries k in its I and Q bytes: I = k mod 256,
 // Q = (k / 256) mod 256, read as unsigned or signed bytes by the library's format) on a clock
-// that may run faster than real time.
+// that may run faster than real time. In the 16-bit format sample k is I = 4 (k mod 8192),
+// Q = −I on input A and Q = +I on input B (values that survive a 14-bit converter).
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -27,6 +28,7 @@ class SimFeed {
   static std::string LibraryFolder();
   static std::string LibraryPath();
   static std::string HackRfPath();
+  static std::string SdrPlayPath();
   // A function of the attached library (its scripting calls), or null.
   void* Symbol(const char* name) const { return lib_.Symbol(name); }
 
@@ -50,6 +52,7 @@ class SimFeed {
   static void Configure(void* ctx, uint32_t rate, uint64_t center, int32_t gain, int32_t direct);
   static uint64_t Due(void* ctx);
   static void Fill(void* ctx, uint64_t first, int32_t format, void* buf, uint32_t samples);
+  static void FillDual(void* ctx, uint64_t first, int32_t format, void* a, void* b, uint32_t samples);
   static int32_t Fault(void* ctx);
   static void LogLine(void* ctx, const char* line);
 

@@ -9,6 +9,7 @@ namespace kavu::test {
 std::string SimFeed::LibraryFolder() { return KAVU_SIMLIB_DIR; }
 std::string SimFeed::LibraryPath() { return LibraryFolder() + "/librtlsdr.so.0"; }
 std::string SimFeed::HackRfPath() { return LibraryFolder() + "/libhackrf.so.0"; }
+std::string SimFeed::SdrPlayPath() { return LibraryFolder() + "/libsdrplay_api.so.3"; }
 
 SimFeed::SimFeed(double speed, const std::string& library, const char* attach)
     : speed_(speed), origin_ns_(SteadyNowNs()) {
@@ -23,6 +24,7 @@ SimFeed::SimFeed(double speed, const std::string& library, const char* attach)
   s.fill = &SimFeed::Fill;
   s.fault = &SimFeed::Fault;
   s.log = &SimFeed::LogLine;
+  s.fill_dual = &SimFeed::FillDual;
   attached_ = attach_(&s) == 0;
 }
 
@@ -69,12 +71,30 @@ uint64_t SimFeed::Due(void* ctx) {
 void SimFeed::Fill(void* ctx, uint64_t first, int32_t format, void* buf, uint32_t samples) {
   int64_t none = -1;
   static_cast<SimFeed*>(ctx)->first_sample_.compare_exchange_strong(none, static_cast<int64_t>(first));
-  if (format != kKavuSimU8 && format != kKavuSimS8) return;  // the 8-bit libraries only
+  if (format == kKavuSimI16) {
+    auto* v = static_cast<int16_t*>(buf);
+    for (uint32_t k = 0; k < samples; ++k) {
+      v[2 * k] = static_cast<int16_t>(4 * ((first + k) % 8192));
+      v[2 * k + 1] = static_cast<int16_t>(-v[2 * k]);
+    }
+    return;
+  }
+  if (format != kKavuSimU8 && format != kKavuSimS8) return;
   auto* bytes = static_cast<unsigned char*>(buf);
   for (uint32_t k = 0; k < samples; ++k) {
     const uint64_t s = first + k;
     bytes[2 * k] = static_cast<unsigned char>(s & 0xFF);
     bytes[2 * k + 1] = static_cast<unsigned char>((s >> 8) & 0xFF);
+  }
+}
+
+void SimFeed::FillDual(void* ctx, uint64_t first, int32_t format, void* a, void* b, uint32_t samples) {
+  Fill(ctx, first, format, a, samples);
+  if (format != kKavuSimI16) return;
+  auto* v = static_cast<int16_t*>(b);
+  for (uint32_t k = 0; k < samples; ++k) {
+    v[2 * k] = static_cast<int16_t>(4 * ((first + k) % 8192));
+    v[2 * k + 1] = v[2 * k];
   }
 }
 

@@ -6,6 +6,7 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <complex>
 #include <cstdlib>
 #include <future>
 #include <numbers>
@@ -334,7 +335,9 @@ TEST(VirtualBench, AsAHackRfTheProgramOpensItAndHearsTheSameLevel) {
   options.rx = "nope";
   std::string error;
   EXPECT_FALSE(bench.Start(options, &error));
-  EXPECT_EQ(error, "rx: неизвестный приёмник 'nope', ожидалось rtlsdr hackrf extio-int16 extio-float extio-uchar");
+  EXPECT_EQ(error,
+            "rx: неизвестный приёмник 'nope', ожидалось rtlsdr hackrf extio-int16 extio-float extio-uchar rsp1 rsp1a "
+            "rsp2 rspduo rspduo-dual rspdx");
   EXPECT_EQ(Settings().Path(), user_settings.Path());
   options.rx = "hackrf";
   ASSERT_TRUE(bench.Start(options, &error)) << error;
@@ -374,6 +377,87 @@ TEST(VirtualBench, AsAHackRfTheProgramOpensItAndHearsTheSameLevel) {
   ASSERT_FALSE(log.empty());
   EXPECT_EQ(log.front(), "init");
   EXPECT_EQ(log.back(), "exit");
+  bench.Stop();
+  EXPECT_EQ(Settings().Path(), user_settings.Path());
+}
+
+// The bench as an RSPduo running both tuners: the program opens it in dual-tuner mode by
+// itself; input A hears the bridge and input B the generator ahead of it, so B keeps its level
+// in both bridge positions while A follows the load. Both at 16 bits (256 units per 8-bit LSB).
+TEST(VirtualBench, AsAnRspDuoWithBothTunersInputBHearsTheGenerator) {
+  test::ScopedSettings user_settings;
+  VirtualBench bench;
+  VirtualBenchOptions options;
+  options.antenna = *AntennaModel::Parse("25-30j", nullptr);
+  options.impairments.gain_step_db = 0;
+  options.rx = "rspduo-dual";
+  std::string error;
+  ASSERT_TRUE(bench.Start(options, &error)) << error;
+  OSerialPort port;
+  ASSERT_TRUE(port.Open(VirtualBench::kBenchPort, 115200)) << port.LastErrorText();
+  OBoardProtocol board(port);
+  Si5351Config cfg;
+  cfg.CheckAndDerive();
+  Si5351Regs regs;
+  ASSERT_TRUE(Si5351_CalcF(cfg, 145e6, 0, regs, error)) << error;
+  ASSERT_EQ(board.I2cBlockWrite(26, regs.pll.data(), 8), 0);
+  ASSERT_EQ(board.I2cBlockWrite(42, regs.ms.data(), 8), 0);
+  ASSERT_EQ(board.I2cRegWrite(16, regs.clk_control), 0);
+  ASSERT_EQ(board.I2cRegWrite(3, 0xFE), 0);
+  ASSERT_TRUE(board.SetCS(8, 231));  // bridge: reference
+  SampleRings rings(1 << 22);
+  Host host;
+  {
+    ReceiverSet set(rings, host);
+    set.LoadSettings();
+    set.Discover();
+    const int chosen = set.AutoSelect();
+    ASSERT_GE(chosen, 0) << set.Status().text;
+    EXPECT_EQ(set.Entries()[static_cast<size_t>(chosen)].text, "RSPduo_1003RSPDUO AB dual");
+    ASSERT_EQ(set.SdrPlay().Status(), 100) << set.SdrPlay().ErrorText();
+    EXPECT_TRUE(set.Levels().duo);
+    const double rate = set.ActiveSampleRate();
+    EXPECT_EQ(rate, 2e6);
+    const double offset =
+        bench.Peripherals().Si5351Out(0).hz * (1 + options.impairments.gen_ppm * 1e-6) - 145.2e6;
+    const auto measure = [&](std::complex<double>* a, std::complex<double>* b) {
+      SampleRingReader reader(rings);
+      const int n = 1 << 16;
+      std::vector<IqEntry> ba(static_cast<size_t>(n)), bb(static_cast<size_t>(n));
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+      while (reader.Read(ba.data(), bb.data(), n) != SampleRingReader::ReadResult::kOk) {
+        if (std::chrono::steady_clock::now() > deadline) return false;
+        rings.m_hDataEvent.Wait(50);
+      }
+      *a = *b = 0;
+      for (int k = 0; k < n; ++k) {
+        const std::complex<double> r = std::polar(1.0, -2 * std::numbers::pi * offset * k / rate);
+        const size_t i = static_cast<size_t>(k);
+        *a += std::complex<double>(ba[i].i, ba[i].q) * r;
+        *b += std::complex<double>(bb[i].i, bb[i].q) * r;
+      }
+      *a /= n;
+      *b /= n;
+      return true;
+    };
+    // The simulated gain model: 101 dB (the RSPduo) − gRdB 40 − 3 dB per GHz; unity at 61 dB.
+    const double lsb = 256 * options.impairments.ref_lsb * std::pow(10.0, (set.Levels().gain_db - 61.0) / 20.0);
+    EXPECT_NEAR(set.Levels().gain_db, 61.0 - 3.0 * 0.1452, 0.01);
+    std::complex<double> ra, rb, aa, ab;
+    ASSERT_TRUE(WaitForFreshFill(bench));
+    ASSERT_TRUE(measure(&ra, &rb));
+    EXPECT_NEAR(std::abs(ra), lsb, 0.03 * lsb);
+    EXPECT_NEAR(std::abs(rb), lsb, 0.03 * lsb);
+    ASSERT_TRUE(board.SetCS(16, 231));  // bridge: antenna
+    ASSERT_TRUE(WaitForFreshFill(bench));
+    ASSERT_TRUE(measure(&aa, &ab));
+    EXPECT_NEAR(std::abs(ab), lsb, 0.03 * lsb) << "input B does not see the bridge";
+    const double rho = std::abs(ExpectedRatio(BridgeSettings{}, {25, -30}, 145e6));
+    // Against input B, the generator's own phase walk drops out of the ratio.
+    EXPECT_NEAR(std::abs((aa / ab) / (ra / rb)), rho, 0.01);
+    set.Shutdown();
+  }
+  port.Close();
   bench.Stop();
   EXPECT_EQ(Settings().Path(), user_settings.Path());
 }

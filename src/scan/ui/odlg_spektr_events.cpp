@@ -147,6 +147,9 @@ void ODlgSpektr::ReceiveStatus() {
   f.lna = rx.HackRf().CurLna();
   f.vga = rx.HackRf().CurVga();
   f.amp = rx.HackRf().CurAmp() != 0;
+  f.sdrplay = rx.IsActive(ReceiverKind::kSdrPlay);
+  f.grdb = rx.SdrPlay().CurGrDb();
+  f.sdr_lna = rx.SdrPlay().CurLna();
   const int32_t a = rings.m_OverloadA.load(), b = rings.m_OverloadB.load();
   const bool overload = a != last_overload_a_ || b != last_overload_b_;
   last_overload_a_ = a;

@@ -62,6 +62,7 @@ std::string ReceiveStatusText(const ReceiveFigures& f) {
     if (f.amp) s += "amp";
     s += " vga=" + std::to_string(f.vga);
   }
+  if (f.sdrplay) s += ", gRdB=" + std::to_string(f.grdb) + ", lna=" + std::to_string(f.sdr_lna);
   return s;
 }
 

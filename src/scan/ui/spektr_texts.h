@@ -41,10 +41,12 @@ struct ReceiveFigures {
   bool hackrf = false;        // the active receiver is a HackRF
   int lna = 0, vga = 0;       // HackRF gains, dB
   bool amp = false;           // HackRF amplifier on
+  bool sdrplay = false;       // the active receiver is an SDRplay
+  int grdb = 0, sdr_lna = 0;  // SDRplay gain reduction (dB) and LNA state
 };
 // "Поток %0.3f МВыб/с, блок %d (%0.1f мс); Пик %0.3f[/%0.3f][, спектр [%0.0f - %0.0f] дб]"
 // and the RTL-SDR's ", G=%0.1f" (", InI" / ", InQ" in direct sampling) or the HackRF's
-// ", lna=%d", "amp" with the amplifier on, " vga=%d".
+// ", lna=%d", "amp" with the amplifier on, " vga=%d", or the SDRplay's ", gRdB=%d, lna=%d".
 std::string ReceiveStatusText(const ReceiveFigures& f);
 
 }  // namespace kavu

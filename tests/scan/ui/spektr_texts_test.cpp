@@ -94,6 +94,17 @@ TEST(SpektrTexts, ReceiveStatusLine) {
   plugin.max_block = 16384;
   plugin.peak_a = 1;
   EXPECT_EQ(ReceiveStatusText(plugin), "Поток 2.000 МВыб/с, блок 16384 (8.2 мс); Пик 1");
+  // An SDRplay in dual-tuner mode (blocks in samples): both peaks, its gain reduction and LNA state.
+  ReceiveFigures d;
+  d.rate_sps = 2e6;
+  d.max_block = 2016;
+  d.peak_a = 120;
+  d.peak_b = 300;
+  d.has_b = true;
+  d.sdrplay = true;
+  d.grdb = 40;
+  d.sdr_lna = 3;
+  EXPECT_EQ(ReceiveStatusText(d), "Поток 2.000 МВыб/с, блок 2016 (1.0 мс); Пик 120/300, gRdB=40, lna=3");
   // Nothing received yet: no division by a zero rate.
   ReceiveFigures none;
   EXPECT_EQ(ReceiveStatusText(none), "Поток 0.000 МВыб/с, блок 0 (0.0 мс); Пик 0");
