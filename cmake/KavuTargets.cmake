@@ -21,6 +21,7 @@ endif()
 set(KAVU_UNITY_ALONE
   src/board/board_protocol_batch.cpp   # HexText
   src/board/si5351_config.cpp          # kSection
+  src/receivers/o_sdrplay_use.cpp      # Resolve
   src/receivers/ui/cdlg_hackrf.cpp     # kCaption, kNoDevices, Q
   src/results/touchstone_s1p.cpp       # Finite
   src/scan/live_spectrum.cpp           # Db
@@ -30,6 +31,8 @@ set(KAVU_UNITY_ALONE
   src/web/okavu_http_answers.cpp       # kTicksPerSecond
   tests/app/cli_files_test.cpp         # Put
   tests/e2e/scan_clocks_test.cpp       # kRanges
+  tests/receivers/sdrplay_set_test.cpp # Host, ScriptFn
+  tests/receivers/sdrplay_test.cpp     # ScriptFn, Variant
   tests/e2e/scan_failures_test.cpp     # kRanges
   tests/scan/ui/waterfall_image_test.cpp  # kBlack, kBlue
   tests/sim/group_timeline_test.cpp    # Context

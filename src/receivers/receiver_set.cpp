@@ -336,7 +336,6 @@ bool ReceiverSet::SelectSdrPlay(const ReceiverEntry& e) {
   } else {
     SetStatus(StatusTextSdrPlay(), StatusColour::kNormal);
   }
-  host_.RefreshSettingsWindow(ReceiverKind::kSdrPlay);
   return rc == 0;
 }
 
