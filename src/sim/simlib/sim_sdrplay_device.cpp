@@ -81,7 +81,7 @@ int Service::Attach(const KavuSimSource* source) {
   }
   generation_.fetch_add(1);
   std::lock_guard lock(mutex_);
-  for (const Device& d : devices_) {
+  for (Device& d : devices_) {
     if (d.running) Configure(d);
   }
   return 0;
@@ -293,12 +293,13 @@ double Service::OutputRate(const Device& d) const {
   return fs / factor;
 }
 
-void Service::Configure(const Device& d) {
+void Service::Configure(Device& d) {
+  d.applied_rate = OutputRate(d);
   const sdrplay_api_RxChannelParamsT* c = MainChannel(d);
   if (!c) return;
   const unsigned char hw = kModels[d.index].hw_ver;
   const double gain = c->tunerParams.gain.gainVals.curr - (base_db_.load() + ModelOffsetDb(hw) - kUnityGrDb);
-  const auto rate = static_cast<uint32_t>(std::lround(OutputRate(d)));
+  const auto rate = static_cast<uint32_t>(std::lround(d.applied_rate));
   const auto center = static_cast<uint64_t>(std::max(0.0, c->tunerParams.rfFreq.rfHz));
   std::lock_guard lock(source_mutex_);
   if (attached_) {
@@ -534,7 +535,7 @@ void Service::Run(Device* d) {
     std::vector<int32_t> gains;
     gains.swap(d->gain_events);
     const bool removed = d->removed;
-    const double rate = OutputRate(*d);
+    const double rate = d->applied_rate;
     lock.unlock();
 
     sdrplay_api_EventParamsT ev{};

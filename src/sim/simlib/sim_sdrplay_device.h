@@ -96,6 +96,9 @@ class Service {
     sdrplay_api_DevParamsT dev{};
     sdrplay_api_RxChannelParamsT ch[2]{};
     sdrplay_api_DeviceParamsT params{};
+    // The output rate as last applied (Init, Update): the stream thread reads this, never the
+    // records, which the program writes on its own thread before it calls Update.
+    double applied_rate = 0;
     // Streaming.
     bool running = false;
     bool cancel = false;
@@ -118,7 +121,7 @@ class Service {
   double OutputRate(const Device& d) const;
   // The present channel the feeder's centre and gain follow.
   const sdrplay_api_RxChannelParamsT* MainChannel(const Device& d) const;
-  void Configure(const Device& d);
+  void Configure(Device& d);
   uint64_t Due();
   void Fill(uint64_t first, bool dual, int16_t* a, int16_t* b, uint32_t n);
   void Run(Device* d);
