@@ -2,7 +2,8 @@
 # Makes the README's pictures from bench scans: three scans of a series-resonant antenna model on
 # the virtual bench, the results window on the first with the other two as comparison files
 # (under Xvfb), the main window during a scan of `kavusdraa --demo`, and the same scan drawn by
-# `kavusdraa-cli plot`; the options window on the bench, drawn offscreen by its window test.
+# `kavusdraa-cli plot`; the options window on the bench and the SDRplay settings window on the
+# simulated RSPduo, drawn offscreen by their window tests.
 #   scripts/screenshots.sh [BUILD_DIR]      (default build/) → docs/images/*.png
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
@@ -71,6 +72,12 @@ QT_QPA_PLATFORM=offscreen KAVU_OPTIONS_SCREENSHOT="$out/options_window.png" \
   "$build/tests/scan/ui/scan_ui_tests" \
   --gtest_filter=OptionsWindow.EnterAppliesAndKeepsTheWindowEscDropsWhatWasNotApplied >/dev/null
 
+# The SDRplay settings window as its test draws it on the simulated RSPduo running both tuners.
+mkdir -p "$tmp/sdrplay"
+QT_QPA_PLATFORM=offscreen KAVU_SCREENSHOT_DIR="$tmp/sdrplay" "$build/tests/receivers/ui/receivers_ui_tests" \
+  --gtest_filter=SdrPlayWindowTest.DuoSingleSwapsTunersAndBothInputsReopensDual >/dev/null
+cp "$tmp/sdrplay/cdlg_sdrplay_rspduo_dual.png" "$out/sdrplay_window.png"
+
 "$cli" plot "$tmp/antenna.kant" -o "$out/plot_swr_rx.png" --size 1200x600 --graphs R,X,KSV >/dev/null
 "$cli" plot "$tmp/antenna.kant" -o "$out/circle_chart.png" --size 800x800 --chart >/dev/null
 echo "$out/circle_chart.png"
@@ -78,3 +85,4 @@ echo "$out/results_window.png"
 echo "$out/plot_swr_rx.png"
 echo "$out/main_window.png"
 echo "$out/options_window.png"
+echo "$out/sdrplay_window.png"

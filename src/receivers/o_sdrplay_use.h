@@ -29,6 +29,12 @@ namespace kavu {
 
 class CalibrationTable;
 
+// The model switches of the settings window as one set of flags.
+struct SdrPlaySwitches {
+  bool notch = false, dab_notch = false, ext_ref = false, bias_t = false, hdr = false, am_port = false;
+  bool operator==(const SdrPlaySwitches&) const = default;
+};
+
 // The API's 17 functions, resolved by name (null when the library lacks one).
 struct SdrPlayApi {
   sdrplay_api_Open_fn Open = nullptr;
@@ -105,6 +111,18 @@ class OSdrPlayUse {
   int SetSampleRate(double fs_hz);
   int SwapTuner(int am_port);
   int GenericUpdate(int32_t tuner, uint32_t reason, uint32_t ext);
+  // The channel the settings window shows: B (1) when `input_entry` is not the first, else A
+  // (0), whichever exists; -1 without channels.
+  int ShownChannel(int input_entry);
+  // The model switches as the device and the shown channel hold them; *usable gets the ones
+  // this model has and that have a record to live in (a slave has no device record, a missing
+  // channel none of its own).
+  SdrPlaySwitches Switches(int shown, SdrPlaySwitches* usable);
+  // Writes the switches and announces them by model (RSP1A, RSP2, RSPduo, RSPdx; RSP1 has
+  // none). On a failure *failed_step names the step that failed ("" for the plain one).
+  int ApplySwitches(const SdrPlaySwitches& s, std::string* failed_step);
+  // The input of an RSP2 (entry 0 antenna A, 1 B) or an RSPdx (0 … 2: A, B, C).
+  int SetAntenna(int entry);
   int AutoGain(int target_db, bool forced, const double* batch, int n);
   // Stops (Uninit; 16 shows the box and fails) and releases. False while the device runs on.
   bool CloseSdr();

@@ -193,12 +193,10 @@ std::pair<bool, std::string> ReceiverSet::ChangeSdrPlaySampleRate(double fs_hz) 
     host_.SampleRateChanged(sdrplay_.OutputRate());
     SetStatus(StatusTextSdrPlay(), status_.colour);
   }
-  char t[512];
-  std::snprintf(t, sizeof t,
-                "Установка частоты дискретизации АЦП в %0.3f МГц, определяет поток данных и как следствие макс. "
-                "полосу частот (не забудьте задать правильную полосу пропускания фильтров)",
-                fs_hz / 1e6);
-  return {true, t};
+  // The point whatever the locale (a window's process may run under one with a comma).
+  return {true, "Установка частоты дискретизации АЦП в " + FormatFixed(fs_hz / 1e6, 3) +
+                    " МГц, определяет поток данных и как следствие макс. полосу частот (не забудьте задать "
+                    "правильную полосу пропускания фильтров)"};
 }
 
 std::pair<bool, std::string> ReceiverSet::ChangeSdrPlayDecimation(int factor, bool wide_band) {

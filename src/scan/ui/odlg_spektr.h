@@ -28,6 +28,7 @@
 #include <string>
 
 #include "receivers/ui/cdlg_hackrf.h"
+#include "receivers/ui/cdlg_sdrplay.h"
 #include "receivers/ui/odlg_rtl_sdr.h"
 #include "results/ui/cshow_data_window.h"
 #include "scan/analyzer_session_interface.h"
@@ -85,6 +86,8 @@ class ODlgSpektr : public QWidget, private ISessionListener {
   ODlgRtlSdr* RtlSdrWindow() { return rtl_window_; }
   void ShowHackRfWindow();            // the HackRF settings window
   CDlgHackRF* HackRfWindow() { return hackrf_window_; }
+  void ShowSdrPlayWindow();           // the SDRplay settings window
+  CDlgSdrPlay* SdrPlayWindow() { return sdrplay_window_; }
   void ShowAbout();
   // "Настройки...": the options window, modal; when it closes the station re-reads the options.
   void ShowOptions();
@@ -116,7 +119,7 @@ class ODlgSpektr : public QWidget, private ISessionListener {
   void ReceiverRateChanged(double rate_hz) override;
   void ReceiverStatusChanged(const ReceiverStatus& status) override;
   void ShowReceiverSettings(ReceiverKind kind) override;
-  void HideSdrPlayWindow() override {}
+  void HideSdrPlayWindow() override;
   void ShowInfo(const std::string& text) override;
   void StatusLine(const std::string& text, bool overload) override;
   void Title(const std::string& text) override;
@@ -186,6 +189,7 @@ class ODlgSpektr : public QWidget, private ISessionListener {
   SpectrumView* view_ = nullptr;
   QPointer<ODlgRtlSdr> rtl_window_;
   QPointer<CDlgHackRF> hackrf_window_;
+  QPointer<CDlgSdrPlay> sdrplay_window_;
   QPointer<CDlgOneSignal> signal_view_;  // deletes itself when closed
 };
 

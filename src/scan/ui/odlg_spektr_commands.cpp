@@ -69,6 +69,9 @@ void ODlgSpektr::SetF(double hz) {
   if (hackrf_window_ && station_->Receivers().IsActive(ReceiverKind::kHackRf)) {
     hackrf_window_->ShowTuned(station_->Receivers().TuneReport());
   }
+  if (sdrplay_window_ && station_->Receivers().IsActive(ReceiverKind::kSdrPlay)) {
+    sdrplay_window_->ShowTuned(station_->Receivers().TuneReport(), tuned);
+  }
   UpdateTuning();
 }
 
@@ -198,6 +201,7 @@ void ODlgSpektr::OnReceiverSettings(bool checked) {
     // Unchecked: the receivers' settings windows are hidden (made once, they are kept).
     if (rtl_window_) rtl_window_->hide();
     if (hackrf_window_) hackrf_window_->hide();
+    if (sdrplay_window_) sdrplay_window_->hide();
     return;
   }
   ShowReceiverSettings(sel >= 0 && sel < static_cast<int>(entries.size())

@@ -58,6 +58,7 @@ void ODlgSpektr::ReceiverStatusChanged(const ReceiverStatus& status) {
   SetStatus(QString::fromStdString(status.text), colour);
   // A HackRF opened or closed meanwhile: its window, when shown, follows.
   if (hackrf_window_ && hackrf_window_->isVisible()) hackrf_window_->Refresh();
+  if (sdrplay_window_ && sdrplay_window_->isVisible()) sdrplay_window_->Refresh();
 }
 
 void ODlgSpektr::ShowReceiverSettings(ReceiverKind kind) {
@@ -67,6 +68,10 @@ void ODlgSpektr::ShowReceiverSettings(ReceiverKind kind) {
   }
   if (kind == ReceiverKind::kHackRf) {
     ShowHackRfWindow();
+    return;
+  }
+  if (kind == ReceiverKind::kSdrPlay) {
+    ShowSdrPlayWindow();
     return;
   }
   NotBuiltYet(QString::fromUtf8("Окно настроек ") + QString::fromUtf8(KindName(kind)));

@@ -54,6 +54,34 @@ void ODlgSpektr::ShowHackRfWindow() {
   hackrf_window_->raise();
 }
 
+void ODlgSpektr::ShowSdrPlayWindow() {
+  if (!sdrplay_window_) {
+    sdrplay_window_ = new CDlgSdrPlay(station_->Receivers(), this);
+    connect(sdrplay_window_, &CDlgSdrPlay::Closed, this, [this] {
+      filling_ = true;
+      sdr_settings_->setChecked(false);
+      filling_ = false;
+    });
+    connect(sdrplay_window_, &CDlgSdrPlay::SettingsChanged, this, [this] {
+      // The receivers' report re-planned for the output rate already; the title shows the state.
+      setWindowTitle(QString::fromStdString(station_->Receivers().StatusTextSdrPlay()));
+      UpdateTuning();
+    });
+    connect(sdrplay_window_, &CDlgSdrPlay::ReopenRequested, this, [this] {
+      const int selected = station_->View().receiver;
+      if (selected >= 0) station_->ChooseReceiver(selected);
+      if (sdrplay_window_) sdrplay_window_->Refresh();
+    });
+  }
+  if (sdrplay_window_->isVisible()) sdrplay_window_->Refresh();
+  sdrplay_window_->show();
+  sdrplay_window_->raise();
+}
+
+void ODlgSpektr::HideSdrPlayWindow() {
+  if (sdrplay_window_) sdrplay_window_->hide();
+}
+
 void ODlgSpektr::OnShowFilter() {
   CDlgBpfShow dialog(*station_, this);
   dialog.exec();

@@ -1,4 +1,5 @@
-// What the main window opens and serves: the RTL-SDR settings window behind "Настроить sdr...",
+// What the main window opens and serves: the RTL-SDR and SDRplay settings windows behind
+// "Настроить sdr...",
 // and the web server, whose page's range, start and read-back act on the window as its own
 // controls do; the server goes when the window closes.
 #include <arpa/inet.h>
@@ -8,6 +9,7 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTextEdit>
@@ -119,6 +121,44 @@ TEST_F(MainWindowBench, ReceiverSettingsBoxShowsTheRtlSdrWindow) {
   Click(box);
   EXPECT_FALSE(box->isChecked());
   EXPECT_FALSE(rtl->isVisible());
+}
+
+TEST_F(MainWindowBench, ReceiverSettingsBoxShowsTheSdrPlayWindowWhichReopensTheDevice) {
+  rx_ = "rspduo";
+  ASSERT_TRUE(Start());
+  ASSERT_TRUE(session_->Station().Receivers().IsActive(ReceiverKind::kSdrPlay)) << session_->Station().Receivers().Status().text;
+  auto* box = Find<QPushButton>("sdrSettings");
+  Click(box);
+  CDlgSdrPlay* sdr = window_->SdrPlayWindow();
+  ASSERT_NE(sdr, nullptr);
+  EXPECT_TRUE(sdr->isVisible());
+  EXPECT_TRUE(box->isChecked());
+  const auto status = [&] { return sdr->findChild<QTextEdit*>("status")->toPlainText().toStdString(); };
+  window_->SetF(145.5e6);
+  EXPECT_EQ(status(), "Настройка на 145.500 МГц");
+  // "оба_входа": the main window opens the device again on both tuners.
+  auto* duo = sdr->findChild<QComboBox*>("duo");
+  ASSERT_EQ(duo->count(), 2);
+  duo->setCurrentIndex(1);
+  emit duo->activated(1);
+  EXPECT_TRUE(session_->Station().Receivers().SdrPlay().IsDual());
+  EXPECT_NE(window_->windowTitle().toStdString().find(" dual"), std::string::npos)
+      << window_->windowTitle().toStdString();
+  EXPECT_EQ(duo->currentIndex(), 1);
+  // A rate change: the title follows.
+  auto* decim = sdr->findChild<QComboBox*>("decim");
+  decim->setCurrentIndex(1);
+  emit decim->activated(1);
+  EXPECT_NE(window_->windowTitle().toStdString().find(" 1 МГц"), std::string::npos)
+      << window_->windowTitle().toStdString();
+  // Closing unchecks the box; unchecking the box hides the window.
+  sdr->close();
+  EXPECT_FALSE(box->isChecked());
+  Click(box);
+  EXPECT_EQ(window_->SdrPlayWindow(), sdr);
+  EXPECT_TRUE(sdr->isVisible());
+  Click(box);
+  EXPECT_FALSE(sdr->isVisible());
 }
 
 TEST_F(MainWindowBench, ReceiverSettingsBoxShowsAndHidesThePluginsWindow) {
