@@ -3,18 +3,15 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCursor>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QSlider>
 #include <QTextEdit>
 
 #include "platform/number_text.h"
-#include "results/help_links.h"
-#include "shell/ui/link_opener.h"
+#include "results/ui/help_key.h"
 
 namespace kavu {
 namespace {
@@ -35,6 +32,7 @@ QString CDlgHackRF::RateText(int var) {
 CDlgHackRF::CDlgHackRF(ReceiverSet& receivers, QWidget* parent) : QDialog(parent), receivers_(receivers) {
   setWindowTitle("Настройки HackRF");
   setObjectName("CDlgHackRF");
+  new HelpKey(*this, "CDlgHackRF");  // F1: the window's help topic
   pick_calibration_file_ = [this](const QString& start) {
     return QFileDialog::getOpenFileName(
         this,
@@ -303,19 +301,5 @@ void CDlgHackRF::reject() {
   emit Closed();
 }
 
-void CDlgHackRF::keyPressEvent(QKeyEvent* e) {
-  if (e->key() == Qt::Key_F1) {
-    const QPoint p = mapFromGlobal(QCursor::pos());
-    Help(HelpF1Suffix(1, 0, 0, p.x(), p.y()));
-    return;
-  }
-  QDialog::keyPressEvent(e);
-}
-
-void CDlgHackRF::Help(const std::string& suffix) {
-  LinkOpener opener(this);
-  if (open_link_) opener.open_url = open_link_;
-  opener.Open(Q(HelpAddress(HelpBase(), "CDlgHackRF", suffix)));
-}
 
 }  // namespace kavu

@@ -43,7 +43,6 @@ class CDlgHackRF : public QDialog {
   void SettingsChanged(double rate_hz);
 
  protected:
-  void keyPressEvent(QKeyEvent* e) override;
   void showEvent(QShowEvent* e) override;
   void reject() override;
 
@@ -68,7 +67,6 @@ class CDlgHackRF : public QDialog {
   void OnCalibrationClicked(bool checked);
   // The automatic VGA (forced) and its status; a non-empty `table_failure` is shown after it.
   void ApplyVga(const std::string& table_failure = {});
-  void Help(const std::string& suffix);
 
   ReceiverSet& receivers_;
   QComboBox* rate_ = nullptr;
@@ -85,7 +83,6 @@ class CDlgHackRF : public QDialog {
   // The calibration file chooser (returns "" when cancelled) and the browser for help; replaced
   // in tests, which never show a modal box.
   std::function<QString(const QString& start)> pick_calibration_file_;
-  std::function<bool(const QString& url)> open_link_;
 };
 
 }  // namespace kavu

@@ -4,10 +4,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCursor>
 #include <QFileDialog>
 #include <QGridLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMessageBox>
@@ -18,8 +16,7 @@
 #include <cstring>
 
 #include "platform/number_text.h"
-#include "results/help_links.h"
-#include "shell/ui/link_opener.h"
+#include "results/ui/help_key.h"
 
 namespace kavu {
 namespace {
@@ -55,6 +52,7 @@ QCheckBox* MakeBox(QWidget* parent, const char* text) {
 CDlgSdrPlay::CDlgSdrPlay(ReceiverSet& receivers, QWidget* parent) : QDialog(parent), receivers_(receivers) {
   setWindowTitle(kSdrPlayCaption);
   setObjectName("CDlgSdrPlay");
+  new HelpKey(*this, "CDlgSdrPlay");  // F1: the window's help topic
   pick_calibration_file_ = [this](const QString& start) {
     return QFileDialog::getOpenFileName(
         this,
@@ -382,19 +380,5 @@ void CDlgSdrPlay::reject() {
   emit Closed();
 }
 
-void CDlgSdrPlay::keyPressEvent(QKeyEvent* e) {
-  if (e->key() == Qt::Key_F1) {
-    const QPoint p = mapFromGlobal(QCursor::pos());
-    Help(HelpF1Suffix(1, 0, 0, p.x(), p.y()));
-    return;
-  }
-  QDialog::keyPressEvent(e);
-}
-
-void CDlgSdrPlay::Help(const std::string& suffix) {
-  LinkOpener opener(this);
-  if (open_link_) opener.open_url = open_link_;
-  opener.Open(SdrText(HelpAddress(HelpBase(), "CDlgSdrPlay", suffix)));
-}
 
 }  // namespace kavu

@@ -49,7 +49,6 @@ class CDlgSdrPlay : public QDialog {
   void SettingsChanged();
 
  protected:
-  void keyPressEvent(QKeyEvent* e) override;
   void showEvent(QShowEvent* e) override;
   void reject() override;
 
@@ -90,7 +89,6 @@ class CDlgSdrPlay : public QDialog {
   void OnGaSlider(int position);
   void OnInput(int index);
   void OnSwitch();
-  void Help(const std::string& suffix);
 
   ReceiverSet& receivers_;
   QComboBox* rate_ = nullptr;
@@ -122,7 +120,6 @@ class CDlgSdrPlay : public QDialog {
   // for help; replaced in tests, which never show a modal box.
   std::function<QString(const QString& start)> pick_calibration_file_;
   std::function<void(const QString& text)> message_box_;
-  std::function<bool(const QString& url)> open_link_;
 };
 
 }  // namespace kavu

@@ -4,11 +4,9 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QCursor>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QGridLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -16,9 +14,8 @@
 #include <QTextEdit>
 
 #include "platform/number_text.h"
-#include "results/help_links.h"
+#include "results/ui/help_key.h"
 #include "shell/log_console.h"
-#include "shell/ui/link_opener.h"
 
 namespace kavu {
 namespace {
@@ -37,6 +34,7 @@ ODlgRtlSdr::ODlgRtlSdr(ReceiverSet& receivers, QWidget* parent)
     : QDialog(parent), receivers_(receivers) {
   setWindowTitle(kCaption);
   setObjectName("ODlgRtlSdr");
+  new HelpKey(*this, "ODlgRtlSdr");  // F1: the window's help topic
   pick_calibration_file_ = [this](const QString& start) {
     return QFileDialog::getOpenFileName(
         this,
@@ -228,19 +226,5 @@ void ODlgRtlSdr::reject() {
   emit Closed();
 }
 
-void ODlgRtlSdr::keyPressEvent(QKeyEvent* e) {
-  if (e->key() == Qt::Key_F1) {
-    const QPoint p = mapFromGlobal(QCursor::pos());
-    Help(HelpF1Suffix(1, 0, 0, p.x(), p.y()));
-    return;
-  }
-  QDialog::keyPressEvent(e);
-}
-
-void ODlgRtlSdr::Help(const std::string& suffix) {
-  LinkOpener opener(this);
-  if (open_link_) opener.open_url = open_link_;
-  opener.Open(Q(HelpAddress(HelpBase(), "ODlgRtlSdr", suffix)));
-}
 
 }  // namespace kavu

@@ -41,7 +41,6 @@ class ODlgRtlSdr : public QDialog {
   void ReopenRequested();
 
  protected:
-  void keyPressEvent(QKeyEvent* e) override;
   void showEvent(QShowEvent* e) override;
   void reject() override;
 
@@ -70,7 +69,6 @@ class ODlgRtlSdr : public QDialog {
   // Sets the gain for the current choice (forced) and shows the gain status; a non-empty
   // `table_failure` (the calibration table's message) is shown instead, as an error.
   void ApplyGain(const std::string& table_failure = {});
-  void Help(const std::string& suffix);
 
   ReceiverSet& receivers_;
   QComboBox* rate_ = nullptr;
@@ -84,7 +82,6 @@ class ODlgRtlSdr : public QDialog {
   // The calibration file chooser (returns "" when cancelled) and the browser for help; replaced
   // in tests, which never show a modal box.
   std::function<QString(const QString& start)> pick_calibration_file_;
-  std::function<bool(const QString& url)> open_link_;
 };
 
 }  // namespace kavu

@@ -16,6 +16,7 @@
 #include "receivers/receiver_set.h"
 #include "receivers/sim_feed.h"
 #include "receivers/ui/cdlg_hackrf.h"
+#include "results/ui/help_key.h"
 #include "shell/settings_store.h"
 #include "shell/ui/qt_test_app.h"
 #include "support/calibration_scan.h"
@@ -29,7 +30,7 @@ class CDlgHackRFTestAccess {
     w.pick_calibration_file_ = [file](const QString&) { return file; };
   }
   static void SetBrowser(CDlgHackRF& w, std::vector<QString>* urls) {
-    w.open_link_ = [urls](const QString& url) {
+    HelpKey::Of(w)->open_link = [urls](const QString& url) {
       urls->push_back(url);
       return true;
     };

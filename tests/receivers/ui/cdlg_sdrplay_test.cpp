@@ -16,6 +16,7 @@
 #include "receivers/receiver_set.h"
 #include "receivers/sim_feed.h"
 #include "receivers/ui/cdlg_sdrplay.h"
+#include "results/ui/help_key.h"
 #include "shell/settings_store.h"
 #include "shell/ui/qt_test_app.h"
 #include "support/temp_dir.h"
@@ -31,7 +32,7 @@ class CDlgSdrPlayTestAccess {
     w.message_box_ = [texts](const QString& t) { texts->push_back(t); };
   }
   static void SetBrowser(CDlgSdrPlay& w, std::vector<QString>* urls) {
-    w.open_link_ = [urls](const QString& url) {
+    HelpKey::Of(w)->open_link = [urls](const QString& url) {
       urls->push_back(url);
       return true;
     };

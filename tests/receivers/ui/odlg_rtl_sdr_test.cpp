@@ -18,6 +18,7 @@
 #include "receivers/receiver_set.h"
 #include "receivers/sim_feed.h"
 #include "receivers/ui/odlg_rtl_sdr.h"
+#include "results/ui/help_key.h"
 #include "results/ant_izm_file.h"
 #include "shell/settings_store.h"
 #include "shell/ui/qt_test_app.h"
@@ -32,7 +33,7 @@ class ODlgRtlSdrTestAccess {
     w.pick_calibration_file_ = [file](const QString&) { return file; };
   }
   static void SetBrowser(ODlgRtlSdr& w, std::vector<QString>* urls) {
-    w.open_link_ = [urls](const QString& url) {
+    HelpKey::Of(w)->open_link = [urls](const QString& url) {
       urls->push_back(url);
       return true;
     };
